@@ -1,0 +1,47 @@
+# Velmora: the two everyday commands are `make demo` and `make test`.
+BUILD_DIR ?= build
+SANITIZE ?= 0
+WERROR ?= 0
+JOBS ?= $(shell nproc)
+
+ifeq ($(SANITIZE),1)
+  BUILD_DIR := build-sanitize
+  CMAKE_FLAGS += -DVELMORA_SANITIZE=ON
+endif
+ifeq ($(WERROR),1)
+  CMAKE_FLAGS += -DVELMORA_WERROR=ON
+endif
+
+.PHONY: all deps configure build test demo bench fuzz clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@bash scripts/demo.sh $(BUILD_DIR)/src/server/velmora
+
+bench: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=ON -DVELMORA_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b; done
+
+# Coverage-guided fuzzing with libFuzzer needs clang; the corpus replay runs in `make test`.
+fuzz: deps
+	@command -v clang++ >/dev/null || apt-get install -y -qq clang >/dev/null
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_LIBFUZZER=ON >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@for f in build-fuzz/fuzz/fuzz_*; do echo "== $$f"; $$f -max_total_time=30 fuzz/corpus/$$(basename $$f | sed 's/^fuzz_//'); done
+
+clean:
+	rm -rf build build-sanitize build-bench build-fuzz

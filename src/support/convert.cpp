@@ -1,0 +1,133 @@
+#include "support/convert.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "support/text.h"
+
+namespace velmora {
+namespace {
+
+// Rounds half to even, as the engine's integer conversions do (2.5 -> 2, 3.5 -> 4).
+double RoundHalfEven(double v) { return std::nearbyint(v); }
+
+template <class Int>
+std::optional<Int> ToIntegral(const Variant& value) {
+    auto number = ToDouble(value);
+    if (!number || std::isnan(*number)) return std::nullopt;
+    double rounded = RoundHalfEven(*number);
+    if (rounded < std::numeric_limits<Int>::min() || rounded > std::numeric_limits<Int>::max())
+        return std::nullopt;
+    return static_cast<Int>(rounded);
+}
+
+Variant ConvertNumeric(const Variant& value, const std::string& type) {
+    if (type == "boolean") {
+        if (auto b = ToBoolean(value)) return Variant(*b);
+    } else if (type == "integer") {
+        if (auto i = ToInteger(value)) return Variant(*i);
+    } else if (type == "long") {
+        if (auto l = ToLong(value)) return Variant(*l);
+    } else if (type == "single") {
+        if (auto d = ToDouble(value)) {
+            if (std::fabs(*d) <= std::numeric_limits<float>::max() || !std::isfinite(*d))
+                return Variant(static_cast<float>(*d));
+        }
+    } else if (type == "double") {
+        if (auto d = ToDouble(value)) return Variant(*d);
+    } else {
+        return value;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(std::string_view text) {
+    std::string_view s = TrimView(text);
+    if (s.empty()) return std::nullopt;
+    if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
+        int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
+        std::string digits(s.substr(2));
+        errno = 0;
+        char* end = nullptr;
+        unsigned long long v = std::strtoull(digits.c_str(), &end, base);
+        if (errno != 0 || *end != '\0' || v > 0xFFFFFFFFull || digits[0] == '-' || digits[0] == '+')
+            return std::nullopt;
+        // Hexadecimal literals that fit 16 bits are 16-bit values, others 32-bit (&HFFFF is -1).
+        if (v <= 0xFFFF) return static_cast<double>(static_cast<std::int16_t>(v));
+        return static_cast<double>(static_cast<std::int32_t>(v));
+    }
+    std::string copy(s);
+    for (char c : copy) {
+        // strtod would also take "inf", "nan" and hexadecimal floats, which are not numbers here.
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' ||
+              c == 'e' || c == 'E'))
+            return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    double v = std::strtod(copy.c_str(), &end);
+    if (end == copy.c_str() || *end != '\0' || errno == ERANGE) return std::nullopt;
+    return v;
+}
+
+std::optional<double> ToDouble(const Variant& value) {
+    switch (value.Type()) {
+        case VarType::Empty: return 0.0;
+        case VarType::String: {
+            const std::string& s = value.AsString();
+            if (EqualsNoCase(TrimView(s), "true")) return -1.0;
+            if (EqualsNoCase(TrimView(s), "false")) return 0.0;
+            return ParseNumber(s);
+        }
+        default: return value.NumericValue();
+    }
+}
+
+std::optional<bool> ToBoolean(const Variant& value) {
+    if (value.Type() == VarType::Boolean) return value.AsBool();
+    auto number = ToDouble(value);
+    if (!number || std::isnan(*number)) return std::nullopt;
+    return *number != 0.0;
+}
+
+std::optional<std::int16_t> ToInteger(const Variant& value) {
+    if (value.Type() == VarType::Integer) return value.AsInteger();
+    return ToIntegral<std::int16_t>(value);
+}
+
+std::optional<std::int32_t> ToLong(const Variant& value) {
+    if (value.Type() == VarType::Long) return value.AsLong();
+    return ToIntegral<std::int32_t>(value);
+}
+
+Variant ConvertTo(const Variant& value, std::string_view typeName) {
+    std::string type = ToLowerAscii(typeName);
+    if (type == "string") {
+        switch (value.Type()) {
+            case VarType::Null:
+            case VarType::Object:
+            case VarType::Array: return {};
+            default: return Variant(StripQuotes(value.ToText()));
+        }
+    }
+    return ConvertNumeric(value, type);
+}
+
+Variant ConvertToNumberOrBool(const Variant& value, std::string_view typeName) {
+    std::string type = ToLowerAscii(typeName);
+    if (type == "string") return value;
+    return ConvertNumeric(value, type);
+}
+
+std::string StripQuotes(std::string_view text) {
+    std::string_view s = TrimView(text);
+    while (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
+        s = TrimView(s.substr(1, s.size() - 2));
+    return std::string(s);
+}
+
+}  // namespace velmora

@@ -1,0 +1,27 @@
+// Small text helpers shared by every subsystem. Strings are UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+std::string_view TrimView(std::string_view s);
+std::string Trim(std::string_view s);
+std::string ToLowerAscii(std::string_view s);
+std::string ToUpperAscii(std::string_view s);
+
+// Simple Unicode case folding of ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letters:
+// the comparison "without regard to case". Invalid UTF-8 bytes are kept as they are.
+std::string FoldCase(std::string_view s);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// <0, 0, >0 like strcmp, over the folded texts.
+int CompareNoCase(std::string_view a, std::string_view b);
+
+std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
+std::vector<std::string> Split(std::string_view s, char separator);
+bool StartsWithNoCase(std::string_view s, std::string_view prefix);
+bool EndsWithNoCase(std::string_view s, std::string_view suffix);
+
+}  // namespace velmora

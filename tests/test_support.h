@@ -1,0 +1,61 @@
+// Helpers shared by the unit tests.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace velmora::test {
+
+// A fresh folder below the system's temporary folder, removed again on destruction.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void WriteFile(const std::string& path, std::string_view content) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Points the user and machine settings stores and the user folder at a temporary folder that
+// lives as long as the process, and clears both stores.
+inline void IsolateEnvironment() {
+    static TempDir root;
+    setenv("VELMORA_CONFIG_DIR", (root / "user").c_str(), 1);
+    setenv("VELMORA_MACHINE_CONFIG", (root / "machine/registry.json").c_str(), 1);
+    setenv("VELMORA_USER_DIR", (root / "documents").c_str(), 1);
+}
+
+// Empties both settings stores; for tests that need a clean registry.
+inline void ResetSettingsStores() {
+    std::error_code ec;
+    std::filesystem::remove(std::string(std::getenv("VELMORA_CONFIG_DIR")) + "/registry.json", ec);
+    std::filesystem::remove(std::getenv("VELMORA_MACHINE_CONFIG"), ec);
+}
+
+}  // namespace velmora::test

@@ -1,5 +1,6 @@
 #include "support/convert.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -51,6 +52,11 @@ std::optional<double> ParseNumber(std::string_view text) {
     if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
         int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
         std::string digits(s.substr(2));
+        // strtoull alone would also take blanks, a sign and a "0x" prefix.
+        for (char c : digits) {
+            bool valid = base == 16 ? std::isxdigit(static_cast<unsigned char>(c)) : (c >= '0' && c <= '7');
+            if (!valid) return std::nullopt;
+        }
         errno = 0;
         char* end = nullptr;
         unsigned long long v = std::strtoull(digits.c_str(), &end, base);

@@ -73,6 +73,8 @@ char32_t FoldCodePoint(char32_t c) {
 
 }  // namespace
 
+char32_t NextCodePoint(std::string_view s, std::size_t& i) { return DecodeAt(s, i) & 0x7FFFFFFFu; }
+
 std::string_view TrimView(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && IsBlank(s[b])) ++b;

@@ -19,6 +19,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // <0, 0, >0 like strcmp, over the folded texts.
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// Decodes the UTF-8 sequence at s[i] and advances i past it. A byte that does not start a valid
+// sequence is returned as itself (0x80..0xFF) and skipped.
+char32_t NextCodePoint(std::string_view s, std::size_t& i);
+
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::vector<std::string> Split(std::string_view s, char separator);
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The demo: runs the engine on the bundled sample with settings kept in a scratch folder, so the
+# person running it keeps their own settings untouched.
+set -euo pipefail
+velmora=${1:-build/src/server/velmora}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+
+"$velmora" --version
+echo
+echo "== Preferences a user sets once"
+"$velmora" settings set Project CharSet utf-8
+"$velmora" settings set Project RecPerPage 25 --type 4
+"$velmora" settings set Project ApplicationTheme dark
+"$velmora" settings list Project
+echo
+echo "== A new project starts from those preferences and the theme's styles"
+"$velmora" defaults | grep -E '^(ProjID|ProjName|ProjVar|CharSet|RecPerPage|ApplicationTheme|HeaderColor|MenuColor|SecType) '

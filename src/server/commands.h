@@ -1,0 +1,30 @@
+// The subcommands of the velmora command line. Each returns the process exit code:
+// 0 success, 1 failure (the message is printed), 2 usage error.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velmora::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct SettingsOptions {
+    bool machine = false;
+    std::string section;
+    std::string name;
+    std::string value;
+    std::int32_t type = 1;
+};
+
+int SettingsList(const SettingsOptions& options);
+int SettingsGet(const SettingsOptions& options);
+int SettingsSet(const SettingsOptions& options);
+
+// Prints the project properties a new project starts with.
+int Defaults(bool json);
+
+}  // namespace velmora::cli

@@ -1,0 +1,58 @@
+// velmora: the engine's command line.
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "server/commands.h"
+#include "support/engine_state.h"
+
+using namespace velmora;
+
+int main(int argc, char** argv) {
+    CLI::App app{std::string(kProductName) + ": generates PHP web applications from database schemas"};
+    app.require_subcommand(0, 1);
+    app.set_version_flag("--version", std::string(kProductName) + " " + EngineVersion());
+
+    cli::SettingsOptions settings;
+    int rc = cli::kExitOk;
+
+    CLI::App* settingsCmd = app.add_subcommand("settings", "Read and write the user's or the machine's settings");
+    settingsCmd->require_subcommand(1);
+    settingsCmd->add_flag("--machine", settings.machine, "Use the machine settings instead of the user's");
+
+    CLI::App* list = settingsCmd->add_subcommand("list", "List the values of a section and its subsections");
+    list->add_option("SECTION", settings.section, "Section below the settings base (General, Project, ...)");
+    list->callback([&] { rc = cli::SettingsList(settings); });
+
+    CLI::App* get = settingsCmd->add_subcommand("get", "Print one value");
+    get->add_option("SECTION", settings.section)->required();
+    get->add_option("NAME", settings.name)->required();
+    get->callback([&] { rc = cli::SettingsGet(settings); });
+
+    CLI::App* set = settingsCmd->add_subcommand("set", "Set one value");
+    set->add_option("SECTION", settings.section)->required();
+    set->add_option("NAME", settings.name)->required();
+    set->add_option("VALUE", settings.value)->required();
+    set->add_option("--type", settings.type, "Value type: 1 text, 2 expandable text, 3 binary, 4 number, "
+                                             "5 big-endian number, 7 multi-text (items separated by |)");
+    set->callback([&] { rc = cli::SettingsSet(settings); });
+
+    for (CLI::App* sub : {list, get, set}) sub->add_flag("--machine", settings.machine, "Use the machine settings");
+
+    bool json = false;
+    CLI::App* defaults = app.add_subcommand("defaults", "Show the project settings a new project starts with");
+    defaults->add_flag("--json", json, "Print as JSON");
+    defaults->callback([&] { rc = cli::Defaults(json); });
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? cli::kExitOk : cli::kExitUsage;
+    }
+    if (app.get_subcommands().empty()) {
+        std::cout << app.help();
+        return cli::kExitUsage;
+    }
+    return rc;
+}

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "model/agp.h"
+#include "model/app_settings.h"
+#include "model/code_base.h"
+#include "model/engine_objects.h"
+#include "model/keyword.h"
+#include "platform/prompter.h"
+#include "support/config_paths.h"
+#include "support/engine_state.h"
+#include "test_support.h"
+
+namespace velmora {
+namespace {
+
+TEST(CodeBase, LoadsRecordsAndMergesDuplicatesWithoutCase) {
+    test::TempDir dir;
+    std::string file = dir / "codebase.xml";
+    test::WriteFile(file, "<Velmora.CodeBase>"
+                          "<code scripttype=\"php\" codetype=\"function\" name=\"Hello\"><![CDATA[a\nb]]></code>"
+                          "<CODE ScriptType=\"PHP\" CODETYPE=\"Function\" Name=\"hello\"><![CDATA[second\nversion]]></CODE>"
+                          "<code scripttype=\"js\" codetype=\"f\" name=\"plain\">text &amp; more</code>"
+                          "<code scripttype=\"js\" codetype=\"f\" name=\"empty\"/>"
+                          "<other/></Velmora.CodeBase>");
+    AGPCodeBase codeBase;
+    ASSERT_TRUE(codeBase.Load(file));
+    EXPECT_EQ(codeBase.Count(), 3);
+    EXPECT_EQ(codeBase.CodeSource("php", "function", "HELLO"), "second\r\nversion");
+    EXPECT_EQ(codeBase.CodeSource("js", "f", "plain"), "text & more");
+    EXPECT_TRUE(codeBase.CodeExist("JS", "F", "empty"));
+    EXPECT_EQ(codeBase.CodeSource("js", "f", "empty"), "");
+    EXPECT_EQ(codeBase.CodeSource("php", "function", "nothing"), "");
+    EXPECT_EQ(codeBase.curIndex(), 0);
+}
+
+TEST(CodeBase, BadFilesLeaveTheRecordsAsTheyWere) {
+    test::TempDir dir;
+    std::string good = dir / "good.xml", other = dir / "other.xml", broken = dir / "broken.xml";
+    test::WriteFile(good, "<velmora.codebase><code scripttype=\"a\" codetype=\"b\" name=\"c\">x</code></velmora.codebase>");
+    test::WriteFile(other, "<something.else><code scripttype=\"a\" codetype=\"b\" name=\"d\">y</code></something.else>");
+    test::WriteFile(broken, "<velmora.codebase><code>");
+    AGPCodeBase codeBase;
+    ASSERT_TRUE(codeBase.Load(good));
+    EXPECT_TRUE(codeBase.Load(other));
+    EXPECT_FALSE(codeBase.Load(broken));
+    EXPECT_FALSE(codeBase.Load(dir / "missing.xml"));
+    EXPECT_EQ(codeBase.Count(), 1);
+    EXPECT_TRUE(codeBase.CodeExist("a", "b", "c"));
+}
+
+TEST(CodeBase, TheShippedCodeBaseServesTheRootObject) {
+    ASSERT_TRUE(CodeBase().Load(GetConfigPath("codebase")));
+    AGP proj;
+    EXPECT_TRUE(proj.CodeBaseExist("php", "function", "HtmlEncode"));
+    EXPECT_NE(proj.LoadCodeBase("PHP", "FUNCTION", "htmlencode").find("htmlspecialchars"), std::string::npos);
+}
+
+TEST(Keywords, LoadingIsAdditiveAndLookupIgnoresCase) {
+    test::TempDir dir;
+    std::string first = dir / "a.xml", second = dir / "b.xml";
+    test::WriteFile(first, "<velmora.keyword><keyword value=\"zvAlpha\"/><Keyword VALUE=\"zvBeta\"/><x value=\"no\"/></velmora.keyword>");
+    test::WriteFile(second, "<velmora.keyword><keyword value=\"zvBeta\"/><keyword value=\"zvGamma\"/></velmora.keyword>");
+    AGPKeyword keywords;
+    ASSERT_TRUE(keywords.Load(first));
+    ASSERT_TRUE(keywords.Load(first));
+    EXPECT_EQ(keywords.Count(), 2);
+    ASSERT_TRUE(keywords.Load(second));
+    EXPECT_EQ(keywords.Count(), 3);
+    EXPECT_TRUE(keywords.IsKeyword("ZVALPHA"));
+    EXPECT_FALSE(keywords.IsKeyword("no"));
+}
+
+TEST(Keywords, AFailedLoadIsReportedOnceUntilALoadSucceeds) {
+    test::TempDir dir;
+    std::string good = dir / "good.xml";
+    test::WriteFile(good, "<velmora.keyword/>");
+    auto recorder = std::make_shared<NonInteractivePrompter>();
+    auto previous = CurrentPrompter();
+    SetPrompter(recorder);
+    AGPKeyword keywords;
+    EXPECT_FALSE(keywords.Load(dir / "missing.xml"));
+    EXPECT_FALSE(keywords.Load(dir / "missing.xml"));
+    ASSERT_EQ(recorder->Shown().size(), 1u);
+    EXPECT_EQ(recorder->Shown()[0].title, "Velmora");
+    EXPECT_EQ(recorder->Shown()[0].text,
+              "Load keyword file \"" + (dir / "missing.xml") + "\" failed. Please check your keyword file.");
+    EXPECT_TRUE(keywords.Load(good));
+    EXPECT_FALSE(keywords.Load(dir / "missing.xml"));
+    EXPECT_EQ(recorder->Shown().size(), 2u);
+    SetPrompter(previous);
+}
+
+TEST(Keywords, ReservedWordsGetATrailingUnderscore) {
+    test::TempDir dir;
+    std::string file = dir / "k.xml";
+    test::WriteFile(file, "<velmora.keyword><keyword value=\"zvclass\"/><keyword value=\"zvclass_\"/></velmora.keyword>");
+    ASSERT_TRUE(Keywords().Load(file));
+    EXPECT_EQ(MakeVarName("ZVCLASS"), "ZVCLASS__");
+    EXPECT_EQ(MakeVarName("zvclass2"), "zvclass2");
+}
+
+TEST(AppSettings, LoadsSettingsAndReplacesDuplicateIds) {
+    test::TempDir dir;
+    std::string file = dir / "app.xml";
+    test::WriteFile(file, "<project>"
+                          "<appsetting id=\"A\" name=\"First\" type=\"text\" template=\"x\\r\\ny\"/>"
+                          "<appsetting id=\"B\" name=\"Second\" defaultvalue=\"5\"/>"
+                          "<AppSetting id=\"a\" name=\"Again\" function=\"f()\\r\\n\"/>"
+                          "</project>");
+    AGPAppSettings settings;
+    ASSERT_TRUE(settings.LoadAppSettings(file));
+    EXPECT_EQ(settings.Count(), 2);
+    EXPECT_EQ(settings.Item(Variant("A"))->AppSettingName, "Again");
+    EXPECT_EQ(settings.Item(Variant("A"))->AppSettingFunction, "f()\r\n");
+    EXPECT_EQ(settings.Item(Variant(std::int32_t{2}))->AppSettingDefaultValue, "5");
+    settings.DeleteSetting("b");
+    EXPECT_FALSE(settings.SettingExist("B"));
+    EXPECT_EQ(settings.Item(Variant("zz")), nullptr);
+}
+
+TEST(AppSettings, ReportsFilesThatAreNotApplicationSettings) {
+    test::TempDir dir;
+    std::string wrong = dir / "wrong.xml";
+    test::WriteFile(wrong, "<other/>");
+    AGPAppSettings settings;
+    EXPECT_FALSE(settings.LoadAppSettings(dir / "missing.xml"));
+    EXPECT_EQ(Engine().ProjErr, "Velmora: Load project file failed!");
+    EXPECT_FALSE(settings.LoadAppSettings(wrong));
+    EXPECT_EQ(Engine().ProjErr, "Velmora: Project file is invalid!");
+}
+
+}  // namespace
+}  // namespace velmora

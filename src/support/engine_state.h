@@ -36,6 +36,9 @@ struct EngineState {
     std::string projectVarName;
     std::int16_t appCompatVersion = 0;
     std::string templateExtension;
+    // Kind of the current database: 1 Access, 2 SQL Server, 3 MySQL, 4 Oracle, 5 PostgreSQL,
+    // 6 SQLite, 99 other; 0 while none is known.
+    std::int16_t databaseKind = 0;
 };
 
 EngineState& Engine();

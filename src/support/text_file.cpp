@@ -1,0 +1,227 @@
+#include "support/text_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fmt/format.h>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "support/charset.h"
+#include "support/convert.h"
+#include "support/engine_state.h"
+#include "support/settings_store.h"
+#include "support/text.h"
+
+namespace velmora {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+std::optional<std::string> ReadBytes(std::string_view path) {
+    std::ifstream in{std::string(path), std::ios::binary};
+    if (!in) return std::nullopt;
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return std::move(content).str();
+}
+
+struct WriteFailure {
+    bool creating = true;  // false: the file was created but writing it failed
+    std::string description;
+};
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// Removes the temporary file unless it was handed over to the target.
+class TempFile {
+public:
+    explicit TempFile(fs::path path) : path_(std::move(path)) {}
+    ~TempFile() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    void Release() { path_.clear(); }
+
+private:
+    fs::path path_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Writes the bytes to a new file next to the target and renames it over the target. The target
+// keeps its permissions; a new file gets the usual ones (0666 less the umask).
+std::optional<WriteFailure> ReplaceFile(const fs::path& target, std::string_view bytes) {
+    static std::atomic<unsigned> counter{0};
+    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string name = target.filename().string();
+
+    fs::path tempPath;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        // Part of the name is enough to tell the file; all of it could pass the length limit.
+        tempPath = folder / fmt::format(".{}.{}.{}.tmp", name.substr(0, 64), ::getpid(), counter++);
+        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return WriteFailure{true, ErrnoText(errno)};
+    TempFile temp(tempPath);
+
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 07777);
+
+    bool written = WriteAll(fd, bytes);
+    int writeError = errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        writeError = errno;
+    }
+    if (!written) return WriteFailure{false, ErrnoText(writeError)};
+    if (::rename(tempPath.c_str(), target.c_str()) != 0)
+        return WriteFailure{true, ErrnoText(errno)};
+    temp.Release();
+    return std::nullopt;
+}
+
+// Entries of the target's folder whose names equal the target's name without regard to case but
+// are spelt differently.
+std::vector<fs::path> CaseVariants(const fs::path& target) {
+    std::vector<fs::path> variants;
+    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string name = target.filename().string();
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (entry != name && EqualsNoCase(entry, name)) variants.push_back(it->path());
+    }
+    return variants;
+}
+
+// A file stored under another letter case takes the requested name, so that the written file
+// carries it. On a case-insensitive folder the two names are one file and the rename goes
+// through an intermediate name. Returns the other spellings found.
+std::vector<fs::path> CarryOverStoredName(const fs::path& target) {
+    std::error_code ec;
+    auto variants = CaseVariants(target);
+    for (const auto& variant : variants) {
+        if (fs::is_directory(variant, ec)) continue;
+        if (!fs::exists(target, ec)) {
+            fs::rename(variant, target, ec);
+        } else if (fs::equivalent(variant, target, ec)) {
+            fs::path step = variant;
+            step += fmt::format(".{}.case", ::getpid());
+            fs::rename(variant, step, ec);
+            if (!ec) fs::rename(step, target, ec);
+        }
+    }
+    return variants;
+}
+
+// Other spellings left beside the target (a case-sensitive folder holding several) go, so only
+// the requested name remains.
+void RemoveCaseVariants(const fs::path& target, const std::vector<fs::path>& variants) {
+    std::error_code ec;
+    for (const auto& variant : variants) {
+        if (!fs::exists(variant, ec) || fs::is_directory(variant, ec) ||
+            fs::equivalent(variant, target, ec)) {
+            continue;
+        }
+        fs::remove(variant, ec);
+    }
+}
+
+std::string_view FileNamePart(std::string_view path) {
+    std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool Utf8OutputWanted(std::string_view charSet) {
+    bool utf8 =
+        ToBoolean(GetRegValue("HKCU", SettingsSection("General"), "UTF8Output")).value_or(false);
+    return utf8 || ToLowerAscii(charSet) == "utf-8";
+}
+
+}  // namespace
+
+std::string DetectEncoding(std::string_view path) {
+    std::ifstream in{std::string(path), std::ios::binary};
+    if (!in) return std::string(kEncodingNone);
+    unsigned char bytes[3] = {};
+    in.read(reinterpret_cast<char*>(bytes), 3);
+    if (in.gcount() < 3) return std::string(kEncodingNone);
+    unsigned value = (bytes[0] << 16) | (bytes[1] << 8) | bytes[2];
+    std::string hex = fmt::format("{:X}", value);
+    if (hex == "EFBBBF") return std::string(kEncodingUtf8);
+    std::string_view head = std::string_view(hex).substr(0, 4);
+    if (head == "FEFF") return std::string(kEncodingUnicodeBig);
+    if (head == "FFFE") return std::string(kEncodingUnicode);
+    return std::string(kEncodingNone);
+}
+
+std::string ReadTextFile(std::string_view path) { return ReadTextFile(path, kDefaultAnsiCodePage); }
+
+std::string ReadTextFile(std::string_view path, std::string_view codePage) {
+    std::string tag = DetectEncoding(path);
+    auto bytes = ReadBytes(path);
+    if (!bytes) return {};
+    if (tag == kEncodingUtf8)
+        return SanitizeUtf8(std::string_view(*bytes).substr(kUtf8Mark.size()));
+    return DecodeFromCodePage(*bytes, codePage);
+}
+
+bool StripUtf8Bom(std::string_view path) {
+    auto bytes = ReadBytes(path);
+    if (!bytes) return false;
+    if (!bytes->starts_with(kUtf8Mark)) return true;
+    return !ReplaceFile(fs::path(path), std::string_view(*bytes).substr(kUtf8Mark.size()));
+}
+
+bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi,
+                   std::string_view charSet, std::string_view codePage) {
+    fs::path target{std::string(path)};
+    auto variants = CarryOverStoredName(target);
+
+    bool utf8 = !forceAnsi && Utf8OutputWanted(charSet);
+    std::string bytes;
+    if (utf8) {
+        bytes = text.starts_with(kUtf8Mark) ? text.substr(kUtf8Mark.size()) : text;
+    } else {
+        bytes = EncodeToCodePage(text, codePage.empty() ? kDefaultAnsiCodePage : codePage);
+    }
+
+    auto failure = ReplaceFile(target, bytes);
+    if (failure) {
+        std::string_view action = failure->creating ? "create" : "write";
+        if (utf8) {
+            return Fail(fmt::format("Failed to {} file '{}'. Error: {}.", action,
+                                    FileNamePart(path), failure->description));
+        }
+        return Fail(
+            fmt::format("Failed to {} file '{}'. Error: {}", action, path, failure->description));
+    }
+    RemoveCaseVariants(target, variants);
+    return true;
+}
+
+}  // namespace velmora

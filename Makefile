@@ -41,7 +41,8 @@ fuzz: deps
 	@command -v clang++ >/dev/null || apt-get install -y -qq clang >/dev/null
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_LIBFUZZER=ON >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
-	@for f in build-fuzz/fuzz/fuzz_*; do echo "== $$f"; $$f -max_total_time=30 fuzz/corpus/$$(basename $$f | sed 's/^fuzz_//'); done
+	@for f in build-fuzz/fuzz/fuzz_*; do n=$$(basename $$f | sed 's/^fuzz_//'); mkdir -p build-fuzz/corpus-$$n; \
+	  echo "== $$f"; $$f -max_total_time=30 build-fuzz/corpus-$$n fuzz/corpus/$$n; done
 
 clean:
 	rm -rf build build-sanitize build-bench build-fuzz

@@ -76,7 +76,9 @@ std::optional<double> ParseNumber(std::string_view text) {
     errno = 0;
     char* end = nullptr;
     double v = std::strtod(copy.c_str(), &end);
-    if (end == copy.c_str() || *end != '\0' || errno == ERANGE) return std::nullopt;
+    if (end == copy.c_str() || *end != '\0') return std::nullopt;
+    // Too small a magnitude is zero; too large a magnitude does not convert.
+    if (errno == ERANGE && std::fabs(v) >= 1.0) return std::nullopt;
     return v;
 }
 

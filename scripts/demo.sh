@@ -12,8 +12,7 @@ echo
 echo "== Preferences a user sets once"
 "$velmora" settings set Project CharSet utf-8
 "$velmora" settings set Project RecPerPage 25 --type 4
-"$velmora" settings set Project ApplicationTheme dark
 "$velmora" settings list Project
 echo
-echo "== A new project starts from those preferences and the theme's styles"
-"$velmora" defaults | grep -E '^(ProjID|ProjName|ProjVar|CharSet|RecPerPage|ApplicationTheme|HeaderColor|MenuColor|SecType) '
+echo "== A new project starts from those preferences"
+"$velmora" defaults | grep -E '^(ProjID|ProjName|ProjVar|CharSet|RecPerPage|SecType|PagerStyle|AutoSync) '

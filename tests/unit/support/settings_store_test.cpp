@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "support/config_paths.h"
+#include "support/registry.h"
 #include "support/settings_store.h"
 #include "test_support.h"
 
@@ -120,6 +121,30 @@ TEST_F(SettingsStoreTest, AFreshBuildFindsItsOwnConfigurationFiles) {
     std::string settings = GetConfigPath("ConfigFile");
     EXPECT_TRUE(std::filesystem::exists(settings)) << settings;
     EXPECT_TRUE(std::filesystem::exists(GetConfigPath("ThemeFolder") + "/bootstrap.xml"));
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST_F(SettingsStoreTest, RegistryAccessorReadsByTypeAndFallsBackOnItsDefault) {
+    cRegistry reg;
+    reg.ClassKey = kHKeyLocalMachine;
+    reg.SectionKey = SettingsSection("General");
+    reg.ValueKey = "Count";
+    reg.Default = Variant("none");
+    EXPECT_EQ(reg.Value(), Variant("none"));
+    reg.ValueType = kRegNumber;
+    ASSERT_TRUE(reg.SetValue(Variant("12")));
+    reg.ValueType = kRegText;
+    EXPECT_EQ(reg.Value(), Variant(std::int32_t{12}));
+    EXPECT_EQ(reg.ValueType, kRegNumber);
+    EXPECT_EQ(reg.EnumerateValues(), std::vector<std::string>{"Count"});
+    EXPECT_TRUE(GetRegValue("HKCU", SettingsSection("General"), "Count").IsEmpty());
+    EXPECT_TRUE(reg.DeleteValue());
+    EXPECT_EQ(reg.Value(), Variant("none"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "model/database.h"
 #include "model/engine_objects.h"
 #include "model/settings_file.h"
 #include "platform/xml.h"
@@ -157,6 +158,8 @@ void AGP::AddProj(std::string_view projName) {
 
 void AGP::DeleteProj() {
     properties_->Clear();
+    ClearDatabases();
+    masterDetails_.reset();
     properties_->Register(ProjectProperties());
     projInit_ = false;
 }
@@ -191,6 +194,7 @@ void AGP::LoadDefault() {
 
 void AGP::SaveDefault() {
     SaveRegistryDefaults(*properties_, SettingsSection("Project"));
+    if (db_) SaveRegistryDefaults(*db_->Properties(), SettingsSection("Database"));
     std::string general = SettingsSection("General");
     SetRegValue("HKCU", general, "BackupFile", kRegText, Variant(backupFile_));
     SetRegValue("HKCU", general, "UserCode", kRegText, Variant(userCode_));

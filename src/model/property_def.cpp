@@ -5,13 +5,13 @@
 namespace velmora {
 
 std::string_view PropTypeName(PropType type) {
-    static constexpr std::string_view kNames[] = {"String", "Boolean", "Integer", "Long", "Single", "Double"};
+    static constexpr std::string_view kNames[] = {"String", "Boolean", "Integer", "Long",
+                                                  "Single", "Double", "Variant"};
     return kNames[static_cast<int>(type)];
 }
 
-template <> std::string FromVariant<PropType::String>(const Variant& value) {
-    return ConvertTo(value, "String").ToText();
-}
+// The text as stored: quotes around it belong to the value (tag values such as "1","Yes").
+template <> std::string FromVariant<PropType::String>(const Variant& value) { return value.ToText(); }
 template <> bool FromVariant<PropType::Boolean>(const Variant& value) {
     return ToBoolean(value).value_or(false);
 }
@@ -27,5 +27,6 @@ template <> float FromVariant<PropType::Single>(const Variant& value) {
 template <> double FromVariant<PropType::Double>(const Variant& value) {
     return ToDouble(value).value_or(0.0);
 }
+template <> Variant FromVariant<PropType::Variant>(const Variant& value) { return value; }
 
 }  // namespace velmora

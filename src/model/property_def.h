@@ -11,9 +11,10 @@
 
 namespace velmora {
 
-enum class PropType : std::uint8_t { String, Boolean, Integer, Long, Single, Double };
+// Variant entries keep whatever value they are given: their type name converts nothing.
+enum class PropType : std::uint8_t { String, Boolean, Integer, Long, Single, Double, Variant };
 
-// "String", "Boolean", "Integer", "Long", "Single", "Double".
+// "String", "Boolean", "Integer", "Long", "Single", "Double", "Variant".
 std::string_view PropTypeName(PropType type);
 
 struct PropertyDef {
@@ -38,6 +39,7 @@ template <> struct PropCpp<PropType::Integer> { using type = std::int16_t; };
 template <> struct PropCpp<PropType::Long> { using type = std::int32_t; };
 template <> struct PropCpp<PropType::Single> { using type = float; };
 template <> struct PropCpp<PropType::Double> { using type = double; };
+template <> struct PropCpp<PropType::Variant> { using type = Variant; };
 template <PropType T> using PropValue = typename PropCpp<T>::type;
 
 // Converts a stored value to the accessor's C++ type; a value that does not convert gives the

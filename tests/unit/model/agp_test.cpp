@@ -230,3 +230,23 @@ TEST_F(AGPTest, TraceLinesAreJoinedWithCrLf) {
 
 }  // namespace
 }  // namespace velmora
+
+#include "model/database.h"
+
+namespace velmora {
+namespace {
+
+TEST_F(AGPTest, SaveDefaultAlsoKeepsTheMainDatabaseDefaults) {
+    AGP proj;
+    auto db = proj.AddMainDatabase("/data/shop.db");
+    ASSERT_TRUE(db);
+    db->SetMaxUploadSize(4096);
+    proj.SaveDefault();
+    EXPECT_EQ(GetRegValue("HKCU", SettingsSection("Database"), "MaxUploadSize"), Variant(std::int32_t{4096}));
+    proj.DeleteProj();
+    EXPECT_EQ(proj.DB(), nullptr);
+    EXPECT_EQ(proj.DBCnt(), 0);
+}
+
+}  // namespace
+}  // namespace velmora

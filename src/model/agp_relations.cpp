@@ -1,0 +1,96 @@
+// The root object's members for master/detail relations and custom scripts.
+#include "model/agp.h"
+#include "model/custom_scripts.h"
+#include "model/engine_objects.h"
+#include "model/master_details.h"
+#include "support/engine_state.h"
+#include "support/text.h"
+
+namespace velmora {
+namespace {
+
+bool AllGiven(std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names)
+        if (name.empty()) return false;
+    return true;
+}
+
+}  // namespace
+
+std::shared_ptr<AGPMasterDetails> AGP::MasterDetails() {
+    if (!masterDetails_) masterDetails_ = std::make_shared<AGPMasterDetails>();
+    return masterDetails_;
+}
+
+bool AGP::AddMasterDetail(std::string_view sMasterTable, std::string_view sDetailTable) {
+    return MasterDetails()->Add(sMasterTable, sDetailTable);
+}
+
+bool AGP::AddMasterDetailRelation(std::string_view sMasterTable, std::string_view sDetailTable,
+                                  std::string_view sMasterField, std::string_view sDetailField) {
+    if (!AllGiven({sMasterTable, sDetailTable, sMasterField, sDetailField}))
+        return Fail(ProductMessage("Master table, detail table and both fields must not be empty."));
+    std::shared_ptr<AGPMasterDetail> relation = MasterDetails()->Item(sMasterTable, sDetailTable);
+    if (!relation)
+        return Fail(ProductMessage("Master/detail relation '" + MasterDetailKey(sMasterTable, sDetailTable) +
+                                   "' does not exist."));
+    return relation->AddRelation(sMasterField, sDetailField);
+}
+
+bool AGP::DeleteMasterDetail(std::string_view sMasterTable, std::string_view sDetailTable) {
+    return MasterDetails()->Delete(sMasterTable, sDetailTable);
+}
+
+bool AGP::DeleteMasterDetailRelation(std::string_view sMasterTable, std::string_view sDetailTable,
+                                     std::string_view sMasterField, std::string_view sDetailField) {
+    if (!AllGiven({sMasterTable, sDetailTable, sMasterField, sDetailField}))
+        return Fail(ProductMessage("Master table, detail table and both fields must not be empty."));
+    std::shared_ptr<AGPMasterDetail> relation = MasterDetails()->Item(sMasterTable, sDetailTable);
+    if (!relation)
+        return Fail(ProductMessage("Master/detail relation '" + MasterDetailKey(sMasterTable, sDetailTable) +
+                                   "' does not exist."));
+    return relation->DeleteRelation(sMasterField, sDetailField);
+}
+
+bool AGP::AddCustomScript(std::string_view sScriptType, std::string_view sCodeType, std::string_view sName,
+                          std::string_view sCtrlID, std::string_view sL1Key, std::string_view sL2Key,
+                          std::string_view sCode) {
+    AGPCustomScripts& scripts = CustomScripts();
+    if (!scripts.Add(sScriptType, sCodeType, sName, sCtrlID, sL1Key, sL2Key)) return false;
+    scripts.ScriptItem(sScriptType, sCodeType, sName, sCtrlID, sL1Key, sL2Key)->SetScriptCode(std::string(sCode));
+    return true;
+}
+
+bool AGP::UpdateCustomScript(std::string_view sScriptType, std::string_view sCodeType, std::string_view sName,
+                             std::string_view sCtrlID, std::string_view sL1Key, std::string_view sL2Key,
+                             std::string_view sCode) {
+    std::shared_ptr<AGPCustomScript> script =
+        CustomScripts().ScriptItem(sScriptType, sCodeType, sName, sCtrlID, sL1Key, sL2Key);
+    if (!script)
+        return Fail(ProductMessage("Custom script '" +
+                                   CustomScriptKey({std::string(sScriptType), std::string(sCodeType),
+                                                    std::string(sName), std::string(sCtrlID), std::string(sL1Key),
+                                                    std::string(sL2Key)}) +
+                                   "' does not exist."));
+    // The code is saved in the project file although not as an attribute, so a change must
+    // mark the project dirty by hand.
+    if (script->ScriptCode() != sCode) Engine().projectDirty = true;
+    script->SetScriptCode(std::string(sCode));
+    return true;
+}
+
+bool AGP::DeleteCustomScript(std::string_view sScriptType, std::string_view sCodeType, std::string_view sName,
+                             std::string_view sCtrlID, std::string_view sL1Key, std::string_view sL2Key) {
+    return CustomScripts().Delete(sScriptType, sCodeType, sName, sCtrlID, sL1Key, sL2Key);
+}
+
+std::string AGP::LoadCustomScriptCode(std::string_view sScriptType, std::string_view sCodeType,
+                                      std::string_view sName, std::string_view sCtrlID, std::string_view sL1Key,
+                                      std::string_view sL2Key) const {
+    if (auto script = CustomScripts().ScriptItem(sScriptType, sCodeType, sName, sCtrlID, sL1Key, sL2Key))
+        return script->ScriptCode();
+    if (EqualsNoCase(sScriptType, "CodeBase")) return CodeBase().CodeSource(sScriptType, sCodeType, sName);
+    return {};
+}
+
+}  // namespace velmora

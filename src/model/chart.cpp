@@ -1,0 +1,41 @@
+#include "model/chart.h"
+
+#include "model/charts.h"
+#include "model/property_accessors.h"
+#include "support/settings_store.h"
+
+namespace velmora {
+namespace {
+
+constexpr PropertyDef kChartProperties[] = {
+#define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
+    {#name, #accessor, PropType::type, regSave != 0, regFormat, fileSave != 0, sync != 0, readOnly != 0},
+#include "model/chart_properties.def"
+};
+static_assert(std::size(kChartProperties) == 38);
+
+}  // namespace
+
+PropertyTable ChartProperties() { return kChartProperties; }
+
+AGPChart::AGPChart() : properties_(std::make_shared<AGProperties>()) {
+    properties_->Register(ChartProperties());
+    LoadRegistryDefaults(*properties_, SettingsSection("Chart"));
+    trendlines_ = std::make_shared<AGPTrends>();
+}
+
+AGPChart::~AGPChart() = default;
+
+std::string AGPChart::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
+void AGPChart::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
+
+#define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
+    PropValue<PropType::type> AGPChart::accessor() const {                                   \
+        return GetTyped<PropType::type>(*properties_, #name);                                \
+    }                                                                                        \
+    void AGPChart::Set##accessor(const PropValue<PropType::type>& value) {                   \
+        SetTypedValue<PropType::type>(*properties_, #name, value);                           \
+    }
+#include "model/chart_properties.def"
+
+}  // namespace velmora

@@ -1,0 +1,41 @@
+#include "model/database.h"
+
+#include "model/tables.h"
+#include "model/property_accessors.h"
+#include "support/settings_store.h"
+
+namespace velmora {
+namespace {
+
+constexpr PropertyDef kDatabaseProperties[] = {
+#define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
+    {#name, #accessor, PropType::type, regSave != 0, regFormat, fileSave != 0, sync != 0, readOnly != 0},
+#include "model/database_properties.def"
+};
+static_assert(std::size(kDatabaseProperties) == 41);
+
+}  // namespace
+
+PropertyTable DatabaseProperties() { return kDatabaseProperties; }
+
+AGPDatabase::AGPDatabase() : properties_(std::make_shared<AGProperties>()) {
+    properties_->Register(DatabaseProperties());
+    LoadRegistryDefaults(*properties_, SettingsSection("Database"));
+    tables_ = std::make_shared<AGPTables>(properties_);
+}
+
+AGPDatabase::~AGPDatabase() = default;
+
+std::string AGPDatabase::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
+void AGPDatabase::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
+
+#define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
+    PropValue<PropType::type> AGPDatabase::accessor() const {                                \
+        return GetTyped<PropType::type>(*properties_, #name);                                \
+    }                                                                                        \
+    void AGPDatabase::Set##accessor(const PropValue<PropType::type>& value) {                \
+        SetTypedValue<PropType::type>(*properties_, #name, value);                           \
+    }
+#include "model/database_properties.def"
+
+}  // namespace velmora

@@ -1,0 +1,39 @@
+#include "model/field.h"
+
+#include "model/property_accessors.h"
+#include "support/settings_store.h"
+
+namespace velmora {
+namespace {
+
+constexpr PropertyDef kFieldProperties[] = {
+#define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
+    {#name, #accessor, PropType::type, regSave != 0, regFormat, fileSave != 0, sync != 0, readOnly != 0},
+#include "model/field_properties.def"
+};
+static_assert(std::size(kFieldProperties) == 157);
+
+}  // namespace
+
+PropertyTable FieldProperties() { return kFieldProperties; }
+
+AGPField::AGPField() : properties_(std::make_shared<AGProperties>()) {
+    properties_->Register(FieldProperties());
+    LoadRegistryDefaults(*properties_, SettingsSection("Field"));
+}
+
+AGPField::~AGPField() = default;
+
+std::string AGPField::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
+void AGPField::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
+
+#define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
+    PropValue<PropType::type> AGPField::accessor() const {                                   \
+        return GetTyped<PropType::type>(*properties_, #name);                                \
+    }                                                                                        \
+    void AGPField::Set##accessor(const PropValue<PropType::type>& value) {                   \
+        SetTypedValue<PropType::type>(*properties_, #name, value);                           \
+    }
+#include "model/field_properties.def"
+
+}  // namespace velmora

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "model/agp.h"
+#include "model/condition.h"
+#include "support/engine_state.h"
+#include "test_support.h"
+
+namespace velmora {
+namespace {
+
+// Values of the current objects; an object missing from `current` is not current.
+class FakeSource : public ConditionSource {
+public:
+    void Set(CondObject object, std::string name, Variant value, std::string type = {}) {
+        values[{object, std::move(name)}] = CondOperand{std::move(value), std::move(type)};
+    }
+    std::optional<CondOperand> Attribute(CondObject object, std::string_view name) override {
+        if (!current.count(object)) return std::nullopt;
+        auto it = values.find({object, std::string(name)});
+        return it == values.end() ? CondOperand{Variant(""), ""} : it->second;
+    }
+    FunctionOutcome RunFunction(std::string_view name) override {
+        calls.emplace_back(name);
+        return function ? *function : ConditionSource::RunFunction(name);
+    }
+
+    std::map<std::pair<CondObject, std::string>, CondOperand> values;
+    std::set<CondObject> current = {CondObject::Ctrl, CondObject::Proj, CondObject::Db, CondObject::Table,
+                                    CondObject::Field};
+    std::optional<FunctionOutcome> function;
+    std::vector<std::string> calls;
+};
+
+class ConditionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        src.Set(CondObject::Table, "TblType", Variant("TABLE"), "String");
+        src.Set(CondObject::Table, "TblRecPerPage", Variant(std::int16_t{20}), "Integer");
+        src.Set(CondObject::Table, "TblCaption", Variant("Order Details"), "String");
+        src.Set(CondObject::Field, "FldList", Variant(true), "Boolean");
+        src.Set(CondObject::Field, "FldEdit", Variant("False"), "Boolean");  // text still to be typed
+        src.Set(CondObject::Proj, "SecType", Variant("None"), "String");
+        src.Set(CondObject::Ctrl, "ctrlid", Variant("list"));
+        src.Set(CondObject::Ctrl, "ctrlspace", Variant(true));
+    }
+    bool Holds(std::string_view cond) { return EvaluateCondition(cond, src); }
+    FakeSource src;
+};
+
+TEST_F(ConditionTest, ClausesAreAndedAlternativesOred) {
+    EXPECT_TRUE(Holds(""));
+    EXPECT_TRUE(Holds("table/TblType/in/TABLE|VIEW"));
+    EXPECT_TRUE(Holds("table/TblType/eq/VIEW|TABLE"));
+    EXPECT_FALSE(Holds("table/TblType/eq/VIEW|REPORT"));
+    EXPECT_TRUE(Holds(" table/TblType/eq/TABLE , proj/SecType/eq/None "));
+    EXPECT_FALSE(Holds("table/TblType/eq/TABLE,proj/SecType/ne/None"));
+    // "|" belongs to one clause: the second clause still has to hold on its own.
+    EXPECT_FALSE(Holds("table/TblType/eq/VIEW|TABLE,proj/SecType/eq/Static|Static2"));
+    // Evaluation stops at the first clause that fails.
+    src.function = FunctionOutcome{FunctionOutcome::Kind::Value, Variant("x"), {}};
+    EXPECT_FALSE(Holds("table/TblType/eq/VIEW,function/IsAudited/string/eq/x"));
+    EXPECT_TRUE(src.calls.empty());
+}
+
+TEST_F(ConditionTest, OperatorsCompareInTheDeclaredType) {
+    // 20 > 9 as numbers, although "20" < "9" as texts.
+    EXPECT_TRUE(Holds("table/TblRecPerPage/gt/9"));
+    EXPECT_TRUE(Holds("table/TblRecPerPage/ge/20"));
+    EXPECT_FALSE(Holds("table/TblRecPerPage/lt/20"));
+    EXPECT_TRUE(Holds("table/TblRecPerPage/le/20"));
+    EXPECT_TRUE(Holds("table/TblRecPerPage/ne/21"));
+    EXPECT_FALSE(Holds("table/TblRecPerPage/eq/abc"));  // does not convert: compares as 0
+    // eq is case-sensitive; in and ni ignore case.
+    EXPECT_FALSE(Holds("table/TblType/eq/table"));
+    EXPECT_TRUE(Holds("table/TblCaption/in/DETAIL"));
+    EXPECT_FALSE(Holds("table/TblCaption/ni/detail"));
+    EXPECT_TRUE(Holds("table/TblCaption/ni/Customer"));
+    // String alternatives lose surrounding quotes like any String conversion.
+    EXPECT_TRUE(Holds("table/TblType/eq/'TABLE'"));
+    // Texts compare byte-wise.
+    EXPECT_TRUE(Holds("table/TblType/gt/SYSTEM"));
+    EXPECT_FALSE(Holds("table/TblType/lt/SYSTEM"));
+}
+
+TEST_F(ConditionTest, BooleansCompareAsOneAndZero) {
+    EXPECT_TRUE(Holds("field/FldList/eq/True"));
+    EXPECT_TRUE(Holds("field/FldList/eq/1"));
+    EXPECT_TRUE(Holds("field/FldList/eq/-1"));
+    EXPECT_FALSE(Holds("field/FldList/eq/0"));
+    EXPECT_TRUE(Holds("field/FldList/gt/0"));  // "1" > "0", where True (-1) < 0 would say no
+    EXPECT_TRUE(Holds("field/FldEdit/eq/false"));
+    EXPECT_FALSE(Holds("field/FldList/eq/maybe"));
+}
+
+TEST_F(ConditionTest, ControlClausesTrimAlternativesAndIgnoreUnknownNames) {
+    EXPECT_TRUE(Holds("ctrl/CtrlID/eq/ list |grid"));
+    EXPECT_FALSE(Holds("ctrl/ctrlid/eq/List"));
+    // Unknown control properties compare as empty without asking the source.
+    src.Set(CondObject::Ctrl, "ctrlnosuch", Variant("x"));
+    EXPECT_TRUE(Holds("ctrl/ctrlnosuch/eq/"));
+    EXPECT_FALSE(Holds("ctrl/ctrlnosuch/eq/x"));
+    src.current.erase(CondObject::Ctrl);
+    auto result = EvaluateConditionDetailed("ctrl/ctrlid/eq/list", src);
+    EXPECT_FALSE(result.holds);
+    EXPECT_EQ(result.status, CondStatus::Malformed);
+}
+
+TEST_F(ConditionTest, MalformedInputNeverCrashes) {
+    // Clauses of other than four parts and unknown operators are skipped.
+    EXPECT_TRUE(Holds("table/TblType/eq"));
+    EXPECT_TRUE(Holds("table/TblType/eq/TABLE/extra"));
+    EXPECT_TRUE(Holds("table/TblType/like/nothing"));
+    EXPECT_TRUE(Holds(",,, ,"));
+    EXPECT_TRUE(Holds("////"));  // five empty parts
+    EXPECT_TRUE(Holds("///"));   // an empty operator is an unknown one
+    // Unknown objects and objects that are not current do not hold.
+    auto unknown = EvaluateConditionDetailed("view/TblType/eq/TABLE", src);
+    EXPECT_FALSE(unknown.holds);
+    EXPECT_EQ(unknown.status, CondStatus::Malformed);
+    src.current.erase(CondObject::Field);
+    EXPECT_FALSE(Holds("table/TblType/eq/TABLE,field/FldList/eq/1"));
+    // A Null value matches nothing, not even "ne".
+    src.Set(CondObject::Table, "TblNull", Variant::Null());
+    EXPECT_FALSE(Holds("table/TblNull/ne/x"));
+    EXPECT_FALSE(Holds("table/TblNull/ni/x"));
+    // Odd bytes and separators in values are data.
+    EXPECT_FALSE(Holds("table/TblType/eq/\xff\xfe|"));
+    EXPECT_TRUE(Holds("table/TblMissing/eq/|x"));
+}
+
+TEST_F(ConditionTest, FunctionClausesNeedAScriptHost) {
+    auto result = EvaluateConditionDetailed("Function/ HasUploads /boolean/eq/true", src);
+    EXPECT_FALSE(result.holds);
+    EXPECT_EQ(result.status, CondStatus::UnsupportedFunction);
+    EXPECT_NE(result.message.find("'HasUploads'"), std::string::npos);
+    ASSERT_EQ(src.calls.size(), 1u);
+    EXPECT_EQ(src.calls[0], "HasUploads");
+
+    src.function = FunctionOutcome{FunctionOutcome::Kind::Value, Variant(std::int32_t{12}), {}};
+    EXPECT_TRUE(Holds("function/Count/integer/gt/9"));
+    EXPECT_FALSE(Holds("function/Count/boolean/eq/true"));  // True is -1
+    src.function = FunctionOutcome{FunctionOutcome::Kind::Error, {}, "ReferenceError: x is not defined"};
+    result = EvaluateConditionDetailed("table/TblType/eq/TABLE,function/Count/integer/gt/9", src);
+    EXPECT_FALSE(result.holds);
+    EXPECT_EQ(result.status, CondStatus::FunctionError);
+    EXPECT_EQ(result.message, "ReferenceError: x is not defined");
+}
+
+TEST(ProjectConditionSourceTest, ReadsTheProjectBagThenGetV) {
+    test::ResetSettingsStores();
+    AGP proj;
+    ProjectConditionSource src(&proj, nullptr);
+    EXPECT_TRUE(EvaluateCondition("proj/SecType/eq/None", src));
+    proj.SetSecType("Static");
+    EXPECT_TRUE(EvaluateCondition("proj/SecType/ne/None", src));
+    proj.SetAutoSync(true);
+    EXPECT_TRUE(EvaluateCondition("proj/AutoSync/eq/1", src));
+    proj.SetRecPerPage(20);
+    EXPECT_TRUE(EvaluateCondition("proj/RecPerPage/gt/9", src));
+    EXPECT_TRUE(EvaluateCondition("proj/NoSuchSetting/eq/", src));
+    // Nothing but the project is current.
+    EXPECT_FALSE(EvaluateCondition("table/TblType/eq/TABLE", src));
+
+    ProjectConditionSource noProject(nullptr, [](CondObject, std::string_view) {
+        return std::optional<CondOperand>(CondOperand{Variant("TABLE"), "String"});
+    });
+    EXPECT_FALSE(EvaluateCondition("proj/SecType/eq/None", noProject));
+    EXPECT_TRUE(EvaluateCondition("table/TblType/eq/TABLE", noProject));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+
+#include "model/agp.h"
+#include "model/charts.h"
+#include "model/databases.h"
+#include "model/fields.h"
+#include "model/language.h"
+#include "model/menus.h"
+#include "model/tables.h"
+#include "support/engine_state.h"
+#include "support/settings_store.h"
+#include "test_support.h"
+
+namespace velmora {
+namespace {
+
+class EntitiesTest : public testing::Test {
+protected:
+    void SetUp() override { test::ResetSettingsStores(); }
+};
+
+struct FlagCheck {
+    std::string_view name;
+    std::string_view type;
+    bool regSave;
+    int regFormat;
+    bool fileSave;
+    bool sync;
+};
+
+void ExpectRegistered(AGProperties& bag, std::size_t count, std::string_view first, std::string_view last,
+                      std::initializer_list<FlagCheck> checks) {
+    auto entries = bag.Entries();
+    ASSERT_EQ(entries.size(), count);
+    EXPECT_EQ(entries.front()->Name(), first);
+    EXPECT_EQ(entries.back()->Name(), last);
+    for (const FlagCheck& c : checks) {
+        auto p = bag.Find(c.name);
+        ASSERT_TRUE(p) << c.name;
+        EXPECT_EQ(p->DataType(), c.type) << c.name;
+        EXPECT_EQ(p->RegSave(), c.regSave) << c.name;
+        EXPECT_EQ(p->RegFormat(), c.regFormat) << c.name;
+        EXPECT_EQ(p->FileSave(), c.fileSave) << c.name;
+        EXPECT_EQ(p->Sync(), c.sync) << c.name;
+    }
+}
+
+TEST_F(EntitiesTest, EachEntityRegistersItsPropertiesInOrderWithTheirFlags) {
+    AGPDatabase db;
+    ExpectRegistered(*db.Properties(), 41, "DBSeq", "MaxUploadSize",
+                     {{"DBSeq", "Integer", false, 0, false, false},
+                      {"DBSchema", "String", false, 0, true, false},
+                      {"DBUseServerMapPath", "Boolean", false, 0, true, false},
+                      {"SecDefault", "String", false, 0, true, true},
+                      {"UseDynamicUserLevel", "Boolean", false, 0, true, true},
+                      {"MaxUploadSize", "Long", true, 4, true, true}});
+    EXPECT_EQ(db.Properties()->Entries()[26]->Name(), "DBVar");
+
+    AGPTable table;
+    ExpectRegistered(*table.Properties(), 115, "TblSeq", "TblPagerStyle",
+                     {{"TblIsDetail", "Boolean", false, 0, false, false},
+                      {"TblUserGenOption", "String", false, 0, false, false},
+                      {"TblCustomError", "String", false, 0, true, false},
+                      {"LinkTableType", "String", false, 0, true, true},
+                      {"TblRptIndent", "Integer", false, 0, true, true},
+                      {"TblExportType", "String", true, 1, true, true},
+                      {"TblLinkOnLeft", "Boolean", true, 1, true, true},
+                      {"TblAnonymous", "Integer", true, 4, true, true}});
+
+    AGPField field;
+    ExpectRegistered(*field.Properties(), 157, "FldSeq", "FldTooltipWidth",
+                     {{"FldVar", "String", false, 0, false, false},
+                      {"FldOrderBy", "Integer", false, 0, true, false},
+                      {"FldAttribute", "Long", false, 0, true, false},
+                      {"FldAutoIncrement", "Boolean", false, 0, true, false},
+                      {"FldMin", "Variant", false, 0, true, true},
+                      {"FldDbDefault", "Variant", false, 0, true, true},
+                      {"FldOptionTemplate", "String", false, 0, true, true},
+                      {"UploadMaxFileCount", "Long", false, 0, true, true},
+                      {"FldAlign", "String", true, 1, true, true},
+                      {"FldSelectForceSelection", "Boolean", true, 1, true, true},
+                      {"FldResizeQuality", "Integer", true, 4, true, true},
+                      {"FldTooltipWidth", "Long", true, 4, true, true}});
+
+    AGPChart chart;
+    ExpectRegistered(*chart.Properties(), 38, "ChartSeq", "ChartYAxisMaxValue",
+                     {{"ChartVar", "String", false, 0, false, false},
+                      {"ChartName", "String", false, 0, true, false},
+                      {"ChartShowHover", "Boolean", true, 1, true, true},
+                      {"ChartSortSeq", "String", true, 1, true, true},
+                      {"ChartPosition", "Integer", true, 4, true, true},
+                      {"ChartYAxisMinValue", "Long", true, 4, true, true}});
+
+    AGPTrend trend;
+    ExpectRegistered(*trend.Properties(), 11, "TrendSeq", "TrendAlpha",
+                     {{"TrendSeq", "Integer", false, 0, false, false},
+                      {"TrendName", "String", false, 0, true, false},
+                      {"TrendShow", "Boolean", false, 0, true, true},
+                      {"TrendEndValue", "Double", true, 4, true, true},
+                      {"TrendDisplayValue", "String", true, 1, true, true},
+                      {"TrendShowOnTop", "Boolean", true, 1, true, true},
+                      {"TrendAlpha", "Integer", true, 4, true, true}});
+}
+
+TEST_F(EntitiesTest, NewEntitiesReadTheUsersDefaultsFromTheirOwnSections) {
+    SetRegValue("HKCU", SettingsSection("Table"), "TblRecPerPage", kRegNumber, Variant(std::int32_t{25}));
+    SetRegValue("HKCU", SettingsSection("Table"), "TblExportPDF", kRegText, Variant("True"));
+    SetRegValue("HKCU", SettingsSection("Field"), "FldAlign", kRegText, Variant("center"));
+    SetRegValue("HKCU", SettingsSection("Chart"), "ChartWidth", kRegNumber, Variant(std::int32_t{600}));
+    SetRegValue("HKCU", SettingsSection("Trendline"), "TrendStartValue", kRegNumber, Variant(std::int32_t{7}));
+    SetRegValue("HKCU", SettingsSection("Database"), "MaxUploadSize", kRegNumber, Variant(std::int32_t{4096}));
+    // Values of another section, or of entries that are not kept there, are not read.
+    SetRegValue("HKCU", SettingsSection("Field"), "TblRecPerPage", kRegNumber, Variant(std::int32_t{99}));
+    SetRegValue("HKCU", SettingsSection("Table"), "TblCaption", kRegText, Variant("ignored"));
+
+    EXPECT_EQ(AGPTable().TblRecPerPage(), 25);
+    EXPECT_TRUE(AGPTable().TblExportPDF());
+    EXPECT_EQ(AGPTable().TblCaption(), "");
+    EXPECT_EQ(AGPField().FldAlign(), "center");
+    EXPECT_EQ(AGPChart().ChartWidth(), 600);
+    EXPECT_EQ(AGPTrend().TrendStartValue(), 7.0);
+    EXPECT_EQ(AGPDatabase().MaxUploadSize(), 4096);
+    AGPField field;
+    EXPECT_EQ(field.GetV("TblRecPerPage"), "");
+}
+
+TEST_F(EntitiesTest, VariantEntriesKeepTheirTextUnconverted) {
+    AGPField field;
+    field.SetV("FldDefault", "007");
+    field.SetV("FldMin", "1e3");
+    field.SetV("FldSize", "007");
+    EXPECT_EQ(field.FldDefault(), Variant("007"));
+    EXPECT_EQ(field.GetV("FldMin"), "1e3");
+    EXPECT_EQ(field.FldSize(), 7);
+    field.SetFldMax(Variant(std::int32_t{5}));
+    EXPECT_EQ(field.FldMax(), Variant(std::int32_t{5}));
+}
+
+TEST_F(EntitiesTest, EntitiesOwnTheirCollections) {
+    AGPDatabase db;
+    ASSERT_TRUE(db.Tables()->Add("orders"));
+    auto table = db.Tables()->Item("orders");
+    ASSERT_TRUE(table->Fields()->Add("orders", "id"));
+    ASSERT_TRUE(table->Charts()->Add("orders", "Sales by month"));
+    auto chart = table->Charts()->Item("sales by month");
+    ASSERT_TRUE(chart);
+    EXPECT_EQ(chart->ChartName(), "Sales by month");
+    EXPECT_EQ(chart->ChartVar(), "Sales_by_month");
+    ASSERT_TRUE(chart->Trendlines()->Add("Target"));
+    EXPECT_EQ(chart->Trendlines()->Seq(1)->TrendName(), "Target");
+}
+
+// ---- collections ----
+
+class TablesTest : public EntitiesTest {
+protected:
+    void SetUp() override {
+        EntitiesTest::SetUp();
+        Language().ClearTranslations();
+        MenuList().Clear();
+    }
+    void AddMenuFor(std::string_view source) {
+        MenuValues values;
+        values.MenuText = std::string(source);
+        values.MenuSource = std::string(source);
+        ASSERT_TRUE(MenuList().AddMenu(values));
+    }
+    AGPTables tables;
+};
+
+TEST_F(TablesTest, AddNumbersTablesAndMakesTheNewOneCurrent) {
+    EXPECT_EQ(tables.curName(), "");
+    EXPECT_EQ(tables.curSeq(), 0);
+    ASSERT_TRUE(tables.Add("Orders"));
+    ASSERT_TRUE(tables.Add("Customers"));
+    EXPECT_EQ(tables.Count(), 2);
+    EXPECT_EQ(tables.curName(), "Customers");
+    EXPECT_EQ(tables.curSeq(), 2);
+    EXPECT_EQ(tables.Item("orders")->TblName(), "Orders");
+    EXPECT_EQ(tables.Seq(2)->Key(), "Customers");
+
+    // A failing add changes nothing: the table already there stays as it is, and so does the
+    // current table.
+    EXPECT_FALSE(tables.Add("ORDERS"));
+    EXPECT_FALSE(tables.Add(""));
+    EXPECT_EQ(tables.Count(), 2);
+    EXPECT_EQ(tables.curName(), "Orders");
+    EXPECT_FALSE(tables.Add("Orders"));
+    EXPECT_EQ(tables.curName(), "Orders");
+    EXPECT_EQ(tables.Item("Orders")->TblSeq(), 1);
+}
+
+TEST_F(TablesTest, ItemSetItemAndSetSeqChooseTheCurrentTableSeqDoesNot) {
+    for (auto name : {"a", "b", "c"}) tables.Add(name);
+    EXPECT_EQ(tables.Item(Variant(std::int32_t{1}))->Key(), "a");
+    EXPECT_EQ(tables.curName(), "a");
+    EXPECT_TRUE(tables.SetItem("b"));
+    EXPECT_EQ(tables.curSeq(), 2);
+    EXPECT_EQ(tables.Seq(3)->Key(), "c");
+    EXPECT_EQ(tables.curName(), "b");
+    EXPECT_TRUE(tables.SetSeq(3));
+    EXPECT_EQ(tables.curName(), "c");
+
+    // Unknown keys, positions and numbers, and indexes of no usable type, leave it alone.
+    EXPECT_EQ(tables.Item("zz"), nullptr);
+    EXPECT_EQ(tables.Item(Variant(std::int32_t{9})), nullptr);
+    EXPECT_EQ(tables.Item(Variant(true)), nullptr);
+    EXPECT_EQ(tables.Item(Variant()), nullptr);
+    EXPECT_FALSE(tables.SetItem("zz"));
+    EXPECT_FALSE(tables.SetSeq(0));
+    EXPECT_EQ(tables.Seq(4), nullptr);
+    EXPECT_FALSE(tables.TableExist("zz"));
+    EXPECT_TRUE(tables.TableExist("B"));
+    EXPECT_EQ(tables.curName(), "c");
+}
+
+TEST_F(TablesTest, DeleteRenumbersTheLaterTablesAndTakesPhrasesAndMenuItems) {
+    for (auto name : {"a", "b", "c"}) tables.Add(name);
+    Language().SetTablePhrase("en", "b", "TblCaption", "Bee");
+    Language().SetFieldPhrase("en", "b", "x", "FldCaption", "Ex");
+    Language().SetTablePhrase("en", "c", "TblCaption", "Sea");
+    AddMenuFor("b");
+    AddMenuFor("c");
+    tables.SetItem("c");
+
+    ASSERT_TRUE(tables.Delete("b"));
+    EXPECT_EQ(tables.Count(), 2);
+    EXPECT_EQ(tables.Item("c")->TblSeq(), 2);
+    EXPECT_EQ(tables.Seq(2)->Key(), "c");
+    EXPECT_EQ(tables.Seq(3), nullptr);
+    EXPECT_EQ(Language().GetTablePhrase("en", "b", "TblCaption"), "");
+    EXPECT_EQ(Language().GetFieldPhrase("en", "b", "x", "FldCaption"), "");
+    EXPECT_EQ(Language().GetTablePhrase("en", "c", "TblCaption"), "Sea");
+    EXPECT_FALSE(MenuList().MenuHasTable("b"));
+    EXPECT_TRUE(MenuList().MenuHasTable("c"));
+
+    // Deleting the current table leaves none current; by position works too.
+    ASSERT_TRUE(tables.Delete(Variant(std::int32_t{2})));
+    EXPECT_EQ(tables.curName(), "");
+    EXPECT_EQ(tables.curSeq(), 0);
+    EXPECT_FALSE(tables.Delete("c"));
+    EXPECT_FALSE(tables.Delete(Variant(std::int32_t{5})));
+    EXPECT_EQ(tables.Seq(1)->Key(), "a");
+}
+
+TEST_F(TablesTest, ChangeRekeysAndRenamesVarPhrasesAndMenuItemsButNotTblName) {
+    tables.Add("order details");
+    tables.Add("other");
+    Language().SetTablePhrase("en", "order details", "TblCaption", "Details");
+    AddMenuFor("order details");
+
+    ASSERT_TRUE(tables.Change("ORDER DETAILS", "lines"));
+    EXPECT_FALSE(tables.TableExist("order details"));
+    auto table = tables.Item("lines");
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->Key(), "lines");
+    EXPECT_EQ(table->TblVar(), "lines");
+    EXPECT_EQ(table->TblName(), "order details");
+    EXPECT_EQ(table->TblSeq(), 1);
+    EXPECT_EQ(Language().GetTablePhrase("en", "lines", "TblCaption"), "Details");
+    EXPECT_TRUE(MenuList().MenuHasTable("lines"));
+    EXPECT_FALSE(MenuList().MenuHasTable("order details"));
+
+    tables.SetItem("other");
+    ASSERT_TRUE(tables.Change("lines", "Lines"));  // a change of case only
+    EXPECT_EQ(tables.curName(), "Lines");
+    EXPECT_TRUE(tables.Change("x", "x"));
+    EXPECT_FALSE(tables.Change("Lines", "other"));
+    EXPECT_FALSE(tables.Change("missing", "new"));
+    EXPECT_FALSE(tables.Change("", "new"));
+    EXPECT_FALSE(tables.Change("Lines", ""));
+    EXPECT_EQ(tables.Count(), 2);
+
+    // Adding the old TblName again moves the key back instead of adding a table.
+    EXPECT_FALSE(tables.Add("order details"));
+    EXPECT_EQ(tables.Count(), 2);
+    EXPECT_TRUE(tables.TableExist("order details"));
+    EXPECT_EQ(tables.curName(), "order details");
+    EXPECT_EQ(tables.Item("order details")->TblVar(), "order_details");
+}
+
+TEST_F(EntitiesTest, FieldChartTrendAndDatabaseListsFollowTheSameRules) {
+    AGPFields fields;
+    for (auto name : {"id", "name", "price"}) ASSERT_TRUE(fields.Add("t", name));
+    EXPECT_FALSE(fields.Add("t", "NAME"));
+    EXPECT_EQ(fields.curName(), "price");
+    ASSERT_TRUE(fields.Change("t", "name", "full name"));
+    EXPECT_EQ(fields.curName(), "full name");
+    EXPECT_EQ(fields.Item("full name")->FldVar(), "x_full_name");
+    EXPECT_EQ(fields.Item("full name")->FldName(), "name");
+    ASSERT_TRUE(fields.Delete("t", "id"));
+    EXPECT_EQ(fields.Seq(1)->Key(), "full name");
+    EXPECT_EQ(fields.Seq(2)->FldName(), "price");
+    EXPECT_FALSE(fields.Delete("t", "id"));
+    EXPECT_FALSE(fields.FieldExist("id"));
+
+    AGPTrends trends;
+    trends.Add("low");
+    trends.Add("high");
+    EXPECT_TRUE(trends.Delete("low"));
+    EXPECT_EQ(trends.Seq(1)->TrendName(), "high");
+    EXPECT_EQ(trends.curSeq(), 1);
+
+    AGPDatabases databases;
+    EXPECT_TRUE(databases.Add("/data/a.db"));
+    EXPECT_FALSE(databases.Add("/DATA/A.DB"));
+    EXPECT_EQ(databases.Item("/data/a.db")->DBName(), "/data/a.db");
+    EXPECT_EQ(databases.Seq(1)->DBSeq(), 1);
+}
+
+TEST_F(EntitiesTest, EnumeratorsWalkTheItemsInOrder) {
+    AGPTables tables;
+    for (auto name : {"a", "b", "c"}) tables.Add(name);
+    auto it = tables.NewEnum_tbl();
+    std::string seen;
+    Variant item;
+    while (it->Next(item)) {
+        auto table = item.ObjectAs<AGPTable>();
+        seen += table->Key();
+        if (table->Key() == "a") tables.Delete("b");
+    }
+    EXPECT_EQ(seen, "ac");
+}
+
+// ---- root object ----
+
+TEST_F(EntitiesTest, RootHasNoDatabaseUntilOneIsAddedAndDeleteProjClearsThem) {
+    AGP proj;
+    EXPECT_EQ(proj.DB(), nullptr);
+    EXPECT_EQ(proj.DBCnt(), 0);
+    EXPECT_EQ(proj.AddMainDatabase(""), nullptr);
+
+    auto db = proj.AddMainDatabase("/data/shop.db");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(proj.DB(), db);
+    EXPECT_EQ(db->DBID(), "DB");
+    EXPECT_EQ(proj.DBCnt(), 1);
+    EXPECT_EQ(proj.CurrentDatabaseName(), "/data/shop.db");
+    EXPECT_EQ(proj.AddMainDatabase("/data/shop.db"), db);
+    EXPECT_EQ(proj.DBCnt(), 1);
+
+    auto links = proj.LINKDBS();
+    ASSERT_TRUE(links);
+    EXPECT_EQ(proj.LINKDBS(), links);
+    links->Add("L1");
+
+    proj.DeleteProj();
+    EXPECT_EQ(proj.DB(), nullptr);
+    EXPECT_EQ(proj.DBCnt(), 0);
+    EXPECT_EQ(proj.CurrentDatabaseName(), "");
+    EXPECT_EQ(proj.Properties()->Count(), 154);
+    EXPECT_EQ(proj.LINKDBS()->Count(), 1);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include "model/caption.h"
+#include "model/data_types.h"
+#include "model/database.h"
+#include "model/field.h"
+#include "model/tables.h"
+#include "support/engine_state.h"
+#include "test_support.h"
+
+namespace velmora {
+namespace {
+
+class TableDefaultsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetSettingsStores();
+        database = std::make_shared<AGPDatabase>();
+        database->SetSecDefault("list, Add,view,EDIT,,search,List,delete,copy");
+    }
+    std::shared_ptr<AGPTable> Table(std::string_view name, std::string_view type) {
+        database->Tables()->Add(name);
+        auto table = database->Tables()->Item(Variant(std::string(name)));
+        table->SetTblType(std::string(type));
+        table->SetTblSQL("SELECT 1");
+        table->LoadTableDefault();
+        return table;
+    }
+    std::shared_ptr<AGPDatabase> database;
+};
+
+TEST_F(TableDefaultsTest, TablesGetEveryPage) {
+    auto t = Table("order_details", "TABLE");
+    EXPECT_EQ(t->TblCaption(), "Order Details");
+    EXPECT_EQ(t->TblVar(), "order_details");
+    EXPECT_TRUE(t->TblList());
+    EXPECT_FALSE(t->TblDefault());
+    EXPECT_TRUE(t->TblView() && t->TblAdd() && t->TblEdit() && t->TblDelete() && t->TblCopy());
+    EXPECT_EQ(t->TblSQL(), "SELECT 1");
+    EXPECT_FALSE(t->TblAddOpt());
+    EXPECT_TRUE(t->TblUpdatable());
+    EXPECT_EQ(t->TblSrchType(), "BASIC");
+    EXPECT_EQ(t->TblSecurity(), "list, Add,view,EDIT,,search,List,delete,copy");
+    EXPECT_TRUE(t->TblUserLevelPriv());
+    EXPECT_FALSE(t->TblDisplayRowCount());
+    EXPECT_TRUE(t->TblUseButtonsForLinks() && t->TblUseDropDownForAction() && t->TblUseDropDownForListOptions() &&
+                t->TblUseDropDownForExport());
+}
+
+TEST_F(TableDefaultsTest, ViewsAndLinkTablesDependOnTheirType) {
+    auto view = Table("v", "VIEW");
+    EXPECT_FALSE(view->TblView() || view->TblAdd() || view->TblEdit() || view->TblDelete() || view->TblCopy());
+    EXPECT_TRUE(view->TblUpdatable());
+    EXPECT_EQ(view->TblSQL(), "");
+    EXPECT_TRUE(view->TblList());
+
+    database->Tables()->Add("linked");
+    auto link = database->Tables()->Item("linked");
+    link->SetTblType("LINKTABLE");
+    link->SetLinkTableType("TABLE");
+    link->LoadTableDefault();
+    EXPECT_TRUE(link->TblAdd());
+}
+
+TEST_F(TableDefaultsTest, ReportsAreReadOnlyWithANormalisedSecurityList) {
+    auto report = Table("sales report", "REPORT");
+    EXPECT_FALSE(report->TblUpdatable());
+    EXPECT_FALSE(report->TblAdd());
+    EXPECT_EQ(report->TblSrchType(), "NONE");
+    EXPECT_EQ(report->TblSecurity(), "list,view,search");
+    EXPECT_EQ(ReportSecurityList(""), "");
+    EXPECT_EQ(ReportSecurityList(" , ADD "), "");
+
+    // A table outside any database has no security default.
+    AGPTable loose;
+    loose.SetTblName("x");
+    loose.SetTblType("REPORT");
+    loose.LoadTableDefault();
+    EXPECT_EQ(loose.TblSecurity(), "");
+}
+
+TEST(CaptionTest, WordRule) {
+    EXPECT_EQ(CaptionFromName("  order__details-line  "), "Order Details Line");
+    EXPECT_EQ(CaptionFromName("customerID"), "CustomerID");
+    EXPECT_EQ(CaptionFromName("VAT_ID"), "VAT ID");
+    EXPECT_EQ(CaptionFromName("2nd_address"), "2nd Address");
+    EXPECT_EQ(CaptionFromName("price (net)"), "Price (net)");
+    EXPECT_EQ(CaptionFromName("<b>total</b> [eur] {x}"), "<b>total</b> [eur] {x}");
+    EXPECT_EQ(CaptionFromName("straße_öl"), "Straße öl");
+    EXPECT_EQ(CaptionFromName(" -_ "), "");
+}
+
+TEST(SortKeyListTest, SortsTrimmedNamesAndJoinsThemWithCrLf) {
+    EXPECT_EQ(SortKeyList(std::vector<std::string>{" b", "a ", "", "C"}), "C\r\na\r\nb");
+    EXPECT_EQ(SortKeyList("order_id\r\n line\nitem\r\n"), "item\r\nline\r\norder_id");
+    EXPECT_EQ(SortKeyList(""), "");
+}
+
+// ---- fields ----
+
+class FieldDefaultsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetSettingsStores();
+        Engine().databaseKind = kDbSqlite;
+        Engine().defaultDateFormat = 5;
+    }
+    void TearDown() override {
+        Engine().databaseKind = 0;
+        Engine().defaultDateFormat = 0;
+    }
+    // A field as a schema loader leaves it before the defaults.
+    std::shared_ptr<AGPField> Field(std::string_view name, std::int16_t type, std::int32_t size = 0) {
+        auto field = std::make_shared<AGPField>();
+        field->SetFldName(std::string(name));
+        field->SetFldTypeInfo(type, 0);
+        field->SetFldSize(size);
+        return field;
+    }
+    std::shared_ptr<AGPField> Loaded(std::string_view name, std::int16_t type, std::int32_t size = 0) {
+        auto field = Field(name, type, size);
+        field->LoadFldDefault();
+        return field;
+    }
+};
+
+TEST_F(FieldDefaultsTest, CommonValuesAndPageFlags) {
+    auto f = Field("unit_price", kAdCurrency);
+    f->SetFldReq(true);
+    f->SetFldGroupBy(3);
+    f->LoadFldDefault();
+    EXPECT_EQ(f->FldVar(), "x_unit_price");
+    EXPECT_EQ(f->FldCaption(), "Unit Price");
+    EXPECT_EQ(f->FldIncLeadDigit(), -2);
+    EXPECT_EQ(f->FldSelectType(), "Values");
+    EXPECT_EQ(f->FldViewTag(), "FORMATTED TEXT");
+    EXPECT_EQ(f->FldTagAPrefix(), "None");
+    EXPECT_TRUE(f->FldRequired());
+    EXPECT_EQ(f->FldGroupBy(), 0);
+    EXPECT_EQ(f->FldPageIndex(), 1);
+    EXPECT_TRUE(f->FldList() && f->FldExport() && f->FldView() && f->FldEdit() && f->FldAdd() && f->FldAddOpt() &&
+                f->FldMultiUpdate());
+    EXPECT_EQ(f->FldHtmlTag(), "TEXT");
+    EXPECT_EQ(f->FldValidate(), "FLOAT");
+    EXPECT_EQ(f->FldSrchOpr(), "=");
+    EXPECT_EQ(f->FldFmtType(), "Currency");
+    EXPECT_EQ(f->FldAlign(), "right");
+
+    // A caption already set is kept.
+    auto named = Field("a", kAdInteger);
+    named->SetFldCaption("Given");
+    named->LoadFldDefault();
+    EXPECT_EQ(named->FldCaption(), "Given");
+    EXPECT_EQ(named->FldValidate(), "INTEGER");
+    EXPECT_EQ(named->FldFmtType(), "None");
+}
+
+TEST_F(FieldDefaultsTest, LongTextAndBinaryFieldsStayOffTheList) {
+    auto memo = Loaded("notes", kAdLongVarWChar);
+    EXPECT_FALSE(memo->FldList());
+    EXPECT_FALSE(memo->FldExport());
+    EXPECT_TRUE(memo->FldView() && memo->FldEdit());
+    EXPECT_EQ(memo->FldHtmlTag(), "TEXTAREA");
+    EXPECT_EQ(memo->FldTagCols(), 35);
+    EXPECT_EQ(memo->FldTagRows(), 4);
+    EXPECT_EQ(memo->FldSrchOpr(), "LIKE");
+    EXPECT_EQ(memo->FldAlign(), "");
+
+    auto blob = Loaded("photo", kAdLongVarBinary);
+    EXPECT_FALSE(blob->FldList());
+    EXPECT_EQ(blob->FldHtmlTag(), "FILE");
+    EXPECT_EQ(blob->FldSrchOpr(), "");
+    EXPECT_EQ(blob->FldValidate(), "");
+}
+
+TEST_F(FieldDefaultsTest, EditControlsByType) {
+    auto flag = Loaded("active", kAdBoolean);
+    EXPECT_EQ(flag->FldHtmlTag(), "CHECKBOX");
+    EXPECT_EQ(flag->FldTagValues(), "\"1\",\"Yes\"\r\n\"0\",\"No\"");
+    EXPECT_EQ(flag->FldSrchOpr(), "");
+    EXPECT_EQ(flag->FldAlign(), "");
+
+    auto text = Loaded("name", kAdVarWChar, 80);
+    EXPECT_EQ(text->FldHtmlTag(), "TEXT");
+    EXPECT_EQ(text->FldTagSize(), 30);
+    EXPECT_EQ(text->FldTagMaxLength(), 80);
+
+    auto guid = Loaded("uid", kAdGUID);
+    EXPECT_EQ(guid->FldTagSize(), 38);
+    EXPECT_EQ(guid->FldValidate(), "GUID");
+
+    auto date = Loaded("born", kAdDBTimeStamp);
+    EXPECT_EQ(date->FldHtmlTag(), "TEXT");
+    EXPECT_EQ(date->FldTagSize(), 30);
+    EXPECT_EQ(date->FldFmtType(), "Date/Time");
+    EXPECT_EQ(date->FldDtFormat(), 5);
+    EXPECT_EQ(date->FldValidate(), "DATE");
+    EXPECT_EQ(date->FldSrchOpr(), "=");
+
+    Engine().defaultDateFormat = 7;
+    EXPECT_EQ(Loaded("d", kAdDate)->FldValidate(), "EURODATE");
+    Engine().defaultDateFormat = 2;
+    auto plain = Loaded("d", kAdDate);
+    EXPECT_EQ(plain->FldValidate(), "");
+    EXPECT_EQ(plain->FldFmtType(), "None");
+    EXPECT_EQ(Loaded("t", kAdDBTime)->FldValidate(), "TIME");
+
+    auto counter = Field("id", kAdInteger);
+    counter->SetFldAutoIncrement(true);
+    counter->LoadFldDefault();
+    EXPECT_EQ(counter->FldHtmlTag(), "");
+    EXPECT_FALSE(counter->FldAdd() || counter->FldAddOpt() || counter->FldMultiUpdate());
+    EXPECT_TRUE(counter->FldEdit());
+}
+
+TEST_F(FieldDefaultsTest, UnsupportedFieldsAreSwitchedOff) {
+    auto f = Field("geom", 999);
+    f->SetFldGenerate(true);
+    f->SetFldSearch(true);
+    f->LoadFldDefault();
+    EXPECT_FALSE(f->FldSupport());
+    EXPECT_FALSE(f->FldGenerate() || f->FldList() || f->FldView() || f->FldAdd() || f->FldEdit() ||
+                 f->FldSearch() || f->FldExport() || f->FldAddOpt() || f->FldMultiUpdate());
+    EXPECT_EQ(f->FldAlign(), "");
+}
+
+TEST_F(FieldDefaultsTest, SqlServerWritesOnlyUpdatableColumns) {
+    Engine().databaseKind = kDbSqlServer;
+    auto computed = Loaded("total", kAdInteger);
+    EXPECT_FALSE(computed->FldAdd() || computed->FldEdit() || computed->FldMultiUpdate());
+    EXPECT_TRUE(computed->FldView());
+    for (std::int32_t bits : {4, 8, 0x64}) {
+        auto f = Field("qty", kAdInteger);
+        f->SetFldAttribute(bits);
+        f->LoadFldDefault();
+        EXPECT_TRUE(f->FldAdd() && f->FldEdit()) << bits;
+    }
+}
+
+TEST_F(FieldDefaultsTest, MySqlEnumAndSetColumns) {
+    auto enumField = [&](std::string values) {
+        auto f = Field("e", kAdChar);
+        f->SetNativeDataType(247);
+        f->SetFldTagValues(std::move(values));
+        f->LoadFldDefault();
+        return f->FldHtmlTag();
+    };
+    EXPECT_EQ(enumField("\"Y\",\"Y\"\r\n\"N\",\"N\""), "CHECKBOX");
+    EXPECT_EQ(enumField("\"N\",\"N\"\r\n\"Y\",\"Y\"\r\n"), "CHECKBOX");
+    EXPECT_EQ(enumField("\"Y\",\"Y\"\r\n\"N\",\"N\"\r\n\"X\",\"X\""), "RADIO");
+    EXPECT_EQ(enumField("\"Y\",\"Y\"\r\n\"Y\",\"Y\""), "RADIO");
+    EXPECT_EQ(enumField(""), "RADIO");
+
+    auto set = Field("s", kAdChar);
+    set->SetNativeDataType(248);
+    set->LoadFldDefault();
+    EXPECT_EQ(set->FldHtmlTag(), "CHECKBOX");
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,411 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "model/agp.h"
+#include "model/ext_definition.h"
+#include "model/extensions.h"
+#include "support/engine_state.h"
+#include "support/settings_store.h"
+#include "test_support.h"
+
+namespace velmora {
+namespace {
+
+// A database of tables with fields, each with a few typed properties.
+class FakeSchema : public ExtSchema {
+public:
+    using Props = std::map<std::string, CondOperand>;
+    struct Table {
+        std::string name;
+        Props props;
+        std::vector<std::pair<std::string, Props>> fields;
+    };
+
+    std::string DatabaseName() const override { return dbName; }
+    std::vector<std::string> LoadedTables() const override {
+        std::vector<std::string> names;
+        for (const Table& t : tables) names.push_back(t.name);
+        return names;
+    }
+    bool TableExists(std::string_view table) const override { return FindTable(table) != nullptr; }
+    std::vector<std::string> FieldNames(std::string_view table) const override {
+        std::vector<std::string> names;
+        if (const Table* t = FindTable(table))
+            for (const auto& f : t->fields) names.push_back(f.first);
+        return names;
+    }
+    bool FieldExists(std::string_view table, std::string_view field) const override {
+        return FindField(table, field) != nullptr;
+    }
+    bool MakeCurrent(std::string_view table, std::string_view field) override {
+        if (!TableExists(table) || (!field.empty() && !FieldExists(table, field))) return false;
+        currentTable = table;
+        currentField = field;
+        return true;
+    }
+    std::optional<CondOperand> Attribute(CondObject object, std::string_view name) const override {
+        const Props* props = nullptr;
+        if (object == CondObject::Table) {
+            if (const Table* t = FindTable(currentTable)) props = &t->props;
+        } else if (object == CondObject::Field) {
+            props = FindField(currentTable, currentField);
+        } else if (object == CondObject::Db) {
+            props = &dbProps;
+        }
+        if (!props) return std::nullopt;
+        auto it = props->find(std::string(name));
+        return it == props->end() ? CondOperand{Variant(""), ""} : it->second;
+    }
+
+    std::string dbName = "main";
+    Props dbProps;
+    std::vector<Table> tables;
+    std::string currentTable, currentField;
+
+private:
+    const Table* FindTable(std::string_view name) const {
+        for (const Table& t : tables)
+            if (t.name == name) return &t;
+        return nullptr;
+    }
+    const Props* FindField(std::string_view table, std::string_view field) const {
+        if (const Table* t = FindTable(table))
+            for (const auto& f : t->fields)
+                if (f.first == field) return &f.second;
+        return nullptr;
+    }
+};
+
+constexpr std::string_view kDefinition = R"(<?xml version="1.0"?>
+<extension>
+  <file> audit.zip </file>
+  <Project cond="proj/SecType/eq/None">
+    <attribute name="Enabled" type="boolean" default="1"/>
+    <attribute name="MaxRows" type="Integer" default="50"/>
+    <attribute name="Title" default="Audit"/>
+    <attribute name="Note" type="string" default=""/>
+    <ATTRIBUTE NAME="Title" DEFAULT="second definition is ignored"/>
+    <Database>
+      <attribute name="LogTable" default="audit_log"/>
+      <Table cond="table/TblType/eq/TABLE">
+        <attribute name="Track" type="boolean" default="true"/>
+        <Field cond="field/FldType/eq/3">
+          <attribute name="Mask" default="***"/>
+          <attribute name="Width" type="long" default="12"/>
+        </Field>
+        <Chart><attribute name="Color" default="red"/></Chart>
+      </Table>
+    </Database>
+  </Project>
+</extension>)";
+
+class ExtensionsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::ResetSettingsStores();
+        Extensions().Clear();
+        schema = std::make_shared<FakeSchema>();
+        schema->tables = {
+            {"orders", {{"TblType", {Variant("TABLE"), "String"}}},
+             {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}},
+              {"note", {{"FldType", {Variant(std::int16_t{202}), "Integer"}}}}}},
+            {"v_sales", {{"TblType", {Variant("VIEW"), "String"}}},
+             {{"total", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}},
+        };
+        SetExtSchemaProvider([s = schema](AGP&) { return s; });
+        SetSource(kExtSourceFolder, dir / "ext1");
+        SetSource(kExtSourceFolder2, dir / "ext2");
+        SetSource(kExtViewTagsFolder, dir / "tags");
+        Engine().ProjErr.clear();
+    }
+    void TearDown() override {
+        SetExtSchemaProvider(nullptr);
+        Extensions().Clear();
+    }
+    static void SetSource(std::string_view name, const std::string& folder) {
+        ASSERT_TRUE(SetRegValue("HKCU", ExtensionsSection(), name, kRegText, Variant(folder)));
+    }
+    std::shared_ptr<AGPExtension> Ext(std::string_view name) { return Extensions().Find(name); }
+
+    test::TempDir dir;
+    std::shared_ptr<FakeSchema> schema;
+    AGP proj;
+};
+
+TEST_F(ExtensionsTest, AddExtensionReadsTheDefinitionLevelByLevel) {
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    ASSERT_TRUE(proj.AddExtension("audit", "given.zip", "audit.xml"));
+    EXPECT_EQ(proj.ProjErr(), "");
+    auto ext = Ext("audit");
+    ASSERT_TRUE(ext);
+    EXPECT_EQ(ext->Template(), "audit.zip");
+    EXPECT_EQ(ext->Folder(), dir / "ext1");
+    EXPECT_EQ(ext->XmlFile(), "audit.xml");
+    EXPECT_TRUE(ext->Enabled());
+    EXPECT_FALSE(ext->IsViewTemplate());
+    ASSERT_TRUE(ext->IsExtended());
+
+    auto projBag = ext->PROJ()->Properties();
+    ASSERT_EQ(projBag->Count(), 4);
+    EXPECT_EQ(projBag->Find("Enabled")->DataType(), "Boolean");
+    EXPECT_EQ(projBag->Find("Enabled")->Value(), Variant(true));
+    EXPECT_EQ(projBag->Find("MaxRows")->Value(), Variant(std::int16_t{50}));
+    EXPECT_EQ(projBag->Find("Title")->DataType(), "String");
+    EXPECT_EQ(projBag->Find("Title")->Value(), Variant("Audit"));
+    EXPECT_TRUE(projBag->Find("Note")->Value().IsEmpty());
+
+    ASSERT_EQ(ext->PROJ()->DBCnt(), 1);
+    auto db = ext->PROJ()->DB()->Find("main");
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->Properties()->Find("LogTable")->Value(), Variant("audit_log"));
+    // Table settings only where the table condition holds; fields by their own condition.
+    auto tables = db->Tables()->Items();
+    ASSERT_EQ(tables.size(), 2u);
+    EXPECT_EQ(tables[0]->TblName(), "orders");
+    EXPECT_EQ(tables[0]->Properties()->Find("Track")->Value(), Variant(true));
+    EXPECT_EQ(tables[0]->Fields()->Count(), 1);
+    EXPECT_EQ(tables[0]->Fields()->Find("id")->Properties()->Find("Width")->Value(), Variant(std::int32_t{12}));
+    // The view has no table settings but its integer field qualifies.
+    EXPECT_EQ(tables[1]->TblName(), "v_sales");
+    EXPECT_EQ(tables[1]->TblSeq(), 2);
+    EXPECT_EQ(tables[1]->Properties()->Count(), 0);
+    EXPECT_TRUE(tables[1]->Fields()->FieldExist(Variant("total")));
+}
+
+TEST_F(ExtensionsTest, ConditionsOfUpperLevelsUseTheProject) {
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    proj.SetSecType("Static");
+    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+    auto ext = Ext("audit");
+    EXPECT_EQ(ext->PROJ()->Properties()->Count(), 0);
+    // Lower levels carry their own conditions.
+    EXPECT_EQ(ext->PROJ()->DB()->Item(Variant(1))->Properties()->Count(), 1);
+}
+
+TEST_F(ExtensionsTest, WithoutADatabaseOnlyProjectSettingsAreMade) {
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    SetExtSchemaProvider(nullptr);
+    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+    EXPECT_EQ(Ext("audit")->PROJ()->Properties()->Count(), 4);
+    EXPECT_EQ(Ext("audit")->PROJ()->DBCnt(), 0);
+    EXPECT_FALSE(proj.SetExtDbAtt("audit", "LogTable", Variant("x")));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no settings for the database.");
+}
+
+TEST_F(ExtensionsTest, FolderLookupAndDefinitionsThatDoNotLoad) {
+    // Only the second folder holds it, in another letter case.
+    test::WriteFile(dir / "ext2/Second.XML", "<x><Project><attribute name='A'/></Project></x>");
+    ASSERT_TRUE(proj.AddExtension("second", "second.zip", "second.xml"));
+    EXPECT_EQ(Ext("second")->Folder(), dir / "ext2");
+    EXPECT_EQ(Ext("second")->Template(), "second.zip");  // no file node: the given name stays
+    EXPECT_TRUE(Ext("second")->PROJ()->Properties()->PropertyExist(Variant("A")));
+
+    EXPECT_TRUE(proj.AddExtension("missing", "m.zip", "m.xml"));
+    EXPECT_EQ(Ext("missing")->Folder(), "");
+    EXPECT_FALSE(Ext("missing")->IsExtended());
+    EXPECT_NE(proj.ProjErr().find("'m.xml' of extension 'missing' not found"), std::string::npos);
+
+    Engine().ProjErr.clear();
+    test::WriteFile(dir / "ext1/broken.xml", "<x><Project>");
+    EXPECT_TRUE(proj.AddExtension("broken", "", "broken.xml"));
+    EXPECT_TRUE(Ext("broken")->Enabled());
+    EXPECT_FALSE(Ext("broken")->IsExtended());
+    EXPECT_NE(proj.ProjErr().find("Unable to load definition file"), std::string::npos);
+
+    // An extension without definition file is found by its package.
+    test::WriteFile(dir / "ext1/plain.zip", "");
+    EXPECT_TRUE(proj.AddExtension("plain", "plain.zip", ""));
+    EXPECT_EQ(Ext("plain")->Folder(), dir / "ext1");
+
+    EXPECT_FALSE(proj.AddExtension("Plain", "", ""));  // names ignore case
+    EXPECT_FALSE(proj.AddExtension("  ", "", ""));
+    EXPECT_EQ(Extensions().Count(), 4);
+}
+
+TEST_F(ExtensionsTest, FoldersFallBackOnTheGeneralSection) {
+    ASSERT_TRUE(CurrentUserStore().DeleteValue(ExtensionsSection(), kExtViewTagsFolder));
+    ASSERT_TRUE(SetRegValue("HKCU", SettingsSection("General"), kExtViewTagsFolder, kRegText,
+                            Variant(dir / "general")));
+    test::WriteFile(dir / "general/barcode.xml", "<x/>");
+    ASSERT_TRUE(proj.AddViewTemplateExtension("barcode", "barcode.zip", "barcode.xml"));
+    auto ext = Ext("barcode");
+    EXPECT_EQ(ext->Folder(), dir / "general");
+    EXPECT_TRUE(ext->IsViewTemplate());
+    EXPECT_TRUE(ext->Enabled());
+    EXPECT_FALSE(ext->IsExtended());  // no Project node
+}
+
+TEST_F(ExtensionsTest, SettingsAreReadAndWrittenByTypeAndUnknownNamesFail) {
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+
+    EXPECT_TRUE(proj.SetExtProjAtt("audit", "maxrows", Variant("75")));
+    EXPECT_EQ(proj.GetExtProjAtt("audit", "MaxRows"), Variant(std::int16_t{75}));
+    EXPECT_TRUE(proj.SetExtDbAtt("audit", "LogTable", Variant("log2")));
+    EXPECT_EQ(proj.GetExtDbAtt("audit", "LogTable"), Variant("log2"));
+    EXPECT_TRUE(proj.SetExtTblAtt("audit", "orders", "Track", Variant("0")));
+    EXPECT_EQ(proj.GetExtTblAtt("audit", "orders", "Track"), Variant(false));
+    EXPECT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Mask", Variant("##")));
+    EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Mask"), Variant("##"));
+
+    struct Case {
+        bool ok;
+        std::string message;
+    };
+    auto failed = [&](bool result) {
+        Case c{result, proj.ProjErr()};
+        Engine().ProjErr.clear();
+        return c;
+    };
+    auto c = failed(proj.SetExtProjAtt("audit", "NoSuch", Variant("1")));
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.message, "Velmora: Extension 'audit' has no setting 'NoSuch'.");
+    EXPECT_FALSE(Ext("audit")->PROJ()->Properties()->PropertyExist(Variant("NoSuch")));
+    c = failed(proj.SetExtProjAtt("nosuch", "MaxRows", Variant("1")));
+    EXPECT_EQ(c.message, "Velmora: Extension 'nosuch' does not exist.");
+    c = failed(proj.SetExtTblAtt("audit", "customers", "Track", Variant("1")));
+    EXPECT_EQ(c.message, "Velmora: Extension 'audit' has no settings for table 'customers'.");
+    c = failed(proj.SetExtFldAtt("audit", "orders", "note", "Mask", Variant("1")));
+    EXPECT_EQ(c.message, "Velmora: Extension 'audit' has no settings for field 'note' of table 'orders'.");
+    EXPECT_FALSE(c.ok);
+
+    EXPECT_TRUE(proj.GetExtProjAtt("audit", "NoSuch").IsEmpty());
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no setting 'NoSuch'.");
+    EXPECT_TRUE(proj.GetExtFldAtt("audit", "v_sales", "total", "Nope").IsEmpty());
+    EXPECT_TRUE(proj.GetExtTblAtt("gone", "orders", "Track").IsEmpty());
+    EXPECT_TRUE(proj.GetExtDbAtt("gone", "LogTable").IsEmpty());
+}
+
+TEST_F(ExtensionsTest, AddExtendedFieldChecksTheFieldAndItsCondition) {
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+    ExtDefinition def;
+    ASSERT_TRUE(def.Load(dir / "ext1/audit.xml"));
+    XmlNode fieldNode = def.Node(ExtLevel::Field);
+
+    EXPECT_FALSE(proj.AddExtendedField("audit", "orders", "note", fieldNode));  // FldType 202
+    EXPECT_EQ(proj.ProjErr(), "");
+    EXPECT_EQ(schema->currentTable, "orders");
+    EXPECT_EQ(schema->currentField, "note");
+
+    EXPECT_FALSE(proj.AddExtendedField("audit", "customers", "id", fieldNode));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Table 'customers' does not exist.");
+    EXPECT_FALSE(proj.AddExtendedField("audit", "orders", "nosuch", fieldNode));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Field 'nosuch' of table 'orders' does not exist.");
+    EXPECT_FALSE(proj.AddExtendedField("gone", "orders", "id", fieldNode));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'gone' does not exist.");
+
+    // A field that has settings keeps their values and gains the missing ones.
+    auto bag = Ext("audit")->PROJ()->DB()->Find("main")->Tables()->Find("orders")->Fields()->Find("id")->Properties();
+    bag->Find("Mask")->SetValue(Variant("kept"));
+    bag->Delete(Variant("Width"));
+    EXPECT_TRUE(proj.AddExtendedField("audit", "orders", "id", fieldNode));
+    EXPECT_EQ(bag->Find("Mask")->Value(), Variant("kept"));
+    EXPECT_EQ(bag->Find("Width")->Value(), Variant(std::int32_t{12}));
+
+    // Once FldType changes, the condition holds for the other field as well.
+    schema->tables[0].fields[1].second["FldType"] = {Variant(std::int16_t{3}), "Integer"};
+    EXPECT_TRUE(proj.AddExtendedField("audit", "orders", "note", fieldNode));
+    auto second = Ext("audit")->PROJ()->DB()->Find("main")->Tables()->Find("orders")->Fields()->Seq(2);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->FldName(), "note");
+}
+
+TEST_F(ExtensionsTest, GetExtDefaultReadsTheDefinitionFile) {
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+    EXPECT_EQ(proj.GetExtDefault("audit", "project", "MaxRows"), Variant(std::int16_t{50}));
+    EXPECT_EQ(proj.GetExtDefault("audit", "Field", "Width"), Variant(std::int32_t{12}));
+    EXPECT_EQ(proj.GetExtDefault("audit", "chart", "Color"), Variant("red"));
+    EXPECT_EQ(proj.GetExtDefault("audit", "whatever", "Title"), Variant("Audit"));  // the project node
+    EXPECT_TRUE(proj.GetExtDefault("audit", "table", "Title").IsEmpty());
+    EXPECT_TRUE(proj.GetExtDefault("nosuch", "project", "Title").IsEmpty());
+    // The file is read at each call.
+    test::WriteFile(dir / "ext1/audit.xml", "<x><Project><attribute name='Title' default='New'/></Project></x>");
+    EXPECT_EQ(proj.GetExtDefault("audit", "project", "Title"), Variant("New"));
+    test::WriteFile(dir / "ext1/audit.xml", "not xml");
+    EXPECT_TRUE(proj.GetExtDefault("audit", "project", "Title").IsEmpty());
+}
+
+TEST_F(ExtensionsTest, DeleteExtensionKeepsSequenceNumbersContiguous) {
+    for (const char* name : {"a", "b", "c"}) ASSERT_TRUE(proj.AddExtension(name, "", ""));
+    AGPExtensions& list = *proj.Extensions();
+    EXPECT_EQ(list.curName(), "c");
+    EXPECT_EQ(list.curSeq(), 3);
+    EXPECT_TRUE(proj.DeleteExtension("B"));
+    EXPECT_EQ(list.Count(), 2);
+    ASSERT_TRUE(list.Seq(2));
+    EXPECT_EQ(list.Seq(2)->Name(), "c");
+    EXPECT_EQ(list.Item(Variant(2))->Seq(), 2);
+    EXPECT_FALSE(proj.DeleteExtension("b"));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'b' does not exist.");
+    EXPECT_TRUE(proj.DeleteExtension("c"));
+    EXPECT_EQ(list.curName(), "");
+    EXPECT_TRUE(list.ExtensionExist(Variant("A")));
+}
+
+TEST(ExtCollectionTest, CurrentItemRenameAndLookup) {
+    AGPExtTables tables;
+    EXPECT_TRUE(tables.Add("orders"));
+    EXPECT_TRUE(tables.Add("items"));
+    EXPECT_FALSE(tables.Add("ORDERS"));
+    EXPECT_FALSE(tables.Add(""));
+    EXPECT_EQ(tables.curName(), "items");
+    ASSERT_TRUE(tables.Item(Variant("Orders")));
+    EXPECT_EQ(tables.curSeq(), 1);
+    EXPECT_FALSE(tables.Item(Variant(std::int32_t{3})));
+    EXPECT_FALSE(tables.Item(Variant(true)));
+    EXPECT_EQ(tables.curName(), "orders");
+
+    EXPECT_FALSE(tables.Change("orders", "items"));
+    EXPECT_TRUE(tables.Change("orders", "Orders"));
+    EXPECT_TRUE(tables.Change("Orders", "sales"));
+    EXPECT_EQ(tables.Find("sales")->TblName(), "sales");
+    EXPECT_FALSE(tables.TableExist(Variant("orders")));
+    EXPECT_TRUE(tables.SetSeq(2));
+    EXPECT_EQ(tables.curName(), "items");
+    EXPECT_FALSE(tables.SetSeq(3));
+}
+
+}  // namespace
+}  // namespace velmora
+
+#include "model/database.h"
+#include "model/field.h"
+#include "model/fields.h"
+#include "model/table.h"
+#include "model/tables.h"
+
+namespace velmora {
+namespace {
+
+// The same definition against a real project database instead of a stand-in.
+TEST_F(ExtensionsTest, TheMainDatabaseProvidesTablesFieldsAndConditions) {
+    SetExtSchemaProvider(nullptr);
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    auto db = proj.AddMainDatabase("/data/shop.db");
+    ASSERT_TRUE(db->Tables()->Add("orders"));
+    auto orders = db->Tables()->Item(Variant("orders"));
+    orders->SetTblType("TABLE");
+    orders->SetTblLoaded(true);
+    ASSERT_TRUE(orders->Fields()->Add("orders", "id"));
+    orders->Fields()->Item(Variant("id"))->SetFldType(3);
+    ASSERT_TRUE(orders->Fields()->Add("orders", "note"));
+    orders->Fields()->Item(Variant("note"))->SetFldType(202);
+    ASSERT_TRUE(db->Tables()->Add("not_loaded"));
+
+    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+    auto extDb = Ext("audit")->PROJ()->DB()->Item(Variant(1));
+    ASSERT_TRUE(extDb);
+    auto tables = extDb->Tables()->Items();
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(tables[0]->Properties()->Find("Track")->Value(), Variant(true));
+    EXPECT_TRUE(tables[0]->Fields()->FieldExist(Variant("id")));
+    EXPECT_FALSE(tables[0]->Fields()->FieldExist(Variant("note")));
+    EXPECT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Width", Variant(std::int32_t{30})));
+    EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Width"), Variant(std::int32_t{30}));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,5 +1,7 @@
 #include "model/property_bag.h"
 
+#include <unordered_map>
+
 #include "support/convert.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
@@ -87,14 +89,19 @@ std::vector<std::shared_ptr<AGProperty>> AGProperties::Entries() const {
 void AGProperties::Clear() { items_.Clear(); }
 
 void AGProperties::Register(PropertyTable table) {
+    items_.Reserve(static_cast<std::int32_t>(table.size()));
     for (const PropertyDef& def : table)
         Add(def.name, PropTypeName(def.type), def.regSave, def.regFormat, def.fileSave, def.sync);
 }
 
 void LoadRegistryDefaults(AGProperties& bag, std::string_view section) {
+    // One read of the section serves every entry: entities are made by the thousand.
+    std::unordered_map<std::string, Variant> stored;
+    for (RegEntry& value : CurrentUserStore().Values(section)) stored.emplace(FoldCase(value.name), std::move(value.value));
     for (const auto& entry : bag.Entries()) {
         if (!entry->RegSave()) continue;
-        entry->SetValue(ConvertTo(GetRegValue("HKCU", section, entry->Name()), entry->DataType()));
+        auto found = stored.find(FoldCase(entry->Name()));
+        entry->SetValue(ConvertTo(found == stored.end() ? Variant() : found->second, entry->DataType()));
     }
 }
 

@@ -5,7 +5,6 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <unordered_map>
 
 #include "support/text.h"
 
@@ -77,7 +76,9 @@ public:
 
     std::vector<Entry> order;
     KeyMap keys;
-    std::unordered_map<std::uint64_t, std::size_t> offsetOfId;
+    // Ids grow with each Add, so `order` is sorted by id until an item is moved; then lookups
+    // by id fall back to a scan. Moves are rare: the engine appends.
+    bool idsAscending = true;
     std::int32_t compareMode = kBinaryCompare;
     std::int32_t baseIndex = 1;
     bool allowItemAssignments = false;
@@ -110,9 +111,15 @@ public:
     }
 
     std::optional<std::size_t> OffsetOfId(std::uint64_t id) const {
-        auto it = offsetOfId.find(id);
-        if (it == offsetOfId.end()) return std::nullopt;
-        return it->second;
+        if (idsAscending) {
+            auto it = std::lower_bound(order.begin(), order.end(), id,
+                                       [](const Entry& e, std::uint64_t wanted) { return e.id < wanted; });
+            if (it == order.end() || it->id != id) return std::nullopt;
+            return static_cast<std::size_t>(it - order.begin());
+        }
+        for (std::size_t i = 0; i < order.size(); ++i)
+            if (order[i].id == id) return i;
+        return std::nullopt;
     }
 
     // Reads a position-or-key index. Throws for a type that is neither; an out-of-range position
@@ -137,12 +144,11 @@ public:
         return *off;
     }
 
-    // Writes the offsets of order[from, to] back into the key list and the id table.
+    // Writes the offsets of order[from, to] back into the key list.
     void Renumber(std::size_t from, std::size_t to) {
         for (std::size_t i = from; i <= to && i < order.size(); ++i) {
             Entry& e = order[i];
             if (!e.key.empty()) e.keyIt->second = i;
-            offsetOfId[e.id] = i;
         }
     }
 
@@ -154,6 +160,7 @@ public:
             std::rotate(first + from, first + from + 1, first + to + 1);
         else
             std::rotate(first + to, first + from, first + from + 1);
+        idsAscending = false;
         Renumber(std::min(from, to), std::max(from, to));
     }
 
@@ -163,7 +170,6 @@ public:
         order.push_back(Entry{id, std::move(value), std::string(key), keys.end()});
         try {
             if (!key.empty()) order.back().keyIt = keys.emplace(std::move(sortKey), off).first;
-            offsetOfId.emplace(id, off);
         } catch (...) {
             if (order.back().keyIt != keys.end()) keys.erase(order.back().keyIt);
             order.pop_back();
@@ -175,7 +181,6 @@ public:
     void Erase(std::size_t off) {
         Entry& e = order[off];
         if (!e.key.empty()) keys.erase(e.keyIt);
-        offsetOfId.erase(e.id);
         order.erase(order.begin() + static_cast<std::ptrdiff_t>(off));
         if (off < order.size()) Renumber(off, order.size() - 1);
     }
@@ -211,7 +216,7 @@ public:
     void Clear() {
         order.clear();
         keys.clear();
-        offsetOfId.clear();
+        idsAscending = true;
     }
 };
 
@@ -322,6 +327,10 @@ std::vector<std::shared_ptr<cKey>> CKeys::Items() const {
 CSuperCollection::CSuperCollection() : state_(std::make_shared<CollectionState>()) {}
 
 CSuperCollection::~CSuperCollection() = default;
+
+void CSuperCollection::Reserve(std::int32_t count) {
+    if (count > 0) state_->order.reserve(state_->order.size() + static_cast<std::size_t>(count));
+}
 
 std::int32_t CSuperCollection::CompareMode() const { return state_->compareMode; }
 

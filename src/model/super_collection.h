@@ -134,6 +134,8 @@ public:
     const Variant* FindAt(std::int32_t position) const;
     // All items in position order.
     std::vector<Variant> ItemsInOrder() const;
+    // Makes room for `count` more items, for callers that know how many they will add.
+    void Reserve(std::int32_t count);
 
 private:
     std::shared_ptr<CollectionState> state_;

@@ -18,16 +18,11 @@ static_assert(std::size(kChartProperties) == 38);
 
 PropertyTable ChartProperties() { return kChartProperties; }
 
-AGPChart::AGPChart() : properties_(std::make_shared<AGProperties>()) {
-    properties_->Register(ChartProperties());
-    LoadRegistryDefaults(*properties_, SettingsSection("Chart"));
+AGPChart::AGPChart() : AGPEntity(ChartProperties(), "Chart") {
     trendlines_ = std::make_shared<AGPTrends>();
 }
 
 AGPChart::~AGPChart() = default;
-
-std::string AGPChart::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
-void AGPChart::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
 
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
     PropValue<PropType::type> AGPChart::accessor() const {                                   \

@@ -18,16 +18,11 @@ static_assert(std::size(kDatabaseProperties) == 41);
 
 PropertyTable DatabaseProperties() { return kDatabaseProperties; }
 
-AGPDatabase::AGPDatabase() : properties_(std::make_shared<AGProperties>()) {
-    properties_->Register(DatabaseProperties());
-    LoadRegistryDefaults(*properties_, SettingsSection("Database"));
+AGPDatabase::AGPDatabase() : AGPEntity(DatabaseProperties(), "Database") {
     tables_ = std::make_shared<AGPTables>(properties_);
 }
 
 AGPDatabase::~AGPDatabase() = default;
-
-std::string AGPDatabase::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
-void AGPDatabase::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
 
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
     PropValue<PropType::type> AGPDatabase::accessor() const {                                \

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/entity.h"
 #include "model/property_bag.h"
 #include "model/property_def.h"
 #include "support/variant.h"
@@ -18,21 +19,12 @@ class AGPTables;
 // The database properties' declarations, in registration order.
 PropertyTable DatabaseProperties();
 
-class AGPDatabase : public AutomationObject {
+class AGPDatabase : public AGPEntity {
 public:
     // Registers the properties and reads the user's defaults from the Database section.
     AGPDatabase();
     ~AGPDatabase() override;
-    AGPDatabase(const AGPDatabase&) = delete;
-    AGPDatabase& operator=(const AGPDatabase&) = delete;
 
-    std::shared_ptr<AGProperties> Properties() const { return properties_; }
-    // Access by name: text values; an unknown name is added as a saved text property.
-    std::string GetV(std::string_view name);
-    void SetV(std::string_view name, std::string_view value);
-    // The name under which the owning collection holds this database.
-    const std::string& Key() const { return key_; }
-    void SetKey(std::string key) { key_ = std::move(key); }
     std::shared_ptr<AGPTables> Tables() const { return tables_; }
 
     // One typed get/set pair per property.
@@ -42,8 +34,6 @@ public:
 #include "model/database_properties.def"
 
 private:
-    std::shared_ptr<AGProperties> properties_;
-    std::string key_;
     std::shared_ptr<AGPTables> tables_;
 };
 

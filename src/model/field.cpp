@@ -17,15 +17,10 @@ static_assert(std::size(kFieldProperties) == 157);
 
 PropertyTable FieldProperties() { return kFieldProperties; }
 
-AGPField::AGPField() : properties_(std::make_shared<AGProperties>()) {
-    properties_->Register(FieldProperties());
-    LoadRegistryDefaults(*properties_, SettingsSection("Field"));
+AGPField::AGPField() : AGPEntity(FieldProperties(), "Field") {
 }
 
 AGPField::~AGPField() = default;
-
-std::string AGPField::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
-void AGPField::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
 
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
     PropValue<PropType::type> AGPField::accessor() const {                                   \

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/entity.h"
 #include "model/property_bag.h"
 #include "model/property_def.h"
 #include "support/variant.h"
@@ -15,21 +16,12 @@ namespace velmora {
 // The field properties' declarations, in registration order.
 PropertyTable FieldProperties();
 
-class AGPField : public AutomationObject {
+class AGPField : public AGPEntity {
 public:
     // Registers the properties and reads the user's defaults from the Field section.
     AGPField();
     ~AGPField() override;
-    AGPField(const AGPField&) = delete;
-    AGPField& operator=(const AGPField&) = delete;
 
-    std::shared_ptr<AGProperties> Properties() const { return properties_; }
-    // Access by name: text values; an unknown name is added as a saved text property.
-    std::string GetV(std::string_view name);
-    void SetV(std::string_view name, std::string_view value);
-    // The name under which the owning collection holds this field.
-    const std::string& Key() const { return key_; }
-    void SetKey(std::string key) { key_ = std::move(key); }
 
     // One typed get/set pair per property.
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
@@ -52,8 +44,6 @@ private:
     void ApplyNumberFormatDefault();
     void ApplyAlignmentDefault();
 
-    std::shared_ptr<AGProperties> properties_;
-    std::string key_;
 };
 
 }  // namespace velmora

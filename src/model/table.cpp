@@ -45,17 +45,12 @@ std::string ReportSecurityList(std::string_view list) {
     return result;
 }
 
-AGPTable::AGPTable() : properties_(std::make_shared<AGProperties>()) {
-    properties_->Register(TableProperties());
-    LoadRegistryDefaults(*properties_, SettingsSection("Table"));
+AGPTable::AGPTable() : AGPEntity(TableProperties(), "Table") {
     fields_ = std::make_shared<AGPFields>();
     charts_ = std::make_shared<AGPCharts>();
 }
 
 AGPTable::~AGPTable() = default;
-
-std::string AGPTable::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
-void AGPTable::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
 
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
     PropValue<PropType::type> AGPTable::accessor() const {                                   \

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/entity.h"
 #include "model/property_bag.h"
 #include "model/property_def.h"
 #include "support/variant.h"
@@ -30,21 +31,12 @@ std::string ReportSecurityList(std::string_view list);
 std::string SortKeyList(std::vector<std::string> names);
 std::string SortKeyList(std::string_view keyList);
 
-class AGPTable : public AutomationObject {
+class AGPTable : public AGPEntity {
 public:
     // Registers the properties and reads the user's defaults from the Table section.
     AGPTable();
     ~AGPTable() override;
-    AGPTable(const AGPTable&) = delete;
-    AGPTable& operator=(const AGPTable&) = delete;
 
-    std::shared_ptr<AGProperties> Properties() const { return properties_; }
-    // Access by name: text values; an unknown name is added as a saved text property.
-    std::string GetV(std::string_view name);
-    void SetV(std::string_view name, std::string_view value);
-    // The name under which the owning collection holds this table.
-    const std::string& Key() const { return key_; }
-    void SetKey(std::string key) { key_ = std::move(key); }
     std::shared_ptr<AGPFields> Fields() const { return fields_; }
     std::shared_ptr<AGPCharts> Charts() const { return charts_; }
 
@@ -63,8 +55,6 @@ public:
     }
 
 private:
-    std::shared_ptr<AGProperties> properties_;
-    std::string key_;
     std::shared_ptr<AGPFields> fields_;
     std::shared_ptr<AGPCharts> charts_;
     std::weak_ptr<AGProperties> databaseProperties_;

@@ -17,15 +17,10 @@ static_assert(std::size(kTrendProperties) == 11);
 
 PropertyTable TrendProperties() { return kTrendProperties; }
 
-AGPTrend::AGPTrend() : properties_(std::make_shared<AGProperties>()) {
-    properties_->Register(TrendProperties());
-    LoadRegistryDefaults(*properties_, SettingsSection("Trendline"));
+AGPTrend::AGPTrend() : AGPEntity(TrendProperties(), "Trendline") {
 }
 
 AGPTrend::~AGPTrend() = default;
-
-std::string AGPTrend::GetV(std::string_view name) { return EntityGetV(*properties_, name); }
-void AGPTrend::SetV(std::string_view name, std::string_view value) { EntitySetV(*properties_, name, value); }
 
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
     PropValue<PropType::type> AGPTrend::accessor() const {                                   \

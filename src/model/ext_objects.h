@@ -17,12 +17,11 @@ namespace velmora {
 // The properties of AGPExtension, in registration order.
 PropertyTable ExtensionProperties();
 
-// Extension settings of one field of a table.
-class AGPExtField : public AutomationObject {
+// What extension settings of one named object (a database, table, chart or field) share: the
+// name, the sequence number in its list and the settings bag.
+class ExtSettingsNode : public AutomationObject {
 public:
-    explicit AGPExtField(std::string name) : name_(std::move(name)) {}
-    const std::string& FldName() const { return name_; }
-    std::int16_t FldSeq() const { return seq_; }
+    explicit ExtSettingsNode(std::string name) : name_(std::move(name)) {}
     std::shared_ptr<AGProperties> Properties() const { return properties_; }
 
     // The collection's view of the name and sequence number.
@@ -37,6 +36,14 @@ private:
     std::shared_ptr<AGProperties> properties_ = std::make_shared<AGProperties>();
 };
 
+// Extension settings of one field of a table.
+class AGPExtField : public ExtSettingsNode {
+public:
+    using ExtSettingsNode::ExtSettingsNode;
+    const std::string& FldName() const { return Name(); }
+    std::int16_t FldSeq() const { return Seq(); }
+};
+
 class AGPExtFields : public ExtNamedList<AGPExtField> {
 public:
     bool FieldExist(const Variant& index) const { return Exist(index); }
@@ -44,22 +51,11 @@ public:
 };
 
 // Extension settings of one chart of a table.
-class AGPExtChart : public AutomationObject {
+class AGPExtChart : public ExtSettingsNode {
 public:
-    explicit AGPExtChart(std::string name) : name_(std::move(name)) {}
-    const std::string& ChartName() const { return name_; }
-    std::int16_t ChartSeq() const { return seq_; }
-    std::shared_ptr<AGProperties> Properties() const { return properties_; }
-
-    const std::string& Name() const { return name_; }
-    void SetName(std::string name) { name_ = std::move(name); }
-    std::int16_t Seq() const { return seq_; }
-    void SetSeq(std::int16_t seq) { seq_ = seq; }
-
-private:
-    std::string name_;
-    std::int16_t seq_ = 0;
-    std::shared_ptr<AGProperties> properties_ = std::make_shared<AGProperties>();
+    using ExtSettingsNode::ExtSettingsNode;
+    const std::string& ChartName() const { return Name(); }
+    std::int16_t ChartSeq() const { return Seq(); }
 };
 
 class AGPExtCharts : public ExtNamedList<AGPExtChart> {
@@ -69,26 +65,17 @@ public:
 };
 
 // Extension settings of one table, with those of its fields and charts.
-class AGPExtTable : public AutomationObject {
+class AGPExtTable : public ExtSettingsNode {
 public:
-    explicit AGPExtTable(std::string name) : name_(std::move(name)) {}
-    const std::string& TblName() const { return name_; }
-    std::int16_t TblSeq() const { return seq_; }
+    using ExtSettingsNode::ExtSettingsNode;
+    const std::string& TblName() const { return Name(); }
+    std::int16_t TblSeq() const { return Seq(); }
     std::shared_ptr<AGPExtFields> Fields() const { return fields_; }
     std::shared_ptr<AGPExtCharts> Charts() const { return charts_; }
-    std::shared_ptr<AGProperties> Properties() const { return properties_; }
-
-    const std::string& Name() const { return name_; }
-    void SetName(std::string name) { name_ = std::move(name); }
-    std::int16_t Seq() const { return seq_; }
-    void SetSeq(std::int16_t seq) { seq_ = seq; }
 
 private:
-    std::string name_;
-    std::int16_t seq_ = 0;
     std::shared_ptr<AGPExtFields> fields_ = std::make_shared<AGPExtFields>();
     std::shared_ptr<AGPExtCharts> charts_ = std::make_shared<AGPExtCharts>();
-    std::shared_ptr<AGProperties> properties_ = std::make_shared<AGProperties>();
 };
 
 class AGPExtTables : public ExtNamedList<AGPExtTable> {
@@ -98,23 +85,14 @@ public:
 };
 
 // Extension settings of a database, with those of its tables.
-class AGPExtDb : public AutomationObject {
+class AGPExtDb : public ExtSettingsNode {
 public:
-    explicit AGPExtDb(std::string name) : name_(std::move(name)) {}
-    const std::string& DBName() const { return name_; }
+    using ExtSettingsNode::ExtSettingsNode;
+    const std::string& DBName() const { return Name(); }
     std::shared_ptr<AGPExtTables> Tables() const { return tables_; }
-    std::shared_ptr<AGProperties> Properties() const { return properties_; }
-
-    const std::string& Name() const { return name_; }
-    void SetName(std::string name) { name_ = std::move(name); }
-    std::int16_t Seq() const { return seq_; }
-    void SetSeq(std::int16_t seq) { seq_ = seq; }
 
 private:
-    std::string name_;
-    std::int16_t seq_ = 0;
     std::shared_ptr<AGPExtTables> tables_ = std::make_shared<AGPExtTables>();
-    std::shared_ptr<AGProperties> properties_ = std::make_shared<AGProperties>();
 };
 
 class AGPExtDbs : public ExtNamedList<AGPExtDb> {

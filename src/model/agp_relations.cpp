@@ -15,6 +15,21 @@ bool AllGiven(std::initializer_list<std::string_view> names) {
     return true;
 }
 
+// The relation between two tables for a field-pair operation; nullptr (with ProjErr set) when an
+// argument is empty or the tables have no relation.
+std::shared_ptr<AGPMasterDetail> ExistingRelation(AGPMasterDetails& relations, std::string_view masterTable,
+                                                  std::string_view detailTable, std::string_view masterField,
+                                                  std::string_view detailField) {
+    if (!AllGiven({masterTable, detailTable, masterField, detailField})) {
+        Fail(ProductMessage("Master table, detail table and both fields must not be empty."));
+        return nullptr;
+    }
+    auto relation = relations.Item(masterTable, detailTable);
+    if (!relation)
+        Fail(ProductMessage("Master/detail relation '" + MasterDetailKey(masterTable, detailTable) + "' does not exist."));
+    return relation;
+}
+
 }  // namespace
 
 std::shared_ptr<AGPMasterDetails> AGP::MasterDetails() {
@@ -28,13 +43,8 @@ bool AGP::AddMasterDetail(std::string_view sMasterTable, std::string_view sDetai
 
 bool AGP::AddMasterDetailRelation(std::string_view sMasterTable, std::string_view sDetailTable,
                                   std::string_view sMasterField, std::string_view sDetailField) {
-    if (!AllGiven({sMasterTable, sDetailTable, sMasterField, sDetailField}))
-        return Fail(ProductMessage("Master table, detail table and both fields must not be empty."));
-    std::shared_ptr<AGPMasterDetail> relation = MasterDetails()->Item(sMasterTable, sDetailTable);
-    if (!relation)
-        return Fail(ProductMessage("Master/detail relation '" + MasterDetailKey(sMasterTable, sDetailTable) +
-                                   "' does not exist."));
-    return relation->AddRelation(sMasterField, sDetailField);
+    auto relation = ExistingRelation(*MasterDetails(), sMasterTable, sDetailTable, sMasterField, sDetailField);
+    return relation && relation->AddRelation(sMasterField, sDetailField);
 }
 
 bool AGP::DeleteMasterDetail(std::string_view sMasterTable, std::string_view sDetailTable) {
@@ -43,13 +53,8 @@ bool AGP::DeleteMasterDetail(std::string_view sMasterTable, std::string_view sDe
 
 bool AGP::DeleteMasterDetailRelation(std::string_view sMasterTable, std::string_view sDetailTable,
                                      std::string_view sMasterField, std::string_view sDetailField) {
-    if (!AllGiven({sMasterTable, sDetailTable, sMasterField, sDetailField}))
-        return Fail(ProductMessage("Master table, detail table and both fields must not be empty."));
-    std::shared_ptr<AGPMasterDetail> relation = MasterDetails()->Item(sMasterTable, sDetailTable);
-    if (!relation)
-        return Fail(ProductMessage("Master/detail relation '" + MasterDetailKey(sMasterTable, sDetailTable) +
-                                   "' does not exist."));
-    return relation->DeleteRelation(sMasterField, sDetailField);
+    auto relation = ExistingRelation(*MasterDetails(), sMasterTable, sDetailTable, sMasterField, sDetailField);
+    return relation && relation->DeleteRelation(sMasterField, sDetailField);
 }
 
 bool AGP::AddCustomScript(std::string_view sScriptType, std::string_view sCodeType, std::string_view sName,

@@ -29,9 +29,9 @@ public:
     // Removes a field (by key or position); the later fields move down by one.
     bool Delete(std::string_view tblName, const Variant& index);
     bool FieldExist(const Variant& index) const { return list_.Find(index) != nullptr; }
-    // By key or position; the field found becomes current. nullptr when there is none.
     // The item, without making it current; nullptr when there is none.
     std::shared_ptr<AGPField> Find(const Variant& index) const { return list_.Find(index); }
+    // By key or position; the field found becomes current. nullptr when there is none.
     std::shared_ptr<AGPField> Item(const Variant& index) { return list_.MakeCurrent(list_.Find(index)); }
     // The field whose FldSeq is `index`.
     std::shared_ptr<AGPField> Seq(std::int16_t index) const { return list_.FindSeq(index); }

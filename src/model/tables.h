@@ -35,9 +35,9 @@ public:
     // move down by one.
     bool Delete(const Variant& index);
     bool TableExist(const Variant& index) const { return list_.Find(index) != nullptr; }
-    // By key or position; the table found becomes current. nullptr when there is none.
     // The item, without making it current; nullptr when there is none.
     std::shared_ptr<AGPTable> Find(const Variant& index) const { return list_.Find(index); }
+    // By key or position; the table found becomes current. nullptr when there is none.
     std::shared_ptr<AGPTable> Item(const Variant& index) { return list_.MakeCurrent(list_.Find(index)); }
     // The table whose TblSeq is `index`.
     std::shared_ptr<AGPTable> Seq(std::int16_t index) const { return list_.FindSeq(index); }

@@ -94,7 +94,14 @@ public:
     // Offset of the item under a key; an empty key is never found.
     std::optional<std::size_t> FindKey(std::string_view key) const {
         if (key.empty()) return std::nullopt;
-        auto it = compareMode == kTextCompare ? keys.find(FoldCase(key)) : keys.find(key);
+        KeyMap::const_iterator it;
+        if (compareMode == kTextCompare) {
+            thread_local std::string folded;
+            FoldCaseInto(key, folded);
+            it = keys.find(folded);
+        } else {
+            it = keys.find(key);
+        }
         if (it == keys.end()) return std::nullopt;
         return it->second;
     }

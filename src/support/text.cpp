@@ -98,8 +98,8 @@ std::string ToUpperAscii(std::string_view s) {
     return out;
 }
 
-std::string FoldCase(std::string_view s) {
-    std::string out;
+void FoldCaseInto(std::string_view s, std::string& out) {
+    out.clear();
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
         auto b = static_cast<unsigned char>(s[i]);
@@ -110,6 +110,11 @@ std::string FoldCase(std::string_view s) {
         }
         Encode(FoldCodePoint(DecodeAt(s, i)), out);
     }
+}
+
+std::string FoldCase(std::string_view s) {
+    std::string out;
+    FoldCaseInto(s, out);
     return out;
 }
 

@@ -15,6 +15,8 @@ std::string ToUpperAscii(std::string_view s);
 // Simple Unicode case folding of ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letters:
 // the comparison "without regard to case". Invalid UTF-8 bytes are kept as they are.
 std::string FoldCase(std::string_view s);
+// FoldCase into a caller's buffer, so that repeated lookups need no allocation.
+void FoldCaseInto(std::string_view s, std::string& out);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // <0, 0, >0 like strcmp, over the folded texts.
 int CompareNoCase(std::string_view a, std::string_view b);

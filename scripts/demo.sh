@@ -16,3 +16,7 @@ echo "== Preferences a user sets once"
 echo
 echo "== A new project starts from those preferences"
 "$velmora" defaults | grep -E '^(ProjID|ProjName|ProjVar|CharSet|RecPerPage|SecType|PagerStyle|AutoSync) '
+echo
+echo "== The bundled sample project"
+"$velmora" show examples/sample.vlp 2>/dev/null
+"$velmora" new "Sample Copy" -o "$scratch/new.vlp" >/dev/null && echo "A new project file was written: $(wc -c < "$scratch/new.vlp") bytes"

@@ -27,4 +27,9 @@ int SettingsSet(const SettingsOptions& options);
 // Prints the project properties a new project starts with.
 int Defaults(bool json);
 
+// Saves a new project named `name` to `file` (default: the project's variable name + ".vlp").
+int NewProject(const std::string& name, const std::string& file);
+// Prints a project file's name, database and tables.
+int ShowProject(const std::string& file, bool json);
+
 }  // namespace velmora::cli

@@ -44,6 +44,18 @@ int main(int argc, char** argv) {
     defaults->add_flag("--json", json, "Print as JSON");
     defaults->callback([&] { rc = cli::Defaults(json); });
 
+    std::string projectName, projectFile;
+    CLI::App* create = app.add_subcommand("new", "Create a new project file");
+    create->add_option("NAME", projectName, "Project name")->required();
+    create->add_option("-o,--output", projectFile, "Project file to write (default: NAME.vlp)");
+    create->callback([&] { rc = cli::NewProject(projectName, projectFile); });
+
+    bool showJson = false;
+    CLI::App* show = app.add_subcommand("show", "Show a project file's database and tables");
+    show->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    show->add_flag("--json", showJson, "Print as JSON");
+    show->callback([&] { rc = cli::ShowProject(projectFile, showJson); });
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,162 @@
+// Project files of 500 tables with 50 fields each: saving through the model, against serialising
+// the same document alone, so that the cost of the model walk shows. File size and the
+// process's peak resident memory are reported with each run.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "model/agp.h"
+#include "model/database.h"
+#include "model/field.h"
+#include "model/fields.h"
+#include "model/table.h"
+#include "model/tables.h"
+#include "model/custom_scripts.h"
+#include "model/extensions.h"
+#include "model/language.h"
+#include "model/menus.h"
+#include "persistence/project_reader.h"
+#include "persistence/project_writer.h"
+#include "support/status.h"
+#include "support/text_file.h"
+#include "platform/xml.h"
+#include "support/engine_state.h"
+
+namespace {
+
+constexpr int kTables = 500;
+constexpr int kFieldsPerTable = 50;
+
+const std::string& BenchFolder() {
+    static const std::string dir = (std::filesystem::temp_directory_path() / "velmora-bench-project").string();
+    return dir;
+}
+
+void IsolateSettings() {
+    const std::string& dir = BenchFolder();
+    setenv("VELMORA_CONFIG_DIR", (dir + "/config").c_str(), 1);
+    setenv("VELMORA_MACHINE_CONFIG", (dir + "/machine.json").c_str(), 1);
+    setenv("VELMORA_USER_DIR", (dir + "/data").c_str(), 1);
+}
+
+// The project every benchmark of this file works on, built once: tables and fields with their
+// defaults, as a schema load leaves them.
+velmora::AGP& BenchProject() {
+    static std::unique_ptr<velmora::AGP> proj = [] {
+        IsolateSettings();
+        auto built = std::make_unique<velmora::AGP>();
+        built->SetProjName("bench");
+        auto db = built->AddMainDatabase("bench.db");
+        for (int t = 0; t < kTables; ++t) {
+            std::string name = "table_" + std::to_string(t);
+            db->Tables()->Add(name);
+            auto table = db->Tables()->Find(velmora::Variant(name));
+            table->SetTblType("TABLE");
+            table->SetTblCaption("Table " + std::to_string(t) + " & \"friends\"");
+            table->LoadTableDefault();
+            for (int f = 0; f < kFieldsPerTable; ++f) {
+                std::string fieldName = "field_" + std::to_string(f);
+                table->Fields()->Add(name, fieldName);
+                auto field = table->Fields()->Find(velmora::Variant(fieldName));
+                field->SetFldType(f % 2 ? 3 : 202);
+                field->SetFldSupport(true);
+                field->LoadFldDefault();
+            }
+        }
+        return built;
+    }();
+    return *proj;
+}
+
+// Where the save benchmark writes; other benchmarks may read the file it leaves.
+std::string BenchProjectFile() { return BenchFolder() + "/bench.vlp"; }
+
+void ReportSizeAndMemory(benchmark::State& state, std::size_t bytes) {
+    state.counters["file_MiB"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void SaveProject(benchmark::State& state) {
+    velmora::AGP& proj = BenchProject();
+    std::filesystem::create_directories(BenchFolder());
+    const std::string path = BenchProjectFile();
+    for (auto _ : state) {
+        if (!velmora::Save(proj, path)) state.SkipWithError(velmora::Engine().ProjErr.c_str());
+    }
+    ReportSizeAndMemory(state, std::filesystem::file_size(path));
+}
+
+// The same project file as a DOM, parsed once; only its serialisation is timed.
+void SerialiseDocument(benchmark::State& state) {
+    velmora::XmlDocument doc;
+    if (!doc.LoadString(velmora::WriteProjectDocument(BenchProject(), {}))) state.SkipWithError("parse failed");
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text = doc.ToString(false);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
+    }
+    ReportSizeAndMemory(state, bytes);
+}
+
+// The file's text from the model, without the sequence check, backup and write.
+void WriteDocumentText(benchmark::State& state) {
+    velmora::AGP& proj = BenchProject();
+    for (auto _ : state) {
+        std::string text = velmora::WriteProjectDocument(proj, {});
+        benchmark::DoNotOptimize(text);
+    }
+}
+
+// The saved file the load benchmarks read; written from the bench project only when missing, so
+// that a run of the load benchmarks alone measures a process that never built the model.
+const std::string& LoadBenchFile() {
+    static const std::string path = [] {
+        IsolateSettings();
+        std::filesystem::create_directories(BenchFolder());
+        const std::string file = BenchFolder() + "/load.vlp";
+        if (!std::filesystem::exists(file)) velmora::Save(BenchProject(), file);
+        return file;
+    }();
+    return path;
+}
+
+void LoadProject(benchmark::State& state) {
+    const std::string& path = LoadBenchFile();
+    velmora::SetStatusSink(std::make_shared<velmora::NullStatusSink>());
+    for (auto _ : state) {
+        velmora::Extensions().Clear();
+        velmora::MenuList().Clear();
+        velmora::CustomScripts().Clear();
+        velmora::Language().ClearTranslations();
+        velmora::AGP proj;
+        if (!velmora::Load(proj, path, false)) state.SkipWithError(velmora::Engine().ProjErr.c_str());
+    }
+    ReportSizeAndMemory(state, std::filesystem::file_size(path));
+}
+
+// pugixml's parse of the same text, without the model.
+void ParseDocument(benchmark::State& state) {
+    const std::string text = velmora::ReadTextFile(LoadBenchFile());
+    for (auto _ : state) {
+        velmora::XmlDocument doc;
+        if (!doc.LoadString(text)) state.SkipWithError("parse failed");
+        benchmark::DoNotOptimize(doc);
+    }
+    ReportSizeAndMemory(state, text.size());
+}
+
+}  // namespace
+
+BENCHMARK(LoadProject)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(ParseDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(SaveProject)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(SerialiseDocument)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(WriteDocumentText)->Unit(benchmark::kMillisecond)->Iterations(3);

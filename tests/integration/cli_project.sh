@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The command line with project files: a new project saves and loads back; the sample loads;
+# a damaged file is reported and left as it was.
+set -u
+velmora=$(realpath "$1")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
+}
+
+check new-path "$scratch/shop.vlp" "$("$velmora" new "My Shop" -o "$scratch/shop.vlp")"
+grep -q 'ProjName="My Shop"' "$scratch/shop.vlp"; check new-name 0 $?
+# A project without a database is not a project the reader takes.
+check new-no-database "Velmora: No Database Information in Project File!" "$("$velmora" show "$scratch/shop.vlp" 2>&1 >/dev/null | tail -n 1)"
+check new-default-file "My_Shop.vlp" "$(cd "$scratch" && "$velmora" new "My Shop")"
+check sample-tables 5 "$("$velmora" show "$root/examples/sample.vlp" --json 2>/dev/null | python3 -c 'import json,sys; print(len(json.load(sys.stdin)["tables"]))')"
+
+head -c 300 "$scratch/shop.vlp" > "$scratch/cut.vlp"
+cp "$scratch/cut.vlp" "$scratch/cut.before"
+"$velmora" show "$scratch/cut.vlp" >/dev/null 2>"$scratch/err"; check truncated-exit 1 $?
+check truncated-message 1 "$(grep -c . "$scratch/err" | awk '{print ($1 > 0)}')"
+cmp -s "$scratch/cut.vlp" "$scratch/cut.before"; check truncated-kept 0 $?
+"$velmora" show "$scratch/missing.vlp" >/dev/null 2>&1; check missing-exit 1 $?
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

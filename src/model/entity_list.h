@@ -132,4 +132,32 @@ private:
     std::weak_ptr<T> current_;
 };
 
+// The members every entity collection offers over its EntityList; each collection adds its own
+// Add, Change, Delete, existence test and enumerator names.
+template <class T, std::int16_t (T::*GetSeq)() const, void (T::*PutSeq)(const std::int16_t&)>
+class EntityCollection : public AutomationObject {
+public:
+    // Key and sequence number of the current item; "" and 0 while there is none.
+    std::string curName() const { return list_.CurrentName(); }
+    std::int16_t curSeq() const { return list_.CurrentSeq(); }
+    std::int32_t Count() const { return list_.Count(); }
+    // The item, without making it current; nullptr when there is none.
+    std::shared_ptr<T> Find(const Variant& index) const { return list_.Find(index); }
+    // By key or position; the item found becomes current. nullptr when there is none.
+    std::shared_ptr<T> Item(const Variant& index) { return list_.MakeCurrent(list_.Find(index)); }
+    // The item whose sequence number is `index`.
+    std::shared_ptr<T> Seq(std::int16_t index) const { return list_.FindSeq(index); }
+    bool SetItem(const Variant& index) { return Item(index) != nullptr; }
+    bool SetSeq(std::int16_t index) { return list_.MakeCurrent(list_.FindSeq(index)) != nullptr; }
+    // The items in collection order.
+    std::vector<std::shared_ptr<T>> Items() const { return list_.Items(); }
+    // Removes every item and nothing else.
+    void Clear() { list_.Clear(); }
+
+protected:
+    bool Exists(const Variant& index) const { return list_.Find(index) != nullptr; }
+
+    EntityList<T, GetSeq, PutSeq> list_;
+};
+
 }  // namespace velmora

@@ -1,19 +1,35 @@
 #include "model/tables.h"
 
+#include <algorithm>
+
 #include "model/agp.h"
 #include "model/table_events.h"
 #include "support/text.h"
 
 namespace velmora {
+namespace {
+
+// Whether a table's TblName is `name`: the table was re-keyed by Change and is added back under
+// its own name. Reads the entry in place, since Add asks this of every table.
+bool HoldsName(const AGPTable& table, std::string_view name) {
+    auto entry = table.Properties()->Find("TblName");
+    if (!entry) return false;
+    const Variant& value = entry->Value();
+    return value.IsString() ? EqualsNoCase(value.AsString(), name) : EqualsNoCase(value.ToText(), name);
+}
+
+}  // namespace
 
 bool AGPTables::Add(std::string_view name) {
     if (name.empty() || list_.FindKey(name)) return false;
-    for (const auto& table : list_.Items()) {
-        if (EqualsNoCase(table->TblName(), name)) {
-            std::string key = table->Key();  // a copy: Change replaces the table's key
-            Change(key, name);
-            return false;
-        }
+    // Only a table re-keyed by Change can hold a TblName other than its key.
+    std::erase_if(renamed_, [](const std::weak_ptr<AGPTable>& t) { return t.expired(); });
+    for (const auto& weak : renamed_) {
+        auto table = weak.lock();
+        if (!table || list_.FindKey(table->Key()) != table || !HoldsName(*table, name)) continue;
+        std::string key = table->Key();  // a copy: Change replaces the table's key
+        Change(key, name);
+        return false;
     }
     auto table = list_.Append(name);
     if (!table) return false;
@@ -30,6 +46,8 @@ bool AGPTables::Change(std::string_view oldName, std::string_view newName) {
     std::string oldKey = table->Key();
     if (!list_.Rekey(oldName, newName)) return false;
     table->SetTblVar(MakeVarName(newName));
+    if (std::none_of(renamed_.begin(), renamed_.end(), [&](const auto& t) { return t.lock() == table; }))
+        renamed_.push_back(table);
     TableRenamed(oldKey, newName);
     return true;
 }

@@ -34,6 +34,8 @@ public:
 
 private:
     std::weak_ptr<AGProperties> databaseProperties_;
+    // Tables re-keyed by Change, the only ones whose TblName can differ from their key.
+    std::vector<std::weak_ptr<AGPTable>> renamed_;
 };
 
 }  // namespace velmora

@@ -279,6 +279,15 @@ TEST_F(TablesTest, ChangeRekeysAndRenamesVarPhrasesAndMenuItemsButNotTblName) {
     EXPECT_EQ(tables.Item("order details")->TblVar(), "order_details");
 }
 
+TEST_F(TablesTest, ADeletedRenamedTableNoLongerClaimsItsOldName) {
+    tables.Add("orders");
+    ASSERT_TRUE(tables.Change("orders", "sales"));
+    ASSERT_TRUE(tables.Delete(Variant("sales")));
+    EXPECT_TRUE(tables.Add("orders"));
+    EXPECT_EQ(tables.Count(), 1);
+    EXPECT_EQ(tables.Item("orders")->TblSeq(), 1);
+}
+
 TEST_F(EntitiesTest, FieldChartTrendAndDatabaseListsFollowTheSameRules) {
     AGPFields fields;
     for (auto name : {"id", "name", "price"}) ASSERT_TRUE(fields.Add("t", name));

@@ -11,7 +11,7 @@ packages=(
   libmariadb-dev unixodbc-dev mdbtools-dev libzip-dev
   libcli11-dev libfmt-dev nlohmann-json3-dev
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   # servers and generated-application checks
   postgresql mariadb-server php-cli php-sqlite3 php-pgsql php-mysql chromium
 )

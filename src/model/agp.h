@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "model/condition.h"
 #include "model/property_bag.h"
 #include "model/property_def.h"
 #include "support/variant.h"
@@ -15,6 +17,8 @@ namespace velmora {
 
 class AGPDatabase;
 class AGPDatabases;
+class AGPControls;
+class AGControlItems;
 class AGPExtensions;
 class AGPMasterDetails;
 class XmlNode;
@@ -144,6 +148,19 @@ public:
                           const XmlNode& fldnode);
     bool DeleteExtension(std::string_view sName);
 
+    // The controls of the template package; loaded by the driver, extended by extensions.
+    std::shared_ptr<AGPControls> Controls();
+    // The generation items of project-level outputs.
+    std::shared_ptr<AGControlItems> ControlList();
+    // Runs a script function for a "function/" condition clause; installed by the script host.
+    using ScriptFunctionRunner = std::function<FunctionOutcome(std::string_view)>;
+    void SetScriptFunctionRunner(ScriptFunctionRunner runner) { scriptFunctionRunner_ = std::move(runner); }
+    // A control-file condition against the current control, the project, the main database
+    // and its current table and field. A condition that cannot be evaluated (no current object,
+    // a failing script function) does not hold and leaves the reason in ProjErr.
+    bool EvaluateCondition(std::string_view cond);
+    ConditionResult EvaluateConditionDetailed(std::string_view cond);
+
     // "12.0.0", and the form shown to the user.
     std::string Version() const;
     std::string DisplayVersion() const;
@@ -177,6 +194,9 @@ private:
     std::shared_ptr<AGPDatabases> linkDatabases_;
     std::string currentDatabaseName_;
     std::shared_ptr<AGPMasterDetails> masterDetails_;
+    std::shared_ptr<AGPControls> controls_;
+    std::shared_ptr<AGControlItems> controlList_;
+    ScriptFunctionRunner scriptFunctionRunner_;
 };
 
 }  // namespace velmora

@@ -1,12 +1,11 @@
 #include "model/condition.h"
 
-#include <algorithm>
-#include <array>
 #include <exception>
 #include <functional>
 #include <vector>
 
 #include "model/agp.h"
+#include "model/controls.h"
 #include "support/convert.h"
 #include "support/text.h"
 
@@ -14,12 +13,6 @@ namespace velmora {
 namespace {
 
 constexpr std::string_view kFunctionPrefix = "function/";
-
-// The control properties a "ctrl" clause may name; any other name compares an empty value.
-constexpr std::array<std::string_view, 17> kControlAttributes = {
-    "ctrlid",     "ctrltype",  "ctrlofile",  "ctrloext",  "ctrlofolder",          "ctrlofolderid",
-    "ctrlifiles", "ctrlifolder", "ctrlcond", "ctrltagext", "ctrlparm",            "ctrlspace",
-    "ctrlgen",    "ctrlskipheaderfooter", "ctrlext", "ctrlaction", "ctrloverwrite"};
 
 enum class Operator { Eq, Ne, Gt, Ge, Lt, Le, In, Ni, Other };
 
@@ -121,7 +114,8 @@ ConditionResult EvaluateClause(std::string_view clause, bool isFunction, Conditi
         if (!object) return NotHolding(CondStatus::Malformed, "Unknown condition object '" + parts[0] + "'.");
         if (*object == CondObject::Ctrl) {
             std::string name = ToLowerAscii(parts[1]);
-            if (std::find(kControlAttributes.begin(), kControlAttributes.end(), name) != kControlAttributes.end()) {
+            // Any other name compares an empty value.
+            if (IsControlConditionProperty(name)) {
                 auto operand = source.Attribute(CondObject::Ctrl, name);
                 if (!operand) return NotHolding(CondStatus::Malformed, "No current control.");
                 left = operand->value;

@@ -6,6 +6,7 @@
 #include "model/agp.h"
 #include "model/caption.h"
 #include "model/charts.h"
+#include "model/controls.h"
 #include "model/fields.h"
 #include "model/property_accessors.h"
 #include "support/settings_store.h"
@@ -51,6 +52,11 @@ AGPTable::AGPTable() : AGPEntity(TableProperties(), "Table") {
 }
 
 AGPTable::~AGPTable() = default;
+
+std::shared_ptr<AGControlItems> AGPTable::ControlList() {
+    if (!controlList_) controlList_ = std::make_shared<AGControlItems>();
+    return controlList_;
+}
 
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
     PropValue<PropType::type> AGPTable::accessor() const {                                   \

@@ -17,6 +17,7 @@ namespace velmora {
 
 class AGPFields;
 class AGPCharts;
+class AGControlItems;
 
 // The table properties' declarations, in registration order.
 PropertyTable TableProperties();
@@ -39,6 +40,8 @@ public:
 
     std::shared_ptr<AGPFields> Fields() const { return fields_; }
     std::shared_ptr<AGPCharts> Charts() const { return charts_; }
+    // The generation items of the table's outputs; created on first use.
+    std::shared_ptr<AGControlItems> ControlList();
 
     // One typed get/set pair per property.
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \
@@ -57,6 +60,7 @@ public:
 private:
     std::shared_ptr<AGPFields> fields_;
     std::shared_ptr<AGPCharts> charts_;
+    std::shared_ptr<AGControlItems> controlList_;
     std::weak_ptr<AGProperties> databaseProperties_;
 };
 

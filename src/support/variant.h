@@ -10,8 +10,10 @@
 
 namespace velmora {
 
-// Base of every object a Variant can refer to (model objects, collections, ...).
-class AutomationObject {
+// Base of every object a Variant can refer to (model objects, collections, ...). Objects that
+// scripts see are owned by shared_ptr, so a member called from a script can hand out its own
+// reference.
+class AutomationObject : public std::enable_shared_from_this<AutomationObject> {
 public:
     virtual ~AutomationObject() = default;
 };

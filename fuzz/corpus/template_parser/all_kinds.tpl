@@ -1,0 +1,6 @@
+<?php
+<!--## var x = 1; ##-->
+		<!--##~ Indent(x) ##-->
+<p><!--##=  TABLE.TblCaption ##--></p>
+<!--##@ AddLink ##--> <!--##$ "Id" + n ##-->
+"quoted" \back\slash

@@ -1,0 +1,7 @@
+<!--##
+function zvFirst(a) {}
+' function zvComment()
+var f = function (b) {}
+zvfunction glued()
+  FUNCTION zvLast ( c )
+##-->

@@ -1,0 +1,2 @@
+<!--##session a##-->x<!--##include f/b<!--##/session##--><!--##session b##-->é
+<!--##/session##-->

@@ -1,0 +1,118 @@
+// Fuzz target: arbitrary bytes as a template's control file. A load must fail with a verdict
+// (error code or ProjErr) or leave controls whose input folders are normalised; evaluating
+// their conditions, copying them into another list and deleting their sessions must not crash.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+#include "model/agp.h"
+#include "model/controls.h"
+#include "model/database.h"
+#include "model/fields.h"
+#include "model/tables.h"
+#include "support/engine_state.h"
+#include "support/status.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+std::filesystem::path& MadeFolder() {
+    static std::filesystem::path made;
+    return made;
+}
+
+void RemoveWorkFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(MadeFolder(), ec);
+}
+
+// The settings stores and the input file live in a private folder, never in the user's.
+const std::filesystem::path& WorkFolder() {
+    static const std::filesystem::path folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
+        std::filesystem::path made = mkdtemp(pattern.data());
+        MadeFolder() = made;
+        std::atexit(RemoveWorkFolder);
+        setenv("VELMORA_CONFIG_DIR", (made / "user").c_str(), 1);
+        setenv("VELMORA_MACHINE_CONFIG", (made / "machine.json").c_str(), 1);
+        setenv("VELMORA_USER_DIR", (made / "documents").c_str(), 1);
+        velmora::SetStatusSink(std::make_shared<velmora::NullStatusSink>());
+        return made;
+    }();
+    return folder;
+}
+
+// A project with something current for every kind of condition object, built once.
+velmora::AGP& Project() {
+    static velmora::AGP project;
+    static const bool ready = [] {
+        project.SetProjName("demo");
+        auto db = project.AddMainDatabase("sales.db");
+        db->SetDBVar("sales");
+        db->Tables()->Add("Orders");
+        db->Tables()->Find(velmora::Variant("Orders"))->Fields()->Add("Orders", "Qty");
+        project.SetScriptFunctionRunner([](std::string_view name) {
+            return velmora::FunctionOutcome{velmora::FunctionOutcome::Kind::Value, velmora::Variant(name), {}};
+        });
+        return true;
+    }();
+    (void)ready;
+    return project;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string path = (WorkFolder() / "control.xml").string();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    velmora::AGP& proj = Project();
+    velmora::Engine().ProjErr.clear();
+    velmora::SetControlFileError(0);
+    velmora::AGPControls& controls = *proj.Controls();
+    if (!controls.LoadControls(path, &proj)) {
+        Check(velmora::ControlFileError() != 0 || !velmora::Engine().ProjErr.empty());
+        return 0;
+    }
+    Check(velmora::ControlFileError() == 0 && velmora::Engine().ProjErr.empty());
+
+    velmora::AGPControls merged;
+    for (std::int32_t i = 1; i <= controls.Count(); ++i) {
+        auto control = controls.Item(velmora::Variant(i));
+        Check(control && controls.curIndex() == i && controls.Current() == control);
+        const std::string& folder = control->CtrlIFolder;
+        Check(folder.empty() || (folder.back() == '\\' && folder.find('/') == std::string::npos));
+        (void)proj.EvaluateCondition(control->CtrlCond);
+        (void)control->CtrlHasHeaderFooter();
+
+        // Only the first of equal ids goes in, with all its sessions.
+        bool taken = merged.ControlExist(control->CtrlID);
+        Check(merged.AddControl(*control) == !taken);
+        Check(merged.ControlExist(control->CtrlID));
+        if (!taken) Check(merged.Item(velmora::Variant(merged.Count()))->Sessions()->Count() == control->Sessions()->Count());
+
+        auto sessions = control->Sessions();
+        for (std::int32_t s = 1; s <= sessions->Count(); ++s) {
+            auto session = sessions->Item(s);
+            (void)proj.EvaluateCondition(session->SessCond);
+            Check(sessions->SessionExist(session->SessValue));
+        }
+    }
+    while (merged.Count() > 0) {
+        std::int32_t before = merged.Count();
+        Check(merged.DeleteControl(*merged.Item(velmora::Variant(before))));
+        Check(merged.Count() == before - 1);
+    }
+    return 0;
+}

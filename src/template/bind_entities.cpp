@@ -1,0 +1,133 @@
+// The entities with registered properties (database, table, field, chart, trend line, custom
+// script, extension) and the extension settings objects.
+#include "model/chart.h"
+#include "model/charts.h"
+#include "model/controls.h"
+#include "model/custom_scripts.h"
+#include "model/database.h"
+#include "model/ext_objects.h"
+#include "model/field.h"
+#include "model/fields.h"
+#include "model/table.h"
+#include "model/tables.h"
+#include "model/trend.h"
+#include "template/bind_helpers.h"
+
+namespace velmora::bind {
+namespace {
+
+// What every entity with settings offers: its bag, access by name and its key.
+template <class C>
+void AddEntityMembers(ClassBuilder<C>& builder) {
+    builder.Get("Properties", &C::Properties)
+        .Method("GetV", &C::GetV)
+        .Method("SetV", &C::SetV)
+        .Get("Key", &C::Key);
+}
+
+void BindDatabase(ClassMap& classes) {
+    using Bound = AGPDatabase;
+    ClassBuilder<Bound> builder(classes, "AGPDatabase");
+    AddEntityMembers(builder);
+    builder.Get("Tables", &Bound::Tables);
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/database_properties.def"
+}
+
+void BindTable(ClassMap& classes) {
+    using Bound = AGPTable;
+    ClassBuilder<Bound> builder(classes, "AGPTable");
+    AddEntityMembers(builder);
+    builder.Get("Fields", &Bound::Fields)
+        .Get("Charts", &Bound::Charts)
+        .Get("ControlList", &Bound::ControlList)
+        .Method("LoadTableDefault", &Bound::LoadTableDefault);
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/table_properties.def"
+}
+
+void BindField(ClassMap& classes) {
+    using Bound = AGPField;
+    ClassBuilder<Bound> builder(classes, "AGPField");
+    AddEntityMembers(builder);
+    builder.Method("LoadFldDefault", &Bound::LoadFldDefault)
+        .Method("LoadFldDataTypeDefault", &Bound::LoadFldDataTypeDefault);
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/field_properties.def"
+}
+
+void BindChart(ClassMap& classes) {
+    using Bound = AGPChart;
+    ClassBuilder<Bound> builder(classes, "AGPChart");
+    AddEntityMembers(builder);
+    builder.Get("Trendlines", &Bound::Trendlines);
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/chart_properties.def"
+}
+
+void BindTrend(ClassMap& classes) {
+    using Bound = AGPTrend;
+    ClassBuilder<Bound> builder(classes, "AGPTrend");
+    AddEntityMembers(builder);
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/trend_properties.def"
+}
+
+void BindCustomScript(ClassMap& classes) {
+    using Bound = AGPCustomScript;
+    ClassBuilder<Bound> builder(classes, "AGPCustomScript");
+    builder.Get("Properties", &Bound::Properties);
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/custom_script_properties.def"
+}
+
+void BindExtension(ClassMap& classes) {
+    using Bound = AGPExtension;
+    ClassBuilder<Bound> builder(classes, "AGPExtension");
+    builder.Get("Properties", &Bound::Properties)
+        .Get("IsExtended", &Bound::IsExtended)
+        .Get("PROJ", &Bound::PROJ)
+        .Get("Key", &Bound::Key);
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/extension_properties.def"
+}
+
+void BindExtensionSettings(ClassMap& classes) {
+    ClassBuilder<AGPExtProj>(classes, "AGPExtProj")
+        .Get("DB", &AGPExtProj::DB)
+        .Get("DBCnt", &AGPExtProj::DBCnt)
+        .Get("Properties", &AGPExtProj::Properties);
+    ClassBuilder<AGPExtDb>(classes, "AGPExtDb")
+        .Get("DBName", &AGPExtDb::DBName)
+        .Get("Tables", &AGPExtDb::Tables)
+        .Get("Properties", &AGPExtDb::Properties);
+    ClassBuilder<AGPExtTable>(classes, "AGPExtTable")
+        .Get("TblName", &AGPExtTable::TblName)
+        .Get("TblSeq", &AGPExtTable::TblSeq)
+        .Get("Fields", &AGPExtTable::Fields)
+        .Get("Charts", &AGPExtTable::Charts)
+        .Get("Properties", &AGPExtTable::Properties);
+    ClassBuilder<AGPExtChart>(classes, "AGPExtChart")
+        .Get("ChartName", &AGPExtChart::ChartName)
+        .Get("ChartSeq", &AGPExtChart::ChartSeq)
+        .Get("Properties", &AGPExtChart::Properties);
+    ClassBuilder<AGPExtField>(classes, "AGPExtField")
+        .Get("FldName", &AGPExtField::FldName)
+        .Get("FldSeq", &AGPExtField::FldSeq)
+        .Get("Properties", &AGPExtField::Properties);
+}
+
+}  // namespace
+
+void BindEntities(ClassMap& classes) {
+    BindDatabase(classes);
+    BindTable(classes);
+    BindField(classes);
+    BindChart(classes);
+    BindTrend(classes);
+    BindCustomScript(classes);
+    BindExtension(classes);
+    BindExtensionSettings(classes);
+}
+
+}  // namespace velmora::bind

@@ -1,0 +1,96 @@
+// The root object as scripts see it (PROJ).
+#include <memory>
+#include <string>
+
+#include "model/agp.h"
+#include "model/controls.h"
+#include "model/custom_scripts.h"
+#include "model/databases.h"
+#include "model/engine_objects.h"
+#include "model/extensions.h"
+#include "model/language.h"
+#include "model/master_details.h"
+#include "model/menus.h"
+#include "persistence/project_reader.h"
+#include "persistence/project_writer.h"
+#include "template/bind_helpers.h"
+#include "template/script_host.h"
+
+namespace velmora::bind {
+
+void BindProject(ClassMap& classes) {
+    using Bound = AGP;
+    ClassBuilder<AGP> builder(classes, "AGP");
+    builder.Get("ProjInit", &AGP::ProjInit)
+        .Get("ControlList", &AGP::ControlList)
+        .Get("Controls", &AGP::Controls)
+        .Get("DB", &AGP::DB)
+        .Get("LINKDBS", &AGP::LINKDBS)
+        .Get("MenuList", [](AGP&) { return SharedMenuList(); })
+        .Get("DBCnt", &AGP::DBCnt)
+        .Get("Properties", &AGP::Properties)
+        .Method("GetV", &AGP::GetV)
+        .Method("SetV", &AGP::SetV)
+        .Get("Extensions", &AGP::Extensions)
+        .Get("Language", [](AGP&) { return SharedLanguage(); })
+        .Get("CodeBase", [](AGP&) { return SharedCodeBase(); })
+        .Get("customscripts", [](AGP&) { return SharedCustomScripts(); })
+        .Get("MasterDetails", &AGP::MasterDetails)
+        .GetSet("hwnd", &AGP::hwnd, &AGP::Sethwnd)
+        .GetSet("ProjErr", &AGP::ProjErr, &AGP::SetProjErr)
+        .GetSet("ProjErrDb", &AGP::ProjErrDb, &AGP::SetProjErrDb);
+
+#define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
+#include "model/project_properties.def"
+
+    builder.Method("ReadRegValue", &AGP::ReadRegValue)
+        .Method("AddTrace", &AGP::AddTrace)
+        .Method("AddProj", &AGP::AddProj)
+        .Method("DeleteProj", &AGP::DeleteProj)
+        .Method("AddViewTemplateExtension", &AGP::AddViewTemplateExtension)
+        .Method("AddExtension", &AGP::AddExtension)
+        .Method("GetExtDefault", &AGP::GetExtDefault)
+        .Method("SetExtProjAtt", &AGP::SetExtProjAtt)
+        .Method("GetExtProjAtt", &AGP::GetExtProjAtt)
+        .Method("SetExtDbAtt", &AGP::SetExtDbAtt)
+        .Method("GetExtDbAtt", &AGP::GetExtDbAtt)
+        .Method("SetExtTblAtt", &AGP::SetExtTblAtt)
+        .Method("GetExtTblAtt", &AGP::GetExtTblAtt)
+        .Method("SetExtFldAtt", &AGP::SetExtFldAtt)
+        .Method("GetExtFldAtt", &AGP::GetExtFldAtt)
+        .Method("DeleteExtension", &AGP::DeleteExtension)
+        .Method("AddMasterDetail", &AGP::AddMasterDetail)
+        .Method("AddMasterDetailRelation", &AGP::AddMasterDetailRelation)
+        .Method("DeleteMasterDetail", &AGP::DeleteMasterDetail)
+        .Method("DeleteMasterDetailRelation", &AGP::DeleteMasterDetailRelation)
+        .Method("AddCustomScript", &AGP::AddCustomScript)
+        .Method("UpdateCustomScript", &AGP::UpdateCustomScript)
+        .Method("DeleteCustomScript", &AGP::DeleteCustomScript)
+        .Method("LoadCodeBase", &AGP::LoadCodeBase)
+        .Method("CodeBaseExist", &AGP::CodeBaseExist)
+        .Method("LoadCustomScriptCode", &AGP::LoadCustomScriptCode)
+        .Method("Save", 1, [](AGP& project, const Args& args) { return Save(project, args.Text(0)); })
+        .Method("SaveLanguagePhrasesToFile", &AGP::SaveLanguagePhrasesToFile)
+        .Method("LoadLanguagePhrasesFromFile", &AGP::LoadLanguagePhrasesFromFile)
+        .Method("IsDirty", &AGP::IsDirty)
+        .Method("Load", 2,
+                [](AGP& project, const Args& args) { return Load(project, args.Text(0), args.As<bool>(1)); })
+        .Method("LoadMenuFromProj", 1,
+                [](AGP& project, const Args& args) { return LoadMenuFromProj(project, args.Text(0)); })
+        .Method("LoadMenuFromXml", 1,
+                [](AGP& project, const Args& args) { return LoadMenuFromXml(project, args.Text(0)); })
+        .Method("SaveMenuToXml", 1, [](AGP&, const Args& args) { return SaveMenuToXml(args.Text(0)); })
+        .Method("LoadDefault", &AGP::LoadDefault)
+        .Method("SaveDefault", &AGP::SaveDefault)
+        .Method("ParseScript", 1,
+                [](AGP& project, const Args& args) {
+                    std::string text = args.Text(0);
+                    // Objects scripts hold are owned by shared_ptr; any other has no script host.
+                    auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());
+                    return shared ? ParseScript(shared, text) : text;
+                })
+        .Method("FldSrchOprs", &AGP::FldSrchOprs)
+        .Method("EvaluateCondition", &AGP::EvaluateCondition);
+}
+
+}  // namespace velmora::bind

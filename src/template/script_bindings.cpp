@@ -1,0 +1,33 @@
+#include "template/script_bindings.h"
+
+#include <string>
+#include <typeindex>
+
+#include "template/bind_helpers.h"
+
+namespace velmora {
+namespace bind {
+
+void ThrowTypeMismatch(std::string_view member) { throw ScriptThrow(std::string(member) + ": Type mismatch"); }
+
+void CheckArgCount(ScriptArgs args, std::size_t most, std::string_view member) {
+    if (args.size() > most)
+        throw ScriptThrow(std::string(member) + ": Wrong number of arguments or invalid property assignment");
+}
+
+}  // namespace bind
+
+const ScriptClass* ModelScriptClass(const AutomationObject& object) {
+    static const bind::ClassMap classes = [] {
+        bind::ClassMap map;
+        bind::BindProject(map);
+        bind::BindEntities(map);
+        bind::BindCollections(map);
+        bind::BindMisc(map);
+        return map;
+    }();
+    auto found = classes.find(std::type_index(typeid(object)));
+    return found == classes.end() ? nullptr : &found->second;
+}
+
+}  // namespace velmora

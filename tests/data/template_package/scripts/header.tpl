@@ -1,0 +1,1 @@
+<html><!--##=PROJ.ProjName##-->

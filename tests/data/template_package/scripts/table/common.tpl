@@ -1,0 +1,5 @@
+<!--##session fields##-->
+<ul>
+	<!--##~SYSTEMFUNCTIONS.FieldList(TABLE)##-->
+</ul>
+<!--##/session##-->

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora::cli {
 
@@ -31,5 +32,8 @@ int Defaults(bool json);
 int NewProject(const std::string& name, const std::string& file);
 // Prints a project file's name, database and tables.
 int ShowProject(const std::string& file, bool json);
+
+// Runs a script file with `new AGP()`, print() and scriptArgs; 1 on an uncaught error.
+int RunScript(const std::string& file, const std::vector<std::string>& args);
 
 }  // namespace velmora::cli

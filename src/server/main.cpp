@@ -56,6 +56,17 @@ int main(int argc, char** argv) {
     show->add_flag("--json", showJson, "Print as JSON");
     show->callback([&] { rc = cli::ShowProject(projectFile, showJson); });
 
+    std::string scriptFile;
+    std::vector<std::string> scriptArgs;
+    CLI::App* script = app.add_subcommand("script", "Run a script that drives root objects (new AGP())");
+    script->add_option("FILE", scriptFile, "Script file (.js)")->required();
+    script->add_option("ARGS", scriptArgs, "Arguments, seen by the script as scriptArgs");
+    script->prefix_command();
+    script->callback([&] {
+        for (const std::string& extra : script->remaining()) scriptArgs.push_back(extra);
+        rc = cli::RunScript(scriptFile, scriptArgs);
+    });
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

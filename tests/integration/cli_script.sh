@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# velmora script: root objects made by a script, print and scriptArgs, errors and exit codes.
+set -u
+velmora=$(realpath "$1")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
+}
+
+out=$("$velmora" script "$root/examples/scripts/project.js" "$root/examples/sample.vlp")
+check example-exit 0 $?
+check example-name "ProjName: Script Shop" "$(echo "$out" | sed -n 1p)"
+check example-var "ProjVar: Script_Shop" "$(echo "$out" | sed -n 2p)"
+check example-title "BodyTitle: Made from a script" "$(echo "$out" | sed -n 3p)"
+check example-tables 5 "$(echo "$out" | grep -c '^  .*fields$')"
+
+# Two root objects share the engine-wide objects but not their properties.
+cat > "$scratch/two.js" <<'JS'
+var a = new AGP(), b = new AGP();
+a.AddProj("First"); b.AddProj("Second");
+print(a.ProjName, b.ProjName, scriptArgs.join("+"));
+JS
+check two-roots "First Second x+-y" "$("$velmora" script "$scratch/two.js" x -y)"
+
+# A misspelt property is refused, and the report names the file and line.
+printf 'var p = new AGP();\np.ProjNmae = "x";\n' > "$scratch/typo.js"
+"$velmora" script "$scratch/typo.js" >/dev/null 2>"$scratch/err"; check typo-exit 1 $?
+check typo-report 1 "$(grep -c '^Velmora (typo.js): .*line 2' "$scratch/err")"
+
+printf 'var x = ;\n' > "$scratch/syntax.js"
+"$velmora" script "$scratch/syntax.js" >/dev/null 2>"$scratch/err"; check syntax-exit 1 $?
+check syntax-text "Text: var x = ;" "$(grep '^Text:' "$scratch/err")"
+
+"$velmora" script "$scratch/none.js" >/dev/null 2>&1; check missing-exit 1 $?
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

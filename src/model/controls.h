@@ -111,6 +111,7 @@ public:
     std::shared_ptr<AGPControl> Item(const Variant& index);
     // The control at curIndex; nullptr when none is current.
     std::shared_ptr<AGPControl> Current() const;
+    const std::vector<std::shared_ptr<AGPControl>>& Items() const { return controls_; }
 
 private:
     std::vector<std::shared_ptr<AGPControl>> controls_;

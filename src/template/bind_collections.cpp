@@ -172,7 +172,8 @@ void BindControlLists(ClassMap& classes) {
         .Method("DeleteControl", &AGPControls::DeleteControl)
         .Method("ControlExist", &AGPControls::ControlExist)
         .Method("Count", &AGPControls::Count)
-        .Method("Item", &AGPControls::Item);
+        .Method("Item", &AGPControls::Item)
+        .Enumerate([](AGPControls& controls) { return controls.Items(); });
 
     ClassBuilder<AGPSessions>(classes, "AGPSessions")
         .Method("AddSession", &AGPSessions::AddSession)

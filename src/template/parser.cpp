@@ -158,7 +158,11 @@ void AGParser::Parse(std::string_view sSrc) {
         }
         std::size_t next = src.find(kBlockOpen, opener + kBlockOpen.size());
         if (next < close) {
-            ShowMessage("Nested Block: " + source_, {}, MessageKind::Error);
+            // A message box with only OK: asked as a question so that a run can record it.
+            Question question;
+            question.id = "nested-block";
+            question.message = "Nested Block: " + source_;
+            Ask(question);
             Engine().ProjErr = SyntaxErrorReport("Nested Blocks found", src, next);
             return;
         }

@@ -55,7 +55,9 @@ AGScript::AGScript() {
     validation_ = std::make_unique<ScriptEngine>(ModelScriptClass);
 }
 
-AGScript::~AGScript() = default;
+AGScript::~AGScript() {
+    if (auto project = project_.lock()) project->SetScriptFunctionRunner(nullptr);
+}
 
 bool AGScript::IsInitialized() const { return main_ != nullptr; }
 
@@ -78,6 +80,19 @@ void AGScript::Publish(ScriptEngine& engine, const std::shared_ptr<AGP>& project
 void AGScript::Initialize(const std::shared_ptr<AGP>& project) {
     if (!main_ || !project) return;
     project_ = project;
+    // Function clauses of conditions run in the main engine while this host lives.
+    project->SetScriptFunctionRunner([this](std::string_view name) {
+        FunctionOutcome outcome;
+        Variant result;
+        if (main_->Run(name, {}, result)) {
+            outcome.kind = FunctionOutcome::Kind::Value;
+            outcome.value = std::move(result);
+        } else {
+            outcome.kind = FunctionOutcome::Kind::Error;
+            outcome.error = ScriptErrorReport(main_->LastError(), name);
+        }
+        return outcome;
+    });
     Reset();
     for (ScriptEngine* engine : {main_.get(), test_.get(), validation_.get()}) Publish(*engine, project);
     LoadSystemFunctions();

@@ -148,7 +148,7 @@ TEST_F(ParserTest, IncompleteBlockReportsLineColumnAndLines) {
     EXPECT_EQ(Engine().ProjErr,
               "***Incomplete Block at line 15 column 3! Generation failed!\r\nError lines:"
               "\r\nL4\r\nL5\r\nL6\r\nL7\r\nL8\r\nL9\r\nL10\r\nL11\r\nL12\r\nL13\r\n\xC3\xA9 <");
-    EXPECT_TRUE(prompter_->Shown().empty());
+    EXPECT_TRUE(prompter_->Asked().empty());
 }
 
 TEST_F(ParserTest, NestedBlockShowsTheSourceAndReportsTheInnerOpener) {
@@ -156,8 +156,9 @@ TEST_F(ParserTest, NestedBlockShowsTheSourceAndReportsTheInnerOpener) {
     EXPECT_EQ(Parse(text), (std::vector<Seen>{{agc_Block_Content, "ab\r\ncd", "", 1, ""}}));
     EXPECT_EQ(Engine().ProjErr,
               "***Nested Blocks found at line 2 column 12! Generation failed!\r\nError lines:\r\nab\r\ncd<!--## x <");
-    ASSERT_EQ(prompter_->Shown().size(), 1u);
-    EXPECT_EQ(prompter_->Shown()[0].text, "Nested Block: " + text);
+    ASSERT_EQ(prompter_->Asked().size(), 1u);
+    EXPECT_EQ(prompter_->Asked()[0].id, "nested-block");
+    EXPECT_EQ(prompter_->Asked()[0].message, "Nested Block: " + text);
 }
 
 TEST_F(ParserTest, ContentBeforeAnIndentedBlockIsLimited) {

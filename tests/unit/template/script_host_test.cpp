@@ -106,6 +106,20 @@ TEST_F(ScriptHostTest, BuildNewCodeCompilesOncePerIdUnlessAskedAgain) {
     EXPECT_FALSE(host.ModuleExist("zvExB"));
 }
 
+TEST_F(ScriptHostTest, FunctionClausesRunInTheMainEngineWhileTheHostLives) {
+    auto project = ShopProject(dest.path().string());
+    {
+        AGScript host;
+        host.Initialize(project);
+        ASSERT_TRUE(host.MainEngine()->AddCode("function IsShop() { return PROJ.ProjName == 'Shop'; }"));
+        EXPECT_TRUE(project->EvaluateCondition("function/IsShop/boolean/eq/true"));
+        EXPECT_FALSE(project->EvaluateCondition("function/IsShop/boolean/eq/false"));
+        EXPECT_FALSE(project->EvaluateCondition("function/NoSuchFunction/boolean/eq/true"));
+        Engine().ProjErr.clear();
+    }
+    EXPECT_FALSE(project->EvaluateCondition("function/IsShop/boolean/eq/true"));
+}
+
 TEST_F(ScriptHostTest, TimeOutNamesTheFunctionAndTheHostStaysUsable) {
     auto project = ShopProject(dest.path().string());
     AGScript host;

@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "platform/script_engine.h"
 
@@ -43,21 +45,14 @@ public:
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
-    void Arm(std::chrono::milliseconds limit) {
+    // The earliest deadline of the calls running now; none: nothing to watch. A deadline that has
+    // passed already (an outer call's, when an inner one ends) stops the script at its next check.
+    void Watch(std::optional<Clock::time_point> deadline) {
         {
             std::lock_guard lock(mutex_);
-            armed_ = true;
-            expired_ = false;
-            deadline_ = Clock::now() + limit;
-        }
-        wake_.notify_all();
-    }
-
-    void Disarm() {
-        {
-            std::lock_guard lock(mutex_);
-            armed_ = false;
-            expired_ = false;
+            armed_ = deadline.has_value();
+            expired_ = armed_ && Clock::now() >= *deadline;
+            if (armed_) deadline_ = *deadline;
         }
         wake_.notify_all();
     }
@@ -101,7 +96,17 @@ struct ContextState {
     std::unique_ptr<Watchdog> watchdog;
     int users = 0;
     int depth = 0;
+    // The deadlines of the calls running now, outermost first; calls without a limit have none.
+    std::vector<std::optional<Clock::time_point>> deadlines;
 };
+
+void WatchEarliestDeadline(ContextState& state) {
+    if (!state.watchdog) return;
+    std::optional<Clock::time_point> earliest;
+    for (const auto& deadline : state.deadlines)
+        if (deadline && (!earliest || *deadline < *earliest)) earliest = deadline;
+    state.watchdog->Watch(earliest);
+}
 
 // Never destroyed: engines in static storage may be destroyed after any static of this file.
 ContextState& State() {
@@ -182,16 +187,22 @@ bool ContextAlive() { return State().phase == Phase::Running; }
 
 bool ExecutionActive() { return State().depth > 0; }
 
-ExecutionGuard::ExecutionGuard(std::int32_t milliseconds) : outermost_(State().depth++ == 0) {
+// Each call, nested ones too, keeps its own limit: a native that calls back into an engine (a
+// template running another template) can be stopped without stopping its caller.
+ExecutionGuard::ExecutionGuard(std::int32_t milliseconds) {
     ContextState& state = State();
-    if (outermost_ && milliseconds > 0 && state.watchdog)
-        state.watchdog->Arm(std::chrono::milliseconds(milliseconds));
+    ++state.depth;
+    std::optional<Clock::time_point> deadline;
+    if (milliseconds > 0) deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    state.deadlines.push_back(deadline);
+    WatchEarliestDeadline(state);
 }
 
 ExecutionGuard::~ExecutionGuard() {
     ContextState& state = State();
     --state.depth;
-    if (outermost_ && state.watchdog) state.watchdog->Disarm();
+    state.deadlines.pop_back();
+    WatchEarliestDeadline(state);
 }
 
 bool ExecutionGuard::TimedOut() const {

@@ -22,8 +22,8 @@ bool ContextAlive();
 // True while any script call is running (a native member may be re-entering the engine).
 bool ExecutionActive();
 
-// Arms the time limit for a script call. Calls made from inside another call (a native member
-// calling back into an engine) run under the outer call's limit.
+// Arms the time limit for a script call. A call made from inside another (a native member calling
+// back into an engine) is stopped at the earlier of its own limit and its caller's.
 class ExecutionGuard {
 public:
     explicit ExecutionGuard(std::int32_t milliseconds);
@@ -33,9 +33,6 @@ public:
 
     // True once the limit has run out; the engine then stops the script at its next check.
     bool TimedOut() const;
-
-private:
-    bool outermost_;
 };
 
 }  // namespace velmora::jsengine

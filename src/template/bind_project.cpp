@@ -14,6 +14,7 @@
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
 #include "template/bind_helpers.h"
+#include "template/file_cache.h"
 #include "template/script_host.h"
 
 namespace velmora::bind {
@@ -89,6 +90,7 @@ void BindProject(ClassMap& classes) {
                     auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());
                     return shared ? ParseScript(shared, text) : text;
                 })
+        .Method("ListIncludedFiles", 1, [](AGP&, const Args& args) { return ListIncludedFiles(args.Text(0)); })
         .Method("FldSrchOprs", &AGP::FldSrchOprs)
         .Method("EvaluateCondition", &AGP::EvaluateCondition);
 }

@@ -27,6 +27,21 @@ print(a.ProjName, b.ProjName, scriptArgs.join("+"));
 JS
 check two-roots "First Second x+-y" "$("$velmora" script "$scratch/two.js" x -y)"
 
+# Operations of the root object that the template engine provides.
+cat > "$scratch/engine.js" <<'JS'
+var p = new AGP();
+p.AddProj("Engine");
+print(p.ListIncludedFiles("<!--##include common.tpl/header##--> <!--##include x##-->"));
+print(p.ParseScript("<h1><!--##=PROJ.ProjName##--></h1>"));
+JS
+check engine-ops "common.tpl,x
+<h1>Engine</h1>" "$("$velmora" script "$scratch/engine.js")"
+
+# A script that loops forever stops at the time-out and reports the function.
+"$velmora" settings set General ScriptEngineTimeout 300 --type 4
+printf 'var p = new AGP();\nprint(p.ParseScript("<!--## while (true) {} ##-->x"));\nprint(p.ProjErr.split("\\r\\n")[0]);\n' > "$scratch/loop.js"
+check loop-stops "Velmora (zvExParse): JavaScript runtime error (800A1393)" "$("$velmora" script "$scratch/loop.js" | tail -n 1)"
+
 # A misspelt property is refused, and the report names the file and line.
 printf 'var p = new AGP();\np.ProjNmae = "x";\n' > "$scratch/typo.js"
 "$velmora" script "$scratch/typo.js" >/dev/null 2>"$scratch/err"; check typo-exit 1 $?

@@ -374,6 +374,18 @@ TEST_F(ScriptEngineTest, NativesMayCallBackIntoTheEngine) {
     EXPECT_FALSE(engine.Run("outer", {}, result));
     EXPECT_TRUE(engine.LastError().timedOut);
     EXPECT_EQ(Eval("callInner('inner')"), Variant("Customers"));
+
+    // An inner call's own, shorter limit stops only the inner call.
+    ScriptEngine inner(Resolve);
+    ASSERT_TRUE(inner.AddCode("function spin() { for (;;) {} }"));
+    inner.SetTimeout(100);
+    engine.SetTimeout(0);
+    engine.AddFunction("spinInner", [&inner](ScriptArgs) {
+        Variant ignored;
+        return Variant(!inner.Run("spin", {}, ignored) && inner.LastError().timedOut);
+    });
+    EXPECT_EQ(Eval("var stopped = spinInner(); stopped ? 'inner stopped, outer ran on' : 'no'"),
+              Variant("inner stopped, outer ran on"));
 }
 
 TEST(ScriptEngineShutdown, WaitsForLiveEnginesThenRefusesNewOnes) {

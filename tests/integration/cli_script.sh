@@ -27,6 +27,21 @@ print(a.ProjName, b.ProjName, scriptArgs.join("+"));
 JS
 check two-roots "First Second x+-y" "$("$velmora" script "$scratch/two.js" x -y)"
 
+# A project loaded, changed and saved from a script reads back with the change.
+cat > "$scratch/edit.js" <<'JS'
+var p = new AGP();
+if (!p.Load(scriptArgs[0], false)) throw new Error(p.ProjErr);
+var t = p.DB.Tables.Item("orders");
+t.TblCaption = "All orders";
+t.Fields.Item(1).FldCaption = "Number";
+if (!p.Save(scriptArgs[1])) throw new Error(p.ProjErr);
+var q = new AGP();
+q.Load(scriptArgs[1], false);
+var u = q.DB.Tables.Item("orders");
+print(u.TblCaption + "|" + u.Fields.Item(1).FldCaption + "|" + q.DB.Tables.Count());
+JS
+check script-round-trip "All orders|Number|5" "$("$velmora" script "$scratch/edit.js" "$root/examples/sample.vlp" "$scratch/edited.vlp" 2>/dev/null)"
+
 # Operations of the root object that the template engine provides.
 cat > "$scratch/engine.js" <<'JS'
 var p = new AGP();

@@ -7,6 +7,7 @@
 #include "model/fields.h"
 #include "model/table.h"
 #include "model/tables.h"
+#include "platform/prompter.h"
 #include "platform/script_engine.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
@@ -90,6 +91,35 @@ TEST_F(ScriptHostTest, ParseScriptFailuresGoToTheErrorFile) {
     report = ReadFile(dest / "parseerror.txt");
     EXPECT_EQ(report.rfind("Parse script run error: Velmora (zvExParse): JavaScript runtime error", 0), 0u) << report;
     EXPECT_NE(report.find("function zvExParse() {"), std::string::npos);
+}
+
+TEST_F(ScriptHostTest, DefaultIncludeFileRunsTheNamedControlsFunction) {
+    auto project = ShopProject(dest.path().string());
+    AGPControl header;
+    header.CtrlID = "header";
+    header.CtrlTagExt = ".inc";
+    ASSERT_TRUE(project->Controls()->AddControl(header));
+    AGScript host;
+    host.Initialize(project);
+    ASSERT_EQ(host.BuildNewCode("zvExheader_inc", "function zvExheader_inc(p) { return '<head ' + p + '>'; }", 2, 0),
+              "<head undefined>");
+    EXPECT_EQ(host.BuildNewCode("zvExPage", "function zvExPage() { return SYSTEMFUNCTIONS.IncludeFile('header', 'x') + "
+                                            "'|' + SYSTEMFUNCTIONS.IncludeFile('none', ''); }",
+                                2, 0),
+              "<head x>|");
+}
+
+TEST_F(ScriptHostTest, MissingScriptFileIsShownAndAddsNothing) {
+    auto prompter = std::make_shared<NonInteractivePrompter>();
+    SetPrompter(prompter);
+    auto project = ShopProject(dest.path().string());
+    AGScript host;
+    host.Initialize(project);
+    host.AddTemplateScript(dest / "absent.js");
+    SetPrompter(nullptr);
+    ASSERT_EQ(prompter->Shown().size(), 1u);
+    EXPECT_EQ(prompter->Shown()[0].text, "Velmora: Script file " + (dest / "absent.js") + " not found! Content not loaded!");
+    EXPECT_EQ(Engine().ProjErr, "");
 }
 
 TEST_F(ScriptHostTest, BuildNewCodeCompilesOncePerIdUnlessAskedAgain) {

@@ -53,7 +53,8 @@ struct ScriptClass {
 };
 
 // Finds the description of an object's class; nullptr for objects scripts may not see (they
-// arrive in scripts as null).
+// arrive in scripts as null). Engines keep pointers to the descriptions: they must outlive every
+// engine (static tables do).
 using ScriptClassResolver = std::function<const ScriptClass*(const AutomationObject&)>;
 
 // A script error as the engine reports it. Line and column are 1-based (0: unknown); `text` is
@@ -77,6 +78,7 @@ inline constexpr std::int32_t kScriptTimeoutError = static_cast<std::int32_t>(0x
 using NativeFunction = std::function<Variant(ScriptArgs)>;
 using NativeConstructor = std::function<ObjectRef(ScriptArgs)>;
 
+// Engines belong to the thread that created the first one; on another thread Valid() is false.
 class ScriptEngine {
 public:
     // A new global with the standard library and a JScript-style Enumerator (atEnd, moveNext,

@@ -8,13 +8,10 @@
 #include "model/language.h"
 #include "model/master_details.h"
 #include "model/menus.h"
-#include "platform/prompter.h"
 #include "platform/script_engine.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
-#include "support/settings_store.h"
 #include "support/text.h"
-#include "support/text_file.h"
 #include "template/script_bindings.h"
 #include "template/script_files.h"
 
@@ -23,26 +20,6 @@ namespace velmora {
 ProfilerState& Profiler() {
     static ProfilerState state;
     return state;
-}
-
-std::string GeneralSetting(std::string_view name) {
-    return GetRegValue("HKCU", SettingsSection("General"), name).ToText();
-}
-
-std::string ReadScriptFile(std::string_view path) {
-    if (!PathExists(path)) {
-        ShowMessage(ProductMessage(std::string("Script file ") + std::string(path) +
-                                   " not found! Content not loaded!"));
-        return {};
-    }
-    return ReadTextFile(path);
-}
-
-void WriteDebugFile(std::string_view folder, std::string_view name, std::string_view text) {
-    if (folder.empty()) return;
-    std::string saved = Engine().ProjErr;
-    WriteTextFile(JoinScriptPath(folder, name), text, true);
-    Engine().ProjErr = saved;  // a debug file that cannot be written is no reason to fail
 }
 
 AGScript::AGScript() {

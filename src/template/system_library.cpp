@@ -1,12 +1,7 @@
 // The system-function library: script files listed in an index, each translated from template
 // mark-up, wrapped as a member of SYSTEMFUNCTIONS when it is a function, and completed with the
 // set-up code that lets other scripts modify a function's output.
-#include <filesystem>
-
-#include "platform/prompter.h"
 #include "platform/script_engine.h"
-#include "platform/xml.h"
-#include "support/convert.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 #include "support/text_file.h"
@@ -63,10 +58,6 @@ constexpr std::string_view kSetupLines[] = {
     "})();",
 };
 
-bool AttributeFlag(const XmlNode& element, std::string_view name) {
-    return ToBoolean(Variant(element.GetAttributeNoCase(name))).value_or(false);
-}
-
 // A phrase id written in quotes in the template: enclosing quotes removed, then quoted for script.
 std::string QuotedPhraseId(std::string_view name) {
     std::string id = Trim(name);
@@ -75,47 +66,7 @@ std::string QuotedPhraseId(std::string_view name) {
     return "\"" + ReplaceAll(id, "\"", "\"\"") + "\"";
 }
 
-std::string FolderOf(std::string_view path) {
-    std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
 }  // namespace
-
-bool PathExists(std::string_view path) {
-    std::error_code error;
-    return !path.empty() && std::filesystem::exists(std::filesystem::path(std::string(path)), error);
-}
-
-std::string JoinScriptPath(std::string_view folder, std::string_view name) {
-    std::string joined(folder);
-    if (!joined.empty() && joined.back() != '/' && joined.back() != '\\') joined += '/';
-    joined += name;
-    return ReplaceAll(joined, "\\", "/");
-}
-
-bool ListScriptFiles(std::string_view indexPath, std::vector<ScriptFileEntry>& files) {
-    XmlDocument document;
-    if (!document.Load(ReplaceAll(indexPath, "\\", "/"))) return false;
-    std::string folder = FolderOf(indexPath);
-    for (const XmlNode& element : document.DocumentElement().ChildElements()) {
-        if (ToLowerAscii(element.NodeName()) != "file") continue;
-        ScriptFileEntry entry;
-        entry.value = element.GetAttributeNoCase("value");
-        if (entry.value.empty()) continue;
-        entry.path = JoinScriptPath(folder, entry.value);
-        entry.function = AttributeFlag(element, "function");
-        entry.override = AttributeFlag(element, "override");
-        entry.multiline = AttributeFlag(element, "multiline");
-        entry.indent = AttributeFlag(element, "indent");
-        if (entry.function) {
-            entry.id = Trim(element.GetAttributeNoCase("id"));
-            entry.parm = Trim(element.GetAttributeNoCase("parm"));
-        }
-        files.push_back(std::move(entry));
-    }
-    return true;
-}
 
 std::string TranslateSystemFunction(std::string_view text, bool multiline, bool indent) {
     AGParser parser;

@@ -26,6 +26,7 @@ build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
+	@bash scripts/test-servers.sh
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 demo: build

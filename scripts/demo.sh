@@ -19,7 +19,7 @@ echo "== A new project starts from those preferences"
 echo
 echo "== The bundled sample project"
 "$velmora" show examples/sample.vlp 2>/dev/null
-"$velmora" new "Sample Copy" -o "$scratch/new.vlp" >/dev/null && echo "A new project file was written: $(wc -c < "$scratch/new.vlp") bytes"
+"$velmora" new "$scratch/new.vlp" --name "Sample Copy" >/dev/null && echo "A new project file was written: $(wc -c < "$scratch/new.vlp") bytes"
 echo
 echo "== A script drives root objects as a host would"
 "$velmora" script examples/scripts/project.js examples/sample.vlp 2>/dev/null

@@ -13,7 +13,7 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   # servers and generated-application checks
-  postgresql mariadb-server php-cli php-sqlite3 php-pgsql php-mysql chromium
+  postgresql mariadb-server odbc-postgresql odbc-mariadb php-cli php-sqlite3 php-pgsql php-mysql chromium
 )
 
 missing=()

@@ -1,0 +1,30 @@
+#include "platform/db/catalogue.h"
+
+#include "platform/db/drivers.h"
+
+namespace velmora::db {
+
+std::unique_ptr<Catalogue> OpenCatalogue(const ConnectOptions& options) {
+    using Route = ConnectOptions::Route;
+    switch (options.route) {
+        case Route::Sqlite: return OpenSqliteCatalogue(options);
+        case Route::PostgreSql: return OpenPostgresCatalogue(options);
+        case Route::MySql: return OpenMySqlCatalogue(options);
+        case Route::Odbc: return OpenOdbcCatalogue(options);
+        case Route::Access: return OpenAccessCatalogue(options);
+    }
+    throw CatalogueError(CatalogueError::Reason::Unsupported, "unknown database route");
+}
+
+std::vector<std::string> ListDatabases(const ConnectOptions& options) {
+    using Route = ConnectOptions::Route;
+    switch (options.route) {
+        case Route::PostgreSql: return ListPostgresDatabases(options);
+        case Route::MySql: return ListMySqlDatabases(options);
+        default: break;
+    }
+    throw CatalogueError(CatalogueError::Reason::Unsupported,
+                         "this kind of database has no list of databases on a server");
+}
+
+}  // namespace velmora::db

@@ -1,0 +1,244 @@
+// SQLite: the embedded default. The file is opened read-only, so reading a schema never creates
+// or changes it. Declared types become ADO codes by SQLite's affinity rules plus the common
+// spellings, so that DATE, BOOLEAN or DECIMAL(10,2) keep their meaning.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <map>
+#include <string_view>
+#include <system_error>
+
+#include "platform/db/drivers.h"
+
+namespace velmora::db {
+namespace {
+
+using Reason = CatalogueError::Reason;
+
+// Affinities, reported as the native type.
+enum Affinity : std::int16_t { kInteger = 1, kReal = 2, kText = 3, kBlob = 4, kNumeric = 5 };
+
+struct DeclaredType {
+    std::string_view word;  // the type's first word, upper case
+    std::int16_t adoType;
+    Affinity affinity;
+};
+
+// Spellings whose meaning goes beyond their affinity; looked up by the first word.
+constexpr std::array kDeclaredTypes{
+    DeclaredType{"BIGINT", 20, kInteger},       DeclaredType{"INT8", 20, kInteger},
+    DeclaredType{"SMALLINT", 2, kInteger},      DeclaredType{"INT2", 2, kInteger},
+    DeclaredType{"TINYINT", 16, kInteger},      DeclaredType{"BOOLEAN", 11, kNumeric},
+    DeclaredType{"BOOL", 11, kNumeric},         DeclaredType{"BIT", 11, kNumeric},
+    DeclaredType{"DATE", 133, kNumeric},        DeclaredType{"DATETIME", 135, kNumeric},
+    DeclaredType{"TIMESTAMP", 135, kNumeric},   DeclaredType{"TIME", 134, kNumeric},
+    DeclaredType{"DECIMAL", 131, kNumeric},     DeclaredType{"NUMERIC", 131, kNumeric},
+    DeclaredType{"MONEY", 6, kNumeric},         DeclaredType{"CURRENCY", 6, kNumeric},
+    DeclaredType{"REAL", 5, kReal},             DeclaredType{"DOUBLE", 5, kReal},
+    DeclaredType{"FLOAT", 5, kReal},            DeclaredType{"UUID", 72, kText},
+    DeclaredType{"GUID", 72, kText},            DeclaredType{"UNIQUEIDENTIFIER", 72, kText},
+    DeclaredType{"CHAR", 129, kText},           DeclaredType{"NCHAR", 129, kText},
+    DeclaredType{"CHARACTER", 129, kText},      DeclaredType{"VARCHAR", 200, kText},
+    DeclaredType{"NVARCHAR", 200, kText},       DeclaredType{"VARYING", 200, kText},
+    DeclaredType{"TEXT", 201, kText},           DeclaredType{"CLOB", 201, kText},
+    DeclaredType{"BLOB", 205, kBlob},
+};
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The numbers in the first parentheses of a declared type: VARCHAR(20) -> 20, DECIMAL(10,2) -> 10.
+int FirstTypeArgument(std::string_view declared) {
+    auto open = declared.find('(');
+    if (open == std::string_view::npos) return 0;
+    auto begin = declared.find_first_not_of(' ', open + 1);
+    if (begin == std::string_view::npos) return 0;
+    int value = 0;
+    std::from_chars(declared.data() + begin, declared.data() + declared.size(), value);
+    return value;
+}
+
+struct MappedType {
+    std::int16_t adoType;
+    Affinity affinity;
+};
+
+MappedType MapDeclaredType(std::string_view declared) {
+    std::string upper = Upper(declared);
+    std::string_view word(upper);
+    word = word.substr(0, word.find_first_of(" (\t"));
+    // "CHARACTER VARYING", "DOUBLE PRECISION" and friends take the second word's meaning.
+    if ((word == "CHARACTER" || word == "NATIONAL") && upper.find("VARYING") != std::string::npos) {
+        return {200, kText};
+    }
+    for (const auto& type : kDeclaredTypes) {
+        if (type.word == word) return {type.adoType, type.affinity};
+    }
+    // SQLite's affinity rules, in their order.
+    if (upper.find("INT") != std::string::npos) return {3, kInteger};
+    if (upper.find("CHAR") != std::string::npos || upper.find("CLOB") != std::string::npos ||
+        upper.find("TEXT") != std::string::npos) {
+        return {201, kText};
+    }
+    if (upper.empty() || upper.find("BLOB") != std::string::npos) return {205, kBlob};
+    if (upper.find("REAL") != std::string::npos || upper.find("FLOA") != std::string::npos ||
+        upper.find("DOUB") != std::string::npos) {
+        return {5, kReal};
+    }
+    return {131, kNumeric};
+}
+
+struct DatabaseCloser {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+}
+
+class SqliteCatalogue : public Catalogue {
+public:
+    SqliteCatalogue(Database db, ServerInfo info) : db_(std::move(db)), info_(std::move(info)) {}
+
+    const ServerInfo& Info() const override { return info_; }
+
+    std::vector<TableInfo> ListTables() override {
+        std::vector<TableInfo> tables;
+        auto statement = Prepare(
+            "SELECT name, type FROM sqlite_master WHERE type IN ('table','view') "
+            "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name");
+        while (Step(statement.get())) {
+            TableInfo table;
+            table.name = ColumnText(statement.get(), 0);
+            table.type = ColumnText(statement.get(), 1) == "view" ? "VIEW" : "TABLE";
+            tables.push_back(std::move(table));
+        }
+        return tables;
+    }
+
+    void ReadColumns(std::span<TableInfo> tables) override {
+        std::map<std::string, TableInfo*> wanted;
+        for (TableInfo& table : tables) {
+            table.columns.clear();
+            table.error.clear();
+            wanted[table.name] = &table;
+        }
+        ReadAllColumns(wanted);
+        ReadUniqueIndexes(wanted);
+        for (TableInfo& table : tables) {
+            if (table.columns.empty()) table.error = "no such table: " + table.name;
+        }
+    }
+
+private:
+    Statement Prepare(const char* sql) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), sql, -1, &raw, nullptr) != SQLITE_OK) Throw();
+        return Statement(raw);
+    }
+
+    bool Step(sqlite3_stmt* statement) {
+        int rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW) return true;
+        if (rc != SQLITE_DONE) Throw();
+        return false;
+    }
+
+    [[noreturn]] void Throw() {
+        int code = sqlite3_errcode(db_.get());
+        Reason reason = code == SQLITE_NOTADB ? Reason::NotADatabase : Reason::Query;
+        throw CatalogueError(reason, sqlite3_errmsg(db_.get()));
+    }
+
+    // Every column of every table and view in one pass over the table-valued pragma.
+    void ReadAllColumns(const std::map<std::string, TableInfo*>& wanted) {
+        auto statement = Prepare(
+            "SELECT m.name, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk, "
+            "(SELECT count(*) FROM pragma_table_info(m.name) k WHERE k.pk > 0) "
+            "FROM sqlite_master m JOIN pragma_table_xinfo(m.name) p "
+            "WHERE m.type IN ('table','view') AND p.hidden IN (0, 2, 3) ORDER BY m.name, p.cid");
+        while (Step(statement.get())) {
+            auto found = wanted.find(ColumnText(statement.get(), 0));
+            if (found == wanted.end()) continue;
+            ColumnInfo column;
+            column.name = ColumnText(statement.get(), 1);
+            column.typeName = ColumnText(statement.get(), 2);
+            MappedType mapped = MapDeclaredType(column.typeName);
+            column.adoType = mapped.adoType;
+            column.nativeType = mapped.affinity;
+            column.size = FirstTypeArgument(column.typeName);
+            column.precision = column.adoType == 131 ? column.size : 0;
+            column.nullable = sqlite3_column_int(statement.get(), 3) == 0;
+            if (sqlite3_column_type(statement.get(), 4) != SQLITE_NULL) {
+                column.defaultValue = ColumnText(statement.get(), 4);
+            }
+            column.primaryKey = sqlite3_column_int(statement.get(), 5) > 0;
+            // A lone INTEGER PRIMARY KEY is the rowid: the database numbers new rows itself.
+            bool soleKey = column.primaryKey && sqlite3_column_int(statement.get(), 6) == 1;
+            column.autoIncrement = soleKey && Upper(column.typeName) == "INTEGER";
+            if (column.autoIncrement) column.nullable = false;
+            found->second->columns.push_back(std::move(column));
+        }
+    }
+
+    // Unique indexes of exactly one column mark that column; the primary key's own index does
+    // not count as a further unique index.
+    void ReadUniqueIndexes(const std::map<std::string, TableInfo*>& wanted) {
+        auto statement = Prepare(
+            "SELECT m.name, min(ii.name) FROM sqlite_master m "
+            "JOIN pragma_index_list(m.name) il JOIN pragma_index_info(il.name) ii "
+            "WHERE m.type = 'table' AND il.\"unique\" = 1 AND il.origin <> 'pk' "
+            "GROUP BY m.name, il.name HAVING count(*) = 1");
+        while (Step(statement.get())) {
+            auto found = wanted.find(ColumnText(statement.get(), 0));
+            if (found == wanted.end()) continue;
+            std::string columnName = ColumnText(statement.get(), 1);
+            for (ColumnInfo& column : found->second->columns) {
+                if (column.name == columnName) column.unique = true;
+            }
+        }
+    }
+
+    Database db_;
+    ServerInfo info_;
+};
+
+}  // namespace
+
+std::unique_ptr<Catalogue> OpenSqliteCatalogue(const ConnectOptions& options) {
+    std::error_code ec;
+    if (options.path.empty() || !std::filesystem::is_regular_file(options.path, ec)) {
+        throw CatalogueError(Reason::Connect, "database file not found: " + options.path);
+    }
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(options.path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    Database db(raw);
+    if (rc != SQLITE_OK) {
+        std::string message = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
+        throw CatalogueError(Reason::Connect, message + ": " + options.path);
+    }
+    sqlite3_busy_timeout(db.get(), 2000);
+    // Reading the schema is the first access that looks at the file's content.
+    rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        Reason reason = rc == SQLITE_NOTADB ? Reason::NotADatabase : Reason::Connect;
+        throw CatalogueError(reason, std::string(sqlite3_errmsg(db.get())) + ": " + options.path);
+    }
+    ServerInfo info{"SQLite", sqlite3_libversion(), "libsqlite3", sqlite3_libversion()};
+    return std::make_unique<SqliteCatalogue>(std::move(db), std::move(info));
+}
+
+}  // namespace velmora::db

@@ -1,0 +1,168 @@
+// The local PostgreSQL and MariaDB servers that scripts/test-servers.sh prepares, and helpers
+// for tests that need them. A server that cannot be reached skips its tests, unless CI=true.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <mysql.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "platform/db/catalogue.h"
+
+namespace velmora::test {
+
+inline bool RunningInCi() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
+// Skips the current test, or fails it in CI, where the servers must be there.
+#define SKIP_OR_FAIL(message)                                    \
+    do {                                                         \
+        if (::velmora::test::RunningInCi()) {                    \
+            FAIL() << (message);                                 \
+        } else {                                                 \
+            GTEST_SKIP() << (message);                           \
+        }                                                        \
+    } while (false)
+
+inline constexpr const char* kTestLogin = "velmora";
+
+inline db::ConnectOptions PgOptions(const std::string& database) {
+    db::ConnectOptions options;
+    options.route = db::ConnectOptions::Route::PostgreSql;
+    options.host = "127.0.0.1";
+    options.port = 5432;
+    options.user = kTestLogin;
+    options.password = kTestLogin;
+    options.database = database;
+    return options;
+}
+
+inline db::ConnectOptions MySqlOptions(const std::string& database) {
+    db::ConnectOptions options = PgOptions(database);
+    options.route = db::ConnectOptions::Route::MySql;
+    options.port = 3306;
+    return options;
+}
+
+// Why the server behind `options` cannot be used, or nullopt when it answers. Asked once per
+// route and process.
+inline std::optional<std::string> ServerProblem(const db::ConnectOptions& options) {
+    static std::map<db::ConnectOptions::Route, std::optional<std::string>> known;
+    auto found = known.find(options.route);
+    if (found != known.end()) return found->second;
+    std::optional<std::string> problem;
+    try {
+        db::OpenCatalogue(options);
+    } catch (const db::CatalogueError& e) {
+        problem = std::string("test server not available (run scripts/test-servers.sh): ") + e.what();
+    }
+    known[options.route] = problem;
+    return problem;
+}
+
+// A fixture whose tests need the server of `options` and its database.
+#define REQUIRE_SERVER(options)                                                               \
+    do {                                                                                      \
+        if (auto problem = ::velmora::test::ServerProblem(options)) SKIP_OR_FAIL(*problem); \
+    } while (false)
+
+// Runs statements on a server directly, outside the catalogue under test.
+struct PgConnCloser {
+    void operator()(PGconn* conn) const { PQfinish(conn); }
+};
+struct PgResultClearer {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+
+class PgSession {
+public:
+    explicit PgSession(const std::string& database) {
+        auto options = PgOptions(database);
+        std::string port = std::to_string(options.port);
+        const char* keywords[] = {"host", "port", "user", "password", "dbname", nullptr};
+        const char* values[] = {options.host.c_str(), port.c_str(), kTestLogin, kTestLogin, database.c_str(), nullptr};
+        conn_.reset(PQconnectdbParams(keywords, values, 0));
+        if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
+        PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
+    }
+
+    void Run(const std::string& sql) {
+        std::unique_ptr<PGresult, PgResultClearer> result(PQexec(conn_.get(), sql.c_str()));
+        auto status = PQresultStatus(result.get());
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            throw std::runtime_error(sql + ": " + PQresultErrorMessage(result.get()));
+        }
+    }
+
+private:
+    std::unique_ptr<PGconn, PgConnCloser> conn_;
+};
+
+struct MySqlCloser {
+    void operator()(MYSQL* mysql) const { mysql_close(mysql); }
+};
+
+class MySqlSession {
+public:
+    explicit MySqlSession(const std::string& database) : mysql_(mysql_init(nullptr)) {
+        auto options = MySqlOptions(database);
+        mysql_options(mysql_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+        if (!mysql_real_connect(mysql_.get(), options.host.c_str(), kTestLogin, kTestLogin, database.c_str(),
+                                static_cast<unsigned int>(options.port), nullptr, 0)) {
+            throw std::runtime_error(mysql_error(mysql_.get()));
+        }
+    }
+
+    void Run(const std::string& sql) {
+        if (mysql_real_query(mysql_.get(), sql.data(), sql.size()) != 0) {
+            throw std::runtime_error(sql + ": " + mysql_error(mysql_.get()));
+        }
+        mysql_free_result(mysql_store_result(mysql_.get()));
+    }
+
+private:
+    std::unique_ptr<MYSQL, MySqlCloser> mysql_;
+};
+
+// A name for an object in a scratch database that no other test process uses at the same time.
+inline std::string ScratchName(const std::string& base) { return base + "_" + std::to_string(getpid()); }
+
+// Runs a clean-up when the test leaves, also after a failed assertion.
+struct AtExit {
+    std::function<void()> run;
+    ~AtExit() {
+        try {
+            run();
+        } catch (const std::exception&) {
+            // a failed clean-up must not end the test run
+        }
+    }
+};
+
+// The table and column of a read catalogue, by name; fails the test when absent.
+inline const db::TableInfo& TableNamed(const std::vector<db::TableInfo>& tables, const std::string& name) {
+    for (const auto& table : tables) {
+        if (table.name == name) return table;
+    }
+    throw std::runtime_error("no table " + name);
+}
+
+inline const db::ColumnInfo& ColumnNamed(const db::TableInfo& table, const std::string& name) {
+    for (const auto& column : table.columns) {
+        if (column.name == name) return column;
+    }
+    throw std::runtime_error("no column " + table.name + "." + name);
+}
+
+}  // namespace velmora::test

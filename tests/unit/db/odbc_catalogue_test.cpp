@@ -1,0 +1,267 @@
+// The ODBC route against the local PostgreSQL and MariaDB servers, through psqlODBC and MariaDB
+// Connector/ODBC, each reached by a driver string and by a DSN from a temporary odbc.ini.
+#include <gtest/gtest.h>
+#include <sql.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <map>
+
+#include "db_servers.h"
+#include "platform/db/catalogue.h"
+#include "support/text.h"
+#include "test_support.h"
+
+namespace velmora::db {
+namespace {
+
+using Reason = CatalogueError::Reason;
+using test::ColumnNamed;
+using test::TableNamed;
+
+enum class Server { PostgreSql, MariaDb };
+
+std::string ServerName(Server server) { return server == Server::PostgreSql ? "PostgreSql" : "MariaDb"; }
+void PrintTo(Server server, std::ostream* out) { *out << ServerName(server); }
+
+// The user DSNs of this process; the file is written before the first ODBC call and stays
+// until the process ends.
+void UseTestDsns() {
+    static test::TempDir dir;
+    static bool written = false;
+    if (written) return;
+    test::WriteFile(dir / "odbc.ini",
+                    "[velmora_pg]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\n"
+                    "Database = chinook\n\n"
+                    "[velmora_my]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\nDatabase = chinook\n");
+    setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
+    written = true;
+}
+
+std::string DriverString(Server server, const std::string& database, const std::string& password = "velmora") {
+    return std::string(server == Server::PostgreSql ? "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432"
+                                                    : "Driver={MariaDB Unicode};Server=127.0.0.1;Port=3306") +
+           ";Database=" + database + ";Uid=velmora;Pwd=" + password;
+}
+
+std::unique_ptr<Catalogue> Open(const std::string& connectionString) {
+    UseTestDsns();
+    ConnectOptions options;
+    options.route = ConnectOptions::Route::Odbc;
+    options.connectionString = connectionString;
+    return OpenCatalogue(options);
+}
+
+std::optional<CatalogueError> OpenFailure(const std::string& connectionString) {
+    try {
+        Open(connectionString);
+    } catch (const CatalogueError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+// Why a server's Chinook database cannot be reached through its ODBC driver; asked once each.
+std::optional<std::string> ServerProblem(Server server) {
+    static std::map<Server, std::optional<std::string>> known;
+    if (auto found = known.find(server); found != known.end()) return found->second;
+    std::optional<std::string> problem;
+    if (auto error = OpenFailure(DriverString(server, "chinook"))) {
+        problem = std::string("ODBC test server not available (install the ODBC drivers, run "
+                              "scripts/test-servers.sh): ") + error->what();
+    }
+    return known[server] = problem;
+}
+
+#define REQUIRE_ODBC_SERVER(server)                                        \
+    do {                                                                   \
+        if (auto problem = ServerProblem(server)) SKIP_OR_FAIL(*problem); \
+    } while (false)
+
+struct Route {
+    Server server;
+    bool viaDsn;
+    std::string name;
+};
+
+void PrintTo(const Route& route, std::ostream* out) { *out << route.name; }
+
+std::string ChinookConnection(const Route& route) {
+    if (!route.viaDsn) return DriverString(route.server, "chinook");
+    return std::string(route.server == Server::PostgreSql ? "dsn=velmora_pg" : "dsn=velmora_my") +
+           ";uid=velmora;pwd=velmora";
+}
+
+// The MySQL script names Chinook's tables and columns in Pascal case, the PostgreSQL one in
+// snake case: "InvoiceLine" there is "invoice_line" here.
+std::string Name(const Route& route, const std::string& pascal) {
+    if (route.server != Server::PostgreSql) return pascal;
+    std::string snake;
+    for (char c : pascal) {
+        if (std::isupper(static_cast<unsigned char>(c)) && !snake.empty()) snake += '_';
+        snake += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return snake;
+}
+
+class DbServerOdbcChinook : public testing::TestWithParam<Route> {
+protected:
+    void SetUp() override {
+        REQUIRE_ODBC_SERVER(GetParam().server);
+        catalogue_ = Open(ChinookConnection(GetParam()));
+        tables_ = catalogue_->ListTables();
+        catalogue_->ReadColumns(tables_);
+    }
+
+    const TableInfo& Table(const std::string& name) const { return TableNamed(tables_, Name(GetParam(), name)); }
+    const ColumnInfo& Column(const TableInfo& table, const std::string& name) const {
+        return ColumnNamed(table, Name(GetParam(), name));
+    }
+
+    std::unique_ptr<Catalogue> catalogue_;
+    std::vector<TableInfo> tables_;
+};
+
+TEST_P(DbServerOdbcChinook, ListsTheTablesOfTheConnectedDatabaseOnly) {
+    std::vector<std::string> names;
+    for (const TableInfo& table : tables_) {
+        EXPECT_EQ(table.type, "TABLE") << table.name;
+        EXPECT_EQ(table.schema, GetParam().server == Server::PostgreSql ? "public" : "") << table.name;
+        EXPECT_TRUE(table.error.empty()) << table.name << ": " << table.error;
+        names.push_back(table.name);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected;
+    for (const char* name : {"Album", "Artist", "Customer", "Employee", "Genre", "Invoice", "InvoiceLine", "MediaType",
+                             "Playlist", "PlaylistTrack", "Track"}) {
+        expected.push_back(Name(GetParam(), name));
+    }
+    EXPECT_EQ(names, expected);
+
+    const ServerInfo& info = catalogue_->Info();
+    EXPECT_TRUE(ContainsNoCase(info.dbmsName, GetParam().server == Server::PostgreSql ? "PostgreSQL" : "MariaDB"))
+        << info.dbmsName;
+    EXPECT_FALSE(info.dbmsVersion.empty());
+    EXPECT_FALSE(info.providerName.empty());
+    EXPECT_FALSE(info.providerVersion.empty());
+}
+
+TEST_P(DbServerOdbcChinook, KeysTypesAndNullability) {
+    const TableInfo& album = Table("Album");
+    ASSERT_EQ(album.columns.size(), 3u);
+    const ColumnInfo& albumId = Column(album, "AlbumId");
+    EXPECT_TRUE(albumId.primaryKey);
+    EXPECT_FALSE(albumId.nullable);
+    EXPECT_FALSE(albumId.unique);
+    EXPECT_FALSE(albumId.autoIncrement);
+    EXPECT_EQ(albumId.nativeType, SQL_INTEGER);
+    EXPECT_EQ(albumId.adoType, 3);
+    const ColumnInfo& title = Column(album, "Title");
+    EXPECT_EQ(title.size, 160);
+    EXPECT_TRUE(ContainsNoCase(title.typeName, "varchar")) << title.typeName;
+    // A Unicode driver may report either character flavour; the ADO code follows it.
+    EXPECT_EQ(title.adoType, title.nativeType == SQL_VARCHAR ? 200 : 202) << title.nativeType;
+    EXPECT_FALSE(title.nullable);
+    EXPECT_FALSE(title.defaultValue);
+    EXPECT_FALSE(Column(album, "ArtistId").primaryKey);
+
+    const ColumnInfo& price = Column(Table("InvoiceLine"), "UnitPrice");
+    // MySQL keeps NUMERIC as DECIMAL.
+    EXPECT_EQ(price.adoType, GetParam().server == Server::PostgreSql ? 131 : 14);
+    EXPECT_EQ(price.precision, 10);
+    EXPECT_EQ(Column(Table("Invoice"), "InvoiceDate").adoType, 135);
+
+    const TableInfo& track = Table("Track");
+    EXPECT_TRUE(Column(track, "Composer").nullable);
+    EXPECT_FALSE(Column(track, "Name").nullable);
+    EXPECT_EQ(track.columns.front().name, Name(GetParam(), "TrackId"));
+
+    std::vector<std::string> key;
+    for (const ColumnInfo& column : Table("PlaylistTrack").columns) {
+        if (column.primaryKey) key.push_back(column.name);
+        EXPECT_FALSE(column.unique) << column.name;
+    }
+    EXPECT_EQ(key, (std::vector<std::string>{Name(GetParam(), "PlaylistId"), Name(GetParam(), "TrackId")}));
+
+    std::vector<TableInfo> again(2);
+    again[0] = Table("Genre");
+    again[1].schema = again[0].schema;
+    again[1].name = "no_such_table";
+    catalogue_->ReadColumns(again);
+    EXPECT_EQ(again[0].columns.size(), 2u);
+    EXPECT_FALSE(again[1].error.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, DbServerOdbcChinook,
+                         testing::Values(Route{Server::PostgreSql, false, "PostgreSqlDriver"},
+                                         Route{Server::PostgreSql, true, "PostgreSqlDsn"},
+                                         Route{Server::MariaDb, false, "MariaDbDriver"},
+                                         Route{Server::MariaDb, true, "MariaDbDsn"}),
+                         [](const testing::TestParamInfo<Route>& info) { return info.param.name; });
+
+// The sample shop: numbering, unsigned and unique columns, and names beyond ASCII.
+class DbServerOdbcSample : public testing::TestWithParam<Server> {};
+
+TEST_P(DbServerOdbcSample, NumberedUniqueAndNonAsciiColumns) {
+    REQUIRE_ODBC_SERVER(GetParam());
+    auto catalogue = Open(DriverString(GetParam(), "velmora_sample"));
+    auto tables = catalogue->ListTables();
+    catalogue->ReadColumns(tables);
+
+    const TableInfo& customers = TableNamed(tables, "customers");
+    const ColumnInfo& id = ColumnNamed(customers, "customer_id");
+    EXPECT_TRUE(id.autoIncrement);  // serial in PostgreSQL, AUTO_INCREMENT in MariaDB
+    EXPECT_FALSE(id.nullable);
+    EXPECT_TRUE(ColumnNamed(TableNamed(tables, "employees"), "employee_id").autoIncrement);  // an identity
+    EXPECT_FALSE(ColumnNamed(customers, "email").autoIncrement);
+    EXPECT_TRUE(ColumnNamed(customers, "email").unique);
+    // Unique only together with first_name and birth_date.
+    EXPECT_FALSE(ColumnNamed(customers, "last_name").unique);
+    EXPECT_FALSE(ColumnNamed(customers, "customer_id").unique);
+    EXPECT_FALSE(ColumnNamed(customers, "first_name").defaultValue);
+    EXPECT_NE(ColumnNamed(customers, "city").defaultValue.value_or("").find("Aquila"), std::string::npos);
+
+    EXPECT_EQ(TableNamed(tables, "order_summary").type, "VIEW");
+    const TableInfo& reviews = TableNamed(tables, "K\xC3\xA4ufer Bewertungen");
+    EXPECT_TRUE(ColumnNamed(reviews, "Bewertung Nr").primaryKey);
+    EXPECT_EQ(ColumnNamed(reviews, "Kommentar \"kurz\"").size, 200);
+
+    const ColumnInfo& supplier = ColumnNamed(TableNamed(tables, "products"), "supplier_id");
+    EXPECT_EQ(supplier.adoType, GetParam() == Server::MariaDb ? 19 : 3);  // int unsigned in MariaDB
+}
+
+TEST_P(DbServerOdbcSample, WrongPasswordIsALoginFailure) {
+    REQUIRE_ODBC_SERVER(GetParam());
+    auto error = OpenFailure(DriverString(GetParam(), "chinook", "not-the-password"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->reason(), Reason::Login) << error->what();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, DbServerOdbcSample, testing::Values(Server::PostgreSql, Server::MariaDb),
+                         [](const testing::TestParamInfo<Server>& info) { return ServerName(info.param); });
+
+TEST(DbServerOdbcErrors, MissingDatabaseOnPostgreSql) {
+    REQUIRE_ODBC_SERVER(Server::PostgreSql);
+    auto error = OpenFailure(DriverString(Server::PostgreSql, "velmora_no_such_database"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->reason(), Reason::NoDatabase) << error->what();
+}
+
+TEST(OdbcCatalogue, UnknownDsnOrDriverIsAConnectFailure) {
+    auto dsn = OpenFailure("dsn=velmora_nowhere;uid=velmora;pwd=velmora");
+    ASSERT_TRUE(dsn);
+    EXPECT_EQ(dsn->reason(), Reason::Connect);
+    EXPECT_NE(std::string(dsn->what()).find("Data source name not found"), std::string::npos) << dsn->what();
+
+    auto driver = OpenFailure("Driver={Velmora No Such Driver};Server=127.0.0.1");
+    ASSERT_TRUE(driver);
+    EXPECT_EQ(driver->reason(), Reason::Connect);
+
+    auto empty = OpenFailure("");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->reason(), Reason::Connect);
+}
+
+}  // namespace
+}  // namespace velmora::db

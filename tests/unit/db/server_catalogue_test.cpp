@@ -1,0 +1,555 @@
+// The PostgreSQL and MySQL routes against the local test servers: the Chinook fixture, the
+// sample shop schema, and the failures a user meets (wrong password, no such database, no
+// server, a table dropped while the catalogue is read).
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <regex>
+
+#include "db_servers.h"
+
+namespace velmora::test {
+namespace {
+
+using db::CatalogueError;
+using db::ColumnInfo;
+using db::ConnectOptions;
+using db::TableInfo;
+using Reason = CatalogueError::Reason;
+
+std::vector<TableInfo> ReadAll(const ConnectOptions& options) {
+    auto catalogue = db::OpenCatalogue(options);
+    auto tables = catalogue->ListTables();
+    catalogue->ReadColumns(tables);
+    return tables;
+}
+
+std::vector<std::string> Names(const std::vector<TableInfo>& tables) {
+    std::vector<std::string> names;
+    for (const auto& table : tables) names.push_back(table.name);
+    return names;
+}
+
+std::vector<std::string> KeyColumns(const TableInfo& table) {
+    std::vector<std::string> names;
+    for (const auto& column : table.columns) {
+        if (column.primaryKey) names.push_back(column.name);
+    }
+    return names;
+}
+
+// "invoice_line" and "InvoiceLine" are the same name in the two Chinook dialects.
+std::string Folded(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        if (c != '_') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+Reason ReasonOfOpening(const ConnectOptions& options) {
+    try {
+        db::OpenCatalogue(options);
+    } catch (const CatalogueError& e) {
+        EXPECT_FALSE(std::string(e.what()).empty());
+        return e.reason();
+    }
+    ADD_FAILURE() << "opening succeeded";
+    return Reason::Unsupported;
+}
+
+const std::regex kDottedVersion(R"(\d+(\.\d+)+)");
+
+// ---- Chinook on both servers ----------------------------------------------------------------
+
+class DbServerChinook : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_SERVER(PgOptions("chinook"));
+        REQUIRE_SERVER(MySqlOptions("chinook"));
+    }
+};
+
+TEST_F(DbServerChinook, ListsTheElevenTablesOnBothServers) {
+    auto pg = db::OpenCatalogue(PgOptions("chinook"))->ListTables();
+    EXPECT_EQ(Names(pg), (std::vector<std::string>{"album", "artist", "customer", "employee", "genre", "invoice",
+                                                   "invoice_line", "media_type", "playlist", "playlist_track",
+                                                   "track"}));
+    for (const auto& table : pg) {
+        EXPECT_EQ(table.schema, "public");
+        EXPECT_EQ(table.type, "TABLE");
+        EXPECT_TRUE(table.columns.empty());
+    }
+
+    auto my = db::OpenCatalogue(MySqlOptions("chinook"))->ListTables();
+    EXPECT_EQ(Names(my), (std::vector<std::string>{"Album", "Artist", "Customer", "Employee", "Genre", "Invoice",
+                                                   "InvoiceLine", "MediaType", "Playlist", "PlaylistTrack",
+                                                   "Track"}));
+    for (const auto& table : my) {
+        EXPECT_EQ(table.schema, "");
+        EXPECT_EQ(table.type, "TABLE");
+    }
+}
+
+TEST_F(DbServerChinook, AlbumAndPlaylistTrackKeys) {
+    for (const auto& options : {PgOptions("chinook"), MySqlOptions("chinook")}) {
+        bool pg = options.route == ConnectOptions::Route::PostgreSql;
+        SCOPED_TRACE(pg ? "PostgreSQL" : "MySQL");
+        auto tables = ReadAll(options);
+        const TableInfo& album = TableNamed(tables, pg ? "album" : "Album");
+        ASSERT_EQ(album.columns.size(), 3u);
+        const ColumnInfo& id = album.columns[0];
+        EXPECT_EQ(Folded(id.name), "albumid");
+        EXPECT_EQ(id.adoType, 3);
+        EXPECT_TRUE(id.primaryKey);
+        EXPECT_FALSE(id.nullable);
+        EXPECT_FALSE(id.autoIncrement);
+        EXPECT_FALSE(id.unique);
+        const ColumnInfo& title = album.columns[1];
+        EXPECT_EQ(title.adoType, 200);
+        EXPECT_EQ(title.typeName, "varchar");
+        EXPECT_EQ(title.size, 160);
+        EXPECT_FALSE(title.nullable);
+        EXPECT_FALSE(title.primaryKey);
+        const ColumnInfo& artist = album.columns[2];
+        EXPECT_EQ(artist.adoType, 3);
+        EXPECT_FALSE(artist.nullable);
+        EXPECT_FALSE(artist.primaryKey);
+
+        const TableInfo& playlistTrack = TableNamed(tables, pg ? "playlist_track" : "PlaylistTrack");
+        auto keys = KeyColumns(playlistTrack);
+        ASSERT_EQ(keys.size(), 2u);
+        EXPECT_EQ(Folded(keys[0]), "playlistid");
+        EXPECT_EQ(Folded(keys[1]), "trackid");
+    }
+}
+
+// Both dialects of the fixture describe one schema; the catalogue must report it alike.
+TEST_F(DbServerChinook, ColumnsAgreeBetweenTheServers) {
+    auto pg = ReadAll(PgOptions("chinook"));
+    auto my = ReadAll(MySqlOptions("chinook"));
+    ASSERT_EQ(pg.size(), my.size());
+    int compared = 0;
+    for (std::size_t t = 0; t < pg.size(); ++t) {
+        ASSERT_EQ(Folded(pg[t].name), Folded(my[t].name));
+        EXPECT_TRUE(pg[t].error.empty()) << pg[t].error;
+        EXPECT_TRUE(my[t].error.empty()) << my[t].error;
+        ASSERT_EQ(pg[t].columns.size(), my[t].columns.size()) << pg[t].name;
+        for (std::size_t c = 0; c < pg[t].columns.size(); ++c) {
+            const ColumnInfo& a = pg[t].columns[c];
+            const ColumnInfo& b = my[t].columns[c];
+            SCOPED_TRACE(pg[t].name + "." + a.name);
+            EXPECT_EQ(Folded(a.name), Folded(b.name));
+            EXPECT_EQ(a.adoType, b.adoType);
+            EXPECT_EQ(a.nullable, b.nullable);
+            EXPECT_EQ(a.primaryKey, b.primaryKey);
+            EXPECT_EQ(a.unique, b.unique);
+            EXPECT_EQ(a.autoIncrement, b.autoIncrement);
+            EXPECT_EQ(a.defaultValue, b.defaultValue);
+            if (a.adoType == 200 || a.adoType == 131) {
+                EXPECT_EQ(a.size, b.size);
+                EXPECT_EQ(a.precision, b.precision);
+            }
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 64);
+}
+
+// ---- The sample schema, alike on both servers ----------------------------------------------
+
+class DbServerSample : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_SERVER(PgOptions("velmora_sample"));
+        REQUIRE_SERVER(MySqlOptions("velmora_sample"));
+    }
+    static std::vector<ConnectOptions> Servers() { return {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}; }
+};
+
+TEST_F(DbServerSample, ListsTablesAndViewsByName) {
+    for (const auto& options : Servers()) {
+        auto tables = ReadAll(options);
+        EXPECT_EQ(Names(tables), (std::vector<std::string>{"K\xC3\xA4ufer Bewertungen", "categories", "customers",
+                                                           "employees", "order_items", "order_summary", "orders",
+                                                           "products", "stock", "suppliers", "warehouses"}));
+        EXPECT_EQ(TableNamed(tables, "order_summary").type, "VIEW");
+        EXPECT_EQ(TableNamed(tables, "orders").type, "TABLE");
+        for (const auto& table : tables) EXPECT_TRUE(table.error.empty()) << table.name << ": " << table.error;
+    }
+}
+
+TEST_F(DbServerSample, KeysAndUniqueness) {
+    for (const auto& options : Servers()) {
+        auto tables = ReadAll(options);
+        auto column = [&](const char* table, const char* name) { return ColumnNamed(TableNamed(tables, table), name); };
+        EXPECT_EQ(KeyColumns(TableNamed(tables, "order_items")), (std::vector<std::string>{"order_id", "line_no"}));
+        EXPECT_EQ(KeyColumns(TableNamed(tables, "stock")), (std::vector<std::string>{"warehouse_id", "product_id"}));
+        EXPECT_TRUE(KeyColumns(TableNamed(tables, "order_summary")).empty());
+
+        EXPECT_TRUE(column("customers", "email").unique);         // unique index
+        EXPECT_TRUE(column("categories", "name").unique);         // unique index
+        EXPECT_TRUE(column("suppliers", "company").unique);       // unique constraint
+        EXPECT_TRUE(column("products", "sku").unique);            // column constraint
+        EXPECT_FALSE(column("customers", "customer_id").unique);  // the key alone
+        // Members of multi-column unique indexes are not unique on their own.
+        EXPECT_FALSE(column("customers", "last_name").unique);
+        EXPECT_FALSE(column("customers", "first_name").unique);
+        EXPECT_FALSE(column("products", "supplier_id").unique);
+        EXPECT_FALSE(column("products", "supplier_code").unique);
+
+        EXPECT_TRUE(column("customers", "customer_id").autoIncrement);
+        EXPECT_FALSE(column("order_items", "order_id").autoIncrement);
+        EXPECT_FALSE(column("orders", "customer_id").autoIncrement);
+        EXPECT_FALSE(column("customers", "last_name").nullable);
+        EXPECT_TRUE(column("customers", "first_name").nullable);
+    }
+}
+
+TEST_F(DbServerSample, NamesOutsideAsciiAndWithQuotesRoundTrip) {
+    for (const auto& options : Servers()) {
+        auto tables = ReadAll(options);
+        const TableInfo& reviews = TableNamed(tables, "K\xC3\xA4ufer Bewertungen");
+        ASSERT_EQ(reviews.columns.size(), 5u);
+        EXPECT_EQ(reviews.columns[0].name, "Bewertung Nr");
+        EXPECT_TRUE(reviews.columns[0].autoIncrement);
+        EXPECT_TRUE(reviews.columns[0].primaryKey);
+        EXPECT_EQ(reviews.columns[3].name, "Kommentar \"kurz\"");
+        EXPECT_EQ(reviews.columns[4].name, "Datum [UTC]");
+    }
+}
+
+// ---- The sample schema on PostgreSQL -------------------------------------------------------
+
+class DbServerPostgres : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_SERVER(PgOptions("velmora_sample"));
+        tables_ = ReadAll(PgOptions("velmora_sample"));
+    }
+    const ColumnInfo& Column(const std::string& table, const std::string& column) {
+        return ColumnNamed(TableNamed(tables_, table), column);
+    }
+    std::vector<TableInfo> tables_;
+};
+
+TEST_F(DbServerPostgres, DefaultsAndGeneratedKeys) {
+    EXPECT_EQ(Column("customers", "city").defaultValue, "'L''Aquila'::character varying");
+    EXPECT_EQ(Column("customers", "created_at").defaultValue, "CURRENT_TIMESTAMP");
+    EXPECT_EQ(Column("products", "price").defaultValue, "0");
+    EXPECT_EQ(Column("customers", "email").defaultValue, std::nullopt);
+
+    const ColumnInfo& serial = Column("orders", "order_id");
+    EXPECT_EQ(serial.defaultValue, "nextval('orders_order_id_seq'::regclass)");
+    EXPECT_TRUE(serial.autoIncrement);
+    const ColumnInfo& identity = Column("categories", "category_id");
+    EXPECT_TRUE(identity.autoIncrement);
+    EXPECT_EQ(identity.defaultValue, std::nullopt);
+    EXPECT_TRUE(Column("employees", "employee_id").autoIncrement);  // BY DEFAULT
+}
+
+TEST_F(DbServerPostgres, TypesSizesAndNullability) {
+    struct Expected {
+        const char* table;
+        const char* column;
+        const char* typeName;
+        std::int16_t adoType;
+        std::int32_t size;
+        std::int16_t oid;
+    };
+    const Expected expected[] = {
+        {"customers", "customer_id", "int4", 3, 4, 23},      {"customers", "email", "varchar", 200, 120, 1043},
+        {"customers", "is_active", "bool", 11, 1, 16},       {"customers", "birth_date", "date", 133, 4, 1082},
+        {"customers", "created_at", "timestamp", 135, 8, 1114}, {"customers", "external_id", "uuid", 72, 16, 2950},
+        {"customers", "credit_limit", "numeric", 131, 10, 1700}, {"suppliers", "phone", "bpchar", 129, 20, 1042},
+        {"products", "stock_level", "int2", 2, 2, 21},       {"products", "weight_kg", "float4", 4, 4, 700},
+        {"products", "description", "text", 201, 0, 25},     {"products", "photo", "bytea", 205, 0, 17},
+        {"employees", "employee_id", "int8", 20, 8, 20},     {"employees", "shift_start", "time", 134, 8, 1083},
+        {"employees", "salary", "numeric", 131, 12, 1700},   {"orders", "ordered_at", "timestamptz", 135, 8, 1184},
+        {"orders", "freight", "float8", 5, 8, 701},          {"warehouses", "location", "point", -1, 16, 600},
+        {"stock", "valid_during", "int4range", -1, 0, 3904},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(std::string(e.table) + "." + e.column);
+        const ColumnInfo& column = Column(e.table, e.column);
+        EXPECT_EQ(column.typeName, e.typeName);
+        EXPECT_EQ(column.adoType, e.adoType);
+        EXPECT_EQ(column.size, e.size);
+        EXPECT_EQ(column.nativeType, e.oid);
+    }
+    EXPECT_EQ(Column("employees", "salary").precision, 12);
+    EXPECT_TRUE(Column("order_summary", "last_name").nullable);  // views know no constraints
+}
+
+TEST_F(DbServerPostgres, ServerInfoAndDatabases) {
+    auto catalogue = db::OpenCatalogue(PgOptions("velmora_sample"));
+    const auto& info = catalogue->Info();
+    EXPECT_EQ(info.dbmsName, "PostgreSQL");
+    EXPECT_TRUE(std::regex_match(info.dbmsVersion, kDottedVersion)) << info.dbmsVersion;
+    EXPECT_EQ(info.providerName, "libpq");
+    EXPECT_TRUE(std::regex_match(info.providerVersion, kDottedVersion)) << info.providerVersion;
+
+    auto databases = db::ListDatabases(PgOptions(""));
+    EXPECT_TRUE(std::is_sorted(databases.begin(), databases.end()));
+    for (const char* name : {"chinook", "velmora_sample", "velmora_scratch", "postgres"}) {
+        EXPECT_NE(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
+    }
+    for (const char* name : {"template0", "template1"}) {
+        EXPECT_EQ(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
+    }
+}
+
+TEST_F(DbServerPostgres, TableWithoutSchemaIsTheOneOnTheSearchPath) {
+    auto catalogue = db::OpenCatalogue(PgOptions("velmora_sample"));
+    std::vector<TableInfo> tables(2);
+    tables[0].name = "order_items";
+    tables[1].schema = "elsewhere";
+    tables[1].name = "order_items";
+    catalogue->ReadColumns(tables);
+    EXPECT_EQ(tables[0].columns.size(), 5u);
+    EXPECT_TRUE(tables[0].error.empty());
+    EXPECT_TRUE(tables[1].columns.empty());
+    EXPECT_EQ(tables[1].error, "table not found: elsewhere.order_items");
+}
+
+// ---- Objects created for the test in the scratch database ----------------------------------
+
+class DbServerPostgresScratch : public ::testing::Test {
+protected:
+    void SetUp() override { REQUIRE_SERVER(PgOptions("velmora_scratch")); }
+};
+
+TEST_F(DbServerPostgresScratch, TableDroppedWhileReadingGetsAnError) {
+    PgSession session("velmora_scratch");
+    std::string vanishingName = ScratchName("vanishing");
+    std::string stayingName = ScratchName("staying");
+    session.Run("CREATE TABLE " + vanishingName + " (id int PRIMARY KEY)");
+    session.Run("CREATE TABLE " + stayingName + " (id int PRIMARY KEY, note text)");
+    AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + vanishingName + ", " + stayingName); }};
+    auto catalogue = db::OpenCatalogue(PgOptions("velmora_scratch"));
+    auto tables = catalogue->ListTables();
+    auto vanishing = std::find_if(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == vanishingName; });
+    ASSERT_NE(vanishing, tables.end());
+    session.Run("DROP TABLE " + vanishingName);
+
+    catalogue->ReadColumns(tables);
+    EXPECT_EQ(vanishing->error, "table not found: public." + vanishingName);
+    EXPECT_TRUE(vanishing->columns.empty());
+    const TableInfo& staying = TableNamed(tables, stayingName);
+    EXPECT_TRUE(staying.error.empty());
+    EXPECT_EQ(staying.columns.size(), 2u);
+}
+
+TEST_F(DbServerPostgresScratch, DomainsMapByTheirBaseTypeAndEmptyTablesAreFound) {
+    PgSession session("velmora_scratch");
+    std::string domain = ScratchName("short_code");
+    std::vector<TableInfo> tables(2);
+    tables[0].schema = tables[1].schema = "public";
+    tables[0].name = ScratchName("with_domain");
+    tables[1].name = ScratchName("no_columns");
+    session.Run("CREATE DOMAIN " + domain + " AS varchar(30)");
+    session.Run("CREATE TABLE " + tables[0].name + " (code " + domain +
+                " UNIQUE, tags int4[], g int GENERATED ALWAYS AS (1) STORED)");
+    session.Run("CREATE TABLE " + tables[1].name + " ()");
+    AtExit cleanup{[&] {
+        session.Run("DROP TABLE IF EXISTS " + tables[0].name + ", " + tables[1].name);
+        session.Run("DROP DOMAIN IF EXISTS " + domain);
+    }};
+    db::OpenCatalogue(PgOptions("velmora_scratch"))->ReadColumns(tables);
+
+    ASSERT_EQ(tables[0].columns.size(), 3u);
+    const ColumnInfo& code = tables[0].columns[0];
+    EXPECT_EQ(code.typeName, domain);
+    EXPECT_EQ(code.adoType, 200);
+    EXPECT_EQ(code.size, 30);
+    EXPECT_TRUE(code.unique);
+    EXPECT_EQ(tables[0].columns[1].typeName, "_int4");
+    EXPECT_EQ(tables[0].columns[1].adoType, -1);
+    // A generated column's expression is no default.
+    EXPECT_EQ(tables[0].columns[2].defaultValue, std::nullopt);
+    EXPECT_TRUE(tables[1].error.empty());
+    EXPECT_TRUE(tables[1].columns.empty());
+}
+
+// ---- The sample schema on MariaDB ----------------------------------------------------------
+
+class DbServerMySql : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_SERVER(MySqlOptions("velmora_sample"));
+        tables_ = ReadAll(MySqlOptions("velmora_sample"));
+    }
+    const ColumnInfo& Column(const std::string& table, const std::string& column) {
+        return ColumnNamed(TableNamed(tables_, table), column);
+    }
+    std::vector<TableInfo> tables_;
+};
+
+TEST_F(DbServerMySql, DefaultsAreBareValues) {
+    EXPECT_EQ(Column("customers", "city").defaultValue, "L'Aquila");
+    EXPECT_EQ(Column("orders", "status").defaultValue, "new");
+    EXPECT_EQ(Column("customers", "created_at").defaultValue, "current_timestamp()");
+    EXPECT_EQ(Column("products", "price").defaultValue, "0.00");
+    EXPECT_EQ(Column("customers", "first_name").defaultValue, std::nullopt);  // nullable, no default
+    EXPECT_EQ(Column("customers", "email").defaultValue, std::nullopt);       // not null, no default
+    EXPECT_EQ(Column("customers", "customer_id").defaultValue, std::nullopt);
+}
+
+TEST_F(DbServerMySql, EnumAndSetCarryTheirValues) {
+    const ColumnInfo& status = Column("orders", "status");
+    EXPECT_EQ(status.nativeType, 247);
+    EXPECT_EQ(status.adoType, 202);
+    EXPECT_EQ(status.typeName, "enum");
+    EXPECT_TRUE(status.isEnum);
+    EXPECT_FALSE(status.isSet);
+    EXPECT_EQ(status.tagValues,
+              "\"new\",\"new\"\r\n\"paid\",\"paid\"\r\n\"shipped\",\"shipped\"\r\n\"cancelled\",\"cancelled\"");
+
+    const ColumnInfo& labels = Column("products", "labels");
+    EXPECT_EQ(labels.nativeType, 248);
+    EXPECT_TRUE(labels.isSet);
+    EXPECT_FALSE(labels.isEnum);
+    EXPECT_EQ(labels.tagValues,
+              "\"new\",\"new\"\r\n\"sale\",\"sale\"\r\n\"organic\",\"organic\"\r\n\"kids' choice\",\"kids' choice\"");
+    EXPECT_TRUE(Column("orders", "comment").tagValues.empty());
+}
+
+TEST_F(DbServerMySql, TypesSizesAndNullability) {
+    struct Expected {
+        const char* table;
+        const char* column;
+        const char* typeName;
+        std::int16_t adoType;
+        std::int32_t size;
+        std::int16_t nativeType;
+    };
+    const Expected expected[] = {
+        {"customers", "customer_id", "int", 3, 10, 3},          {"customers", "email", "varchar", 200, 120, 253},
+        {"customers", "is_active", "tinyint", 16, 3, 1},        {"customers", "birth_date", "date", 133, 0, 10},
+        {"customers", "created_at", "timestamp", 135, 0, 7},    {"customers", "newsletter", "bit", 11, 1, 16},
+        {"customers", "credit_limit", "decimal", 131, 10, 246}, {"suppliers", "supplier_id", "int", 19, 10, 3},
+        {"suppliers", "phone", "char", 129, 20, 254},           {"products", "stock_level", "smallint", 2, 5, 2},
+        {"products", "weight_kg", "float", 4, 12, 4},           {"products", "description", "longtext", 201, INT_MAX, 252},
+        {"products", "photo", "longblob", 205, INT_MAX, 252},   {"employees", "employee_id", "bigint", 20, 19, 8},
+        {"employees", "shift_start", "time", 134, 0, 11},       {"employees", "notes", "mediumtext", 201, 16777215, 252},
+        {"orders", "ordered_at", "datetime", 135, 0, 12},       {"orders", "freight", "double", 5, 22, 5},
+        {"stock", "reorder_level", "tinyint", 17, 3, 1},        {"warehouses", "location", "point", -1, 0, 255},
+        {"warehouses", "opened_on", "year", 2, 0, 13},          {"warehouses", "code", "binary", 128, 4, 254},
+        {"warehouses", "checksum", "varbinary", 204, 32, 253},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(std::string(e.table) + "." + e.column);
+        const ColumnInfo& column = Column(e.table, e.column);
+        EXPECT_EQ(column.typeName, e.typeName);
+        EXPECT_EQ(column.adoType, e.adoType);
+        EXPECT_EQ(column.size, e.size);
+        EXPECT_EQ(column.nativeType, e.nativeType);
+    }
+    EXPECT_EQ(Column("employees", "salary").precision, 12);
+}
+
+TEST_F(DbServerMySql, ServerInfoAndDatabases) {
+    auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_sample"));
+    const auto& info = catalogue->Info();
+    EXPECT_EQ(info.dbmsName, "MySQL");
+    EXPECT_NE(info.dbmsVersion.find("MariaDB"), std::string::npos) << info.dbmsVersion;
+    EXPECT_EQ(info.providerName, "libmariadb");
+    EXPECT_TRUE(std::regex_search(info.providerVersion, kDottedVersion)) << info.providerVersion;
+
+    auto databases = db::ListDatabases(MySqlOptions(""));
+    EXPECT_TRUE(std::is_sorted(databases.begin(), databases.end()));
+    for (const char* name : {"chinook", "velmora_sample", "velmora_scratch"}) {
+        EXPECT_NE(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
+    }
+    for (const char* name : {"information_schema", "performance_schema", "mysql", "sys"}) {
+        EXPECT_EQ(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
+    }
+}
+
+class DbServerMySqlScratch : public ::testing::Test {
+protected:
+    void SetUp() override { REQUIRE_SERVER(MySqlOptions("velmora_scratch")); }
+};
+
+TEST_F(DbServerMySqlScratch, DroppedTableAndBrokenViewGetErrors) {
+    MySqlSession session("velmora_scratch");
+    std::string vanishingName = ScratchName("vanishing");
+    std::string stayingName = ScratchName("staying");
+    std::string viewName = ScratchName("broken_view");
+    session.Run("CREATE TABLE " + vanishingName + " (id int PRIMARY KEY)");
+    session.Run("CREATE TABLE " + stayingName + " (id int PRIMARY KEY, note text)");
+    session.Run("CREATE VIEW " + viewName + " AS SELECT id FROM " + stayingName);
+    AtExit cleanup{[&] {
+        session.Run("DROP VIEW IF EXISTS " + viewName);
+        session.Run("DROP TABLE IF EXISTS " + vanishingName + ", " + stayingName);
+    }};
+    auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_scratch"));
+    auto tables = catalogue->ListTables();
+    EXPECT_EQ(TableNamed(tables, viewName).type, "VIEW");
+    EXPECT_EQ(TableNamed(tables, vanishingName).type, "TABLE");
+    session.Run("DROP TABLE " + vanishingName);
+    session.Run("ALTER TABLE " + stayingName + " DROP COLUMN id, ADD COLUMN other int");
+
+    catalogue->ReadColumns(tables);
+    EXPECT_EQ(TableNamed(tables, vanishingName).error, "table not found: " + vanishingName);
+    EXPECT_FALSE(TableNamed(tables, viewName).error.empty());
+    EXPECT_TRUE(TableNamed(tables, viewName).columns.empty());
+    const TableInfo& staying = TableNamed(tables, stayingName);
+    EXPECT_TRUE(staying.error.empty());
+    ASSERT_EQ(staying.columns.size(), 2u);
+    EXPECT_EQ(staying.columns[1].name, "other");
+}
+
+TEST_F(DbServerMySqlScratch, QuotedLiteralsAreUnescaped) {
+    MySqlSession session("velmora_scratch");
+    std::vector<TableInfo> tables(1);
+    tables[0].name = ScratchName("literals");
+    session.Run("CREATE TABLE " + tables[0].name +
+                " (e enum('a''b','c\\\\d','x\"y','p,q') DEFAULT 'a''b', "
+                "s varchar(20) DEFAULT 'it''s \\\\ ok', n varchar(5) DEFAULT 'NULL', m varchar(5) DEFAULT NULL)");
+    AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + tables[0].name); }};
+    db::OpenCatalogue(MySqlOptions("velmora_scratch"))->ReadColumns(tables);
+    ASSERT_EQ(tables[0].columns.size(), 4u);
+    const ColumnInfo& e = tables[0].columns[0];
+    EXPECT_EQ(e.tagValues, "\"a'b\",\"a'b\"\r\n\"c\\d\",\"c\\d\"\r\n\"x\"y\",\"x\"y\"\r\n\"p,q\",\"p,q\"");
+    EXPECT_EQ(e.defaultValue, "a'b");
+    EXPECT_EQ(tables[0].columns[1].defaultValue, "it's \\ ok");
+    EXPECT_EQ(tables[0].columns[2].defaultValue, "NULL");  // the text, not the absence
+    EXPECT_EQ(tables[0].columns[3].defaultValue, std::nullopt);
+}
+
+// ---- Failures on both routes ---------------------------------------------------------------
+
+class DbServerErrors : public ::testing::Test {};
+
+TEST_F(DbServerErrors, WrongPasswordIsALoginFailure) {
+    for (auto options : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
+        REQUIRE_SERVER(options);
+        options.password = "not-the-password";
+        EXPECT_EQ(ReasonOfOpening(options), Reason::Login);
+        EXPECT_THROW(db::ListDatabases(options), CatalogueError);
+        options.password = "velmora";
+        options.user = "nobody_here";
+        EXPECT_EQ(ReasonOfOpening(options), Reason::Login);
+    }
+}
+
+TEST_F(DbServerErrors, UnknownDatabaseIsNoDatabase) {
+    for (auto options : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
+        REQUIRE_SERVER(options);
+        options.database = "velmora_missing";
+        EXPECT_EQ(ReasonOfOpening(options), Reason::NoDatabase);
+    }
+}
+
+// Needs no server: nothing listens on port 1.
+TEST_F(DbServerErrors, ClosedPortIsAConnectFailure) {
+    for (auto options : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
+        options.port = 1;
+        EXPECT_EQ(ReasonOfOpening(options), Reason::Connect);
+        EXPECT_THROW(db::ListDatabases(options), CatalogueError);
+    }
+}
+
+}  // namespace
+}  // namespace velmora::test

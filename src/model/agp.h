@@ -73,6 +73,9 @@ public:
     // database list, or takes the one already listed under it, and makes it DB with DBID "DB"
     // and `name` as the current database name. nullptr for an empty name.
     std::shared_ptr<AGPDatabase> AddMainDatabase(std::string_view name);
+    // Forgets the main database (after a failed load): no DB, no current database name. The
+    // caller removes the entry from the database list.
+    void DropMainDatabase();
     // Every main database loaded into the project; DBCnt is their count.
     std::shared_ptr<AGPDatabases> Databases();
     std::int16_t DBCnt() const;

@@ -19,6 +19,11 @@ std::shared_ptr<AGPDatabase> AGP::AddMainDatabase(std::string_view name) {
     return database;
 }
 
+void AGP::DropMainDatabase() {
+    db_.reset();
+    currentDatabaseName_.clear();
+}
+
 std::shared_ptr<AGPDatabases> AGP::Databases() {
     if (!databases_) databases_ = std::make_shared<AGPDatabases>();
     return databases_;

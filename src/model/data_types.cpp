@@ -170,4 +170,14 @@ std::string FldSrchOprs(std::int32_t ftype) {
     return list;
 }
 
+std::int16_t DbKindOf(std::string_view dbmsName) {
+    if (dbmsName == "MS Jet" || dbmsName == "ACCESS") return kDbAccess;
+    if (ContainsNoCase(dbmsName, "Microsoft") && ContainsNoCase(dbmsName, "SQL")) return kDbSqlServer;
+    if (ContainsNoCase(dbmsName, "MySQL")) return kDbMySql;
+    if (ContainsNoCase(dbmsName, "ORA")) return kDbOracle;
+    if (ContainsNoCase(dbmsName, "PostgreSql")) return kDbPostgreSql;
+    if (ContainsNoCase(dbmsName, "SQLITE")) return kDbSqlite;
+    return kDbOther;
+}
+
 }  // namespace velmora

@@ -22,6 +22,10 @@ enum DatabaseKind : std::int16_t {
     kDbOther = 99,
 };
 
+// "MS Jet" or "ACCESS" 1; searched without regard to case: Microsoft + SQL 2, MySQL 3, ORA 4,
+// PostgreSql 5, SQLITE 6; anything else 99.
+std::int16_t DbKindOf(std::string_view dbmsName);
+
 // ADO data type codes the model refers to by name.
 enum AdoType : std::int16_t {
     kAdSmallInt = 2,

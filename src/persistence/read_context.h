@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "model/data_types.h"
 #include "model/ext_definition.h"
 #include "platform/xml.h"
 
@@ -46,8 +47,5 @@ void ReadChildren(ReadContext& ctx, const XmlNode& element);
 // TblName, an extension field's FldName): that is the object's key, not one of its settings.
 void ReadAttributesExcept(const XmlNode& element, AGProperties& bag, std::string_view nameAttribute,
                           bool projectLevel = false);
-
-// "MS Jet" or "ACCESS" 1, Microsoft SQL 2, MySQL 3, Oracle 4, PostgreSQL 5, SQLite 6, else 99.
-std::int16_t DbKindOf(std::string_view dbmsName);
 
 }  // namespace velmora

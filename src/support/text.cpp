@@ -167,4 +167,8 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && EqualsNoCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
+bool ContainsNoCase(std::string_view s, std::string_view part) {
+    return ToLowerAscii(s).find(ToLowerAscii(part)) != std::string::npos;
+}
+
 }  // namespace velmora

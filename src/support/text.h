@@ -28,6 +28,8 @@ char32_t NextCodePoint(std::string_view s, std::size_t& i);
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::vector<std::string> Split(std::string_view s, char separator);
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
+// Whether `part` occurs in `s`, ASCII letters compared without regard to case.
+bool ContainsNoCase(std::string_view s, std::string_view part);
 bool EndsWithNoCase(std::string_view s, std::string_view suffix);
 
 }  // namespace velmora

@@ -1,0 +1,79 @@
+#include "schema/db_quotes.h"
+
+#include "model/agp.h"
+#include "model/data_types.h"
+#include "support/engine_state.h"
+#include "support/text.h"
+
+namespace velmora {
+
+LoaderState& Loader() {
+    static LoaderState state;
+    return state;
+}
+
+void SetDbQuotes(std::string_view dbmsName) {
+    LoaderState& state = Loader();
+    switch (DbKindOf(dbmsName)) {
+        case kDbAccess:
+        case kDbSqlServer: state.quoteStart = "["; state.quoteEnd = "]"; break;
+        case kDbOracle:
+        case kDbPostgreSql: state.quoteStart = state.quoteEnd = "\""; break;
+        case kDbMySql:
+        case kDbSqlite: state.quoteStart = state.quoteEnd = "`"; break;
+        default: state.quoteStart.clear(); state.quoteEnd.clear(); break;
+    }
+}
+
+std::string QuoteDbName(std::string_view id) {
+    const LoaderState& state = Loader();
+    std::string quoted = state.quoteStart;
+    quoted += state.quoteEnd.empty() ? std::string(id) : ReplaceAll(id, state.quoteEnd, state.quoteEnd + state.quoteEnd);
+    quoted += state.quoteEnd;
+    return quoted;
+}
+
+std::string ResolveSqlQuote(std::string_view dbType, std::string_view method) {
+    std::string type = dbType.empty() ? std::string("MYSQL") : std::string(dbType);
+    std::string how = method.empty() ? std::string("DIRECT") : ToUpperAscii(method);
+    if (how == "JDBC") return "NA";
+    enum class Choice { Automatic, BackQuote, DoubleQuote, None } choice = Choice::Automatic;
+    std::string setting = ToLowerAscii(Loader().sqlQuote);
+    if (setting == "backquote") choice = Choice::BackQuote;
+    else if (setting == "double quote") choice = Choice::DoubleQuote;
+    else if (setting == "none") choice = Choice::None;
+
+    if (ContainsNoCase(type, "MySQL")) {
+        if (choice == Choice::Automatic) choice = Choice::BackQuote;
+    } else if (ContainsNoCase(type, "PostgreSql") || ContainsNoCase(type, "Oracle")) {
+        if (choice == Choice::Automatic || choice == Choice::BackQuote) choice = Choice::DoubleQuote;
+    } else if (choice == Choice::Automatic) {
+        choice = Choice::None;
+    }
+    switch (choice) {
+        case Choice::BackQuote: return "`";
+        case Choice::DoubleQuote: return "\"";
+        default: return "";
+    }
+}
+
+void CacheProjectSettings(AGP& project) {
+    LoaderState& state = Loader();
+    state.sqlQuote = project.SQLQuote();
+    Engine().defaultDateFormat = project.DefaultDateFormat();
+    state.dynamicLoad = project.DynamicLoadDB();
+}
+
+std::string ConnectionStringValue(std::string_view connStr, std::initializer_list<std::string_view> keys) {
+    for (const std::string& pair : Split(connStr, ';')) {
+        auto equals = pair.find('=');
+        if (equals == std::string::npos) continue;
+        std::string key = Trim(std::string_view(pair).substr(0, equals));
+        for (std::string_view wanted : keys) {
+            if (EqualsNoCase(key, wanted)) return Trim(std::string_view(pair).substr(equals + 1));
+        }
+    }
+    return {};
+}
+
+}  // namespace velmora

@@ -1,0 +1,218 @@
+// Loading SQLite files into the project: the sample shop schema and Chinook, the argument and
+// connection failures, and what a failed load leaves behind (nothing).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "model/data_types.h"
+#include "model/databases.h"
+#include "model/menus.h"
+#include "schema/load_steps.h"
+#include "schema/schema_load.h"
+#include "schema_test_support.h"
+#include "support/engine_state.h"
+
+namespace velmora {
+namespace {
+
+using test::FieldOf;
+using test::TableOf;
+
+class SqliteLoadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        MenuList().Clear();
+        test::MakeSqliteDatabase(dir_ / "sample.db", test::SourcePath("examples/sql/sample_sqlite.sql"));
+    }
+
+    bool Load(const std::string& file) {
+        LoadDbArgs args;
+        args.sDbName = "sample";
+        args.sDbType = "SQLITE";
+        args.sPhyPath = file;
+        return LoadDB(project_, args);
+    }
+
+    test::TempDir dir_;
+    AGP project_;
+};
+
+TEST_F(SqliteLoadTest, SampleSchemaKeysTypesAndDefaults) {
+    ASSERT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
+    auto database = project_.DB();
+    EXPECT_EQ(database->DBDBMSName(), "SQLite");
+    EXPECT_EQ(database->DBQuoteS(), "`");
+    EXPECT_EQ(database->Tables()->Count(), 11);
+
+    auto items = TableOf(project_, "order_items");
+    ASSERT_TRUE(items);
+    EXPECT_EQ(items->TblKey(), "line_no\r\norder_id");
+    EXPECT_EQ(items->TblType(), "TABLE");
+    EXPECT_TRUE(items->TblLoaded());
+    EXPECT_TRUE(items->TblGen());
+    EXPECT_FALSE(FieldOf(project_, "order_items", "order_id")->FldAutoIncrement());
+
+    auto id = FieldOf(project_, "customers", "customer_id");
+    EXPECT_TRUE(id->FldIsPrimaryKey());
+    EXPECT_TRUE(id->FldAutoIncrement());
+    EXPECT_EQ(id->FldType(), kAdInteger);
+
+    auto email = FieldOf(project_, "customers", "email");
+    EXPECT_EQ(email->FldType(), kAdVarChar);
+    EXPECT_EQ(email->FldSize(), 120);
+    EXPECT_TRUE(email->FldUniqueIdx());
+    EXPECT_TRUE(email->FldReq());
+    EXPECT_TRUE(email->FldRequired());
+    // Unique only as a group of three.
+    EXPECT_FALSE(FieldOf(project_, "customers", "last_name")->FldUniqueIdx());
+    EXPECT_FALSE(FieldOf(project_, "customers", "first_name")->FldReq());
+
+    auto city = FieldOf(project_, "customers", "city");
+    EXPECT_EQ(city->FldDefault().ToText(), "L'Aquila");
+    EXPECT_EQ(city->FldDbDefault().ToText(), "'L''Aquila'");
+    EXPECT_EQ(FieldOf(project_, "customers", "created_at")->FldDefault().ToText(), "CURRENT_TIMESTAMP");
+    EXPECT_EQ(FieldOf(project_, "customers", "created_at")->FldType(), kAdDBTimeStamp);
+    EXPECT_EQ(FieldOf(project_, "customers", "birth_date")->FldType(), kAdDBDate);
+    EXPECT_EQ(FieldOf(project_, "employees", "shift_start")->FldType(), kAdDBTime);
+
+    auto active = FieldOf(project_, "customers", "is_active");
+    EXPECT_EQ(active->FldType(), kAdBoolean);
+    EXPECT_EQ(active->FldHtmlTag(), "CHECKBOX");
+    auto credit = FieldOf(project_, "customers", "credit_limit");
+    EXPECT_EQ(credit->FldType(), kAdNumeric);
+    EXPECT_EQ(credit->FldSize(), 10);
+    EXPECT_EQ(credit->FldQuoteS(), "");
+    EXPECT_EQ(FieldOf(project_, "products", "photo")->FldType(), kAdLongVarBinary);
+    EXPECT_EQ(FieldOf(project_, "products", "description")->FldType(), kAdLongVarChar);
+    EXPECT_EQ(FieldOf(project_, "products", "description")->FldHtmlTag(), "TEXTAREA");
+    EXPECT_EQ(FieldOf(project_, "products", "sku")->FldQuoteS(), "'");
+}
+
+TEST_F(SqliteLoadTest, NamesNeedingQuotesAndViews) {
+    ASSERT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
+    auto reviews = TableOf(project_, "Käufer Bewertungen");
+    ASSERT_TRUE(reviews);
+    EXPECT_EQ(reviews->TblKey(), "Bewertung Nr");
+    EXPECT_TRUE(FieldOf(project_, "Käufer Bewertungen", "Kommentar \"kurz\""));
+    EXPECT_TRUE(FieldOf(project_, "Käufer Bewertungen", "Datum [UTC]"));
+
+    auto summary = TableOf(project_, "order_summary");
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->TblType(), "VIEW");
+    EXPECT_EQ(summary->TblKey(), "");
+    EXPECT_FALSE(summary->TblAdd());
+    EXPECT_EQ(summary->Fields()->Count(), 5);
+}
+
+TEST_F(SqliteLoadTest, SuccessfulLoadBringsTheMenuInStep) {
+    MenuValues stale;
+    stale.MenuText = "Gone";
+    stale.MenuSource = "dropped_table";
+    MenuList().AddMenu(stale);
+    ASSERT_TRUE(Load(dir_ / "sample.db"));
+    EXPECT_FALSE(MenuList().MenuHasTable("dropped_table"));
+    EXPECT_TRUE(MenuList().MenuHasTable("orders"));
+    EXPECT_TRUE(MenuList().MenuHasTable("order_summary"));
+    EXPECT_EQ(MenuList().Count(), 11);
+}
+
+TEST_F(SqliteLoadTest, ConnectionStringNamesTheFile) {
+    LoadDbArgs args;
+    args.sDbType = "SQLITE";
+    args.sConnStr = "Data Source=" + (dir_ / "sample.db") + ";";
+    ASSERT_TRUE(LoadDB(project_, args)) << project_.ProjErr();
+    EXPECT_EQ(project_.DB()->DBName(), "DB");
+    EXPECT_EQ(project_.DB()->DBVar(), "DB");
+    EXPECT_EQ(project_.DB()->DBPhyPath(), dir_ / "sample.db");
+}
+
+TEST_F(SqliteLoadTest, SecondLoadIsRefused) {
+    ASSERT_TRUE(Load(dir_ / "sample.db"));
+    EXPECT_FALSE(Load(dir_ / "sample.db"));
+    EXPECT_EQ(project_.ProjErr(), "database already loaded!");
+    EXPECT_EQ(project_.DBCnt(), 1);
+}
+
+TEST_F(SqliteLoadTest, BadFilesLeaveNoDatabaseAndCreateNothing) {
+    std::string missing = dir_ / "missing.db";
+    EXPECT_FALSE(Load(missing));
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_NE(project_.ProjErr().find("Connection Error"), std::string::npos) << project_.ProjErr();
+    EXPECT_NE(project_.ProjErrDb().find("missing.db"), std::string::npos);
+    EXPECT_FALSE(project_.DB());
+    EXPECT_EQ(project_.DBCnt(), 0);
+
+    std::string text = dir_ / "notes.txt";
+    test::WriteFile(text, "This is not a database, just some text that is long enough to fill a header.");
+    EXPECT_FALSE(Load(text));
+    EXPECT_NE(project_.ProjErrDb().find("not a database"), std::string::npos) << project_.ProjErrDb();
+    EXPECT_EQ(test::ReadFile(text).substr(0, 4), "This");
+    EXPECT_EQ(project_.DBCnt(), 0);
+
+    // Nothing is left over that would refuse the next load.
+    EXPECT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
+}
+
+TEST_F(SqliteLoadTest, ArgumentChecks) {
+    LoadDbArgs args;
+    args.sDbType = "SQLITE";
+    EXPECT_FALSE(LoadDB(project_, args));
+    EXPECT_EQ(project_.ProjErr(), "invalid connection string specified!");
+    args.sDbType = "ACCESS";
+    EXPECT_FALSE(LoadDB(project_, args));
+    EXPECT_EQ(project_.ProjErr(), "invalid database path!");
+    args.sDbType = "ODBC";
+    args.sDbName = "no_such_dsn_here";
+    EXPECT_FALSE(LoadDB(project_, args));
+    EXPECT_FALSE(project_.ProjErr().empty());
+    EXPECT_EQ(project_.DBCnt(), 0);
+
+    ServerDbArgs server;
+    server.sDbType = "postgresql";
+    EXPECT_FALSE(LoadDBMySQL(project_, server));
+    EXPECT_EQ(project_.ProjErr(), "Invalid DBName specified!");
+}
+
+TEST_F(SqliteLoadTest, DuplicateColumnNamesStopGeneration) {
+    // Databases rename colliding view columns themselves; custom SQL can still yield them.
+    db::TableInfo info;
+    info.name = "ab";
+    info.type = "VIEW";
+    for (const char* name : {"id", "Name", "NAME"}) {
+        db::ColumnInfo column;
+        column.name = name;
+        column.adoType = kAdVarChar;
+        info.columns.push_back(column);
+    }
+    AGPTable table;
+    table.SetTblName("ab");
+    LoadTableColumns(table, info, LoadRoute::Ado, kDbSqlite);
+    EXPECT_FALSE(table.TblGen());
+    EXPECT_EQ(table.TblError(), ProductMessage("Duplicate Column Name - NAME found! ASP scripts may not be generated "
+                                               "correctly! Please rename duplicated field names to ensure correct "
+                                               "generation!"));
+    EXPECT_EQ(table.Fields()->Count(), 2);
+    EXPECT_TRUE(table.TblLoaded());
+}
+
+TEST(ChinookSqlite, KeysTypesAndSizes) {
+    test::TempDir dir;
+    test::MakeSqliteDatabase(dir / "chinook.db", test::SourcePath("tests/fixtures/chinook/Chinook_Sqlite.sql"));
+    AGP project;
+    LoadDbArgs args;
+    args.sDbType = "SQLITE";
+    args.sPhyPath = dir / "chinook.db";
+    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
+    EXPECT_EQ(project.DB()->Tables()->Count(), 11);
+    EXPECT_EQ(TableOf(project, "PlaylistTrack")->TblKey(), "PlaylistId\r\nTrackId");
+    auto title = FieldOf(project, "Album", "Title");
+    EXPECT_EQ(title->FldType(), kAdVarChar);
+    EXPECT_EQ(title->FldSize(), 160);
+    EXPECT_TRUE(title->FldReq());
+    EXPECT_EQ(FieldOf(project, "InvoiceLine", "UnitPrice")->FldType(), kAdNumeric);
+    EXPECT_EQ(FieldOf(project, "Invoice", "InvoiceDate")->FldType(), kAdDBTimeStamp);
+    EXPECT_FALSE(FieldOf(project, "Track", "Composer")->FldReq());
+}
+
+}  // namespace
+}  // namespace velmora

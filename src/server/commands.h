@@ -28,8 +28,26 @@ int SettingsSet(const SettingsOptions& options);
 // Prints the project properties a new project starts with.
 int Defaults(bool json);
 
-// Saves a new project named `name` to `file` (default: the project's variable name + ".vlp").
-int NewProject(const std::string& name, const std::string& file);
+// Where a new project's database is: --db TYPE and the options that type reads.
+struct DatabaseOptions {
+    std::string type;  // sqlite, access, odbc, postgresql, mysql; empty: no database
+    std::string file;
+    std::string connect;
+    std::string dsn;
+    std::string host;
+    std::string port;
+    std::string user;
+    std::string password;
+    std::string database;
+    std::string schema;
+    std::string encoding;
+};
+
+// Creates a project named `name` (default: the file's stem), loads its database when one is
+// given and saves it to `file`.
+int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db);
+// Prints the tables and fields of a project file with types, keys and flags.
+int InspectProject(const std::string& file, bool json);
 // Prints a project file's name, database and tables.
 int ShowProject(const std::string& file, bool json);
 

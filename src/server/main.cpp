@@ -45,10 +45,29 @@ int main(int argc, char** argv) {
     defaults->callback([&] { rc = cli::Defaults(json); });
 
     std::string projectName, projectFile;
-    CLI::App* create = app.add_subcommand("new", "Create a new project file");
-    create->add_option("NAME", projectName, "Project name")->required();
-    create->add_option("-o,--output", projectFile, "Project file to write (default: NAME.vlp)");
-    create->callback([&] { rc = cli::NewProject(projectName, projectFile); });
+    cli::DatabaseOptions database;
+    CLI::App* create = app.add_subcommand("new", "Create a project file, with the schema of a database");
+    create->add_option("FILE", projectFile, "Project file to write (.vlp)")->required();
+    create->add_option("--name", projectName, "Project name (default: the file's name)");
+    create->add_option("--db", database.type, "Database type: sqlite, access, odbc, postgresql, mysql");
+    create->add_option("--file", database.file, "SQLite or Access database file");
+    create->add_option("--connect", database.connect, "Connection string (ODBC, or \"Data Source=FILE\" for SQLite)");
+    create->add_option("--dsn", database.dsn, "ODBC data source name");
+    create->add_option("--host", database.host, "Database server (default 127.0.0.1)");
+    create->add_option("--port", database.port, "Server port (default: the database's own)");
+    create->add_option("--user", database.user, "User name");
+    create->add_option("--password", database.password, "Password (or the VELMORA_DB_PASSWORD environment variable)")
+        ->envname("VELMORA_DB_PASSWORD");
+    create->add_option("--database", database.database, "Database on the server");
+    create->add_option("--schema", database.schema, "Schema (SQL Server)");
+    create->add_option("--encoding", database.encoding, "Client character set (default UTF-8)");
+    create->callback([&] { rc = cli::NewProject(projectFile, projectName, database); });
+
+    bool inspectJson = false;
+    CLI::App* inspect = app.add_subcommand("inspect", "Show a project's tables and fields with types, keys and flags");
+    inspect->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    inspect->add_flag("--json", inspectJson, "Print as JSON");
+    inspect->callback([&] { rc = cli::InspectProject(projectFile, inspectJson); });
 
     bool showJson = false;
     CLI::App* show = app.add_subcommand("show", "Show a project file's database and tables");

@@ -1,4 +1,6 @@
+#include <filesystem>
 #include <iostream>
+#include <set>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -10,19 +12,61 @@
 #include "model/tables.h"
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
+#include "schema/schema_load.h"
 #include "server/commands.h"
+#include "support/text.h"
 
 namespace velmora::cli {
 
-int NewProject(const std::string& name, const std::string& file) {
+namespace {
+
+// Loads the database the options name; false with ProjErr set.
+bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
+    std::string type = ToLowerAscii(db.type);
+    if ((type == "postgresql" || type == "mysql") && db.connect.empty()) {
+        ServerDbArgs args;
+        args.sDbName = db.database;
+        args.sDbType = type;
+        args.sHost = db.host.empty() ? std::string("127.0.0.1") : db.host;
+        args.sPort = db.port;
+        args.sUID = db.user;
+        args.sPwd = db.password;
+        args.sEncoding = db.encoding;
+        return LoadDBMySQL(project, args);
+    }
+    LoadDbArgs args;
+    args.sDbType = type == "sqlite" || type == "access" || type == "odbc" ? ToUpperAscii(type) : type;
+    args.sDbName = type == "odbc" ? db.dsn : db.database;
+    args.sPhyPath = db.file;
+    args.sUID = db.user;
+    args.sPwd = db.password;
+    args.sConnStr = db.connect;
+    args.sSchema = db.schema;
+    return LoadDB(project, args);
+}
+
+}  // namespace
+
+int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db) {
+    static const std::set<std::string> kTypes{"sqlite", "access", "odbc", "postgresql", "mysql"};
+    if (!db.type.empty() && !kTypes.contains(ToLowerAscii(db.type))) {
+        std::cerr << "Unknown database type " << db.type << " (sqlite, access, odbc, postgresql, mysql)\n";
+        return kExitUsage;
+    }
     AGP project;
-    project.AddProj(name);
-    std::string target = file.empty() ? project.ProjVar() + ".vlp" : file;
-    if (!Save(project, target)) {
+    project.AddProj(name.empty() ? std::filesystem::path(file).stem().string() : name);
+    if (!db.type.empty() && !LoadDatabase(project, db)) {
+        std::cerr << project.ProjErr() << '\n';
+        if (!project.ProjErrDb().empty() && project.ProjErr().find(project.ProjErrDb()) == std::string::npos) {
+            std::cerr << project.ProjErrDb() << '\n';
+        }
+        return kExitFailure;
+    }
+    if (!Save(project, file)) {
         std::cerr << project.ProjErr() << '\n';
         return kExitFailure;
     }
-    std::cout << target << '\n';
+    std::cout << file << '\n';
     return kExitOk;
 }
 

@@ -13,11 +13,12 @@ check() {  # check NAME EXPECTED ACTUAL
     if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
 }
 
-check new-path "$scratch/shop.vlp" "$("$velmora" new "My Shop" -o "$scratch/shop.vlp")"
+check new-path "$scratch/shop.vlp" "$("$velmora" new "$scratch/shop.vlp" --name "My Shop")"
 grep -q 'ProjName="My Shop"' "$scratch/shop.vlp"; check new-name 0 $?
 # A project without a database is not a project the reader takes.
 check new-no-database "Velmora: No Database Information in Project File!" "$("$velmora" show "$scratch/shop.vlp" 2>&1 >/dev/null | tail -n 1)"
-check new-default-file "My_Shop.vlp" "$(cd "$scratch" && "$velmora" new "My Shop")"
+check new-default-name "My_Shop.vlp" "$(cd "$scratch" && "$velmora" new My_Shop.vlp)"
+grep -q 'ProjName="My_Shop"' "$scratch/My_Shop.vlp"; check new-name-from-file 0 $?
 check sample-tables 5 "$("$velmora" show "$root/examples/sample.vlp" --json 2>/dev/null | python3 -c 'import json,sys; print(len(json.load(sys.stdin)["tables"]))')"
 
 head -c 300 "$scratch/shop.vlp" > "$scratch/cut.vlp"

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# velmora new with a database and velmora inspect: the sample schema from SQLite, and from the
+# PostgreSQL and MariaDB test servers when they run (required under CI=true); failures exit 1
+# with the reason and write no project file.
+set -u
+velmora=$(realpath "$1")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+passed=0 failed=0 skipped=0
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
+}
+
+# field TABLE FIELD KEY: one value of `inspect --json`.
+field() {
+    python3 -c 'import json,sys
+p = json.load(open(sys.argv[1]))
+t = next(t for t in p["tables"] if t["TblName"] == sys.argv[2])
+f = next(f for f in t["fields"] if f["FldName"] == sys.argv[3])
+print(f[sys.argv[4]])' "$scratch/inspect.json" "$@"
+}
+table() {
+    python3 -c 'import json,sys
+p = json.load(open(sys.argv[1]))
+t = next(t for t in p["tables"] if t["TblName"] == sys.argv[2])
+print(t[sys.argv[3]].replace("\r\n", ","))' "$scratch/inspect.json" "$@"
+}
+
+python3 - "$root/examples/sql/sample_sqlite.sql" "$scratch/shop.db" <<'PY'
+import sqlite3, sys
+con = sqlite3.connect(sys.argv[2])
+con.executescript(open(sys.argv[1], encoding="utf-8").read())
+con.close()
+PY
+
+check sqlite-new "$scratch/shop.vlp" "$("$velmora" new "$scratch/shop.vlp" --name Shop --db sqlite --file "$scratch/shop.db" 2>/dev/null)"
+"$velmora" inspect "$scratch/shop.vlp" --json > "$scratch/inspect.json"; check sqlite-inspect 0 $?
+check sqlite-key "line_no,order_id" "$(table order_items TblKey)"
+check sqlite-auto True "$(field customers customer_id FldAutoIncrement)"
+check sqlite-default "L'Aquila" "$(field customers city FldDefault)"
+check sqlite-size 120 "$(field customers email FldSize)"
+"$velmora" inspect "$scratch/shop.vlp" | grep -q '^  email  *VARCHAR  *200 *120 RU'; check sqlite-text 0 $?
+
+# Failures: the reason on stderr, exit 1, no project file.
+"$velmora" new "$scratch/none.vlp" --db sqlite --file "$scratch/missing.db" >/dev/null 2>"$scratch/err"; check missing-exit 1 $?
+grep -q "Connection Error" "$scratch/err"; check missing-message 0 $?
+check missing-no-project 1 "$([ -e "$scratch/none.vlp" ]; echo $?)"
+check missing-no-db 1 "$([ -e "$scratch/missing.db" ]; echo $?)"
+"$velmora" new "$scratch/none.vlp" --db oracle >/dev/null 2>&1; check unknown-type-exit 2 $?
+
+server_case() {  # server_case NAME TYPE PORT
+    local name=$1 type=$2 port=$3
+    "$velmora" new "$scratch/$name.vlp" --db "$type" --host 127.0.0.1 --port "$port" --user velmora \
+        --password velmora --database chinook >/dev/null 2>"$scratch/err"
+    local rc=$?
+    if [ $rc -ne 0 ] && grep -qi "connect\|refused" "$scratch/err" && [ "${CI:-}" != "true" ]; then
+        skipped=$((skipped + 1)); return
+    fi
+    check "$name-new" 0 $rc
+    "$velmora" inspect "$scratch/$name.vlp" --json > "$scratch/inspect.json"
+    python3 - "$scratch/inspect.json" > "$scratch/$name.summary" <<'PY'
+import json, sys
+p = json.load(open(sys.argv[1]))
+for t in sorted(p["tables"], key=lambda t: t["TblName"].replace("_", "").lower()):
+    for f in t["fields"]:
+        print(t["TblName"].replace("_", "").lower(), f["FldName"].replace("_", "").lower(), f["FldType"],
+              f["FldIsPrimaryKey"], f["FldReq"])
+PY
+    VELMORA_DB_PASSWORD=wrong "$velmora" new "$scratch/bad.vlp" --db "$type" --port "$port" --user velmora \
+        --database chinook >/dev/null 2>"$scratch/err"
+    check "$name-bad-password-exit" 1 $?
+    grep -q "User ID / Password not valid" "$scratch/err"; check "$name-bad-password-message" 0 $?
+    "$velmora" new "$scratch/bad.vlp" --db "$type" --port "$port" --user velmora --password velmora \
+        --database no_such_database >/dev/null 2>&1
+    check "$name-no-database-exit" 1 $?
+}
+server_case pg postgresql 5432
+server_case my mysql 3306
+if [ -s "$scratch/pg.summary" ] && [ -s "$scratch/my.summary" ]; then
+    cmp -s "$scratch/pg.summary" "$scratch/my.summary"; check chinook-same-on-both 0 $?
+    [ "$(wc -l < "$scratch/pg.summary")" -eq 64 ]; check chinook-columns 0 $?
+fi
+
+echo "$passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]

@@ -11,6 +11,7 @@
 #include "model/table.h"
 #include "model/tables.h"
 #include "model/trend.h"
+#include "schema/schema_load.h"
 #include "template/bind_helpers.h"
 
 namespace velmora::bind {
@@ -29,7 +30,23 @@ void BindDatabase(ClassMap& classes) {
     using Bound = AGPDatabase;
     ClassBuilder<Bound> builder(classes, "AGPDatabase");
     AddEntityMembers(builder);
-    builder.Get("Tables", &Bound::Tables);
+    builder.Get("Tables", &Bound::Tables)
+        .Method("LoadADODB", 8,
+                [](Bound& database, const Args& args) {
+                    return LoadADODB(database, args.Text(0), args.Text(1), args.Text(2), args.Text(3), args.Text(4),
+                                     args.Text(5), args.Text(6), args.Text(7));
+                })
+        .Method("LoadDAODB", 7,
+                [](Bound& database, const Args& args) {
+                    return LoadDAODB(database, args.Text(0), args.Text(1), args.As<bool>(2), args.Text(3),
+                                     args.Text(4), args.Text(5), args.Text(6));
+                })
+        .Method("LoadzvDB", 12, [](Bound& database, const Args& args) {
+            // sHost, sDbName, sDbType, sUID, sPwd, sPort, sSID, sMethod, sUrl, sEncoding, tables.
+            ServerDbArgs server{args.Text(1), args.Text(2), args.Text(0), args.Text(5), args.Text(3),
+                                args.Text(4), args.Text(6), args.Text(7), args.Text(8), args.Text(9)};
+            return LoadzvDB(database, server, args.Text(10), args.Text(11));
+        });
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
 #include "model/database_properties.def"
 }

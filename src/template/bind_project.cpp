@@ -1,4 +1,5 @@
 // The root object as scripts see it (PROJ).
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -13,11 +14,33 @@
 #include "model/menus.h"
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
+#include "schema/schema_load.h"
 #include "template/bind_helpers.h"
 #include "template/file_cache.h"
 #include "template/script_host.h"
 
 namespace velmora::bind {
+
+namespace {
+
+LoadDbArgs LoadDbArgsFrom(const Args& args) {
+    return {args.Text(0), args.Text(1), args.Text(2), args.Text(3), args.As<bool>(4),
+            args.Text(5), args.Text(6), args.Text(7), args.Text(8)};
+}
+
+// sDbType, sHost, sPort, sUID, sPwd, sSID, sMethod, sUrl, sEncoding, after sDbName when `withName`.
+ServerDbArgs ServerDbArgsFrom(const Args& args, bool withName) {
+    ServerDbArgs server;
+    std::size_t index = 0;
+    if (withName) server.sDbName = args.Text(index++);
+    for (std::string* field : {&server.sDbType, &server.sHost, &server.sPort, &server.sUID, &server.sPwd,
+                               &server.sSID, &server.sMethod, &server.sUrl, &server.sEncoding}) {
+        *field = args.Text(index++);
+    }
+    return server;
+}
+
+}  // namespace
 
 void BindProject(ClassMap& classes) {
     using Bound = AGP;
@@ -91,6 +114,17 @@ void BindProject(ClassMap& classes) {
                     return shared ? ParseScript(shared, text) : text;
                 })
         .Method("ListIncludedFiles", 1, [](AGP&, const Args& args) { return ListIncludedFiles(args.Text(0)); })
+        .Method("LoadDB", 9, [](AGP& project, const Args& args) { return LoadDB(project, LoadDbArgsFrom(args)); })
+        .Method("LoadDBMySQL", 10,
+                [](AGP& project, const Args& args) { return LoadDBMySQL(project, ServerDbArgsFrom(args, true)); })
+        .Method("LoadTableMySQL", 1,
+                [](AGP& project, const Args& args) { return LoadTableMySQL(project, args.Text(0)); })
+        .Method("LoadDatabaseNames", 9,
+                [](AGP& project, const Args& args) {
+                    return LoadDatabaseNames(project, ServerDbArgsFrom(args, false));
+                })
+        .Method("JVMLoaded", 0, [](AGP&, const Args&) { return JVMLoaded(); })
+        .Method("CustomViewConnStr", 0, [](AGP& project, const Args&) { return CustomViewConnStr(project); })
         .Method("FldSrchOprs", &AGP::FldSrchOprs)
         .Method("EvaluateCondition", &AGP::EvaluateCondition);
 }

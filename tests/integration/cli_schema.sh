@@ -44,6 +44,18 @@ check sqlite-default "L'Aquila" "$(field customers city FldDefault)"
 check sqlite-size 120 "$(field customers email FldSize)"
 "$velmora" inspect "$scratch/shop.vlp" | grep -q '^  email  *VARCHAR  *200 *120 RU'; check sqlite-text 0 $?
 
+# The same load from a script, as a host program drives it.
+cat > "$scratch/load.js" <<'JS'
+var p = new AGP();
+p.AddProj("Scripted");
+if (!p.LoadDB("shop", "SQLITE", "", scriptArgs[0], false, "", "", "", "")) throw new Error(p.ProjErr);
+var items = p.DB.Tables.Item("order_items");
+print(p.DB.Tables.Count(), items.TblKey.replace("\r\n", ","), p.JVMLoaded());
+print(p.LoadDB("shop", "SQLITE", "", scriptArgs[0], false, "", "", "", "") + " " + p.ProjErr);
+JS
+check script-load "11 line_no,order_id True
+false database already loaded!" "$("$velmora" script "$scratch/load.js" "$scratch/shop.db" 2>/dev/null)"
+
 # Failures: the reason on stderr, exit 1, no project file.
 "$velmora" new "$scratch/none.vlp" --db sqlite --file "$scratch/missing.db" >/dev/null 2>"$scratch/err"; check missing-exit 1 $?
 grep -q "Connection Error" "$scratch/err"; check missing-message 0 $?

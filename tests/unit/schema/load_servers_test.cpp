@@ -1,0 +1,337 @@
+// Loading from the PostgreSQL and MariaDB test servers (by server arguments, by connection
+// string and over ODBC) and from Access files: keys, types, defaults and auto-increment by the
+// rules of each route, Chinook alike in every dialect, and the schema reader's records.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <tuple>
+
+#include "model/data_types.h"
+#include "model/databases.h"
+#include "model/menus.h"
+#include "schema/schema_load.h"
+#include "schema/schema_reader.h"
+#include "schema_test_support.h"
+#include "support/engine_state.h"
+#include "support/status.h"
+#include "unit/db/db_servers.h"
+
+namespace velmora {
+namespace {
+
+using test::FieldOf;
+using test::TableOf;
+
+ServerDbArgs Server(const std::string& type, const std::string& database) {
+    return {database, type, "127.0.0.1", type == "mysql" ? "3306" : "5432", "velmora", "velmora", "", "", "", ""};
+}
+
+class ServerLoadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SetStatusSink(std::make_shared<NullStatusSink>());
+        MenuList().Clear();
+    }
+    void TearDown() override { SetStatusSink(nullptr); }
+};
+
+using DbServerPgLoad = ServerLoadTest;
+using DbServerMySqlLoad = ServerLoadTest;
+using DbServerChinookLoad = ServerLoadTest;
+
+TEST_F(DbServerPgLoad, ServerRouteKeysDefaultsAndTypes) {
+    REQUIRE_SERVER(test::PgOptions("velmora_sample"));
+    AGP project;
+    ASSERT_TRUE(LoadDBMySQL(project, Server("postgresql", "velmora_sample"))) << project.ProjErr();
+    auto database = project.DB();
+    EXPECT_EQ(database->DBQuoteS(), "\"");
+    EXPECT_EQ(database->DBDBMSName(), "PostgreSQL");
+    EXPECT_EQ(TableOf(project, "order_items")->TblKey(), "line_no\r\norder_id");
+    EXPECT_EQ(TableOf(project, "orders")->TblSchema(), "");  // "public" counts as none
+
+    auto city = FieldOf(project, "customers", "city");
+    EXPECT_EQ(city->FldDefault().ToText(), "L'Aquila");
+    EXPECT_EQ(city->FldDbDefault().ToText(), "'L''Aquila'::character varying");
+    auto serial = FieldOf(project, "customers", "customer_id");
+    EXPECT_TRUE(serial->FldAutoIncrement());
+    EXPECT_EQ(serial->FldDefault().ToText(), "");
+    EXPECT_NE(serial->FldDbDefault().ToText().find("nextval("), std::string::npos);
+    EXPECT_TRUE(FieldOf(project, "categories", "category_id")->FldAutoIncrement());  // identity
+    EXPECT_FALSE(FieldOf(project, "order_items", "order_id")->FldAutoIncrement());
+
+    EXPECT_EQ(FieldOf(project, "customers", "email")->FldTypeName(), "varchar");
+    EXPECT_EQ(FieldOf(project, "customers", "email")->FldSize(), 120);
+    EXPECT_TRUE(FieldOf(project, "customers", "email")->FldUniqueIdx());
+    EXPECT_FALSE(FieldOf(project, "customers", "last_name")->FldUniqueIdx());
+    EXPECT_TRUE(FieldOf(project, "customers", "last_name")->FldReq());
+    EXPECT_EQ(FieldOf(project, "customers", "is_active")->FldType(), kAdBoolean);
+    EXPECT_EQ(FieldOf(project, "customers", "is_active")->FldHtmlTag(), "CHECKBOX");
+    EXPECT_EQ(FieldOf(project, "employees", "employee_id")->FldType(), kAdBigInt);
+    // Types the generator does not handle.
+    for (auto [table, field] : {std::pair{"warehouses", "location"}, {"stock", "valid_during"},
+                                {"customers", "external_id"}}) {
+        auto unsupported = FieldOf(project, table, field);
+        ASSERT_TRUE(unsupported) << field;
+        EXPECT_FALSE(unsupported->FldSupport()) << field;
+    }
+    EXPECT_TRUE(FieldOf(project, "Käufer Bewertungen", "Kommentar \"kurz\""));
+}
+
+TEST_F(DbServerPgLoad, ConnectionStringRouteUsesProviderRules) {
+    REQUIRE_SERVER(test::PgOptions("velmora_sample"));
+    AGP project;
+    LoadDbArgs args;
+    args.sDbType = "postgresql";
+    args.sConnStr = "Server=127.0.0.1;Port=5432;Database=velmora_sample;Uid=velmora;Pwd=velmora";
+    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
+    EXPECT_EQ(TableOf(project, "orders")->TblSchema(), "public");
+    auto active = FieldOf(project, "customers", "is_active");
+    EXPECT_EQ(active->FldType(), kAdBoolean);
+    EXPECT_EQ(active->FldTypeName(), "bool");
+    EXPECT_EQ(active->FldTagValues(), "\"0\",\"No\"\r\n\"1\",\"Yes\"");
+    auto email = FieldOf(project, "customers", "email");
+    EXPECT_EQ(email->NativeDataType(), kAdVarChar);
+    EXPECT_TRUE(email->FldAttribute() & 0x4);
+    EXPECT_EQ(FieldOf(project, "products", "description")->FldType(), kAdLongVarChar);
+    EXPECT_FALSE(FieldOf(project, "warehouses", "location")->FldGenerate());
+    EXPECT_EQ(TableOf(project, "stock")->TblKey(), "product_id\r\nwarehouse_id");
+    EXPECT_EQ(CustomViewConnStr(project), args.sConnStr);
+}
+
+TEST_F(DbServerPgLoad, DynamicLoadAndLaterTables) {
+    REQUIRE_SERVER(test::PgOptions("chinook"));
+    AGP project;
+    project.SetDynamicLoadDB(true);
+    ASSERT_TRUE(LoadDBMySQL(project, Server("postgresql", "chinook"))) << project.ProjErr();
+    auto album = TableOf(project, "album");
+    ASSERT_TRUE(album);
+    EXPECT_FALSE(album->TblLoaded());
+    EXPECT_EQ(album->Fields()->Count(), 0);
+
+    ASSERT_TRUE(LoadTableMySQL(project, "album")) << project.ProjErr();
+    album = TableOf(project, "album");
+    EXPECT_TRUE(album->TblLoaded());
+    EXPECT_EQ(album->Fields()->Count(), 3);
+    EXPECT_EQ(album->TblKey(), "album_id");
+    EXPECT_EQ(project.DB()->Tables()->Count(), 11);
+
+    EXPECT_FALSE(LoadTableMySQL(project, "album"));
+    EXPECT_EQ(project.ProjErr(), ProductMessage("Table album already loaded!"));
+    EXPECT_FALSE(LoadTableMySQL(project, "no_such_table"));
+    EXPECT_FALSE(project.ProjErr().empty());
+}
+
+TEST_F(DbServerPgLoad, ConnectOnlyLinkModeAndDatabaseNames) {
+    REQUIRE_SERVER(test::PgOptions("chinook"));
+    AGPDatabase database;
+    EXPECT_EQ(LoadzvDB(database, Server("postgresql", "chinook"), "@", "@"), 0) << Engine().ProjErr;
+    EXPECT_EQ(database.Tables()->Count(), 0);
+    EXPECT_EQ(database.DBHost(), "127.0.0.1");
+    EXPECT_FALSE(database.DBDBMSVer().empty());
+
+    EXPECT_EQ(LoadzvDB(database, Server("postgresql", "chinook"), "artist", "singers"), 0) << Engine().ProjErr;
+    auto link = database.Tables()->Find(Variant(std::string("singers")));
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->TblType(), "LINKTABLE");
+    EXPECT_EQ(link->LinkTableType(), "TABLE");
+    EXPECT_EQ(link->LinkTableName(), "artist");
+    EXPECT_EQ(link->TblKey(), "artist_id");
+
+    AGP project;
+    ServerDbArgs server = Server("postgresql", "");
+    std::string names = LoadDatabaseNames(project, server);
+    EXPECT_NE(names.find("chinook\r\n"), std::string::npos) << names;
+    EXPECT_NE(names.find("velmora_sample"), std::string::npos);
+    server.sPwd = "wrong";
+    EXPECT_EQ(LoadDatabaseNames(project, server), "");
+    EXPECT_FALSE(project.ProjErr().empty());
+}
+
+TEST_F(DbServerPgLoad, FailuresLeaveNoDatabase) {
+    REQUIRE_SERVER(test::PgOptions("chinook"));
+    AGP project;
+    ServerDbArgs args = Server("postgresql", "chinook");
+    args.sPwd = "wrong";
+    EXPECT_FALSE(LoadDBMySQL(project, args));
+    EXPECT_EQ(project.ProjErr(), ProductMessage("Unable to connect to Data Source! User ID / Password not valid!"));
+    EXPECT_NE(project.ProjErrDb().find("password"), std::string::npos) << project.ProjErrDb();
+    EXPECT_EQ(project.DBCnt(), 0);
+
+    args = Server("postgresql", "no_such_database");
+    EXPECT_FALSE(LoadDBMySQL(project, args));
+    EXPECT_NE(project.ProjErrDb().find("does not exist"), std::string::npos);
+    args = Server("postgresql", "chinook");
+    args.sPort = "1";
+    EXPECT_FALSE(LoadDBMySQL(project, args));
+    EXPECT_FALSE(project.ProjErr().empty());
+    EXPECT_FALSE(project.DB());
+    EXPECT_TRUE(LoadDBMySQL(project, Server("postgresql", "chinook"))) << project.ProjErr();
+}
+
+TEST_F(DbServerMySqlLoad, EnumsSetsUnsignedAndQuotes) {
+    REQUIRE_SERVER(test::MySqlOptions("velmora_sample"));
+    AGP project;
+    ASSERT_TRUE(LoadDBMySQL(project, Server("mysql", "velmora_sample"))) << project.ProjErr();
+    EXPECT_EQ(project.DB()->DBQuoteS(), "`");
+    auto status = FieldOf(project, "orders", "status");
+    EXPECT_EQ(status->NativeDataType(), 247);
+    EXPECT_EQ(status->FldType(), kAdVarWChar);
+    EXPECT_EQ(status->FldTagValues(), "\"new\",\"new\"\r\n\"paid\",\"paid\"\r\n\"shipped\",\"shipped\"\r\n"
+                                      "\"cancelled\",\"cancelled\"");
+    EXPECT_EQ(status->FldHtmlTag(), "RADIO");
+    EXPECT_EQ(status->FldDefault().ToText(), "new");
+    auto labels = FieldOf(project, "products", "labels");
+    EXPECT_EQ(labels->NativeDataType(), 248);
+    EXPECT_EQ(labels->FldHtmlTag(), "CHECKBOX");
+    EXPECT_NE(labels->FldTagValues().find("\"kids' choice\""), std::string::npos) << labels->FldTagValues();
+    EXPECT_EQ(FieldOf(project, "suppliers", "supplier_id")->FldType(), kAdUnsignedInt);
+    EXPECT_TRUE(FieldOf(project, "suppliers", "supplier_id")->FldAutoIncrement());
+    EXPECT_EQ(FieldOf(project, "stock", "reorder_level")->FldType(), kAdUnsignedTinyInt);
+    EXPECT_EQ(FieldOf(project, "customers", "city")->FldDefault().ToText(), "L'Aquila");
+    EXPECT_EQ(TableOf(project, "order_items")->TblKey(), "line_no\r\norder_id");
+    EXPECT_TRUE(FieldOf(project, "products", "sku")->FldUniqueIdx());
+    EXPECT_FALSE(FieldOf(project, "products", "supplier_code")->FldUniqueIdx());
+}
+
+TEST_F(DbServerMySqlLoad, SchemaReaderRecords) {
+    REQUIRE_SERVER(test::MySqlOptions("chinook"));
+    AGPSchema schema;
+    ASSERT_TRUE(schema.LoadDBMySQL(Server("mysql", "chinook"))) << Engine().ProjErr;
+    EXPECT_EQ(schema.tblcnt(), 11);
+    EXPECT_EQ(schema.DB().DBTblCnt, 11);
+    EXPECT_EQ(schema.DB().DBName, "chinook");
+    const AGSchemaTable* album = schema.Tbl(1);
+    ASSERT_TRUE(album);
+    EXPECT_EQ(album->TblName, "Album");
+    EXPECT_EQ(album->TblSeq, 1);
+    EXPECT_EQ(album->TblFldCnt, 3);
+    EXPECT_EQ(album->TblKey, "AlbumId");
+    EXPECT_FALSE(album->TblSync);
+    EXPECT_EQ(album->TblFields.fld[1].FldName, "Title");
+    EXPECT_EQ(album->TblFields.fld[1].FldSeq, 2);
+    EXPECT_EQ(album->TblFields.fld[1].FldSize, 160);
+    EXPECT_FALSE(schema.Tbl(12));
+    EXPECT_FALSE(schema.Tbl(0));
+    EXPECT_FALSE(schema.LoadDBMySQL(Server("mysql", "chinook")));
+    EXPECT_EQ(Engine().ProjErr, "database already loaded!");
+
+    AGPSchema one;
+    ASSERT_TRUE(one.LoadDBMySQL(Server("mysql", "chinook"), "Track"));
+    EXPECT_EQ(one.tblcnt(), 1);
+    AGPSchema failed;
+    ServerDbArgs bad = Server("mysql", "chinook");
+    bad.sPwd = "wrong";
+    EXPECT_FALSE(failed.LoadDBMySQL(bad));
+    EXPECT_LT(failed.tblcnt(), 1);
+}
+
+// Chinook's tables and columns by normalised name: PostgreSQL spells them album_id, the others
+// AlbumId.
+using ColumnFacts = std::map<std::string, std::tuple<int, bool, bool, int>>;
+
+ColumnFacts Facts(AGP& project) {
+    ColumnFacts facts;
+    auto normal = [](std::string name) {
+        std::erase(name, '_');
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        return name;
+    };
+    for (const auto& table : project.DB()->Tables()->Items()) {
+        for (const auto& field : table->Fields()->Items()) {
+            int size = FldTypeCategory(field->FldType()) == kCatString ? field->FldSize() : 0;
+            facts[normal(table->TblName()) + "." + normal(field->FldName())] =
+                std::tuple{field->FldType(), field->FldIsPrimaryKey(), field->FldReq(), size};
+        }
+    }
+    return facts;
+}
+
+TEST_F(DbServerChinookLoad, SameSchemaFromEveryDialectAndRoute) {
+    REQUIRE_SERVER(test::PgOptions("chinook"));
+    REQUIRE_SERVER(test::MySqlOptions("chinook"));
+    test::TempDir dir;
+    test::MakeSqliteDatabase(dir / "chinook.db", test::SourcePath("tests/fixtures/chinook/Chinook_Sqlite.sql"));
+    AGP sqlite, pg, mysql, odbc;
+    LoadDbArgs file;
+    file.sDbType = "SQLITE";
+    file.sPhyPath = dir / "chinook.db";
+    ASSERT_TRUE(LoadDB(sqlite, file)) << sqlite.ProjErr();
+    ASSERT_TRUE(LoadDBMySQL(pg, Server("postgresql", "chinook"))) << pg.ProjErr();
+    ASSERT_TRUE(LoadDBMySQL(mysql, Server("mysql", "chinook"))) << mysql.ProjErr();
+    LoadDbArgs dsnless;
+    dsnless.sDbType = "ODBC";
+    dsnless.sConnStr = "Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=5432;Database=chinook;Uid=velmora;Pwd=velmora";
+    ASSERT_TRUE(LoadDB(odbc, dsnless)) << odbc.ProjErr() << " / " << odbc.ProjErrDb();
+    EXPECT_EQ(odbc.DB()->DBName(), "ODBC");
+
+    ColumnFacts expected = Facts(sqlite);
+    EXPECT_EQ(expected.size(), 64u);
+    EXPECT_EQ(Facts(pg), expected);
+    EXPECT_EQ(Facts(mysql), expected);
+    // A Unicode ODBC driver reports text in its wide form.
+    ColumnFacts wide = Facts(odbc);
+    for (auto& [name, facts] : wide) {
+        if (std::get<0>(facts) == kAdVarWChar) std::get<0>(facts) = kAdVarChar;
+    }
+    EXPECT_EQ(wide, expected);
+}
+
+TEST(AccessLoad, NwindThroughTheDaoRoute) {
+    SetStatusSink(std::make_shared<NullStatusSink>());
+    test::TempDir dir;
+    std::filesystem::copy_file(test::SourcePath("tests/fixtures/access/nwind.mdb"), dir / "nwind.mdb");
+    AGP project;
+    LoadDbArgs args;
+    args.sDbType = "ACCESS";
+    args.sPhyPath = dir / "nwind.mdb";
+    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
+    SetStatusSink(nullptr);
+    auto database = project.DB();
+    // No backslash in the path: the whole path names the database.
+    EXPECT_EQ(database->DBName(), dir / "nwind.mdb");
+    EXPECT_EQ(database->DBQuoteS(), "[");
+    EXPECT_EQ(database->DBDBMSName(), "ACCESS");
+    EXPECT_EQ(CustomViewConnStr(project), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir / "nwind.mdb") + ";");
+
+    EXPECT_EQ(TableOf(project, "Order Details")->TblKey(), "OrderID\r\nProductID");
+    EXPECT_TRUE(TableOf(project, "Umsätze"));
+    EXPECT_EQ(TableOf(project, "Current Product List")->TblType(), "VIEW");
+    auto id = FieldOf(project, "Employees", "EmployeeID");
+    EXPECT_EQ(id->FldType(), kAdInteger);
+    EXPECT_TRUE(id->FldAutoIncrement());
+    EXPECT_EQ(id->FldAttribute(), 0x10);
+    auto birth = FieldOf(project, "Employees", "BirthDate");
+    EXPECT_EQ(birth->FldType(), kAdDBTimeStamp);
+    EXPECT_EQ(birth->FldQuoteS(), "#");
+    EXPECT_EQ(FieldOf(project, "Employees", "Notes")->FldType(), kAdLongVarWChar);
+    EXPECT_EQ(FieldOf(project, "Employees", "LastName")->FldQuoteS(), "'");
+    EXPECT_EQ(FieldOf(project, "Employees", "LastName")->FldTypeName(), "VARWCHAR");
+    EXPECT_EQ(FieldOf(project, "Products", "UnitPrice")->FldType(), kAdCurrency);
+    EXPECT_EQ(FieldOf(project, "Products", "ProductName")->FldCaption(), "Product Name");
+    EXPECT_TRUE(FieldOf(project, "Products", "ProductName")->FldReq());
+    EXPECT_TRUE(FieldOf(project, "Categories", "CategoryName")->FldUniqueIdx());
+    EXPECT_EQ(FieldOf(project, "Products", "UnitPrice")->FldDefault().ToText(), "0");
+}
+
+TEST(AccessLoad, AccdbFileAndBadFiles) {
+    SetStatusSink(std::make_shared<NullStatusSink>());
+    AGP project;
+    LoadDbArgs args;
+    args.sDbType = "ACCESS";
+    args.sPhyPath = test::SourcePath("tests/fixtures/access/ASampleDatabase.accdb");
+    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
+    EXPECT_GT(project.DB()->Tables()->Count(), 0);
+    EXPECT_EQ(CustomViewConnStr(project).rfind("Provider=Microsoft.ACE.OLEDB.12.0;", 0), 0u);
+
+    AGP other;
+    args.sPhyPath = test::SourcePath("README.md");
+    EXPECT_FALSE(LoadDB(other, args));
+    EXPECT_EQ(other.ProjErr().rfind("Open MS Access database failed. Error: ", 0), 0u) << other.ProjErr();
+    EXPECT_EQ(other.DBCnt(), 0);
+    SetStatusSink(nullptr);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -221,7 +221,8 @@ std::string LiteralDefaultValue(std::string_view def) {
     return UnquoteLiteral(value);
 }
 
-void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute route, std::int16_t kind) {
+void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute route, std::int16_t kind,
+                      db::Catalogue* catalogue) {
     table.SetTblGen(true);
     table.SetTblError(info.error);
     if (!info.error.empty()) {
@@ -247,8 +248,13 @@ void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute rout
             case LoadRoute::Bridge: LoadFldBridge(*field, column, kind); break;
         }
     }
+    bool dialectSteps = route == LoadRoute::Ado && catalogue;
+    if (dialectSteps && kind == kDbOracle) ApplyOracleSteps(table, *catalogue, info.schema);
     if (route == LoadRoute::Ado) ApplyAdoKeys(table, info, kind);
     if (route == LoadRoute::Dao) ApplyDaoKeys(table, info);
+    if (dialectSteps && kind == kDbSqlServer && EqualsNoCase(info.type, "TABLE")) {
+        ApplySqlServerSteps(table, *catalogue);
+    }
 
     std::vector<std::string> keys;
     for (const auto& field : fields->Items()) {
@@ -261,10 +267,11 @@ void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute rout
     table.SetTblLoaded(true);
 }
 
-bool WalkTables(const TableWalk& walk) {
+bool WalkTables(const TableWalk& walk) { return WalkTables(walk, walk.catalogue.ListTables()); }
+
+bool WalkTables(const TableWalk& walk, std::vector<db::TableInfo> listed) {
     bool loadAll = walk.tableName.empty();
     bool linkMode = !walk.projTableName.empty();
-    std::vector<db::TableInfo> listed = walk.catalogue.ListTables();
     std::vector<db::TableInfo> taken;
     for (db::TableInfo& info : listed) {
         if (info.type != "TABLE" && info.type != "VIEW") continue;
@@ -297,7 +304,7 @@ bool WalkTables(const TableWalk& walk) {
             table->SetTblSchema(walk.schemaOf ? walk.schemaOf(info) : info.schema);
             table->SetTblLoaded(false);
             if (readFields) {
-                LoadTableColumns(*table, info, walk.route, walk.kind);
+                LoadTableColumns(*table, info, walk.route, walk.kind, &walk.catalogue);
             } else {
                 table->SetTblGen(false);
             }

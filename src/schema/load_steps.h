@@ -29,7 +29,9 @@ std::string LiteralDefaultValue(std::string_view def);
 
 // Adds the columns of `info` to `table` and finishes it: keys, TblKey, TblGen, the table
 // defaults and TblLoaded. Duplicate column names leave TblGen false with the message in TblError.
-void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute route, std::int16_t kind);
+// `catalogue` runs the dialect steps of the connection-string route (nullptr: none).
+void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute route, std::int16_t kind,
+                      db::Catalogue* catalogue = nullptr);
 
 // What a route hands to the common table walk.
 struct TableWalk {
@@ -65,9 +67,35 @@ AGPStatus* CurrentLoadStatus();
 // The OLE DB provider named in an Access file's connection string, by the file's version.
 std::string AccessProviderFor(std::string_view dbmsVersion);
 
+// The connection-string route once its catalogue is open; the dialect steps of SQL Server and
+// Oracle run their own queries through it.
+struct AdoLoad {
+    std::string dbType;
+    std::string connStr;
+    std::string uid;
+    std::string pwd;
+    std::string schema;
+    std::string tableName;
+    std::string projTableName;
+    std::string filePath;  // DBPhyPath: the file of a file database
+};
+std::int16_t LoadAdoCatalogue(AGPDatabase& database, db::Catalogue& catalogue, const AdoLoad& load);
+
+// SQL Server: the identity column and nullability from the server's own views, GUID keys the
+// server fills. Oracle: columns filled by a sequence in a BEFORE INSERT trigger, declared type
+// names. Queries that fail leave the fields as they are.
+void ApplySqlServerSteps(AGPTable& table, db::Catalogue& catalogue);
+void ApplyOracleSteps(AGPTable& table, db::Catalogue& catalogue, std::string_view schema);
+// The column and the sequence of a trigger body such as
+// "BEGIN SELECT orders_seq.NEXTVAL INTO :NEW.order_id FROM dual; END;".
+std::string OracleTriggerColumn(std::string_view body);
+std::string OracleTriggerSequence(std::string_view body);
+
 // Lists the tables, adds the accepted ones to the database (or the one link table) and reads
 // their columns in batches, with progress. Throws db::CatalogueError when the catalogue fails.
 // Returns false when the single table asked for is not there (ProjErr set).
 bool WalkTables(const TableWalk& walk);
+// The same over tables already listed.
+bool WalkTables(const TableWalk& walk, std::vector<db::TableInfo> listed);
 
 }  // namespace velmora

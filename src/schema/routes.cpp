@@ -93,11 +93,7 @@ AGPStatus* CurrentStatus() { return CurrentLoadStatus(); }
 std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::string_view DBName,
                        std::string_view uid, std::string_view pwd, std::string_view sConnStr,
                        std::string_view sSchema, std::string_view sTableName, std::string_view sProjTableName) {
-    AGPStatus* status = CurrentStatus();
-    bool loadAll = sTableName.empty();
-    bool connectOnly = sTableName == "@" && sProjTableName == "@";
-    if (loadAll) ShowInfo(status, "Connecting to Data Source...");
-
+    if (sTableName.empty()) ShowInfo(CurrentStatus(), "Connecting to Data Source...");
     std::string connStr = EqualsNoCase(DBType, "ODBC") && sConnStr.empty()
                               ? "dsn=" + std::string(DBName) + ";uid=" + std::string(uid) + ";pwd=" + std::string(pwd)
                               : std::string(sConnStr);
@@ -112,7 +108,21 @@ std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::stri
     }
     try {
         auto catalogue = db::OpenCatalogue(*options);
-        const db::ServerInfo& server = catalogue->Info();
+        AdoLoad load{std::string(DBType), connStr, std::string(uid), std::string(pwd), std::string(sSchema),
+                     std::string(sTableName), std::string(sProjTableName),
+                     options->route == Route::Sqlite ? options->path : std::string()};
+        return LoadAdoCatalogue(database, *catalogue, load);
+    } catch (const CatalogueError& error) {
+        return CatalogueFailure(error, "ADO");
+    }
+}
+
+std::int16_t LoadAdoCatalogue(AGPDatabase& database, db::Catalogue& catalogue, const AdoLoad& load) {
+    AGPStatus* status = CurrentStatus();
+    bool loadAll = load.tableName.empty();
+    bool connectOnly = load.tableName == "@" && load.projTableName == "@";
+    try {
+        const db::ServerInfo& server = catalogue.Info();
         LoaderState& state = Loader();
         state.dbmsName = ContainsNoCase(server.dbmsName, "Interbase") ? "Interbase Server" : server.dbmsName;
         SetDbQuotes(state.dbmsName);
@@ -120,19 +130,19 @@ std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::stri
         Engine().databaseKind = kind;
 
         if (loadAll || connectOnly) {
-            database.SetDBType(std::string(DBType));
+            database.SetDBType(load.dbType);
             database.SetDBPath(std::string());
-            database.SetDBPhyPath(options->route == Route::Sqlite ? options->path : std::string());
-            database.SetDBUID(std::string(uid));
-            database.SetDBPwd(std::string(pwd));
-            database.SetDBConnstr(connStr);
+            database.SetDBPhyPath(load.filePath);
+            database.SetDBUID(load.uid);
+            database.SetDBPwd(load.pwd);
+            database.SetDBConnstr(load.connStr);
             database.SetDBADOVer(server.providerVersion);
             database.SetDBDBMSName(state.dbmsName);
             database.SetDBDBMSVer(server.dbmsVersion);
             database.SetDBOLEDBVer(server.providerVersion);
             database.SetDBProviderName(server.providerName);
             database.SetDBProviderVer(server.providerVersion);
-            if (kind == kDbSqlServer) database.SetDBSchema(std::string(sSchema));
+            if (kind == kDbSqlServer) database.SetDBSchema(load.schema);
             database.SetDBQuoteS(state.quoteStart);
             database.SetDBQuoteE(state.quoteEnd);
         }
@@ -144,16 +154,31 @@ std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::stri
         bool hidePublic = kind == kDbPostgreSql && version.size() == 3 &&
                           std::all_of(version.begin(), version.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
                           std::stoi(version) < 703;
-        std::string schema(sSchema);
-        TableWalk walk{database, *catalogue, LoadRoute::Ado, kind, std::string(sTableName),
-                       std::string(sProjTableName), status, LoadingName,
+        std::vector<db::TableInfo> listed = catalogue.ListTables();
+        std::string schema = load.schema;
+        if (kind == kDbOracle) {
+            if (loadAll) {
+                if (schema.empty()) {
+                    auto first = std::find_if(listed.begin(), listed.end(),
+                                              [](const db::TableInfo& info) { return info.type == "TABLE"; });
+                    if (first != listed.end()) schema = first->schema;
+                }
+                database.SetDBSchema(schema);
+                state.oracleSchema = schema;
+            } else {
+                schema = state.oracleSchema;
+            }
+        }
+        TableWalk walk{database, catalogue, LoadRoute::Ado, kind, load.tableName, load.projTableName, status,
+                       LoadingName,
                        [&](const db::TableInfo& info) {
+                           if (kind == kDbOracle) return info.schema == schema;
                            return kind != kDbSqlServer || schema.empty() || info.schema == schema;
                        },
                        [&](const db::TableInfo& info) {
                            return hidePublic && info.schema == "public" ? std::string() : info.schema;
                        }};
-        if (!WalkTables(walk)) return 3;
+        if (!WalkTables(walk, std::move(listed))) return 3;
         return 0;
     } catch (const CatalogueError& error) {
         return CatalogueFailure(error, "ADO");

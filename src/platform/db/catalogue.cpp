@@ -4,6 +4,10 @@
 
 namespace velmora::db {
 
+std::vector<QueryRow> Catalogue::Query(const std::string&) {
+    throw CatalogueError(CatalogueError::Reason::Unsupported, "this connection runs no dialect queries");
+}
+
 std::unique_ptr<Catalogue> OpenCatalogue(const ConnectOptions& options) {
     using Route = ConnectOptions::Route;
     switch (options.route) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -97,6 +98,9 @@ struct ConnectOptions {
     std::string connectionString;
 };
 
+// A result row of Catalogue::Query: column name (lower case) to value, nullopt for NULL.
+using QueryRow = std::map<std::string, std::optional<std::string>>;
+
 class Catalogue {
 public:
     virtual ~Catalogue() = default;
@@ -107,6 +111,9 @@ public:
     // found any more gets its `error` set instead of throwing. Throws CatalogueError when the
     // catalogue cannot be read at all.
     virtual void ReadColumns(std::span<TableInfo> tables) = 0;
+    // Runs a read-only statement of the database's own dialect, for what the catalogue views
+    // do not tell (SQL Server identities, Oracle triggers). Routes without it throw Unsupported.
+    virtual std::vector<QueryRow> Query(const std::string& sql);
 };
 
 // Opens a catalogue; throws CatalogueError with the client library's message. SQLite and

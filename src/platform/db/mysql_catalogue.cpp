@@ -141,7 +141,7 @@ private:
 
 // Runs a query and calls `each` with every row.
 template <typename Each>
-void Query(MYSQL* mysql, const std::string& sql, Each each) {
+void ForEachRow(MYSQL* mysql, const std::string& sql, Each each) {
     if (mysql_real_query(mysql, sql.data(), sql.size()) != 0) Throw(mysql, Reason::Query);
     Result result(mysql_store_result(mysql));
     if (!result) Throw(mysql, Reason::Query);
@@ -251,7 +251,7 @@ public:
 
     std::vector<TableInfo> ListTables() override {
         std::vector<TableInfo> tables;
-        Query(mysql_.get(),
+        ForEachRow(mysql_.get(),
               "SELECT TABLE_NAME, TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
               "AND TABLE_TYPE IN ('BASE TABLE', 'SYSTEM VERSIONED', 'VIEW')",
               [&](const Row& row) {
@@ -276,11 +276,11 @@ public:
         }
         std::string names = NameList(wanted);
         std::set<std::string> existing;
-        Query(mysql_.get(),
+        ForEachRow(mysql_.get(),
               "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME IN (" +
                   names + ")",
               [&](const Row& row) { existing.insert(row.Text(0)); });
-        Query(mysql_.get(),
+        ForEachRow(mysql_.get(),
               "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, COLUMN_TYPE, IS_NULLABLE, COLUMN_DEFAULT, "
               "CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, COLUMN_KEY, EXTRA FROM information_schema.COLUMNS "
               "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME IN (" +
@@ -292,7 +292,7 @@ public:
                   for (TableInfo* table : found->second) table->columns.push_back(column);
               });
         // Unique indexes of one column; the primary key is reported on its own.
-        Query(mysql_.get(),
+        ForEachRow(mysql_.get(),
               "SELECT TABLE_NAME, MIN(COLUMN_NAME) FROM information_schema.STATISTICS "
               "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME IN (" +
                   names +
@@ -356,7 +356,7 @@ std::vector<std::string> ListMySqlDatabases(const ConnectOptions& options) {
     static constexpr std::string_view kSystemDatabases[] = {"information_schema", "performance_schema", "mysql", "sys"};
     Connection mysql = Connect(options, options.database);
     std::vector<std::string> names;
-    Query(mysql.get(), "SHOW DATABASES", [&](const Row& row) {
+    ForEachRow(mysql.get(), "SHOW DATABASES", [&](const Row& row) {
         std::string name = row.Text(0);
         if (std::find(std::begin(kSystemDatabases), std::end(kSystemDatabases), name) == std::end(kSystemDatabases)) {
             names.push_back(std::move(name));

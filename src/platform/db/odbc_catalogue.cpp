@@ -224,11 +224,11 @@ public:
         return value;
     }
 
-    // The number of a result column by name, 0 when the driver returns none of the names.
-    template <std::size_t N>
-    SQLUSMALLINT ColumnNumber(const std::array<std::string_view, N>& names) const {
+    // The result's column names, lower case, in order.
+    std::vector<std::string> ColumnNames() const {
         SQLSMALLINT count = 0;
         Check(SQLNumResultCols(get(), &count));
+        std::vector<std::string> names;
         for (SQLSMALLINT column = 1; column <= count; ++column) {
             std::array<SQLWCHAR, 128> name{};
             SQLSMALLINT bytes = 0;
@@ -236,9 +236,18 @@ public:
                                    sizeof(name), &bytes, nullptr));
             std::size_t chars = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(bytes, 0)) / 2,
                                                       name.size() - 1);
-            std::string text = Narrow(name.data(), chars);
+            names.push_back(ToLowerAscii(Narrow(name.data(), chars)));
+        }
+        return names;
+    }
+
+    // The number of a result column by name, 0 when the driver returns none of the names.
+    template <std::size_t N>
+    SQLUSMALLINT ColumnNumber(const std::array<std::string_view, N>& names) const {
+        std::vector<std::string> columns = ColumnNames();
+        for (std::size_t i = 0; i < columns.size(); ++i) {
             for (std::string_view wanted : names)
-                if (EqualsNoCase(text, wanted)) return static_cast<SQLUSMALLINT>(column);
+                if (EqualsNoCase(columns[i], wanted)) return static_cast<SQLUSMALLINT>(i + 1);
         }
         return 0;
     }
@@ -389,6 +398,22 @@ private:
                 column.nullable = false;
             }
         }
+    }
+
+    std::vector<QueryRow> Query(const std::string& sql) override {
+        Statement statement(dbc_.get());
+        WideText text = Widen(sql);
+        statement.Check(SQLExecDirectW(statement.get(), text.data(), SQL_NTS));
+        std::vector<std::string> names = statement.ColumnNames();
+        std::vector<QueryRow> rows;
+        while (statement.Fetch()) {
+            QueryRow row;
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                row[names[i]] = statement.Text(static_cast<SQLUSMALLINT>(i + 1));
+            }
+            rows.push_back(std::move(row));
+        }
+        return rows;
     }
 
     std::vector<std::string> ReadPrimaryKey(TableInfo& table) {

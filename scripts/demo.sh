@@ -23,3 +23,13 @@ echo "== The bundled sample project"
 echo
 echo "== A script drives root objects as a host would"
 "$velmora" script examples/scripts/project.js examples/sample.vlp 2>/dev/null
+echo
+echo "== A project from a database: the sample shop schema in SQLite"
+python3 - examples/sql/sample_sqlite.sql "$scratch/shop.db" <<'PY'
+import sqlite3, sys
+connection = sqlite3.connect(sys.argv[2])
+connection.executescript(open(sys.argv[1], encoding="utf-8").read())
+connection.close()
+PY
+"$velmora" new "$scratch/shop.vlp" --name Shop --db sqlite --file "$scratch/shop.db" 2>/dev/null
+"$velmora" inspect "$scratch/shop.vlp" 2>/dev/null | sed -n '1,3p;/^customers/,/^$/p;/^order_items/,/^$/p'

@@ -226,6 +226,8 @@ void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute rout
     table.SetTblGen(true);
     table.SetTblError(info.error);
     if (!info.error.empty()) {
+        // Listed but unreadable (dropped meanwhile, a broken view): kept with its defaults only.
+        table.LoadTableDefault();
         table.SetTblGen(false);
         return;
     }

@@ -92,9 +92,11 @@ int InspectProject(const std::string& file, bool json) {
         if (!table->TblError().empty()) std::cout << "  " << table->TblError() << '\n';
         for (const auto& field : table->Fields()->Items()) {
             std::string def = field->FldDbDefault().ToText();
-            std::cout << fmt::format("  {:<28} {:<16} {:>4} {:>6} {:<5}{}\n", field->FldName(), field->FldTypeName(),
-                                     field->FldType(), field->FldSize(), FieldFlags(*field),
-                                     def.empty() ? std::string() : " default " + def);
+            std::string line = fmt::format("  {:<28} {:<16} {:>4} {:>6} {:<5}{}", field->FldName(),
+                                           field->FldTypeName(), field->FldType(), field->FldSize(),
+                                           FieldFlags(*field), def.empty() ? std::string() : " default " + def);
+            line.erase(line.find_last_not_of(' ') + 1);
+            std::cout << line << '\n';
         }
     }
     return kExitOk;

@@ -37,6 +37,8 @@ bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
     LoadDbArgs args;
     args.sDbType = type == "sqlite" || type == "access" || type == "odbc" ? ToUpperAscii(type) : type;
     args.sDbName = type == "odbc" ? db.dsn : db.database;
+    // A database file is named after itself.
+    if (args.sDbName.empty() && type == "sqlite") args.sDbName = std::filesystem::path(db.file).stem().string();
     args.sPhyPath = db.file;
     args.sUID = db.user;
     args.sPwd = db.password;

@@ -42,7 +42,8 @@ check sqlite-key "line_no,order_id" "$(table order_items TblKey)"
 check sqlite-auto True "$(field customers customer_id FldAutoIncrement)"
 check sqlite-default "L'Aquila" "$(field customers city FldDefault)"
 check sqlite-size 120 "$(field customers email FldSize)"
-"$velmora" inspect "$scratch/shop.vlp" | grep -q '^  email  *VARCHAR  *200 *120 RU'; check sqlite-text 0 $?
+"$velmora" inspect "$scratch/shop.vlp" | grep -q '^  email  *VARCHAR  *200 *120 RU$'; check sqlite-text 0 $?
+"$velmora" inspect "$scratch/shop.vlp" | grep -q '^Database shop (SQLite'; check sqlite-db-name 0 $?
 
 # The same load from a script, as a host program drives it.
 cat > "$scratch/load.js" <<'JS'

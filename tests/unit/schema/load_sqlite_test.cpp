@@ -153,6 +153,32 @@ TEST_F(SqliteLoadTest, BadFilesLeaveNoDatabaseAndCreateNothing) {
     EXPECT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
 }
 
+TEST_F(SqliteLoadTest, LockedFileIsReportedNotWaitedFor) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "sample.db").c_str(), &raw), SQLITE_OK);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> writer(raw, sqlite3_close);
+    ASSERT_EQ(sqlite3_exec(writer.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_FALSE(Load(dir_ / "sample.db"));
+    EXPECT_NE(project_.ProjErrDb().find("locked"), std::string::npos) << project_.ProjErrDb();
+    EXPECT_EQ(project_.DBCnt(), 0);
+    sqlite3_exec(writer.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    EXPECT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
+}
+
+TEST_F(SqliteLoadTest, UnreadableTableKeepsItsDefaultsOnly) {
+    db::TableInfo info;
+    info.name = "gone";
+    info.type = "TABLE";
+    info.error = "table not found: gone";
+    AGPTable table;
+    table.SetTblName("gone");
+    LoadTableColumns(table, info, LoadRoute::Bridge, kDbPostgreSql);
+    EXPECT_FALSE(table.TblGen());
+    EXPECT_FALSE(table.TblLoaded());
+    EXPECT_EQ(table.TblError(), "table not found: gone");
+    EXPECT_EQ(table.TblCaption(), "Gone");
+}
+
 TEST_F(SqliteLoadTest, ArgumentChecks) {
     LoadDbArgs args;
     args.sDbType = "SQLITE";

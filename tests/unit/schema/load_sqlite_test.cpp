@@ -10,7 +10,9 @@
 #include "schema/load_steps.h"
 #include "schema/schema_load.h"
 #include "schema_test_support.h"
+#include "model/ext_objects.h"
 #include "support/engine_state.h"
+#include "support/settings_store.h"
 
 namespace velmora {
 namespace {
@@ -114,6 +116,17 @@ TEST_F(SqliteLoadTest, SuccessfulLoadBringsTheMenuInStep) {
     EXPECT_TRUE(MenuList().MenuHasTable("orders"));
     EXPECT_TRUE(MenuList().MenuHasTable("order_summary"));
     EXPECT_EQ(MenuList().Count(), 11);
+}
+
+TEST_F(SqliteLoadTest, SuccessfulLoadAddsRegisteredExtensions) {
+    std::string section = ExtensionsSection() + "\\Audit";
+    SetRegValue("HKCU", section, "Name", kRegText, Variant(std::string("Audit")));
+    SetRegValue("HKCU", section, "Template", kRegText, Variant(std::string("audit.zip")));
+    SetRegValue("HKCU", section, "XmlFile", kRegText, Variant(std::string()));
+    ASSERT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
+    EXPECT_TRUE(project_.Extensions()->Exist(Variant(std::string("Audit"))));
+    EXPECT_EQ(project_.ProjErr(), "");
+    CurrentUserStore().DeleteKey(section);
 }
 
 TEST_F(SqliteLoadTest, ConnectionStringNamesTheFile) {

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/db/catalogue.h"
+#include "schema/schema_load.h"
 
 namespace velmora {
 
@@ -66,6 +68,12 @@ AGPStatus* CurrentLoadStatus();
 
 // The OLE DB provider named in an Access file's connection string, by the file's version.
 std::string AccessProviderFor(std::string_view dbmsVersion);
+
+// Where a connection string points: the route comes from the database type, and for other
+// types from the string itself ("Driver=" or "DSN=" is ODBC, "Data Source=" a SQLite file).
+std::optional<db::ConnectOptions> AdoConnectOptions(std::string_view dbType, std::string_view connStr);
+// A MySQL or PostgreSQL server; nullopt for another type or a port that is not a number.
+std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args);
 
 // The connection-string route once its catalogue is open; the dialect steps of SQL Server and
 // Oracle run their own queries through it.

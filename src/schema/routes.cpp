@@ -48,9 +48,21 @@ int PortNumber(std::string_view port) {
     }
 }
 
+void ShowInfo(AGPStatus* status, std::string_view text) {
+    if (status) status->DispStatus(text);
+}
+
+std::string LoadingName(const db::TableInfo& info) {
+    return "Loading " + (info.schema.empty() ? info.name : info.schema + "." + info.name);
+}
+
+AGPStatus* CurrentStatus() { return CurrentLoadStatus(); }
+
+}  // namespace
+
 // Connection options for a connection string: the route comes from the database type, and for
 // unknown types from the string itself ("Driver=" or "DSN=" is ODBC, "Data Source=" a file).
-std::optional<db::ConnectOptions> AdoOptions(std::string_view dbType, std::string_view connStr) {
+std::optional<db::ConnectOptions> AdoConnectOptions(std::string_view dbType, std::string_view connStr) {
     db::ConnectOptions options;
     std::string type = ToUpperAscii(dbType);
     auto value = [&](std::initializer_list<std::string_view> keys) { return ConnectionStringValue(connStr, keys); };
@@ -78,17 +90,21 @@ std::optional<db::ConnectOptions> AdoOptions(std::string_view dbType, std::strin
     return std::nullopt;
 }
 
-void ShowInfo(AGPStatus* status, std::string_view text) {
-    if (status) status->DispStatus(text);
+std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args) {
+    std::string type = ToLowerAscii(args.sDbType);
+    if (type != "mysql" && type != "postgresql") return std::nullopt;
+    db::ConnectOptions options;
+    options.route = type == "mysql" ? Route::MySql : Route::PostgreSql;
+    options.host = args.sHost;
+    options.port = PortNumber(args.sPort);
+    if (options.port < 0) return std::nullopt;
+    options.user = args.sUID;
+    options.password = args.sPwd;
+    options.database = args.sDbName;
+    options.encoding = args.sEncoding;
+    return options;
 }
 
-std::string LoadingName(const db::TableInfo& info) {
-    return "Loading " + (info.schema.empty() ? info.name : info.schema + "." + info.name);
-}
-
-AGPStatus* CurrentStatus() { return CurrentLoadStatus(); }
-
-}  // namespace
 
 std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::string_view DBName,
                        std::string_view uid, std::string_view pwd, std::string_view sConnStr,
@@ -97,7 +113,7 @@ std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::stri
     std::string connStr = EqualsNoCase(DBType, "ODBC") && sConnStr.empty()
                               ? "dsn=" + std::string(DBName) + ";uid=" + std::string(uid) + ";pwd=" + std::string(pwd)
                               : std::string(sConnStr);
-    std::optional<db::ConnectOptions> options = AdoOptions(DBType, connStr);
+    std::optional<db::ConnectOptions> options = AdoConnectOptions(DBType, connStr);
     if (!options) {
         return Failed(1, ProductMessage("Unknown database type " + std::string(DBType) + " for connection string!"), "");
     }
@@ -252,18 +268,11 @@ std::int16_t LoadzvDB(AGPDatabase& database, const ServerDbArgs& args, std::stri
                       "");
     }
     std::string quote = ResolveSqlQuote(args.sDbType, args.sMethod);
-    db::ConnectOptions options;
-    options.route = type == "mysql" ? Route::MySql : Route::PostgreSql;
-    options.host = args.sHost;
-    options.port = PortNumber(args.sPort);
-    if (options.port < 0) return Failed(3, ProductMessage("Invalid port " + args.sPort + "!"), "");
-    options.user = args.sUID;
-    options.password = args.sPwd;
-    options.database = args.sDbName;
-    options.encoding = args.sEncoding;
+    std::optional<db::ConnectOptions> options = ServerConnectOptions(args);
+    if (!options) return Failed(3, ProductMessage("Invalid port " + args.sPort + "!"), "");
     if (loadAll) ShowInfo(status, "Connecting to Data Source...");
     try {
-        auto catalogue = db::OpenCatalogue(options);
+        auto catalogue = db::OpenCatalogue(*options);
         const db::ServerInfo& server = catalogue->Info();
         LoaderState& state = Loader();
         state.dbmsName = args.sDbType;

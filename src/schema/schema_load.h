@@ -71,6 +71,12 @@ std::int16_t LoadDAODB(AGPDatabase& database, std::string_view DBPath, std::stri
 std::int16_t LoadzvDB(AGPDatabase& database, const ServerDbArgs& args, std::string_view sTableName,
                       std::string_view sProjTableName);
 
+// Custom views: a table of type CUSTOMVIEW whose fields are the result columns of sSQL, read
+// through a connection of its own (LoadADOCustomView) or the database's server connection.
+std::int16_t LoadADOCustomView(AGPDatabase& database, std::string_view sConnStr, std::string_view sTableName,
+                               std::string_view sSQL);
+std::int16_t LoadzvCustomView(AGPDatabase& database, std::string_view sTableName, std::string_view sSQL);
+
 // Brings the menu in step with the tables: a menu item for every generated table or view that
 // has none, and none for a table that is gone.
 void SyncMenuWithTables(AGP& project);

@@ -41,6 +41,14 @@ void BindDatabase(ClassMap& classes) {
                     return LoadDAODB(database, args.Text(0), args.Text(1), args.As<bool>(2), args.Text(3),
                                      args.Text(4), args.Text(5), args.Text(6));
                 })
+        .Method("LoadADOCustomView", 3,
+                [](Bound& database, const Args& args) {
+                    return LoadADOCustomView(database, args.Text(0), args.Text(1), args.Text(2));
+                })
+        .Method("LoadzvCustomView", 2,
+                [](Bound& database, const Args& args) {
+                    return LoadzvCustomView(database, args.Text(0), args.Text(1));
+                })
         .Method("LoadzvDB", 12, [](Bound& database, const Args& args) {
             // sHost, sDbName, sDbType, sUID, sPwd, sPort, sSID, sMethod, sUrl, sEncoding, tables.
             ServerDbArgs server{args.Text(1), args.Text(2), args.Text(0), args.Text(5), args.Text(3),

@@ -4,6 +4,10 @@
 
 namespace velmora::db {
 
+std::vector<ColumnInfo> Catalogue::DescribeQuery(const std::string&) {
+    throw CatalogueError(CatalogueError::Reason::Unsupported, "this connection cannot describe a query");
+}
+
 std::vector<QueryRow> Catalogue::Query(const std::string&) {
     throw CatalogueError(CatalogueError::Reason::Unsupported, "this connection runs no dialect queries");
 }

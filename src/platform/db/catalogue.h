@@ -111,6 +111,10 @@ public:
     // found any more gets its `error` set instead of throwing. Throws CatalogueError when the
     // catalogue cannot be read at all.
     virtual void ReadColumns(std::span<TableInfo> tables) = 0;
+    // The result columns of a SELECT statement, found by preparing it without running it:
+    // names, types, sizes and nullability as far as the database tells them for a statement.
+    // Throws CatalogueError with the database's message when the statement does not compile.
+    virtual std::vector<ColumnInfo> DescribeQuery(const std::string& sql);
     // Runs a read-only statement of the database's own dialect, for what the catalogue views
     // do not tell (SQL Server identities, Oracle triggers). Routes without it throw Unsupported.
     virtual std::vector<QueryRow> Query(const std::string& sql);

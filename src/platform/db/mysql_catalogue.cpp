@@ -217,6 +217,48 @@ std::int32_t ClampedSize(std::int64_t value) {
 
 enum ColumnField { kTable, kName, kDataType, kColumnType, kNullable, kDefault, kCharLength, kPrecision, kKey, kExtra };
 
+// A result column of a prepared statement: the field type says less than the catalogue, so
+// binary and text kinds of the same field type are told apart by the binary character set.
+ColumnInfo DescribedColumn(const MYSQL_FIELD& field) {
+    constexpr unsigned int kBinaryCharset = 63;
+    bool binary = field.charsetnr == kBinaryCharset;
+    std::string_view dataType;
+    switch (field.type) {
+        case MYSQL_TYPE_BLOB: dataType = binary ? "blob" : "text"; break;
+        case MYSQL_TYPE_STRING: dataType = binary ? "binary" : "char"; break;
+        case MYSQL_TYPE_VAR_STRING:
+        case MYSQL_TYPE_VARCHAR: dataType = binary ? "varbinary" : "varchar"; break;
+        default: {
+            auto it = std::find_if(kTypes.begin(), kTypes.end(),
+                                   [&](const TypeRow& row) { return row.nativeType == field.type; });
+            dataType = it == kTypes.end() ? std::string_view() : it->dataType;
+        }
+    }
+    ColumnInfo column;
+    column.name = field.name ? field.name : "";
+    column.typeName = std::string(dataType);
+    column.nativeType = static_cast<std::int16_t>(field.type);
+    column.isEnum = field.flags & ENUM_FLAG;
+    column.isSet = field.flags & SET_FLAG;
+    if (column.isEnum) column.nativeType = MYSQL_TYPE_ENUM;
+    if (column.isSet) column.nativeType = MYSQL_TYPE_SET;
+    if (const TypeRow* type = FindType(dataType)) {
+        column.adoType = (field.flags & UNSIGNED_FLAG) ? type->unsignedAdoType : type->adoType;
+    }
+    // Lengths are in bytes; text columns count characters of the column's character set.
+    unsigned long length = field.length;
+    if (!binary && length > 0) {
+        if (const MARIADB_CHARSET_INFO* charset = mariadb_get_charset_by_nr(field.charsetnr)) {
+            if (charset->char_maxlen > 1) length /= charset->char_maxlen;
+        }
+    }
+    column.size = static_cast<std::int32_t>(std::min<unsigned long>(length, std::numeric_limits<std::int32_t>::max()));
+    column.nullable = !(field.flags & NOT_NULL_FLAG);
+    column.primaryKey = field.flags & PRI_KEY_FLAG;
+    column.autoIncrement = field.flags & AUTO_INCREMENT_FLAG;
+    return column;
+}
+
 ColumnInfo MakeColumn(const Row& row, bool sqlDefaults) {
     ColumnInfo column;
     column.name = row.Text(kName);
@@ -248,6 +290,22 @@ public:
           sqlDefaults_(info_.dbmsVersion.find("MariaDB") != std::string::npos) {}
 
     const ServerInfo& Info() const override { return info_; }
+
+    std::vector<ColumnInfo> DescribeQuery(const std::string& sql) override {
+        std::unique_ptr<MYSQL_STMT, decltype(&mysql_stmt_close)> statement(mysql_stmt_init(mysql_.get()),
+                                                                           mysql_stmt_close);
+        if (!statement) Throw(mysql_.get(), Reason::Query);
+        if (mysql_stmt_prepare(statement.get(), sql.data(), sql.size()) != 0) {
+            throw CatalogueError(Reason::Query, mysql_stmt_error(statement.get()));
+        }
+        Result metadata(mysql_stmt_result_metadata(statement.get()));
+        if (!metadata) throw CatalogueError(Reason::Query, "the statement returns no rows");
+        std::vector<ColumnInfo> columns;
+        unsigned int count = mysql_num_fields(metadata.get());
+        MYSQL_FIELD* fields = mysql_fetch_fields(metadata.get());
+        for (unsigned int i = 0; i < count; ++i) columns.push_back(DescribedColumn(fields[i]));
+        return columns;
+    }
 
     std::vector<TableInfo> ListTables() override {
         std::vector<TableInfo> tables;

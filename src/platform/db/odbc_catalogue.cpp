@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <bit>
 #include <cstring>
 #include <map>
@@ -398,6 +399,35 @@ private:
                 column.nullable = false;
             }
         }
+    }
+
+    std::vector<ColumnInfo> DescribeQuery(const std::string& sql) override {
+        Statement statement(dbc_.get());
+        WideText text = Widen(sql);
+        statement.Check(SQLPrepareW(statement.get(), text.data(), SQL_NTS));
+        SQLSMALLINT count = 0;
+        statement.Check(SQLNumResultCols(statement.get(), &count));
+        std::vector<ColumnInfo> columns;
+        for (SQLSMALLINT i = 1; i <= count; ++i) {
+            std::array<SQLWCHAR, 256> name{};
+            SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            statement.Check(SQLDescribeColW(statement.get(), static_cast<SQLUSMALLINT>(i), name.data(),
+                                            static_cast<SQLSMALLINT>(name.size()), &nameLength, &sqlType, &size,
+                                            &digits, &nullable));
+            ColumnInfo column;
+            column.name = Narrow(name.data(), std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)),
+                                                                    name.size() - 1));
+            column.nativeType = sqlType;
+            column.size = static_cast<std::int32_t>(std::min<SQLULEN>(size, INT32_MAX));
+            column.nullable = nullable != SQL_NO_NULLS;
+            if (const OdbcType* type = FindOdbcType(sqlType)) {
+                column.adoType = type->adoType;
+                if (type->hasPrecision) column.precision = column.size;
+            }
+            columns.push_back(std::move(column));
+        }
+        return columns;
     }
 
     std::vector<QueryRow> Query(const std::string& sql) override {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
@@ -287,7 +288,49 @@ public:
         }
     }
 
+    std::vector<ColumnInfo> DescribeQuery(const std::string& sql) override {
+        Result prepared(PQprepare(conn_.get(), "", sql.c_str(), 0, nullptr));
+        if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+            throw CatalogueError(Reason::Query, Trimmed(prepared ? PQresultErrorMessage(prepared.get())
+                                                                 : PQerrorMessage(conn_.get())));
+        }
+        Result described(PQdescribePrepared(conn_.get(), ""));
+        if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK) {
+            throw CatalogueError(Reason::Query, Trimmed(PQerrorMessage(conn_.get())));
+        }
+        int count = PQnfields(described.get());
+        std::vector<std::string> oids;
+        for (int i = 0; i < count; ++i) oids.push_back(std::to_string(PQftype(described.get(), i)));
+        // One look-up names every result type.
+        Result types = Execute(conn_.get(), "SELECT oid::text, typname, typlen FROM pg_type WHERE oid = ANY($1::oid[])",
+                               {"{" + Join(oids) + "}"});
+        std::map<std::string, std::pair<std::string, int>> typeByOid;
+        for (int i = 0; i < PQntuples(types.get()); ++i) {
+            typeByOid[PQgetvalue(types.get(), i, 0)] = {PQgetvalue(types.get(), i, 1),
+                                                        std::atoi(PQgetvalue(types.get(), i, 2))};
+        }
+        std::vector<ColumnInfo> columns;
+        for (int i = 0; i < count; ++i) {
+            const auto& [typeName, typeLength] = typeByOid[oids[static_cast<std::size_t>(i)]];
+            ColumnInfo column;
+            column.name = PQfname(described.get(), i);
+            column.typeName = typeName;
+            column.nativeType = static_cast<std::int16_t>(PQftype(described.get(), i));
+            column.adoType = AdoType(typeName);
+            column.size = ColumnSize(typeName, PQfmod(described.get(), i), typeLength);
+            if (column.adoType == 131) column.precision = column.size;
+            columns.push_back(std::move(column));
+        }
+        return columns;
+    }
+
 private:
+    static std::string Join(const std::vector<std::string>& items) {
+        std::string joined;
+        for (const std::string& item : items) joined += (joined.empty() ? "" : ",") + item;
+        return joined;
+    }
+
     Connection conn_;
     ServerInfo info_;
     std::string readColumns_;

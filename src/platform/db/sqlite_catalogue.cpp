@@ -143,6 +143,25 @@ public:
         }
     }
 
+    std::vector<ColumnInfo> DescribeQuery(const std::string& sql) override {
+        auto statement = Prepare(sql.c_str());
+        std::vector<ColumnInfo> columns;
+        int count = sqlite3_column_count(statement.get());
+        for (int i = 0; i < count; ++i) {
+            ColumnInfo column;
+            column.name = sqlite3_column_name(statement.get(), i);
+            const char* declared = sqlite3_column_decltype(statement.get(), i);
+            // An expression has no declared type; its values are shown as text.
+            column.typeName = declared ? declared : "";
+            MappedType mapped = declared ? MapDeclaredType(declared) : MappedType{200, kText};
+            column.adoType = mapped.adoType;
+            column.nativeType = mapped.affinity;
+            column.size = FirstTypeArgument(column.typeName);
+            columns.push_back(std::move(column));
+        }
+        return columns;
+    }
+
 private:
     Statement Prepare(const char* sql) {
         sqlite3_stmt* raw = nullptr;

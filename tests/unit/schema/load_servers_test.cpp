@@ -195,6 +195,61 @@ TEST_F(DbServerMySqlLoad, EnumsSetsUnsignedAndQuotes) {
     EXPECT_FALSE(FieldOf(project, "products", "supplier_code")->FldUniqueIdx());
 }
 
+TEST_F(DbServerMySqlLoad, CustomViewsThroughTheServerConnection) {
+    REQUIRE_SERVER(test::MySqlOptions("velmora_sample"));
+    AGP project;
+    ASSERT_TRUE(LoadDBMySQL(project, Server("mysql", "velmora_sample"))) << project.ProjErr();
+    auto database = project.DB();
+    ASSERT_EQ(LoadzvCustomView(*database, "open_orders",
+                               "SELECT o.order_id, o.status, c.email FROM orders o "
+                               "JOIN customers c ON c.customer_id = o.customer_id WHERE o.status <> 'cancelled'"),
+              0)
+        << project.ProjErr();
+    auto view = TableOf(project, "open_orders");
+    ASSERT_TRUE(view);
+    EXPECT_TRUE(view->TblGen());
+    EXPECT_EQ(FieldOf(project, "open_orders", "email")->FldType(), kAdVarChar);
+    EXPECT_EQ(FieldOf(project, "open_orders", "email")->FldSize(), 120);
+    EXPECT_EQ(FieldOf(project, "open_orders", "order_id")->FldType(), kAdInteger);
+
+    ASSERT_EQ(LoadzvCustomView(*database, "twice", "SELECT email, email FROM customers"), 0);
+    EXPECT_EQ(TableOf(project, "twice")->TblCustomError(),
+              "Columns with same field name: email. Please create Alias for the fields.");
+    EXPECT_FALSE(TableOf(project, "twice")->TblGen());
+}
+
+TEST_F(DbServerPgLoad, CustomViewResultTypes) {
+    REQUIRE_SERVER(test::PgOptions("velmora_sample"));
+    AGP project;
+    ASSERT_TRUE(LoadDBMySQL(project, Server("postgresql", "velmora_sample"))) << project.ProjErr();
+    ASSERT_EQ(LoadzvCustomView(*project.DB(), "totals",
+                               "SELECT customer_id, sum(total) AS spent, max(ordered_at) AS latest FROM orders "
+                               "GROUP BY customer_id"),
+              0)
+        << project.ProjErr();
+    EXPECT_EQ(FieldOf(project, "totals", "spent")->FldType(), kAdNumeric);
+    EXPECT_EQ(FieldOf(project, "totals", "latest")->FldTypeName(), "timestamptz");
+    EXPECT_EQ(LoadzvCustomView(*project.DB(), "bad", "SELECT * FROM no_such_table"), 0);
+    EXPECT_NE(TableOf(project, "bad")->TblCustomError().find("does not exist"), std::string::npos);
+}
+
+TEST_F(DbServerPgLoad, CustomViewOverOdbc) {
+    REQUIRE_SERVER(test::PgOptions("chinook"));
+    AGP project;
+    LoadDbArgs args;
+    args.sDbType = "ODBC";
+    args.sConnStr = "Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=5432;Database=chinook;Uid=velmora;Pwd=velmora";
+    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
+    ASSERT_EQ(LoadADOCustomView(*project.DB(), CustomViewConnStr(project), "titles",
+                                "SELECT a.title, r.name FROM album a JOIN artist r ON r.artist_id = a.artist_id"),
+              0)
+        << project.ProjErr();
+    auto title = FieldOf(project, "titles", "title");
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->FldSize(), 160);
+    EXPECT_EQ(FldTypeCategory(title->FldType()), kCatString);
+}
+
 TEST_F(DbServerMySqlLoad, SchemaReaderRecords) {
     REQUIRE_SERVER(test::MySqlOptions("chinook"));
     AGPSchema schema;

@@ -139,6 +139,36 @@ TEST_F(SqliteLoadTest, ConnectionStringNamesTheFile) {
     EXPECT_EQ(project_.DB()->DBPhyPath(), dir_ / "sample.db");
 }
 
+TEST_F(SqliteLoadTest, CustomViewsFromStatements) {
+    ASSERT_TRUE(Load(dir_ / "sample.db"));
+    auto database = project_.DB();
+    std::string connStr = CustomViewConnStr(project_);
+    ASSERT_EQ(LoadADOCustomView(*database, connStr, "big_orders",
+                                "SELECT o.order_id, c.email, o.total * 2 AS doubled FROM orders o "
+                                "JOIN customers c ON c.customer_id = o.customer_id"),
+              0)
+        << project_.ProjErr();
+    auto view = TableOf(project_, "big_orders");
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->TblType(), "CUSTOMVIEW");
+    EXPECT_TRUE(view->TblGen());
+    EXPECT_EQ(view->TblCustomError(), "");
+    EXPECT_EQ(view->Fields()->Count(), 3);
+    EXPECT_EQ(FieldOf(project_, "big_orders", "email")->FldType(), kAdVarChar);
+    EXPECT_EQ(FieldOf(project_, "big_orders", "email")->FldSize(), 120);
+    EXPECT_EQ(FieldOf(project_, "big_orders", "doubled")->FldType(), kAdVarChar);
+
+    // A statement that does not compile keeps the view with the database's message.
+    EXPECT_EQ(LoadADOCustomView(*database, connStr, "broken", "SELECT x FROM nowhere"), 0);
+    auto broken = TableOf(project_, "broken");
+    ASSERT_TRUE(broken);
+    EXPECT_FALSE(broken->TblGen());
+    EXPECT_NE(broken->TblCustomError().find("no such table"), std::string::npos) << broken->TblCustomError();
+
+    EXPECT_EQ(LoadADOCustomView(*database, "Data Source=" + (dir_ / "missing.db"), "x", "SELECT 1"), 3);
+    EXPECT_FALSE(TableOf(project_, "x"));
+}
+
 TEST_F(SqliteLoadTest, SecondLoadIsRefused) {
     ASSERT_TRUE(Load(dir_ / "sample.db"));
     EXPECT_FALSE(Load(dir_ / "sample.db"));

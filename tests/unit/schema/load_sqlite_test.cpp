@@ -236,6 +236,14 @@ TEST_F(SqliteLoadTest, ArgumentChecks) {
     EXPECT_FALSE(project_.ProjErr().empty());
     EXPECT_EQ(project_.DBCnt(), 0);
 
+    // Oracle has no client library here: a clear message instead of a connection attempt.
+    args = LoadDbArgs{};
+    args.sDbType = "oracle";
+    args.sConnStr = "Data Source=orahost:1521/XE;User Id=shop;";
+    EXPECT_FALSE(LoadDB(project_, args));
+    EXPECT_NE(project_.ProjErr().find("use an ODBC connection"), std::string::npos) << project_.ProjErr();
+    EXPECT_EQ(project_.DBCnt(), 0);
+
     ServerDbArgs server;
     server.sDbType = "postgresql";
     EXPECT_FALSE(LoadDBMySQL(project_, server));

@@ -4,6 +4,7 @@
 // has its own main; the benchmark_main archive the bench build links is then never pulled in.
 //
 // Usage: bench_schema_load [runs]   (default 5; one untimed warm-up of each comes first)
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "model/fields.h"
 #include "model/table.h"
 #include "model/tables.h"
+#include "platform/db/catalogue.h"
 #include "schema/schema_load.h"
 #include "support/status.h"
 
@@ -39,8 +42,8 @@ constexpr const char* kMarker = "velmora bench schema v1: 1000 tables x 20 colum
 
 enum class Dialect { Postgres, MariaDb };
 enum class Kind { Integer, BigInt, VarChar, Text, Numeric, Date, Timestamp, Boolean };
-constexpr std::array kKindCycle{Kind::Integer, Kind::BigInt,    Kind::VarChar, Kind::Text,
-                                Kind::Numeric, Kind::Date,      Kind::Timestamp, Kind::Boolean};
+constexpr std::array kKindCycle{Kind::Integer, Kind::BigInt, Kind::VarChar,   Kind::Text,
+                                Kind::Numeric, Kind::Date,   Kind::Timestamp, Kind::Boolean};
 
 struct ColumnSpec {
     std::string name;
@@ -59,9 +62,12 @@ struct TableSpec {
     std::string indexColumn;
 };
 
-std::string Padded(int value, int width) {
-    std::string text = std::to_string(value);
-    return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(text.size()))), '0') + text;
+// printf-style, for names with zero-padded numbers.
+template <class... Args>
+std::string Format(const char* format, Args... args) {
+    std::array<char, 64> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), format, args...);
+    return buffer.data();
 }
 
 const char* Suffix(Kind kind) {
@@ -82,7 +88,7 @@ const char* Suffix(Kind kind) {
 // through the types, shifted per table so that every position sees every type.
 TableSpec MakeTable(int i) {
     TableSpec table;
-    table.name = "t" + Padded(i, 4);
+    table.name = Format("t%04d", i);
     switch (i % 4) {
         case 0: table.columns.push_back({"id", Kind::Integer, 0, true, false, true}); break;
         case 1:
@@ -96,7 +102,7 @@ TableSpec MakeTable(int i) {
     for (int j = 0; static_cast<int>(table.columns.size()) < kColumnsPerTable; ++j) {
         ColumnSpec column;
         column.kind = kKindCycle[static_cast<std::size_t>((i + j) % kKindCycle.size())];
-        column.name = "c" + Padded(j, 2) + "_" + Suffix(column.kind);
+        column.name = Format("c%02d_%s", j, Suffix(column.kind));
         if (column.kind == Kind::VarChar) column.length = 20 + 10 * ((i + j) % 10);
         column.notNull = j % 3 == 0;
         column.hasDefault = (7 * i + 3 * j) % 5 < 2;
@@ -347,9 +353,11 @@ bool EnsureDatabase(const Server& server) {
     auto start = Clock::now();
     bool ok = true;
     if (server.dialect == Dialect::Postgres) {
-        ok = std::system((server.client + " -d postgres -c \"DROP DATABASE IF EXISTS " + kDatabase +
-                          " WITH (FORCE)\" -c \"CREATE DATABASE " + kDatabase + "\" > /dev/null")
-                             .c_str()) == 0;
+        // Quiet about a database that is not there to drop.
+        std::string command = "PGOPTIONS='-c client_min_messages=warning' " + server.client +
+                              " -d postgres -c \"DROP DATABASE IF EXISTS " + kDatabase + " WITH (FORCE)\"" +
+                              " -c \"CREATE DATABASE " + kDatabase + "\" > /dev/null";
+        ok = std::system(command.c_str()) == 0;
         ok = ok && Feed(server.client + " -d " + kDatabase + " > /dev/null", SchemaScript(server.dialect));
     } else {
         ok = Feed(server.client + " > /dev/null", SchemaScript(server.dialect));
@@ -366,20 +374,17 @@ bool EnsureDatabase(const Server& server) {
 
 struct EngineRun {
     double seconds = 0;
+    double teardownSeconds = 0;
     bool ok = false;
     std::string error;
     Counts counts;
-    long residentGrowthKiB = 0;
+    double heapMiB = 0;  // held by the loaded project
 };
 
-long ResidentKiB() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(statm);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+// Bytes the allocator has handed out and not yet had back, over all arenas.
+double HeapInUseMiB() {
+    struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
 }
 
 long PeakResidentKiB() {
@@ -401,17 +406,44 @@ velmora::ServerDbArgs LoadArgs(const Server& server) {
 
 EngineRun LoadOnce(const Server& server) {
     EngineRun run;
-    long residentBefore = ResidentKiB();
-    {
-        velmora::AGP project;
-        auto start = Clock::now();
-        run.ok = velmora::LoadDBMySQL(project, LoadArgs(server));
-        run.seconds = SecondsSince(start);
-        if (!run.ok) run.error = project.ProjErr();
-        run.counts = CountModel(project);
-        run.residentGrowthKiB = ResidentKiB() - residentBefore;
-    }
+    double heapBefore = HeapInUseMiB();
+    auto project = std::make_unique<velmora::AGP>();
+    auto start = Clock::now();
+    run.ok = velmora::LoadDBMySQL(*project, LoadArgs(server));
+    run.seconds = SecondsSince(start);
+    if (!run.ok) run.error = project->ProjErr();
+    run.counts = CountModel(*project);
+    run.heapMiB = HeapInUseMiB() - heapBefore;
+    start = Clock::now();
+    project.reset();
+    run.teardownSeconds = SecondsSince(start);
     return run;
+}
+
+// The same catalogue queries the load sends, in the same batches, without building the model:
+// what the server and the client library cost on their own. Negative when it fails.
+double CatalogueOnce(const Server& server) {
+    velmora::db::ConnectOptions options;
+    options.route = server.dialect == Dialect::Postgres ? velmora::db::ConnectOptions::Route::PostgreSql
+                                                        : velmora::db::ConnectOptions::Route::MySql;
+    options.host = "127.0.0.1";
+    options.port = std::atoi(server.port);
+    options.user = "velmora";
+    options.password = "velmora";
+    options.database = kDatabase;
+    constexpr std::size_t kBatch = 256;  // the loader's batch size
+    auto start = Clock::now();
+    try {
+        auto catalogue = velmora::db::OpenCatalogue(options);
+        std::vector<velmora::db::TableInfo> tables = catalogue->ListTables();
+        for (std::size_t begin = 0; begin < tables.size(); begin += kBatch) {
+            catalogue->ReadColumns(std::span(tables).subspan(begin, std::min(kBatch, tables.size() - begin)));
+        }
+    } catch (const std::exception& error) {
+        std::printf("  WARNING: catalogue read failed: %s\n", error.what());
+        return -1.0;
+    }
+    return SecondsSince(start);
 }
 
 // Wall-clock seconds of the whole dump command; negative when it fails.
@@ -481,25 +513,30 @@ void RunServer(const Server& server, int runs) {
     if (!EnsureDatabase(server)) return;
 
     Counts want = ExpectedCounts(server.dialect);
+    long peakBefore = PeakResidentKiB();
     EngineRun warmUp = LoadOnce(server);
     if (!warmUp.ok) {
         std::printf("  WARNING: the engine could not load %s: %s; skipped\n", kDatabase, warmUp.error.c_str());
         return;
     }
+    CatalogueOnce(server);
     if (DumpOnce(server) < 0) std::printf("  WARNING: %s failed\n", server.dumpName);
 
     std::vector<double> engine;
+    std::vector<double> catalogue;
+    std::vector<double> teardown;
     std::vector<double> dump;
-    std::vector<double> resident;
+    std::vector<double> heap;
     Counts last;
-    long peakBefore = PeakResidentKiB();
-    // Interleaved, so that a busy moment on the shared machine falls on both sides alike.
+    // Interleaved, so that a busy moment on the shared machine falls on all sides alike.
     for (int r = 0; r < runs; ++r) {
         EngineRun run = LoadOnce(server);
         if (!run.ok) std::printf("  WARNING: load %d failed: %s\n", r + 1, run.error.c_str());
         engine.push_back(run.seconds);
-        resident.push_back(static_cast<double>(run.residentGrowthKiB));
+        teardown.push_back(run.teardownSeconds);
+        heap.push_back(run.heapMiB);
         last = run.counts;
+        if (double seconds = CatalogueOnce(server); seconds >= 0) catalogue.push_back(seconds);
         double seconds = DumpOnce(server);
         if (seconds < 0) {
             std::printf("  WARNING: %s failed; its figures are left out\n", server.dumpName);
@@ -508,23 +545,30 @@ void RunServer(const Server& server, int runs) {
         }
         dump.push_back(seconds);
     }
-    long peakGrowth = PeakResidentKiB() - peakBefore;
 
-    std::printf("  %-28s median %8.3f s   min %8.3f s   (%d runs)\n", "engine LoadDBMySQL", Median(engine),
+    std::printf("  %-34s median %7.3f s   min %7.3f s   runs: %d\n", "engine LoadDBMySQL", Median(engine),
                 Min(engine), runs);
     if (!dump.empty()) {
-        std::printf("  %-28s median %8.3f s   min %8.3f s\n", server.dumpName, Median(dump), Min(dump));
-        std::printf("  %-28s median %8.2f     min %8.2f\n", "ratio engine/dump", Median(engine) / Median(dump),
+        std::printf("  %-34s median %7.3f s   min %7.3f s\n", server.dumpName, Median(dump), Min(dump));
+        std::printf("  %-34s median %7.2f     min %7.2f\n", "ratio engine/dump", Median(engine) / Median(dump),
                     Min(engine) / Min(dump));
     }
+    if (!catalogue.empty()) {
+        std::printf("  %-34s median %7.3f s   min %7.3f s\n", "catalogue queries alone, no model",
+                    Median(catalogue), Min(catalogue));
+    }
+    std::printf("  %-34s median %7.3f s   min %7.3f s   (not in the load's time)\n", "freeing the loaded project",
+                Median(teardown), Min(teardown));
     std::printf("  loaded: %d tables, %d fields (%d key, %d unique-index, %d auto-increment, %d required, "
                 "%d with a db default)\n",
                 last.tables, last.fields, last.keyFields, last.uniqueFields, last.autoIncrement, last.required,
                 last.dbDefaults);
     CheckCounts(last, want);
-    std::printf("  memory: resident growth while a loaded project is held %.1f MiB (median); "
-                "peak RSS growth over the timed runs %.1f MiB (after a warm-up load)\n",
-                Median(resident) / 1024.0, static_cast<double>(std::max(0L, peakGrowth)) / 1024.0);
+    // The high-water mark only rises: after an earlier server's loads it may not move at all.
+    std::printf("  memory: heap held by a loaded project %.1f MiB; peak RSS %.1f MiB (+%.1f MiB over this "
+                "server's loads)\n",
+                Median(heap), static_cast<double>(PeakResidentKiB()) / 1024.0,
+                static_cast<double>(std::max(0L, PeakResidentKiB() - peakBefore)) / 1024.0);
     if (server.dialect == Dialect::Postgres) ReportQueriesPerLoad(server);
 }
 

@@ -250,6 +250,31 @@ TEST_F(DbServerPgLoad, CustomViewOverOdbc) {
     EXPECT_EQ(FldTypeCategory(title->FldType()), kCatString);
 }
 
+TEST_F(DbServerMySqlLoad, OdbcDataSourceByName) {
+    REQUIRE_SERVER(test::MySqlOptions("velmora_sample"));
+    test::TempDir dir;
+    test::WriteFile(dir / "odbc.ini", "[velmora_shop]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\n"
+                                      "Database = velmora_sample\n");
+    const char* previous = std::getenv("ODBCINI");
+    std::string saved = previous ? previous : "";
+    setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
+    AGP project;
+    LoadDbArgs args;
+    args.sDbName = "velmora_shop";
+    args.sDbType = "ODBC";
+    args.sUID = "velmora";
+    args.sPwd = "velmora";
+    bool loaded = LoadDB(project, args);
+    if (previous) setenv("ODBCINI", saved.c_str(), 1); else unsetenv("ODBCINI");
+    ASSERT_TRUE(loaded) << project.ProjErr() << " / " << project.ProjErrDb();
+    EXPECT_EQ(project.DB()->DBName(), "velmora_shop");
+    EXPECT_EQ(project.DB()->DBConnstr(), "dsn=velmora_shop;uid=velmora;pwd=velmora");
+    EXPECT_EQ(CustomViewConnStr(project), "dsn=velmora_shop;uid=velmora;pwd=velmora");
+    EXPECT_EQ(TableOf(project, "order_items")->TblKey(), "line_no\r\norder_id");
+    EXPECT_TRUE(FieldOf(project, "customers", "customer_id")->FldAutoIncrement());
+    EXPECT_TRUE(FieldOf(project, "customers", "email")->FldReq());
+}
+
 TEST_F(DbServerMySqlLoad, SchemaReaderRecords) {
     REQUIRE_SERVER(test::MySqlOptions("chinook"));
     AGPSchema schema;

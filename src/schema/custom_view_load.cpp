@@ -71,14 +71,6 @@ bool LoadCustomViewTable(AGPDatabase& database, db::Catalogue& catalogue, std::s
     return true;
 }
 
-std::int16_t ConnectFailure(const CatalogueError& error) {
-    Engine().ProjErrDb = error.what();
-    Engine().ProjErr = error.reason() == CatalogueError::Reason::Login
-                           ? ProductMessage("Unable to connect to Data Source! User ID / Password not valid!")
-                           : ProductMessage(std::string("ADO Connection Error ") + error.what());
-    return 3;
-}
-
 }  // namespace
 
 std::int16_t LoadADOCustomView(AGPDatabase& database, std::string_view sConnStr, std::string_view sTableName,
@@ -98,7 +90,7 @@ std::int16_t LoadADOCustomView(AGPDatabase& database, std::string_view sConnStr,
         if (!LoadCustomViewTable(database, *catalogue, sTableName, sSQL, LoadRoute::Ado, kind)) return 3;
         return 0;
     } catch (const CatalogueError& error) {
-        return ConnectFailure(error);
+        return CatalogueFailure(error, "ADO");
     }
 }
 
@@ -120,7 +112,7 @@ std::int16_t LoadzvCustomView(AGPDatabase& database, std::string_view sTableName
         if (!LoadCustomViewTable(database, *catalogue, sTableName, sSQL, LoadRoute::Bridge, kind)) return 3;
         return 0;
     } catch (const CatalogueError& error) {
-        return ConnectFailure(error);
+        return CatalogueFailure(error, "ADO");
     }
 }
 

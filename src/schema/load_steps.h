@@ -69,6 +69,11 @@ AGPStatus* CurrentLoadStatus();
 // The OLE DB provider named in an Access file's connection string, by the file's version.
 std::string AccessProviderFor(std::string_view dbmsVersion);
 
+// Result 3 with the message of a failed connection or catalogue read ("Unable to connect ...
+// User ID / Password not valid!" for a refused login, else route + " Connection Error " + the
+// driver's text); the driver's own text goes to ProjErrDb.
+std::int16_t CatalogueFailure(const db::CatalogueError& error, std::string_view route);
+
 // Where a connection string points: the route comes from the database type, and for other
 // types from the string itself ("Driver=" or "DSN=" is ODBC, "Data Source=" a SQLite file).
 std::optional<db::ConnectOptions> AdoConnectOptions(std::string_view dbType, std::string_view connStr);

@@ -29,15 +29,6 @@ std::int16_t Failed(std::int16_t result, std::string message, std::string_view d
     return result;
 }
 
-// The message of a failed connection or catalogue read, by the route's wording.
-std::int16_t CatalogueFailure(const CatalogueError& error, std::string_view route) {
-    if (error.reason() == CatalogueError::Reason::Login) {
-        return Failed(3, ProductMessage("Unable to connect to Data Source! User ID / Password not valid!"),
-                      error.what());
-    }
-    return Failed(3, ProductMessage(std::string(route) + " Connection Error " + error.what()), error.what());
-}
-
 int PortNumber(std::string_view port) {
     std::string text = Trim(port);
     if (text.empty()) return 0;
@@ -56,9 +47,17 @@ std::string LoadingName(const db::TableInfo& info) {
     return "Loading " + (info.schema.empty() ? info.name : info.schema + "." + info.name);
 }
 
-AGPStatus* CurrentStatus() { return CurrentLoadStatus(); }
-
 }  // namespace
+
+// The message of a failed connection or catalogue read, by the route's wording.
+std::int16_t CatalogueFailure(const db::CatalogueError& error, std::string_view route) {
+    if (error.reason() == CatalogueError::Reason::Login) {
+        return Failed(3, ProductMessage("Unable to connect to Data Source! User ID / Password not valid!"),
+                      error.what());
+    }
+    return Failed(3, ProductMessage(std::string(route) + " Connection Error " + error.what()), error.what());
+}
+
 
 // Connection options for a connection string: the route comes from the database type, and for
 // unknown types from the string itself ("Driver=" or "DSN=" is ODBC, "Data Source=" a file).
@@ -109,7 +108,7 @@ std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args)
 std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::string_view DBName,
                        std::string_view uid, std::string_view pwd, std::string_view sConnStr,
                        std::string_view sSchema, std::string_view sTableName, std::string_view sProjTableName) {
-    if (sTableName.empty()) ShowInfo(CurrentStatus(), "Connecting to Data Source...");
+    if (sTableName.empty()) ShowInfo(CurrentLoadStatus(), "Connecting to Data Source...");
     std::string connStr = EqualsNoCase(DBType, "ODBC") && sConnStr.empty()
                               ? "dsn=" + std::string(DBName) + ";uid=" + std::string(uid) + ";pwd=" + std::string(pwd)
                               : std::string(sConnStr);
@@ -134,7 +133,7 @@ std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::stri
 }
 
 std::int16_t LoadAdoCatalogue(AGPDatabase& database, db::Catalogue& catalogue, const AdoLoad& load) {
-    AGPStatus* status = CurrentStatus();
+    AGPStatus* status = CurrentLoadStatus();
     bool loadAll = load.tableName.empty();
     bool connectOnly = load.tableName == "@" && load.projTableName == "@";
     try {
@@ -204,7 +203,7 @@ std::int16_t LoadAdoCatalogue(AGPDatabase& database, db::Catalogue& catalogue, c
 std::int16_t LoadDAODB(AGPDatabase& database, std::string_view DBPath, std::string_view DBPhyPath,
                        bool DBUseServerMapPath, std::string_view uid, std::string_view pwd,
                        std::string_view sTableName, std::string_view sProjTableName) {
-    AGPStatus* status = CurrentStatus();
+    AGPStatus* status = CurrentLoadStatus();
     if (DBPhyPath.empty()) return 1;
     bool loadAll = sTableName.empty();
     bool connectOnly = sTableName == "@" && sProjTableName == "@";
@@ -258,7 +257,7 @@ std::int16_t LoadDAODB(AGPDatabase& database, std::string_view DBPath, std::stri
 
 std::int16_t LoadzvDB(AGPDatabase& database, const ServerDbArgs& args, std::string_view sTableName,
                       std::string_view sProjTableName) {
-    AGPStatus* status = CurrentStatus();
+    AGPStatus* status = CurrentLoadStatus();
     bool loadAll = sTableName.empty();
     bool connectOnly = sTableName == "@" && sProjTableName == "@";
     std::string type = ToLowerAscii(args.sDbType);

@@ -25,10 +25,7 @@
 namespace velmora {
 namespace {
 
-std::string TextAfterLastBackslash(std::string_view path) {
-    auto slash = path.find_last_of('\\');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
+
 
 bool UseOracleOledb() {
     return ToBoolean(GetRegValue("HKCU", SettingsSection("General"), "UseOracleOledb")).value_or(false);
@@ -96,7 +93,7 @@ bool LoadDB(AGP& project, const LoadDbArgs& args) {
     std::string name;
     if (type == "ACCESS") {
         if (args.sPhyPath.empty()) return Fail("invalid database path!");
-        name = TextAfterLastBackslash(args.sPhyPath);
+        name = AccessFileName(args.sPhyPath);
     } else if (type == "ODBC") {
         name = args.sDbName.empty() ? "ODBC" : args.sDbName;
     } else {

@@ -208,6 +208,11 @@ LoadStatusScope::LoadStatusScope(AGPStatus* status) : previous_(LoadStatusSlot()
 LoadStatusScope::~LoadStatusScope() { LoadStatusSlot() = previous_; }
 AGPStatus* CurrentLoadStatus() { return LoadStatusSlot(); }
 
+std::string AccessFileName(std::string_view path) {
+    auto separator = path.find_last_of("\\/");
+    return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
+}
+
 std::string PgDefaultValue(std::string_view def) {
     if (StartsWithNoCase(def, "nextval(")) return std::string(def);
     std::string_view value = def.substr(0, def.find("::"));

@@ -66,6 +66,9 @@ private:
 };
 AGPStatus* CurrentLoadStatus();
 
+// The name of an Access database: its file name, after the last "\\" or "/" of the path.
+std::string AccessFileName(std::string_view path);
+
 // The OLE DB provider named in an Access file's connection string, by the file's version.
 std::string AccessProviderFor(std::string_view dbmsVersion);
 

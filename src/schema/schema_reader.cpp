@@ -115,8 +115,7 @@ bool AGPSchema::LoadDB(const LoadDbArgs& args, std::string_view sTableName) {
     std::string name = args.sDbName;
     if (type == "ACCESS") {
         if (args.sPhyPath.empty()) return Fail("invalid database path!");
-        auto slash = args.sPhyPath.find_last_of('\\');
-        name = slash == std::string::npos ? args.sPhyPath : args.sPhyPath.substr(slash + 1);
+        name = AccessFileName(args.sPhyPath);
     } else if (type == "ODBC") {
         if (args.sDbName.empty()) return Fail("invalid DBName specified!");
     } else if (args.sConnStr.empty() && !(type == "SQLITE" && !args.sPhyPath.empty())) {

@@ -11,6 +11,7 @@
 #include "model/data_types.h"
 #include "model/databases.h"
 #include "model/menus.h"
+#include "schema/load_steps.h"
 #include "schema/schema_load.h"
 #include "schema/schema_reader.h"
 #include "schema_test_support.h"
@@ -369,8 +370,9 @@ TEST(AccessLoad, NwindThroughTheDaoRoute) {
     ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
     SetStatusSink(nullptr);
     auto database = project.DB();
-    // No backslash in the path: the whole path names the database.
-    EXPECT_EQ(database->DBName(), dir / "nwind.mdb");
+    EXPECT_EQ(database->DBName(), "nwind.mdb");
+    EXPECT_EQ(AccessFileName("C:\\Data\\nwind.mdb"), "nwind.mdb");
+    EXPECT_EQ(AccessFileName("nwind.mdb"), "nwind.mdb");
     EXPECT_EQ(database->DBQuoteS(), "[");
     EXPECT_EQ(database->DBDBMSName(), "ACCESS");
     EXPECT_EQ(CustomViewConnStr(project), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir / "nwind.mdb") + ";");

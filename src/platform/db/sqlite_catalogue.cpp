@@ -95,6 +95,19 @@ MappedType MapDeclaredType(std::string_view declared) {
     return {131, kNumeric};
 }
 
+// A column named and typed by its declared type.
+ColumnInfo DeclaredColumn(std::string name, std::string declared) {
+    ColumnInfo column;
+    column.name = std::move(name);
+    column.typeName = std::move(declared);
+    MappedType mapped = MapDeclaredType(column.typeName);
+    column.adoType = mapped.adoType;
+    column.nativeType = mapped.affinity;
+    column.size = FirstTypeArgument(column.typeName);
+    column.precision = column.adoType == 131 ? column.size : 0;
+    return column;
+}
+
 struct DatabaseCloser {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };
@@ -148,15 +161,13 @@ public:
         std::vector<ColumnInfo> columns;
         int count = sqlite3_column_count(statement.get());
         for (int i = 0; i < count; ++i) {
-            ColumnInfo column;
-            column.name = sqlite3_column_name(statement.get(), i);
             const char* declared = sqlite3_column_decltype(statement.get(), i);
+            ColumnInfo column = DeclaredColumn(sqlite3_column_name(statement.get(), i), declared ? declared : "");
             // An expression has no declared type; its values are shown as text.
-            column.typeName = declared ? declared : "";
-            MappedType mapped = declared ? MapDeclaredType(declared) : MappedType{200, kText};
-            column.adoType = mapped.adoType;
-            column.nativeType = mapped.affinity;
-            column.size = FirstTypeArgument(column.typeName);
+            if (!declared) {
+                column.adoType = 200;
+                column.nativeType = kText;
+            }
             columns.push_back(std::move(column));
         }
         return columns;
@@ -192,14 +203,7 @@ private:
         while (Step(statement.get())) {
             auto found = wanted.find(ColumnText(statement.get(), 0));
             if (found == wanted.end()) continue;
-            ColumnInfo column;
-            column.name = ColumnText(statement.get(), 1);
-            column.typeName = ColumnText(statement.get(), 2);
-            MappedType mapped = MapDeclaredType(column.typeName);
-            column.adoType = mapped.adoType;
-            column.nativeType = mapped.affinity;
-            column.size = FirstTypeArgument(column.typeName);
-            column.precision = column.adoType == 131 ? column.size : 0;
+            ColumnInfo column = DeclaredColumn(ColumnText(statement.get(), 1), ColumnText(statement.get(), 2));
             column.nullable = sqlite3_column_int(statement.get(), 3) == 0;
             if (sqlite3_column_type(statement.get(), 4) != SQLITE_NULL) {
                 column.defaultValue = ColumnText(statement.get(), 4);

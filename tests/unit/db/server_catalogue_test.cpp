@@ -221,17 +221,32 @@ TEST_F(DbServerSample, NamesOutsideAsciiAndWithQuotesRoundTrip) {
 
 // ---- The sample schema on PostgreSQL -------------------------------------------------------
 
-class DbServerPostgres : public ::testing::Test {
+// The sample schema as one server's catalogue reads it.
+// One column as a server's catalogue must report it; nativeType is PostgreSQL's type oid or
+// MySQL's field type.
+struct ExpectedColumn {
+    const char* table;
+    const char* column;
+    const char* typeName;
+    std::int16_t adoType;
+    std::int32_t size;
+    std::int16_t nativeType;
+};
+
+template <db::ConnectOptions (*Options)(const std::string&)>
+class SampleTables : public ::testing::Test {
 protected:
     void SetUp() override {
-        REQUIRE_SERVER(PgOptions("velmora_sample"));
-        tables_ = ReadAll(PgOptions("velmora_sample"));
+        REQUIRE_SERVER(Options("velmora_sample"));
+        tables_ = ReadAll(Options("velmora_sample"));
     }
     const ColumnInfo& Column(const std::string& table, const std::string& column) {
         return ColumnNamed(TableNamed(tables_, table), column);
     }
     std::vector<TableInfo> tables_;
 };
+
+using DbServerPostgres = SampleTables<PgOptions>;
 
 TEST_F(DbServerPostgres, DefaultsAndGeneratedKeys) {
     EXPECT_EQ(Column("customers", "city").defaultValue, "'L''Aquila'::character varying");
@@ -249,15 +264,7 @@ TEST_F(DbServerPostgres, DefaultsAndGeneratedKeys) {
 }
 
 TEST_F(DbServerPostgres, TypesSizesAndNullability) {
-    struct Expected {
-        const char* table;
-        const char* column;
-        const char* typeName;
-        std::int16_t adoType;
-        std::int32_t size;
-        std::int16_t oid;
-    };
-    const Expected expected[] = {
+    const ExpectedColumn expected[] = {
         {"customers", "customer_id", "int4", 3, 4, 23},      {"customers", "email", "varchar", 200, 120, 1043},
         {"customers", "is_active", "bool", 11, 1, 16},       {"customers", "birth_date", "date", 133, 4, 1082},
         {"customers", "created_at", "timestamp", 135, 8, 1114}, {"customers", "external_id", "uuid", 72, 16, 2950},
@@ -275,7 +282,7 @@ TEST_F(DbServerPostgres, TypesSizesAndNullability) {
         EXPECT_EQ(column.typeName, e.typeName);
         EXPECT_EQ(column.adoType, e.adoType);
         EXPECT_EQ(column.size, e.size);
-        EXPECT_EQ(column.nativeType, e.oid);
+        EXPECT_EQ(column.nativeType, e.nativeType);
     }
     EXPECT_EQ(Column("employees", "salary").precision, 12);
     EXPECT_TRUE(Column("order_summary", "last_name").nullable);  // views know no constraints
@@ -373,17 +380,7 @@ TEST_F(DbServerPostgresScratch, DomainsMapByTheirBaseTypeAndEmptyTablesAreFound)
 
 // ---- The sample schema on MariaDB ----------------------------------------------------------
 
-class DbServerMySql : public ::testing::Test {
-protected:
-    void SetUp() override {
-        REQUIRE_SERVER(MySqlOptions("velmora_sample"));
-        tables_ = ReadAll(MySqlOptions("velmora_sample"));
-    }
-    const ColumnInfo& Column(const std::string& table, const std::string& column) {
-        return ColumnNamed(TableNamed(tables_, table), column);
-    }
-    std::vector<TableInfo> tables_;
-};
+using DbServerMySql = SampleTables<MySqlOptions>;
 
 TEST_F(DbServerMySql, DefaultsAreBareValues) {
     EXPECT_EQ(Column("customers", "city").defaultValue, "L'Aquila");
@@ -415,15 +412,7 @@ TEST_F(DbServerMySql, EnumAndSetCarryTheirValues) {
 }
 
 TEST_F(DbServerMySql, TypesSizesAndNullability) {
-    struct Expected {
-        const char* table;
-        const char* column;
-        const char* typeName;
-        std::int16_t adoType;
-        std::int32_t size;
-        std::int16_t nativeType;
-    };
-    const Expected expected[] = {
+    const ExpectedColumn expected[] = {
         {"customers", "customer_id", "int", 3, 10, 3},          {"customers", "email", "varchar", 200, 120, 253},
         {"customers", "is_active", "tinyint", 16, 3, 1},        {"customers", "birth_date", "date", 133, 0, 10},
         {"customers", "created_at", "timestamp", 135, 0, 7},    {"customers", "newsletter", "bit", 11, 1, 16},

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,11 +63,26 @@ void CollectText(pugi::xml_node root, std::string& out) {
     }
 }
 
-bool HasDuplicateAttribute(pugi::xml_node element, std::vector<std::string_view>& names) {
-    names.clear();
-    for (pugi::xml_attribute a : element.attributes()) names.emplace_back(a.name());
-    std::sort(names.begin(), names.end());
-    return std::adjacent_find(names.begin(), names.end()) != names.end();
+// An open-addressing set of the element's attribute names, reusing the caller's table: elements
+// of project files carry well over a hundred attributes each.
+bool HasDuplicateAttribute(pugi::xml_node element, std::vector<std::string_view>& table) {
+    std::size_t count = 0;
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) ++count;
+    std::size_t size = 16;
+    while (size < 2 * count) size *= 2;
+    table.assign(size, std::string_view());
+    const std::hash<std::string_view> hash;
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        std::string_view name = a.name();
+        for (std::size_t slot = hash(name) & (size - 1);; slot = (slot + 1) & (size - 1)) {
+            if (table[slot].data() == nullptr) {
+                table[slot] = name;
+                break;
+            }
+            if (table[slot] == name) return true;
+        }
+    }
+    return false;
 }
 
 struct Malformation {
@@ -386,6 +404,10 @@ std::vector<XmlNode> XmlNode::ChildrenNoCase(std::string_view name) const {
     return nodes;
 }
 
+void XmlNode::ForEachAttribute(const std::function<void(std::string_view, std::string_view)>& visit) const {
+    for (pugi::xml_attribute a : pugi::xml_node(node_).attributes()) visit(a.name(), a.value());
+}
+
 std::vector<XmlAttribute> XmlNode::Attributes() const {
     std::vector<XmlAttribute> attributes;
     for (pugi::xml_attribute a : pugi::xml_node(node_).attributes()) attributes.push_back({a.name(), a.value()});
@@ -493,6 +515,67 @@ void XmlDocument::Clear() {
     doc_->reset();
 }
 
+namespace {
+
+// After a successful parse: the text is UTF-8 now, and so is everything saved from it.
+void DeclareUtf8(pugi::xml_document& doc) {
+    pugi::xml_attribute declared =
+        doc.first_child().type() == pugi::node_declaration ? doc.first_child().attribute("encoding") : pugi::xml_attribute();
+    if (declared && !EqualsNoCase(declared.value(), "utf-8") && !EqualsNoCase(declared.value(), "utf8"))
+        declared.set_value("utf-8");
+}
+
+// A whole file in a buffer of pugixml's allocator, so that the document can take it over.
+struct PugiBuffer {
+    struct Free {
+        void operator()(char* p) const { pugi::get_memory_deallocation_function()(p); }
+    };
+    std::unique_ptr<char, Free> data;
+    std::size_t size = 0;
+};
+
+// nullopt with `reason` set when the file cannot be read.
+std::optional<PugiBuffer> ReadWholeFile(const std::string& path, std::string& reason) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        reason = "cannot open file";
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (fstat(fileno(file.get()), &st) != 0) {
+        reason = "cannot read file";
+        return std::nullopt;
+    }
+    PugiBuffer buffer;
+    std::size_t capacity = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1;
+    buffer.data.reset(static_cast<char*>(pugi::get_memory_allocation_function()(capacity)));
+    if (!buffer.data) {
+        reason = "out of memory";
+        return std::nullopt;
+    }
+    // The size may change while reading; read what is there, growing if the file grew.
+    for (;;) {
+        buffer.size += std::fread(buffer.data.get() + buffer.size, 1, capacity - buffer.size, file.get());
+        if (std::ferror(file.get())) {
+            reason = "cannot read file";
+            return std::nullopt;
+        }
+        if (buffer.size < capacity) break;
+        std::size_t grown = capacity * 2;
+        std::unique_ptr<char, PugiBuffer::Free> larger(static_cast<char*>(pugi::get_memory_allocation_function()(grown)));
+        if (!larger) {
+            reason = "out of memory";
+            return std::nullopt;
+        }
+        std::memcpy(larger.get(), buffer.data.get(), buffer.size);
+        buffer.data = std::move(larger);
+        capacity = grown;
+    }
+    return buffer;
+}
+
+}  // namespace
+
 bool XmlDocument::LoadString(std::string_view text) {
     Clear();
     error_ = {};
@@ -515,12 +598,7 @@ bool XmlDocument::LoadString(std::string_view text) {
             Clear();
             return false;
         }
-        // The text is UTF-8 now, and so is everything saved from it.
-        pugi::xml_attribute declared = doc_->first_child().type() == pugi::node_declaration
-                                           ? doc_->first_child().attribute("encoding")
-                                           : pugi::xml_attribute();
-        if (declared && !EqualsNoCase(declared.value(), "utf-8") && !EqualsNoCase(declared.value(), "utf8"))
-            declared.set_value("utf-8");
+        DeclareUtf8(*doc_);
         Malformation malformation = FindMalformation(*doc_, body.size());
         if (malformation.offset >= 0) {
             error_.reason = malformation.reason;
@@ -550,23 +628,23 @@ bool XmlDocument::Load(const std::string& path) {
         error_.reason = "not a file";
         return false;
     }
-    std::string bytes;
-    try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            error_.reason = "cannot open file";
-            return false;
-        }
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) {
-            error_.reason = "cannot read file";
-            return false;
-        }
-    } catch (...) {
-        error_.reason = "cannot read file";
-        return false;
+    std::optional<PugiBuffer> buffer = ReadWholeFile(path, error_.reason);
+    if (!buffer) return false;
+    const std::string_view text(buffer->data.get(), buffer->size);
+    SourceEncoding encoding = DetectEncoding(text);
+    if (!encoding.name.empty() || encoding.bomSize > 0) return LoadString(text);
+    // UTF-8 without a mark, the usual case: parsed in place, so that the text is held only once.
+    const std::size_t size = buffer->size;
+    pugi::xml_parse_result result =
+        doc_->load_buffer_inplace_own(buffer->data.release(), size, kParseOptions, pugi::encoding_utf8);
+    if (result && FindMalformation(*doc_, size).offset < 0) {
+        DeclareUtf8(*doc_);
+        return true;
     }
-    return LoadString(bytes);
+    // The parse changed the text in place: the error's position is found on a fresh read.
+    Clear();
+    buffer = ReadWholeFile(path, error_.reason);
+    return buffer && LoadString(std::string_view(buffer->data.get(), buffer->size));
 }
 
 XmlNode XmlDocument::DocumentNode() const { return XmlNode(doc_ ? doc_->internal_object() : nullptr); }

@@ -3,6 +3,7 @@
 // Nothing here throws. Text is UTF-8 inside; files in other encodings are converted when loaded.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +75,8 @@ public:
     std::vector<XmlNode> ChildrenNoCase(std::string_view name) const;
 
     std::vector<XmlAttribute> Attributes() const;
+    // Every attribute in document order, without copying names or values.
+    void ForEachAttribute(const std::function<void(std::string_view name, std::string_view value)>& visit) const;
     bool HasAttribute(std::string_view name) const;
     bool HasAttributeNoCase(std::string_view name) const;
     // The attribute's value; "" when it is missing.

@@ -72,6 +72,42 @@ TEST(XmlLoad, FilesAndEncodings) {
     EXPECT_NE(doc.Error().reason.find("no-such-charset"), std::string::npos);
 }
 
+TEST(XmlLoad, FilesReportTheSameErrorsAsText) {
+    // Files are parsed in place; a failure is reported from a fresh read of the text.
+    TempDir dir;
+    std::string manyAttributes = "<a";
+    for (int i = 0; i < 300; ++i) manyAttributes += " n" + std::to_string(i) + "='v'";
+    using namespace std::string_view_literals;
+    for (std::string_view bad : {"<Project>\r\n  <Table>\r\n  </Tabel>\r\n</Project>"sv, "<a/><b/>"sv, "<a>"sv,
+                                 "<a>\n<b x=\"äöü\" y></b></a>"sv, "junk<a/>"sv, ""sv}) {
+        WriteFile(dir / "bad.xml", bad);
+        XmlDocument fromFile, fromText;
+        EXPECT_FALSE(fromFile.Load(dir / "bad.xml")) << bad;
+        EXPECT_FALSE(fromText.LoadString(bad));
+        EXPECT_EQ(fromFile.Error().line, fromText.Error().line) << bad;
+        EXPECT_EQ(fromFile.Error().column, fromText.Error().column) << bad;
+        EXPECT_EQ(fromFile.Error().reason, fromText.Error().reason) << bad;
+        EXPECT_EQ(fromFile.Error().sourceText, fromText.Error().sourceText) << bad;
+        EXPECT_FALSE(fromFile.DocumentElement());
+    }
+    XmlDocument doc;
+    WriteFile(dir / "dup.xml", "<r>\n" + manyAttributes + " n299='again'/></r>");
+    EXPECT_FALSE(doc.Load(dir / "dup.xml"));
+    EXPECT_EQ(doc.Error().reason, "Duplicate attribute.");
+    EXPECT_EQ(doc.Error().line, 2);
+
+    WriteFile(dir / "many.xml", manyAttributes + " N0='case differs'/>");
+    ASSERT_TRUE(doc.Load(dir / "many.xml")) << doc.Error().reason;
+    std::size_t seen = 0;
+    std::string last;
+    doc.DocumentElement().ForEachAttribute([&](std::string_view name, std::string_view value) {
+        ++seen;
+        last = std::string(name) + "=" + std::string(value);
+    });
+    EXPECT_EQ(seen, 301u);
+    EXPECT_EQ(last, "N0=case differs");
+}
+
 TEST(XmlLoad, DeepNestingNeitherCrashesNorRecurses) {
     constexpr int depth = 200000;
     std::string text;

@@ -122,7 +122,7 @@ Variant AGP::SetV(std::string_view name, const Variant& value) {
 
 template <PropType T>
 void AGP::SetTyped(std::string_view name, const PropValue<T>& value) {
-    properties_->Item(Variant(std::string(name)))->SetValue(Variant(value));
+    properties_->SetValueAt(properties_->ItemIndex(name), Variant(value));
 }
 
 #define VELMORA_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly) \

@@ -78,20 +78,20 @@ std::shared_ptr<AGPExtField> ExtField(std::string_view ext, std::string_view tbl
 bool SetSetting(const std::shared_ptr<AGProperties>& bag, std::string_view ext, std::string_view att,
                 const Variant& val) {
     if (!bag) return false;
-    auto entry = bag->Find(att);
-    if (!entry) return Failure(NoSetting(ext, att));
-    entry->SetValue(ConvertTo(val, entry->DataType()));
+    std::size_t pos = bag->IndexOf(att);
+    if (pos == AGProperties::npos) return Failure(NoSetting(ext, att));
+    bag->SetValueAt(pos, ConvertTo(val, bag->RowAt(pos).dataType));
     return true;
 }
 
 Variant GetSetting(const std::shared_ptr<AGProperties>& bag, std::string_view ext, std::string_view att) {
     if (!bag) return {};
-    auto entry = bag->Find(att);
-    if (!entry) {
+    std::size_t pos = bag->IndexOf(att);
+    if (pos == AGProperties::npos) {
         Failure(NoSetting(ext, att));
         return {};
     }
-    return entry->Value();
+    return bag->ValueAt(pos);
 }
 
 // Settings of every level the definition declares: the project, the database, then each loaded

@@ -13,7 +13,7 @@ namespace velmora {
 // Stores the value through the entry, so that the dirty rule of saved properties applies.
 template <PropType T>
 void SetTypedValue(AGProperties& bag, std::string_view name, const PropValue<T>& value) {
-    bag.Item(Variant(std::string(name)))->SetValue(Variant(value));
+    bag.SetValueAt(bag.ItemIndex(name), Variant(value));
 }
 
 }  // namespace velmora

@@ -12,9 +12,10 @@ namespace {
 // Whether a table's TblName is `name`: the table was re-keyed by Change and is added back under
 // its own name. Reads the entry in place, since Add asks this of every table.
 bool HoldsName(const AGPTable& table, std::string_view name) {
-    auto entry = table.Properties()->Find("TblName");
-    if (!entry) return false;
-    const Variant& value = entry->Value();
+    const AGProperties& bag = *table.Properties();
+    std::size_t pos = bag.IndexOf("TblName");
+    if (pos == AGProperties::npos) return false;
+    const Variant& value = bag.ValueAt(pos);
     return value.IsString() ? EqualsNoCase(value.AsString(), name) : EqualsNoCase(value.ToText(), name);
 }
 

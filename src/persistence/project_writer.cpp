@@ -50,7 +50,7 @@ bool IsXmlName(std::string_view name) {
 // followed by one tab per level.
 class ProjectText {
 public:
-    explicit ProjectText(bool format) : format_(format) { text_.reserve(1 << 16); }
+    ProjectText(bool format, std::size_t expectedSize) : format_(format) { text_.reserve(expectedSize); }
 
     void Open(std::string_view name) {
         if (!stack_.empty()) {
@@ -67,21 +67,24 @@ public:
         text_ += ' ';
         text_ += name;
         text_ += "=\"";
-        for (char ch : value) {
+        // Runs of characters that need no reference are copied at once.
+        std::size_t runStart = 0;
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            const char ch = value[i];
+            const bool plain = static_cast<unsigned char>(ch) >= 0x20 && ch != '&' && ch != '<' && ch != '>' && ch != '"';
+            if (plain) continue;
+            text_.append(value.substr(runStart, i - runStart));
+            runStart = i + 1;
             switch (ch) {
                 case '&': text_ += "&amp;"; break;
                 case '<': text_ += "&lt;"; break;
                 case '>': text_ += "&gt;"; break;
                 case '"': text_ += "&quot;"; break;
-                default:
-                    if (static_cast<unsigned char>(ch) < 0x20) {
-                        // Line breaks and tabs in values survive only as character references.
-                        text_ += "&#" + std::to_string(static_cast<int>(ch)) + ';';
-                    } else {
-                        text_ += ch;
-                    }
+                // Line breaks and tabs in values survive only as character references.
+                default: text_ += "&#" + std::to_string(static_cast<int>(ch)) + ';';
             }
         }
+        text_.append(value.substr(runStart));
         text_ += '"';
     }
 
@@ -157,12 +160,11 @@ std::string BooleanText(bool value, const ProjectWriteOptions& options) {
     return value ? "1" : "0";
 }
 
-std::string AttributeText(const AGProperty& entry, const ProjectWriteOptions& options) {
-    if (EqualsNoCase(entry.DataType(), "Boolean"))
-        return BooleanText(ToBoolean(entry.Value()).value_or(false), options);
-    std::string text = entry.Value().ToText();
+std::string AttributeText(const PropertyRow& entry, const Variant& value, const ProjectWriteOptions& options) {
+    if (EqualsNoCase(entry.dataType, "Boolean")) return BooleanText(ToBoolean(value).value_or(false), options);
+    std::string text = value.ToText();
     // The list of tag values is kept on one line.
-    if (EqualsNoCase(entry.Name(), "FldTagValues")) return ReplaceAll(text, "\r\n", "|");
+    if (EqualsNoCase(entry.name, "FldTagValues")) return ReplaceAll(text, "\r\n", "|");
     return text;
 }
 
@@ -173,14 +175,15 @@ void WriteBag(ProjectText& out, const AGProperties& bag, const ProjectWriteOptio
               std::initializer_list<std::string_view> reserved = {}, std::string_view named = {},
               std::string_view key = {}) {
     bool namedWritten = named.empty();
-    for (const auto& entry : bag.Entries()) {
-        if (!entry->FileSave() && !options.allEntries) continue;
-        const std::string& name = entry->Name();
+    for (std::size_t pos = 0; pos < bag.Size(); ++pos) {
+        const PropertyRow& entry = bag.RowAt(pos);
+        if (!entry.fileSave && !options.allEntries) continue;
+        const std::string& name = entry.name;
         bool isReserved =
             std::any_of(reserved.begin(), reserved.end(), [&](std::string_view r) { return EqualsNoCase(r, name); });
         if (isReserved || !IsXmlName(name)) continue;
         if (!namedWritten && EqualsNoCase(name, named)) namedWritten = true;
-        out.Attribute(name, AttributeText(*entry, options));
+        out.Attribute(name, AttributeText(entry, bag.ValueAt(pos), options));
     }
     if (!namedWritten) out.Attribute(named, key);
 }
@@ -342,7 +345,10 @@ bool SaveFailed(std::string reason) { return Fail(ProductMessage("Save project f
 }  // namespace
 
 std::string WriteProjectDocument(AGP& proj, const ProjectWriteOptions& options) {
-    ProjectText out(options.format);
+    // A project is mostly saved again at about the size it had: room for that spares the
+    // copying of a growing text.
+    static std::size_t lastSize = 1 << 16;
+    ProjectText out(options.format, lastSize + lastSize / 8);
     out.Declaration();
     out.Open("Project");
     // The engine stamps these two itself; stale entries of the same names must not compete.
@@ -358,7 +364,9 @@ std::string WriteProjectDocument(AGP& proj, const ProjectWriteOptions& options) 
         WriteMenus(out, options);
         WritePhrases(out, proj);
     }
-    return out.Finish();
+    std::string text = out.Finish();
+    lastSize = text.size();
+    return text;
 }
 
 bool WriteProjectFile(AGP& proj, std::string_view projFile, const ProjectWriteOptions& options) {

@@ -22,16 +22,20 @@ bool FileExists(const std::string& path) {
 }
 
 // The value a known entry receives; nullopt when nothing is stored.
-std::optional<Variant> KnownValue(const AGProperty& entry, const std::string& value) {
-    const std::string name = ToLowerAscii(entry.Name());
-    if (name == "js") {
-        if (value.empty() || !FileExists(value)) return std::nullopt;
-        return ConvertToNumberOrBool(Variant(value), entry.DataType());
+std::optional<Variant> KnownValue(const PropertyRow& entry, std::string_view value) {
+    const std::string& name = entry.name;
+    // The special names start with one of these letters; other names in ASCII skip the tests.
+    const unsigned char first = name.empty() ? 0 : static_cast<unsigned char>(name[0]) | 0x20;
+    if (first < 0x80 && first != 'j' && first != 'f' && first != 'e' && first != 'd')
+        return ConvertToNumberOrBool(Variant(value), entry.dataType);
+    if (EqualsNoCase(name, "js")) {
+        if (value.empty() || !FileExists(std::string(value))) return std::nullopt;
+        return ConvertToNumberOrBool(Variant(value), entry.dataType);
     }
-    if (name == "fldtagvalues") return Variant(ReplaceAll(value, "|", "\r\n"));
-    if (name == "ext") return Variant(value.empty() ? std::string("php") : value);
-    if (name == "defaultpage") return Variant(value.empty() ? std::string("index.php") : value);
-    return ConvertToNumberOrBool(Variant(value), entry.DataType());
+    if (EqualsNoCase(name, "fldtagvalues")) return Variant(ReplaceAll(value, "|", "\r\n"));
+    if (EqualsNoCase(name, "ext")) return Variant(value.empty() ? std::string_view("php") : value);
+    if (EqualsNoCase(name, "defaultpage")) return Variant(value.empty() ? std::string_view("index.php") : value);
+    return ConvertToNumberOrBool(Variant(value), entry.dataType);
 }
 
 }  // namespace
@@ -43,12 +47,15 @@ void ReadAttributes(const XmlNode& element, AGProperties& bag, bool projectLevel
 void ReadAttributesExcept(const XmlNode& element, AGProperties& bag, std::string_view nameAttribute,
                           bool projectLevel) {
     std::unique_ptr<AGPSettings> settings;
-    for (const XmlAttribute& attribute : element.Attributes()) {
-        if (!nameAttribute.empty() && EqualsNoCase(attribute.name, nameAttribute)) continue;
-        if (auto entry = bag.Find(attribute.name)) {
-            if (!entry->FileSave()) continue;
-            if (auto value = KnownValue(*entry, attribute.value)) entry->SetValue(std::move(*value));
-            continue;
+    std::size_t expected = 0;
+    element.ForEachAttribute([&](std::string_view name, std::string_view text) {
+        if (!nameAttribute.empty() && EqualsNoCase(name, nameAttribute)) return;
+        if (std::size_t pos = bag.IndexOf(name, expected); pos != AGProperties::npos) {
+            expected = pos + 1;
+            const PropertyRow& entry = bag.RowAt(pos);
+            if (!entry.fileSave) return;
+            if (auto value = KnownValue(entry, text)) bag.SetValueAt(pos, std::move(*value));
+            return;
         }
         std::string type = "String";
         if (projectLevel) {
@@ -58,12 +65,12 @@ void ReadAttributesExcept(const XmlNode& element, AGProperties& bag, std::string
                 settings = std::make_unique<AGPSettings>();
                 Engine().ProjErr = std::move(error);
             }
-            std::string custom = settings->LoadSettingType("Project", attribute.name);
+            std::string custom = settings->LoadSettingType("Project", name);
             if (!custom.empty()) type = custom;
         }
-        if (!bag.Add(attribute.name, type, false, 0, true, true)) continue;
-        bag.Find(attribute.name)->SetValue(ConvertTo(Variant(attribute.value), type));
-    }
+        if (!bag.Add(name, type, false, 0, true, true)) return;
+        bag.SetValueAt(bag.Size() - 1, ConvertTo(Variant(text), type));
+    });
 }
 
 std::string GetAttr(const XmlNode& element, std::string_view name) { return element.GetAttributeNoCase(name); }

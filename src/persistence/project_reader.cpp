@@ -161,6 +161,7 @@ bool ReadDocument(AGP& proj, XmlDocument& doc, const std::string& path, bool syn
 
 bool Load(AGP& proj, std::string_view projFile, bool sync) {
     Engine().ProjErr.clear();
+    SettingsSnapshot settings;
     try {
         proj.LoadDefault();
         const std::string path(projFile);

@@ -201,6 +201,9 @@ void ReadChildren(ReadContext& ctx, const XmlNode& element) {
             ReadLinkDatabase(ctx, child, ++linkCounter);
         } else if (name == "table") {
             ReadTable(ctx, child);
+            // Nothing reads a table's elements again: dropping them returns the document's memory
+            // while the model grows, so that the two are never held in full at the same time.
+            XmlNode(element).RemoveChild(child);
         } else if (name == "field") {
             ReadField(ctx, child);
         } else if (name == "chart") {

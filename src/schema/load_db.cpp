@@ -65,6 +65,7 @@ bool LoadMainDatabase(AGP& project, const std::string& name, bool showStatus, Di
     AGPStatus status;
     if (showStatus) status.ShowStatus(project.hwnd(), StatusLine("Loading Database..."));
     LoadStatusScope scope(showStatus ? &status : nullptr);
+    SettingsSnapshot settings;
     Engine().ProjErr.clear();
     Engine().ProjErrDb.clear();
     auto database = project.AddMainDatabase(name);

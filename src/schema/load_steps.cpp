@@ -12,6 +12,7 @@
 #include "model/tables.h"
 #include "schema/db_quotes.h"
 #include "support/engine_state.h"
+#include "support/settings_store.h"
 #include "support/status.h"
 #include "support/text.h"
 
@@ -277,6 +278,7 @@ void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute rout
 bool WalkTables(const TableWalk& walk) { return WalkTables(walk, walk.catalogue.ListTables()); }
 
 bool WalkTables(const TableWalk& walk, std::vector<db::TableInfo> listed) {
+    SettingsSnapshot settings;
     bool loadAll = walk.tableName.empty();
     bool linkMode = !walk.projTableName.empty();
     std::vector<db::TableInfo> taken;

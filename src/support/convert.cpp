@@ -1,6 +1,8 @@
 #include "support/convert.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -24,19 +26,28 @@ std::optional<Int> ToIntegral(const Variant& value) {
     return static_cast<Int>(rounded);
 }
 
-Variant ConvertNumeric(const Variant& value, const std::string& type) {
-    if (type == "boolean") {
+// Type names compare in ASCII only, as they always have.
+bool IsType(std::string_view type, std::string_view lowerName) {
+    return type.size() == lowerName.size() &&
+           std::equal(type.begin(), type.end(), lowerName.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + ('a' - 'A')) : a) == b;
+           });
+}
+
+// `type` is matched without regard to case.
+Variant ConvertNumeric(const Variant& value, std::string_view type) {
+    if (IsType(type, "boolean")) {
         if (auto b = ToBoolean(value)) return Variant(*b);
-    } else if (type == "integer") {
+    } else if (IsType(type, "integer")) {
         if (auto i = ToInteger(value)) return Variant(*i);
-    } else if (type == "long") {
+    } else if (IsType(type, "long")) {
         if (auto l = ToLong(value)) return Variant(*l);
-    } else if (type == "single") {
+    } else if (IsType(type, "single")) {
         if (auto d = ToDouble(value)) {
             if (std::fabs(*d) <= std::numeric_limits<float>::max() || !std::isfinite(*d))
                 return Variant(static_cast<float>(*d));
         }
-    } else if (type == "double") {
+    } else if (IsType(type, "double")) {
         if (auto d = ToDouble(value)) return Variant(*d);
     } else {
         return value;
@@ -65,6 +76,15 @@ std::optional<double> ParseNumber(std::string_view text) {
         // Hexadecimal literals that fit 16 bits are 16-bit values, others 32-bit (&HFFFF is -1).
         if (v <= 0xFFFF) return static_cast<double>(static_cast<std::int16_t>(v));
         return static_cast<double>(static_cast<std::int32_t>(v));
+    }
+    // Plain integers, most numbers in project files, need no strtod.
+    std::size_t digitsFrom = s[0] == '-' ? 1 : 0;
+    if (s.size() > digitsFrom && s.size() - digitsFrom <= 15 &&
+        std::all_of(s.begin() + static_cast<std::ptrdiff_t>(digitsFrom), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        std::int64_t magnitude = 0;
+        for (char c : s.substr(digitsFrom)) magnitude = magnitude * 10 + (c - '0');
+        double value = static_cast<double>(magnitude);
+        return digitsFrom ? -value : value;
     }
     std::string copy(s);
     for (char c : copy) {
@@ -113,8 +133,7 @@ std::optional<std::int32_t> ToLong(const Variant& value) {
 }
 
 Variant ConvertTo(const Variant& value, std::string_view typeName) {
-    std::string type = ToLowerAscii(typeName);
-    if (type == "string") {
+    if (IsType(typeName, "string")) {
         switch (value.Type()) {
             case VarType::Null:
             case VarType::Object:
@@ -122,13 +141,12 @@ Variant ConvertTo(const Variant& value, std::string_view typeName) {
             default: return Variant(StripQuotes(value.ToText()));
         }
     }
-    return ConvertNumeric(value, type);
+    return ConvertNumeric(value, typeName);
 }
 
 Variant ConvertToNumberOrBool(const Variant& value, std::string_view typeName) {
-    std::string type = ToLowerAscii(typeName);
-    if (type == "string") return value;
-    return ConvertNumeric(value, type);
+    if (IsType(typeName, "string")) return value;
+    return ConvertNumeric(value, typeName);
 }
 
 std::string StripQuotes(std::string_view text) {

@@ -42,9 +42,16 @@ std::map<std::string, CachedStore>& Cache() {
     return cache;
 }
 
+int& SnapshotDepth() {
+    static int depth = 0;
+    return depth;
+}
+
 // Loads (or reuses) the store at `path`. A missing file is an empty store.
 CachedStore& Load(const std::string& path) {
     CachedStore& entry = Cache()[path];
+    // Writes drop the cached entry, so a snapshot still sees this process's own changes.
+    if (SnapshotDepth() > 0 && entry.mtimeNs >= 0) return entry;
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
         entry = CachedStore{};
@@ -206,6 +213,9 @@ SettingsStore& StoreFor(std::string_view root) {
 }
 
 }  // namespace
+
+SettingsSnapshot::SettingsSnapshot() { ++SnapshotDepth(); }
+SettingsSnapshot::~SettingsSnapshot() { --SnapshotDepth(); }
 
 std::string SettingsStore::Path() const {
     if (root_ == RegRoot::Machine) return EnvOr("VELMORA_MACHINE_CONFIG", "/etc/velmora/registry.json");

@@ -70,6 +70,16 @@ private:
     mutable std::string lastError_;
 };
 
+// While one lives, a store file read once is not checked again for changes made by other
+// processes: a load reads the defaults of thousands of entities from the same sections.
+class SettingsSnapshot {
+public:
+    SettingsSnapshot();
+    ~SettingsSnapshot();
+    SettingsSnapshot(const SettingsSnapshot&) = delete;
+    SettingsSnapshot& operator=(const SettingsSnapshot&) = delete;
+};
+
 SettingsStore& CurrentUserStore();
 SettingsStore& MachineStore();
 

@@ -130,7 +130,18 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     return 0;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    // ASCII prefixes compare byte by byte; folding applies from the first other character on.
+    std::size_t common = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i < common; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if ((ca | cb) & 0x80) return CompareNoCase(a.substr(i), b.substr(i)) == 0;
+        if (ca != cb && ((ca | 0x20) != (cb | 0x20) || (ca | 0x20) < 'a' || (ca | 0x20) > 'z')) return false;
+    }
+    return a.size() == b.size();
+}
 
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to) {
     if (from.empty()) return std::string(s);

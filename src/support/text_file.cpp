@@ -203,11 +203,13 @@ bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi,
     auto variants = CarryOverStoredName(target);
 
     bool utf8 = !forceAnsi && Utf8OutputWanted(charSet);
-    std::string bytes;
+    std::string encoded;
+    std::string_view bytes;
     if (utf8) {
         bytes = text.starts_with(kUtf8Mark) ? text.substr(kUtf8Mark.size()) : text;
     } else {
-        bytes = EncodeToCodePage(text, codePage.empty() ? kDefaultAnsiCodePage : codePage);
+        encoded = EncodeToCodePage(text, codePage.empty() ? kDefaultAnsiCodePage : codePage);
+        bytes = encoded;
     }
 
     auto failure = ReplaceFile(target, bytes);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace velmora {
 namespace {
 
@@ -75,6 +77,16 @@ TEST(ConvertTo, StringAndUnknownTypeNames) {
     EXPECT_EQ(ConvertToNumberOrBool(" 'kept' ", "string"), Variant(" 'kept' "));
     EXPECT_EQ(ConvertToNumberOrBool("12", "integer"), Variant(std::int16_t{12}));
     EXPECT_TRUE(ConvertToNumberOrBool("x", "boolean").IsEmpty());
+}
+
+TEST(ParseNumber, PlainIntegersAndEverythingElseAgree) {
+    EXPECT_EQ(ParseNumber(" 42 "), 42.0);
+    EXPECT_EQ(ParseNumber("007"), 7.0);
+    EXPECT_TRUE(std::signbit(*ParseNumber("-0")));
+    EXPECT_EQ(ParseNumber("-123456789012345"), -123456789012345.0);
+    EXPECT_EQ(ParseNumber("12345678901234567890"), 12345678901234567890.0);
+    EXPECT_EQ(ParseNumber("1e3"), 1000.0);
+    for (const char* bad : {"-", "--1", "1-", "12a", "inf", "0x10", ""}) EXPECT_FALSE(ParseNumber(bad)) << bad;
 }
 
 TEST(StripQuotes, RemovesMatchingPairsRepeatedly) {

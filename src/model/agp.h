@@ -150,6 +150,9 @@ public:
     bool AddExtendedField(std::string_view sExtName, std::string_view sTblName, std::string_view sFldName,
                           const XmlNode& fldnode);
     bool DeleteExtension(std::string_view sName);
+    // Gives every enabled extension the settings its definition declares for the project, its
+    // database and each loaded table and field that lacks them; existing settings keep their values.
+    void AlignExtensions();
 
     // The controls of the template package; loaded by the driver, extended by extensions.
     std::shared_ptr<AGPControls> Controls();

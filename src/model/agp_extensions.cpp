@@ -254,6 +254,14 @@ bool AGP::AddExtendedField(std::string_view sExtName, std::string_view sTblName,
     return Failure(e.what());
 }
 
+void AGP::AlignExtensions() {
+    for (const auto& ext : Extensions()->Items()) {
+        if (!ext->Enabled() || ext->Folder().empty() || ext->XmlFile().empty()) continue;
+        ExtDefinition def;
+        if (def.Load(ExtensionFilePath(ext->Folder(), ext->XmlFile()))) CreateSettings(*this, ext->Name(), *ext, def);
+    }
+}
+
 bool AGP::DeleteExtension(std::string_view sName) {
     if (!Extensions()->Delete(Variant(std::string(sName))))
         return Failure("Extension " + Quoted(sName) + " does not exist.");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/engine_state.h"
 #include "support/text.h"
 
 namespace velmora {
@@ -178,6 +179,27 @@ std::int16_t DbKindOf(std::string_view dbmsName) {
     if (ContainsNoCase(dbmsName, "PostgreSql")) return kDbPostgreSql;
     if (ContainsNoCase(dbmsName, "SQLITE")) return kDbSqlite;
     return kDbOther;
+}
+
+void SetDbQuotes(std::string_view dbmsName) {
+    EngineState& state = Engine();
+    switch (DbKindOf(dbmsName)) {
+        case kDbAccess:
+        case kDbSqlServer: state.quoteStart = "["; state.quoteEnd = "]"; break;
+        case kDbOracle:
+        case kDbPostgreSql: state.quoteStart = state.quoteEnd = "\""; break;
+        case kDbMySql:
+        case kDbSqlite: state.quoteStart = state.quoteEnd = "`"; break;
+        default: state.quoteStart.clear(); state.quoteEnd.clear(); break;
+    }
+}
+
+std::string QuoteDbName(std::string_view id) {
+    const EngineState& state = Engine();
+    std::string quoted = state.quoteStart;
+    quoted += state.quoteEnd.empty() ? std::string(id) : ReplaceAll(id, state.quoteEnd, state.quoteEnd + state.quoteEnd);
+    quoted += state.quoteEnd;
+    return quoted;
 }
 
 }  // namespace velmora

@@ -25,6 +25,11 @@ enum DatabaseKind : std::int16_t {
 // "MS Jet" or "ACCESS" 1; searched without regard to case: Microsoft + SQL 2, MySQL 3, ORA 4,
 // PostgreSql 5, SQLITE 6; anything else 99.
 std::int16_t DbKindOf(std::string_view dbmsName);
+// Sets the engine-wide quote pair for a DBMS name: "[" "]" for Access and SQL Server, '"' for
+// Oracle and PostgreSQL, '`' for MySQL and SQLite, none otherwise.
+void SetDbQuotes(std::string_view dbmsName);
+// Start quote + id + end quote, with end quotes inside `id` doubled.
+std::string QuoteDbName(std::string_view id);
 
 // ADO data type codes the model refers to by name.
 enum AdoType : std::int16_t {

@@ -15,6 +15,8 @@
 
 namespace velmora {
 
+class AGP;
+
 // The attributes of a menu item, in the order of AddMenu's arguments:
 // X(member, project-file attribute, type).
 #define VELMORA_MENU_ATTRIBUTES(X)                \
@@ -120,6 +122,10 @@ private:
 
 // The menu shared by every root object of the process.
 AGPMenus& MenuList();
+
+// Brings the menu in step with the project's tables: a menu item for every generated table or
+// view that has none, and none for a table that is gone.
+void SyncMenuWithTables(AGP& project);
 std::shared_ptr<AGPMenus> SharedMenuList();
 
 }  // namespace velmora

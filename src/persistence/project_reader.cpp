@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/agp.h"
+#include "model/data_types.h"
 #include "model/database.h"
 #include "model/engine_objects.h"
 #include "model/field.h"
@@ -97,8 +98,14 @@ void UpgradeSettings(AGP& proj) {
 void ApplyDerivedSettings(AGP& proj) {
     if (!FileExists(proj.Template()))
         proj.SetTemplate(GetRegValue("HKCU", SettingsSection("Project"), "Template").ToText());
-    Engine().defaultDateFormat = ToInteger(Variant(proj.DefaultDateFormat())).value_or(0);
-    if (auto db = proj.DB()) Engine().databaseKind = DbKindOf(db->DBDBMSName());
+    EngineState& engine = Engine();
+    engine.sqlQuote = proj.SQLQuote();
+    engine.defaultDateFormat = ToInteger(Variant(proj.DefaultDateFormat())).value_or(0);
+    auto db = proj.DB();
+    engine.dbmsName = db ? db->DBDBMSName() : std::string();
+    engine.databaseKind = DbKindOf(engine.dbmsName);
+    SetDbQuotes(engine.dbmsName);
+    engine.secDefault = db ? db->SecDefault() : std::string();
 }
 
 void RebuildTableKeys(AGPDatabase& db) {
@@ -154,6 +161,8 @@ bool ReadDocument(AGP& proj, XmlDocument& doc, const std::string& path, bool syn
     if (!db) return Fail(ProductMessage("No Database Information in Project File!"));
     RebuildTableKeys(*db);
     if (proj.AutoSync() && sync) CheckProjectAgainstSchema(proj);
+    SyncMenuWithTables(proj);
+    if (Engine().ProjErr.empty()) proj.AlignExtensions();
     return true;
 }
 

@@ -83,7 +83,7 @@ std::int16_t LoadADOCustomView(AGPDatabase& database, std::string_view sConnStr,
     }
     try {
         auto catalogue = db::OpenCatalogue(*options);
-        LoaderState& state = Loader();
+        EngineState& state = Engine();
         state.dbmsName = catalogue->Info().dbmsName;
         SetDbQuotes(state.dbmsName);
         std::int16_t kind = DbKindOf(state.dbmsName);
@@ -106,7 +106,7 @@ std::int16_t LoadzvCustomView(AGPDatabase& database, std::string_view sTableName
     }
     try {
         auto catalogue = db::OpenCatalogue(*options);
-        Loader().dbmsName = args.sDbType;
+        Engine().dbmsName = args.sDbType;
         SetDbQuotes(args.sDbType);
         std::int16_t kind = DbKindOf(args.sDbType);
         if (!LoadCustomViewTable(database, *catalogue, sTableName, sSQL, LoadRoute::Bridge, kind)) return 3;

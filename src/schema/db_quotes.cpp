@@ -12,33 +12,12 @@ LoaderState& Loader() {
     return state;
 }
 
-void SetDbQuotes(std::string_view dbmsName) {
-    LoaderState& state = Loader();
-    switch (DbKindOf(dbmsName)) {
-        case kDbAccess:
-        case kDbSqlServer: state.quoteStart = "["; state.quoteEnd = "]"; break;
-        case kDbOracle:
-        case kDbPostgreSql: state.quoteStart = state.quoteEnd = "\""; break;
-        case kDbMySql:
-        case kDbSqlite: state.quoteStart = state.quoteEnd = "`"; break;
-        default: state.quoteStart.clear(); state.quoteEnd.clear(); break;
-    }
-}
-
-std::string QuoteDbName(std::string_view id) {
-    const LoaderState& state = Loader();
-    std::string quoted = state.quoteStart;
-    quoted += state.quoteEnd.empty() ? std::string(id) : ReplaceAll(id, state.quoteEnd, state.quoteEnd + state.quoteEnd);
-    quoted += state.quoteEnd;
-    return quoted;
-}
-
 std::string ResolveSqlQuote(std::string_view dbType, std::string_view method) {
     std::string type = dbType.empty() ? std::string("MYSQL") : std::string(dbType);
     std::string how = method.empty() ? std::string("DIRECT") : ToUpperAscii(method);
     if (how == "JDBC") return "NA";
     enum class Choice { Automatic, BackQuote, DoubleQuote, None } choice = Choice::Automatic;
-    std::string setting = ToLowerAscii(Loader().sqlQuote);
+    std::string setting = ToLowerAscii(Engine().sqlQuote);
     if (setting == "backquote") choice = Choice::BackQuote;
     else if (setting == "double quote") choice = Choice::DoubleQuote;
     else if (setting == "none") choice = Choice::None;
@@ -58,10 +37,9 @@ std::string ResolveSqlQuote(std::string_view dbType, std::string_view method) {
 }
 
 void CacheProjectSettings(AGP& project) {
-    LoaderState& state = Loader();
-    state.sqlQuote = project.SQLQuote();
+    Engine().sqlQuote = project.SQLQuote();
     Engine().defaultDateFormat = project.DefaultDateFormat();
-    state.dynamicLoad = project.DynamicLoadDB();
+    Loader().dynamicLoad = project.DynamicLoadDB();
 }
 
 std::string ConnectionStringValue(std::string_view connStr, std::initializer_list<std::string_view> keys) {

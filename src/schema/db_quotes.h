@@ -11,24 +11,16 @@ namespace velmora {
 
 class AGP;
 
+// The DBMS name, identifier quotes and SQLQuote setting of the load live in Engine(), since
+// reading a project file sets them too.
 struct LoaderState {
-    // "ACCESS", the ODBC driver's DBMS name, or the database type of a server connection.
-    std::string dbmsName;
-    std::string quoteStart;
-    std::string quoteEnd;
-    // Project settings read by LoadDB / LoadDBMySQL (DefaultDateFormat lives in Engine()).
-    std::string sqlQuote;
+    // DynamicLoadDB as read by LoadDB / LoadDBMySQL.
     bool dynamicLoad = false;
     std::string oracleSchema;
 };
 
 LoaderState& Loader();
 
-// Sets the quote pair for a DBMS name: "[" "]" for Access and SQL Server, '"' for Oracle and
-// PostgreSQL, '`' for MySQL and SQLite, none otherwise.
-void SetDbQuotes(std::string_view dbmsName);
-// Start quote + id + end quote, with end quotes inside `id` doubled.
-std::string QuoteDbName(std::string_view id);
 // The identifier quote for a server connection: "`", "\"", "" or "NA" (JDBC: none).
 std::string ResolveSqlQuote(std::string_view dbType, std::string_view method);
 // Caches SQLQuote, DefaultDateFormat, DynamicLoadDB from the project's settings.

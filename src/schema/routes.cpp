@@ -138,7 +138,7 @@ std::int16_t LoadAdoCatalogue(AGPDatabase& database, db::Catalogue& catalogue, c
     bool connectOnly = load.tableName == "@" && load.projTableName == "@";
     try {
         const db::ServerInfo& server = catalogue.Info();
-        LoaderState& state = Loader();
+        EngineState& state = Engine();
         state.dbmsName = ContainsNoCase(server.dbmsName, "Interbase") ? "Interbase Server" : server.dbmsName;
         SetDbQuotes(state.dbmsName);
         std::int16_t kind = DbKindOf(state.dbmsName);
@@ -179,9 +179,9 @@ std::int16_t LoadAdoCatalogue(AGPDatabase& database, db::Catalogue& catalogue, c
                     if (first != listed.end()) schema = first->schema;
                 }
                 database.SetDBSchema(schema);
-                state.oracleSchema = schema;
+                Loader().oracleSchema = schema;
             } else {
-                schema = state.oracleSchema;
+                schema = Loader().oracleSchema;
             }
         }
         TableWalk walk{database, catalogue, LoadRoute::Ado, kind, load.tableName, load.projTableName, status,
@@ -214,7 +214,7 @@ std::int16_t LoadDAODB(AGPDatabase& database, std::string_view DBPath, std::stri
     options.password = std::string(pwd);
     try {
         auto catalogue = db::OpenCatalogue(options);
-        LoaderState& state = Loader();
+        EngineState& state = Engine();
         state.dbmsName = "ACCESS";
         SetDbQuotes(state.dbmsName);
         Engine().databaseKind = kDbAccess;
@@ -273,7 +273,7 @@ std::int16_t LoadzvDB(AGPDatabase& database, const ServerDbArgs& args, std::stri
     try {
         auto catalogue = db::OpenCatalogue(*options);
         const db::ServerInfo& server = catalogue->Info();
-        LoaderState& state = Loader();
+        EngineState& state = Engine();
         state.dbmsName = args.sDbType;
         SetDbQuotes(state.dbmsName);
         std::int16_t kind = DbKindOf(state.dbmsName);

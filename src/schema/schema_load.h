@@ -77,8 +77,4 @@ std::int16_t LoadADOCustomView(AGPDatabase& database, std::string_view sConnStr,
                                std::string_view sSQL);
 std::int16_t LoadzvCustomView(AGPDatabase& database, std::string_view sTableName, std::string_view sSQL);
 
-// Brings the menu in step with the tables: a menu item for every generated table or view that
-// has none, and none for a table that is gone.
-void SyncMenuWithTables(AGP& project);
-
 }  // namespace velmora

@@ -39,6 +39,13 @@ struct EngineState {
     // Kind of the current database: 1 Access, 2 SQL Server, 3 MySQL, 4 Oracle, 5 PostgreSQL,
     // 6 SQLite, 99 other; 0 while none is known.
     std::int16_t databaseKind = 0;
+    // The project's database as the last schema load or project read left it: its product name,
+    // identifier quotes, the SQLQuote setting and the database's default security.
+    std::string dbmsName;
+    std::string quoteStart;
+    std::string quoteEnd;
+    std::string sqlQuote;
+    std::string secDefault;
 };
 
 EngineState& Engine();

@@ -6,6 +6,7 @@
 #include "model/chart.h"
 #include "model/charts.h"
 #include "model/custom_scripts.h"
+#include "model/data_types.h"
 #include "model/database.h"
 #include "model/databases.h"
 #include "model/extensions.h"
@@ -184,6 +185,32 @@ TEST_F(ReaderTest, FieldFixUpsAndTableKeys) {
     EXPECT_EQ(fields->Find(Variant("q"))->FldViewTemplate(),
               R"({"id":"PHPBarcode","name":"Barcode","barcode":1,"encode":"QRCODE","encode_field":null})");
     EXPECT_EQ(Engine().databaseKind, 3);
+}
+
+TEST_F(ReaderTest, DatabaseSettingsBecomeEngineWideAndTheMenuFollowsTheTables) {
+    ASSERT_TRUE(LoadText(R"(<Database DBName="d" DBDBMSName="PostgreSQL" SecDefault="list,view">
+        <Table TblName="orders" TblGen="1" TblCaption="All orders"><Field FldName="id"/></Table>
+        <Table TblName="skipped" TblGen="0"><Field FldName="id"/></Table></Database>
+        <Menu MenuID="1" MenuText="Gone" MenuParentID="0" MenuSource="dropped" MenuShow="1"/>
+        <Menu MenuID="2" MenuText="Home" MenuParentID="0" MenuSource="" MenuShow="1"/>)"))
+        << proj.ProjErr();
+    EXPECT_EQ(Engine().dbmsName, "PostgreSQL");
+    EXPECT_EQ(Engine().databaseKind, 5);
+    EXPECT_EQ(Engine().quoteStart, "\"");
+    EXPECT_EQ(QuoteDbName("a\"b"), "\"a\"\"b\"");
+    EXPECT_EQ(Engine().secDefault, "list,view");
+    EXPECT_EQ(Engine().sqlQuote, proj.SQLQuote());
+    // A menu item of a table that is gone goes; a generated table without one gets one.
+    EXPECT_FALSE(MenuList().GetItemByID(1));
+    ASSERT_TRUE(MenuList().GetItemByID(2));
+    EXPECT_TRUE(MenuList().MenuHasTable("orders"));
+    EXPECT_FALSE(MenuList().MenuHasTable("skipped"));
+
+    AGP other;
+    WriteFile(dir / "access.vlp", R"(<Project><Database DBName="d" DBDBMSName="ACCESS"/></Project>)");
+    ASSERT_TRUE(Load(other, dir / "access.vlp", false)) << other.ProjErr();
+    EXPECT_EQ(QuoteDbName("x]y"), "[x]]y]");
+    EXPECT_EQ(Engine().secDefault, "");
 }
 
 TEST_F(ReaderTest, SettingsUpgradesAndBackFill) {

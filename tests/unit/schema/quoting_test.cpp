@@ -6,6 +6,7 @@
 #include "model/data_types.h"
 #include "schema/db_quotes.h"
 #include "schema/load_steps.h"
+#include "support/engine_state.h"
 
 namespace velmora {
 namespace {
@@ -31,7 +32,7 @@ TEST(DbQuotes, KindsAndQuotePairs) {
 }
 
 TEST(DbQuotes, ServerQuoteFollowsSettingAndDatabase) {
-    LoaderState& state = Loader();
+    EngineState& state = Engine();
     state.sqlQuote = "";
     EXPECT_EQ(ResolveSqlQuote("", ""), "`");  // MySQL and DIRECT by default
     EXPECT_EQ(ResolveSqlQuote("postgresql", "DIRECT"), "\"");

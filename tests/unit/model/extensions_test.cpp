@@ -133,6 +133,21 @@ protected:
     AGP proj;
 };
 
+TEST_F(ExtensionsTest, AligningAddsWhatNewTablesLackAndKeepsEverySetValue) {
+    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+    ASSERT_TRUE(proj.AddExtension("off", "", "audit.xml"));
+    ASSERT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Width", Variant(std::int32_t{99})));
+    Ext("off")->SetEnabled(false);
+    schema->tables.push_back({"items", {{"TblType", {Variant("TABLE"), "String"}}},
+                              {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}});
+    proj.AlignExtensions();
+    EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Width"), Variant(std::int32_t{99}));
+    EXPECT_EQ(proj.GetExtFldAtt("audit", "items", "id", "Width"), Variant(std::int32_t{12}));
+    EXPECT_EQ(proj.GetExtTblAtt("audit", "items", "Track"), Variant(true));
+    EXPECT_FALSE(Ext("off")->PROJ()->DB()->Find("main")->Tables()->Find("items"));
+}
+
 TEST_F(ExtensionsTest, AddExtensionReadsTheDefinitionLevelByLevel) {
     test::WriteFile(dir / "ext1/audit.xml", kDefinition);
     ASSERT_TRUE(proj.AddExtension("audit", "given.zip", "audit.xml"));

@@ -1,6 +1,8 @@
 #include "persistence/project_writer.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <exception>
 #include <initializer_list>
 #include <memory>
@@ -160,8 +162,32 @@ std::string BooleanText(bool value, const ProjectWriteOptions& options) {
     return value ? "1" : "0";
 }
 
+// The shortest text that reads back as the same number.
+template <class Number>
+std::string ExactNumberText(Number number) {
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number);
+    return error == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+// A number's usual text where it reads back unchanged; otherwise its exact form, since the
+// usual text keeps only as many digits as a user is shown.
+std::string NumberText(const Variant& value) {
+    std::string text = value.ToText();
+    if (value.Type() == VarType::Double) {
+        double number = value.AsDouble();
+        if (!std::isfinite(number) || ParseNumber(text) == number) return text;
+        return ExactNumberText(number);
+    }
+    float number = value.AsSingle();
+    auto read = ParseNumber(text);
+    if (!std::isfinite(number) || (read && static_cast<float>(*read) == number)) return text;
+    return ExactNumberText(number);
+}
+
 std::string AttributeText(const PropertyRow& entry, const Variant& value, const ProjectWriteOptions& options) {
     if (EqualsNoCase(entry.dataType, "Boolean")) return BooleanText(ToBoolean(value).value_or(false), options);
+    if (value.Type() == VarType::Double || value.Type() == VarType::Single) return NumberText(value);
     std::string text = value.ToText();
     // The list of tag values is kept on one line.
     if (EqualsNoCase(entry.name, "FldTagValues")) return ReplaceAll(text, "\r\n", "|");

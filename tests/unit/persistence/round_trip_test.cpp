@@ -1,5 +1,6 @@
 // Property-based round trip: random projects are saved, loaded into a fresh root and saved again.
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -88,12 +89,13 @@ public:
             return Variant(picks[Between(0, 4)]);
         }
         if (type == "Single") {
-            static const float picks[] = {3.402823e38f, -1.5f, 0.0f, 1e-30f, 0.25f};
-            return Variant(picks[Between(0, 4)]);
+            static const float picks[] = {3.402823e38f, -1.5f, 0.0f, 1e-30f, 0.25f, 0.1f, 16777215.0f, 1.0f / 3};
+            return Variant(picks[Between(0, 7)]);
         }
         if (type == "Double") {
-            static const double picks[] = {1e308, -2.2250738585072e-308, 0.1, -123456789.125, 1e-300};
-            return Variant(picks[Between(0, 4)]);
+            static const double picks[] = {1e308, -2.2250738585072e-308, 0.1, -123456789.125, 1e-300,
+                                           0.1 + 0.2, 1.0 / 3, 4.9406564584124654e-324, 123456789012345678.0};
+            return Variant(picks[Between(0, 8)]);
         }
         return Variant(Text());
     }
@@ -118,6 +120,9 @@ std::string BagText(const AGProperties& bag, bool root = false) {
         const Variant& value = entry->Value();
         std::string shown = entry->DataType() == "Boolean" ? (ToBoolean(value).value_or(false) ? "1" : "0")
                                                            : value.ToText();
+        // Numbers are compared exactly, not by the digits a user is shown.
+        if (value.Type() == VarType::Double) shown = fmt::format("{}", value.AsDouble());
+        if (value.Type() == VarType::Single) shown = fmt::format("{}", value.AsSingle());
         text += entry->Name() + "=" + shown + ";";
     }
     return text + "\n";

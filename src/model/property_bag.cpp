@@ -1,5 +1,6 @@
 #include "model/property_bag.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -95,7 +96,11 @@ std::size_t AGProperties::IndexOf(std::string_view name) const {
 }
 
 std::size_t AGProperties::IndexOf(std::string_view name, std::size_t expected) const {
-    if (expected < Size() && KeyAt(expected) == name) return expected;
+    // A file leaves out the entries it does not save, so the name may be a few rows further on.
+    constexpr std::size_t kLookAhead = 8;
+    const std::size_t end = std::min(Size(), expected + kLookAhead);
+    for (std::size_t pos = expected; pos < end; ++pos)
+        if (KeyAt(pos) == name) return pos;
     return IndexOf(name);
 }
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -24,9 +25,10 @@ bool FileExists(const std::string& path) {
 // The value a known entry receives; nullopt when nothing is stored.
 std::optional<Variant> KnownValue(const PropertyRow& entry, std::string_view value) {
     const std::string& name = entry.name;
-    // The special names start with one of these letters; other names in ASCII skip the tests.
-    const unsigned char first = name.empty() ? 0 : static_cast<unsigned char>(name[0]) | 0x20;
-    if (first < 0x80 && first != 'j' && first != 'f' && first != 'e' && first != 'd')
+    // An ASCII name can only match a special name of its own length.
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::size_t size = name.size();
+    if (ascii && size != 2 && size != 3 && size != 11 && size != 12)
         return ConvertToNumberOrBool(Variant(value), entry.dataType);
     if (EqualsNoCase(name, "js")) {
         if (value.empty() || !FileExists(std::string(value))) return std::nullopt;

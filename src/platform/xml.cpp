@@ -6,13 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <pugixml.hpp>
 
 #include "support/text.h"
@@ -71,7 +72,12 @@ bool HasDuplicateAttribute(pugi::xml_node element, std::vector<std::string_view>
     std::size_t size = 16;
     while (size < 2 * count) size *= 2;
     table.assign(size, std::string_view());
-    const std::hash<std::string_view> hash;
+    // FNV-1a: names are short, and this runs for every attribute of a document.
+    auto hash = [](std::string_view name) {
+        std::uint64_t h = 14695981039346656037ull;
+        for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+        return static_cast<std::size_t>(h);
+    };
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
         std::string_view name = a.name();
         for (std::size_t slot = hash(name) & (size - 1);; slot = (slot + 1) & (size - 1)) {

@@ -10,6 +10,7 @@
 #include "model/fields.h"
 #include "model/table.h"
 #include "model/tables.h"
+#include "schema/custom_sql.h"
 #include "schema/db_quotes.h"
 #include "schema/load_steps.h"
 #include "schema/schema_load.h"
@@ -64,6 +65,7 @@ bool LoadCustomViewTable(AGPDatabase& database, db::Catalogue& catalogue, std::s
     }
     std::string duplicates = route == LoadRoute::Bridge ? DuplicateNames(info.columns) : std::string();
     LoadTableColumns(*table, info, route, kind);
+    ParseCustomSql(*table, *tables);
     if (!duplicates.empty()) {
         table->SetTblGen(false);
         table->SetTblCustomError("Columns with same field name: " + duplicates + ". Please create Alias for the fields.");

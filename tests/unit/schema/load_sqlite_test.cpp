@@ -157,6 +157,16 @@ TEST_F(SqliteLoadTest, CustomViewsFromStatements) {
     EXPECT_EQ(FieldOf(project_, "big_orders", "email")->FldType(), kAdVarChar);
     EXPECT_EQ(FieldOf(project_, "big_orders", "email")->FldSize(), 120);
     EXPECT_EQ(FieldOf(project_, "big_orders", "doubled")->FldType(), kAdVarChar);
+    // Where each field comes from, by the statement.
+    auto email = FieldOf(project_, "big_orders", "email");
+    EXPECT_EQ(email->FldSourceTable(), "customers");
+    EXPECT_EQ(email->FldSourceField(), "email");
+    EXPECT_EQ(email->FldSourceName(), "customers.email");
+    EXPECT_EQ(FieldOf(project_, "big_orders", "order_id")->FldSourceTable(), "orders");
+    auto doubled = FieldOf(project_, "big_orders", "doubled");
+    EXPECT_EQ(doubled->FldSourceTable(), "");
+    EXPECT_EQ(doubled->FldSourceField(), "");
+    EXPECT_EQ(doubled->FldSourceName(), "o.total * 2");
 
     // A statement that does not compile keeps the view with the database's message.
     EXPECT_EQ(LoadADOCustomView(*database, connStr, "broken", "SELECT x FROM nowhere"), 0);

@@ -160,6 +160,34 @@ bool LoadTableMySQL(AGP& project, std::string_view sTableName) {
     return true;
 }
 
+bool LoadTable(AGP& project, std::string_view sTableName) {
+    auto database = project.DB();
+    if (!database) return Fail(ProductMessage("Database not loaded!"));
+    std::string type = ToUpperAscii(database->DBType());
+    if (type == "MYSQL" || type == "POSTGRESQL") return LoadTableMySQL(project, sTableName);
+    std::string name(sTableName);
+    auto tables = database->Tables();
+    if (auto table = tables->Find(Variant(name)); table && table->TblLoaded()) {
+        return Fail(ProductMessage("Table " + name + " already loaded!"));
+    }
+    // A registered table is read again in full, so that its fields come in catalogue order.
+    if (tables->TableExist(Variant(name))) tables->Delete(Variant(name));
+    std::int16_t result = 0;
+    if (type == "ACCESS") {
+        result = LoadDAODB(*database, database->DBPath(), database->DBPhyPath(), database->DBUseServerMapPath(),
+                           database->DBUID(), database->DBPwd(), name, "");
+    } else {
+        result = LoadADODB(*database, database->DBType(), database->DBName(), database->DBUID(), database->DBPwd(),
+                           CustomViewConnStr(project), database->DBSchema(), name, "");
+    }
+    if (result != 0 || !tables->TableExist(Variant(name))) {
+        if (Engine().ProjErr.empty()) Engine().ProjErr = ProductMessage("Table " + name + " cannot be added!");
+        return false;
+    }
+    SyncMenuWithTables(project);
+    return true;
+}
+
 std::string LoadDatabaseNames(AGP&, const ServerDbArgs& args) {
     std::string type = ToLowerAscii(args.sDbType.empty() ? std::string("MYSQL") : args.sDbType);
     db::ConnectOptions options;

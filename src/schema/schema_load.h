@@ -52,6 +52,10 @@ bool LoadDB(AGP& project, const LoadDbArgs& args);
 bool LoadDBMySQL(AGP& project, const ServerDbArgs& args);
 // Reads one more table of a loaded server database (or the fields of a registered one).
 bool LoadTableMySQL(AGP& project, std::string_view sTableName);
+// Reads the fields of a table of the main database that a dynamic load only registered (or adds
+// a table created since), through the route the database was loaded by: LoadTableMySQL for
+// server databases, the Access file, or the stored connection string.
+bool LoadTable(AGP& project, std::string_view sTableName);
 // The databases on a server, one per line (CR LF); empty with ProjErr on failure.
 std::string LoadDatabaseNames(AGP& project, const ServerDbArgs& args);
 // Server databases are read by native client libraries that are always there.

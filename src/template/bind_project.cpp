@@ -117,6 +117,7 @@ void BindProject(ClassMap& classes) {
         .Method("LoadDB", 9, [](AGP& project, const Args& args) { return LoadDB(project, LoadDbArgsFrom(args)); })
         .Method("LoadDBMySQL", 10,
                 [](AGP& project, const Args& args) { return LoadDBMySQL(project, ServerDbArgsFrom(args, true)); })
+        .Method("LoadTable", 1, [](AGP& project, const Args& args) { return LoadTable(project, args.Text(0)); })
         .Method("LoadTableMySQL", 1,
                 [](AGP& project, const Args& args) { return LoadTableMySQL(project, args.Text(0)); })
         .Method("LoadDatabaseNames", 9,

@@ -395,6 +395,12 @@ TEST(AccessLoad, NwindThroughTheDaoRoute) {
     EXPECT_TRUE(FieldOf(project, "Products", "ProductName")->FldReq());
     EXPECT_TRUE(FieldOf(project, "Categories", "CategoryName")->FldUniqueIdx());
     EXPECT_EQ(FieldOf(project, "Products", "UnitPrice")->FldDefault().ToText(), "0");
+
+    // A table read again on demand comes back the same through the file's route.
+    project.DB()->Tables()->Delete(Variant("Order Details"));
+    ASSERT_TRUE(LoadTable(project, "Order Details")) << project.ProjErr();
+    EXPECT_EQ(TableOf(project, "Order Details")->TblKey(), "OrderID\r\nProductID");
+    EXPECT_TRUE(TableOf(project, "Order Details")->TblLoaded());
 }
 
 TEST(AccessLoad, AccdbFileAndBadFiles) {

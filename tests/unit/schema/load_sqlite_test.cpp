@@ -179,6 +179,32 @@ TEST_F(SqliteLoadTest, CustomViewsFromStatements) {
     EXPECT_FALSE(TableOf(project_, "x"));
 }
 
+TEST_F(SqliteLoadTest, DynamicLoadRegistersTablesAndLoadTableReadsThemLater) {
+    project_.SetDynamicLoadDB(true);
+    ASSERT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
+    auto orders = TableOf(project_, "orders");
+    ASSERT_TRUE(orders);
+    EXPECT_FALSE(orders->TblLoaded());
+    EXPECT_EQ(orders->Fields()->Count(), 0);
+    const int tables = project_.DB()->Tables()->Count();
+
+    ASSERT_TRUE(LoadTable(project_, "orders")) << project_.ProjErr();
+    orders = TableOf(project_, "orders");
+    EXPECT_TRUE(orders->TblLoaded());
+    EXPECT_EQ(orders->TblKey(), "order_id");
+    EXPECT_TRUE(FieldOf(project_, "orders", "order_id")->FldAutoIncrement());
+    EXPECT_EQ(project_.DB()->Tables()->Count(), tables);
+    EXPECT_TRUE(MenuList().MenuHasTable("orders"));
+
+    EXPECT_FALSE(LoadTable(project_, "orders"));
+    EXPECT_EQ(project_.ProjErr(), ProductMessage("Table orders already loaded!"));
+    EXPECT_FALSE(LoadTable(project_, "no_such_table"));
+    EXPECT_EQ(project_.ProjErr(), ProductMessage("Table no_such_table not found!"));
+    AGP empty;
+    EXPECT_FALSE(LoadTable(empty, "orders"));
+    EXPECT_EQ(empty.ProjErr(), ProductMessage("Database not loaded!"));
+}
+
 TEST_F(SqliteLoadTest, SecondLoadIsRefused) {
     ASSERT_TRUE(Load(dir_ / "sample.db"));
     EXPECT_FALSE(Load(dir_ / "sample.db"));

@@ -140,4 +140,29 @@ bool AGPSchema::LoadDBMySQL(const ServerDbArgs& args, std::string_view sTableNam
                 [&](AGPDatabase& database) { return LoadzvDB(database, args, table, ""); });
 }
 
+bool AGPSchema::LoadADOCustomView(std::string_view sConnStr, std::string_view sTableName, std::string_view sSQL) {
+    if (tblcnt_ >= 1) return Fail("database already loaded!");
+    return Read("DB", false, [&](AGPDatabase& database) {
+        database.SetDBConnstr(std::string(sConnStr));
+        return velmora::LoadADOCustomView(database, sConnStr, sTableName, sSQL);
+    });
+}
+
+bool AGPSchema::LoadzvCustomView(const ServerDbArgs& args, std::string_view sTableName, std::string_view sSQL) {
+    if (tblcnt_ >= 1) return Fail("database already loaded!");
+    if (args.sDbName.empty()) return Fail("invalid DBName specified!");
+    return Read(args.sDbName, false, [&](AGPDatabase& database) {
+        database.SetDBType(args.sDbType);
+        database.SetDBHost(args.sHost);
+        database.SetDBPort(args.sPort);
+        database.SetDBUID(args.sUID);
+        database.SetDBPwd(args.sPwd);
+        database.SetDBSID(args.sSID);
+        database.SetDBConnectionMethod(args.sMethod);
+        database.SetDBURL(args.sUrl);
+        database.SetDBEncoding(args.sEncoding);
+        return velmora::LoadzvCustomView(database, sTableName, sSQL);
+    });
+}
+
 }  // namespace velmora

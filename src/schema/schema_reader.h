@@ -76,6 +76,10 @@ public:
     // As the root object's loads, plus the one table to read (empty: all). False with ProjErr.
     bool LoadDB(const LoadDbArgs& args, std::string_view sTableName = {});
     bool LoadDBMySQL(const ServerDbArgs& args, std::string_view sTableName = {});
+    // A custom view's statement read as the only table record, through a connection string or
+    // a server connection.
+    bool LoadADOCustomView(std::string_view sConnStr, std::string_view sTableName, std::string_view sSQL);
+    bool LoadzvCustomView(const ServerDbArgs& args, std::string_view sTableName, std::string_view sSQL);
 
 private:
     template <class Load>

@@ -306,6 +306,17 @@ TEST_F(DbServerMySqlLoad, SchemaReaderRecords) {
     bad.sPwd = "wrong";
     EXPECT_FALSE(failed.LoadDBMySQL(bad));
     EXPECT_LT(failed.tblcnt(), 1);
+
+    // A custom view's statement as the only record, with its fields' sources.
+    AGPSchema view;
+    ASSERT_TRUE(view.LoadzvCustomView(Server("mysql", "chinook"), "long_tracks",
+                                      "SELECT t.Name, t.Milliseconds / 1000 AS seconds FROM Track t"))
+        << Engine().ProjErr;
+    ASSERT_EQ(view.tblcnt(), 1);
+    EXPECT_EQ(view.Tbl(1)->TblType, "CUSTOMVIEW");
+    ASSERT_EQ(view.Tbl(1)->TblFldCnt, 2);
+    EXPECT_EQ(view.Tbl(1)->TblFields.fld[0].FldName, "Name");
+    EXPECT_EQ(view.Tbl(1)->TblFields.fld[1].FldName, "seconds");
 }
 
 // Chinook's tables and columns by normalised name: PostgreSQL spells them album_id, the others

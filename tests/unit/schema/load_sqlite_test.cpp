@@ -9,6 +9,7 @@
 #include "model/menus.h"
 #include "schema/load_steps.h"
 #include "schema/schema_load.h"
+#include "schema/schema_reader.h"
 #include "schema_test_support.h"
 #include "model/ext_objects.h"
 #include "support/engine_state.h"
@@ -177,6 +178,17 @@ TEST_F(SqliteLoadTest, CustomViewsFromStatements) {
 
     EXPECT_EQ(LoadADOCustomView(*database, "Data Source=" + (dir_ / "missing.db"), "x", "SELECT 1"), 3);
     EXPECT_FALSE(TableOf(project_, "x"));
+
+    // The schema reader reads the same statement into a record, touching no project.
+    AGPSchema schema;
+    ASSERT_TRUE(schema.LoadADOCustomView(connStr, "emails", "SELECT email FROM customers")) << Engine().ProjErr;
+    ASSERT_EQ(schema.tblcnt(), 1);
+    EXPECT_EQ(schema.Tbl(1)->TblName, "emails");
+    EXPECT_EQ(schema.Tbl(1)->TblFields.fld.at(0).FldSize, 120);
+    EXPECT_FALSE(TableOf(project_, "emails"));
+    AGPSchema missing;
+    EXPECT_FALSE(missing.LoadADOCustomView("Data Source=" + (dir_ / "missing.db"), "x", "SELECT 1"));
+    EXPECT_LT(missing.tblcnt(), 1);
 }
 
 TEST_F(SqliteLoadTest, DynamicLoadRegistersTablesAndLoadTableReadsThemLater) {

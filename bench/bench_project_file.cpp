@@ -128,16 +128,21 @@ const std::string& LoadBenchFile() {
     return path;
 }
 
+// Only Load is timed: freeing the previous run's project is not part of it.
 void LoadProject(benchmark::State& state) {
     const std::string& path = LoadBenchFile();
     velmora::SetStatusSink(std::make_shared<velmora::NullStatusSink>());
+    std::unique_ptr<velmora::AGP> proj;
     for (auto _ : state) {
+        state.PauseTiming();
+        proj.reset();
         velmora::Extensions().Clear();
         velmora::MenuList().Clear();
         velmora::CustomScripts().Clear();
         velmora::Language().ClearTranslations();
-        velmora::AGP proj;
-        if (!velmora::Load(proj, path, false)) state.SkipWithError(velmora::Engine().ProjErr.c_str());
+        proj = std::make_unique<velmora::AGP>();
+        state.ResumeTiming();
+        if (!velmora::Load(*proj, path, false)) state.SkipWithError(velmora::Engine().ProjErr.c_str());
     }
     ReportSizeAndMemory(state, std::filesystem::file_size(path));
 }

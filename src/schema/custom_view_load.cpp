@@ -98,9 +98,7 @@ std::int16_t LoadADOCustomView(AGPDatabase& database, std::string_view sConnStr,
 
 std::int16_t LoadzvCustomView(AGPDatabase& database, std::string_view sTableName, std::string_view sSQL) {
     Engine().ProjErr.clear();
-    ServerDbArgs args{database.DBName(), database.DBType(), database.DBHost(), database.DBPort(),
-                      database.DBUID(),  database.DBPwd(),  database.DBSID(),  database.DBConnectionMethod(),
-                      database.DBURL(),  database.DBEncoding()};
+    ServerDbArgs args = ServerArgsOf(database);
     std::optional<db::ConnectOptions> options = ServerConnectOptions(args);
     if (!options) {
         Fail(ProductMessage("Database not loaded!"));

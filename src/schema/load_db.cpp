@@ -143,9 +143,7 @@ bool LoadTableMySQL(AGP& project, std::string_view sTableName) {
     if (auto table = tables->Find(Variant(name)); table && table->TblLoaded()) {
         return Fail(ProductMessage("Table " + name + " already loaded!"));
     }
-    ServerDbArgs args{database->DBName(), database->DBType(),  database->DBHost(), database->DBPort(),
-                      database->DBUID(),  database->DBPwd(),   database->DBSID(),  database->DBConnectionMethod(),
-                      database->DBURL(),  database->DBEncoding()};
+    ServerDbArgs args = ServerArgsOf(*database);
     std::string type = ToLowerAscii(args.sDbType);
     if (type != "mysql" && type != "postgresql") return Fail(ProductMessage("Database not loaded!"));
     // A registered table is read again in full, so that its fields come in catalogue order.

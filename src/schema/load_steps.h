@@ -82,6 +82,9 @@ std::int16_t CatalogueFailure(const db::CatalogueError& error, std::string_view 
 std::optional<db::ConnectOptions> AdoConnectOptions(std::string_view dbType, std::string_view connStr);
 // A MySQL or PostgreSQL server; nullopt for another type or a port that is not a number.
 std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args);
+// A server database's connection settings as stored on the database, and the other way round.
+ServerDbArgs ServerArgsOf(const AGPDatabase& database);
+void SetServerConnection(AGPDatabase& database, const ServerDbArgs& args);
 
 // The connection-string route once its catalogue is open; the dialect steps of SQL Server and
 // Oracle run their own queries through it.

@@ -89,6 +89,24 @@ std::optional<db::ConnectOptions> AdoConnectOptions(std::string_view dbType, std
     return std::nullopt;
 }
 
+ServerDbArgs ServerArgsOf(const AGPDatabase& database) {
+    return {database.DBName(), database.DBType(), database.DBHost(), database.DBPort(),
+            database.DBUID(),  database.DBPwd(),  database.DBSID(),  database.DBConnectionMethod(),
+            database.DBURL(),  database.DBEncoding()};
+}
+
+void SetServerConnection(AGPDatabase& database, const ServerDbArgs& args) {
+    database.SetDBType(args.sDbType);
+    database.SetDBHost(args.sHost);
+    database.SetDBPort(args.sPort);
+    database.SetDBUID(args.sUID);
+    database.SetDBPwd(args.sPwd);
+    database.SetDBSID(args.sSID);
+    database.SetDBConnectionMethod(args.sMethod);
+    database.SetDBURL(args.sUrl);
+    database.SetDBEncoding(args.sEncoding);
+}
+
 std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args) {
     std::string type = ToLowerAscii(args.sDbType);
     if (type != "mysql" && type != "postgresql") return std::nullopt;
@@ -279,15 +297,7 @@ std::int16_t LoadzvDB(AGPDatabase& database, const ServerDbArgs& args, std::stri
         std::int16_t kind = DbKindOf(state.dbmsName);
         Engine().databaseKind = kind;
         if (loadAll || connectOnly) {
-            database.SetDBType(args.sDbType);
-            database.SetDBHost(args.sHost);
-            database.SetDBPort(args.sPort);
-            database.SetDBUID(args.sUID);
-            database.SetDBPwd(args.sPwd);
-            database.SetDBSID(args.sSID);
-            database.SetDBConnectionMethod(args.sMethod);
-            database.SetDBURL(args.sUrl);
-            database.SetDBEncoding(args.sEncoding);
+            SetServerConnection(database, args);
             database.SetDBDBMSName(server.dbmsName);
             database.SetDBDBMSVer(server.dbmsVersion);
             database.SetDBProviderName(std::string(kProductName));

@@ -152,15 +152,7 @@ bool AGPSchema::LoadzvCustomView(const ServerDbArgs& args, std::string_view sTab
     if (tblcnt_ >= 1) return Fail("database already loaded!");
     if (args.sDbName.empty()) return Fail("invalid DBName specified!");
     return Read(args.sDbName, false, [&](AGPDatabase& database) {
-        database.SetDBType(args.sDbType);
-        database.SetDBHost(args.sHost);
-        database.SetDBPort(args.sPort);
-        database.SetDBUID(args.sUID);
-        database.SetDBPwd(args.sPwd);
-        database.SetDBSID(args.sSID);
-        database.SetDBConnectionMethod(args.sMethod);
-        database.SetDBURL(args.sUrl);
-        database.SetDBEncoding(args.sEncoding);
+        SetServerConnection(database, args);
         return velmora::LoadzvCustomView(database, sTableName, sSQL);
     });
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <map>
 #include <optional>
+#include <span>
 
 #include "model/data_types.h"
 #include "model/field.h"
@@ -111,15 +112,25 @@ bool IsSymbol(const Token& token, char symbol) {
     return token.kind == TokenKind::Symbol && token.text.size() == 1 && token.text[0] == symbol;
 }
 
-// Words that end a FROM clause or a table reference; none of them is an alias.
-bool IsClauseWord(const Token& token) {
-    static constexpr std::string_view kWords[] = {
-        "where", "group", "order", "having", "limit", "union", "except", "intersect", "on", "using", "join",
-        "inner", "left", "right", "full", "outer", "cross", "natural", "window", "offset", "fetch", "for"};
+bool IsOneOf(const Token& token, std::span<const std::string_view> words) {
     if (token.kind != TokenKind::Word) return false;
-    for (std::string_view word : kWords)
+    for (std::string_view word : words)
         if (EqualsNoCase(token.text, word)) return true;
     return false;
+}
+
+// Words that end the FROM clause.
+bool EndsFromClause(const Token& token) {
+    static constexpr std::string_view kWords[] = {"where",     "group",  "order",  "having", "limit", "union",
+                                                  "intersect", "except", "window", "offset", "fetch", "for"};
+    return IsOneOf(token, kWords);
+}
+
+// Words that end a table reference inside the FROM clause, or the clause itself; none is an alias.
+bool IsClauseWord(const Token& token) {
+    static constexpr std::string_view kJoinWords[] = {"on",   "using", "join",  "inner",  "left",
+                                                      "right", "full", "outer", "cross", "natural"};
+    return IsOneOf(token, kJoinWords) || EndsFromClause(token);
 }
 
 using TokenRange = std::vector<Token>;
@@ -157,7 +168,7 @@ std::map<std::string, std::string> FromTables(const TokenRange& from, int depth,
     std::size_t i = 0;
     while (i < from.size()) {
         const Token& token = from[i];
-        if (token.depth != depth || !IsName(token) || (token.kind == TokenKind::Word && IsClauseWord(token))) {
+        if (token.depth != depth || !IsName(token) || IsClauseWord(token)) {
             // Join conditions and everything nested are skipped up to the next reference.
             if (IsKeyword(token, "on") || IsKeyword(token, "using")) {
                 while (i < from.size() && !(from[i].depth == depth && (IsSymbol(from[i], ',') || IsKeyword(from[i], "join"))))
@@ -283,13 +294,8 @@ std::vector<SelectSource> ParseSelectSources(std::string_view sql, std::string_v
     TokenRange list, from;
     for (; i < tokens.size() && !(tokens[i].depth == depth && IsKeyword(tokens[i], "from")); ++i) list.push_back(tokens[i]);
     for (++i; i < tokens.size(); ++i) {
-        if (tokens[i].depth < depth || (tokens[i].depth == depth && IsSymbol(tokens[i], ';'))) break;
-        if (tokens[i].depth == depth && tokens[i].kind == TokenKind::Word && IsClauseWord(tokens[i]) &&
-            !IsKeyword(tokens[i], "on") && !IsKeyword(tokens[i], "using") && !IsKeyword(tokens[i], "join") &&
-            !IsKeyword(tokens[i], "inner") && !IsKeyword(tokens[i], "left") && !IsKeyword(tokens[i], "right") &&
-            !IsKeyword(tokens[i], "full") && !IsKeyword(tokens[i], "outer") && !IsKeyword(tokens[i], "cross") &&
-            !IsKeyword(tokens[i], "natural"))
-            break;
+        if (tokens[i].depth < depth) break;
+        if (tokens[i].depth == depth && (IsSymbol(tokens[i], ';') || EndsFromClause(tokens[i]))) break;
         from.push_back(tokens[i]);
     }
     std::vector<std::string> order;

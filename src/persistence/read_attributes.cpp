@@ -22,27 +22,21 @@ bool FileExists(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec);
 }
 
-// The attribute's text as a value of the entry's type; text stays text, without a copy.
-Variant TypedValue(std::string_view text, const std::string& dataType) {
-    if (dataType == "String") return Variant(text);
-    return ConvertToNumberOrBool(Variant(text), dataType);
-}
-
 // The value a known entry receives; nullopt when nothing is stored.
 std::optional<Variant> KnownValue(const PropertyRow& entry, std::string_view value) {
     const std::string& name = entry.name;
     // An ASCII name can only match a special name of its own length.
     const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const std::size_t size = name.size();
-    if (ascii && size != 2 && size != 3 && size != 11 && size != 12) return TypedValue(value, entry.dataType);
+    if (ascii && size != 2 && size != 3 && size != 11 && size != 12) return ConvertToNumberOrBool(Variant(value), entry.dataType);
     if (EqualsNoCase(name, "js")) {
         if (value.empty() || !FileExists(std::string(value))) return std::nullopt;
-        return TypedValue(value, entry.dataType);
+        return ConvertToNumberOrBool(Variant(value), entry.dataType);
     }
     if (EqualsNoCase(name, "fldtagvalues")) return Variant(ReplaceAll(value, "|", "\r\n"));
     if (EqualsNoCase(name, "ext")) return Variant(value.empty() ? std::string_view("php") : value);
     if (EqualsNoCase(name, "defaultpage")) return Variant(value.empty() ? std::string_view("index.php") : value);
-    return TypedValue(value, entry.dataType);
+    return ConvertToNumberOrBool(Variant(value), entry.dataType);
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ Variant ConvertTo(const Variant& value, std::string_view typeName) {
     return ConvertNumeric(value, typeName);
 }
 
-Variant ConvertToNumberOrBool(const Variant& value, std::string_view typeName) {
+Variant ConvertToNumberOrBool(Variant value, std::string_view typeName) {
     if (IsType(typeName, "string")) return value;
     return ConvertNumeric(value, typeName);
 }

@@ -16,7 +16,7 @@ namespace velmora {
 Variant ConvertTo(const Variant& value, std::string_view typeName);
 
 // As ConvertTo, without the "string" case: text is returned unchanged for that type name.
-Variant ConvertToNumberOrBool(const Variant& value, std::string_view typeName);
+Variant ConvertToNumberOrBool(Variant value, std::string_view typeName);
 
 // Trims, then while the text is at least two characters long and is enclosed in a matching pair
 // of double quotes or apostrophes, removes the pair and trims again.

@@ -54,4 +54,19 @@ int ShowProject(const std::string& file, bool json);
 // Runs a script file with `new AGP()`, print() and scriptArgs; 1 on an uncaught error.
 int RunScript(const std::string& file, const std::vector<std::string>& args);
 
+struct GenerateOptions {
+    std::string project;
+    std::string templatePackage;  // replaces the project's Template
+    std::string dest;             // replaces the project's Destination
+    bool check = false;           // count the pages and list the item lists
+    bool dryRun = false;          // list what would be created or changed, write nothing there
+    bool yes = false;             // answer every yes/no question yes
+    bool no = false;              // ... or no
+    std::string overwrite = "ask";  // ask, all, skip
+    std::string answers;          // answers file (JSON)
+};
+
+// Generates the application of a project; 130 when cancelled.
+int Generate(const GenerateOptions& options);
+
 }  // namespace velmora::cli

@@ -86,6 +86,20 @@ int main(int argc, char** argv) {
         rc = cli::RunScript(scriptFile, scriptArgs);
     });
 
+    cli::GenerateOptions generate;
+    CLI::App* generateCmd = app.add_subcommand("generate", "Generate the application of a project");
+    generateCmd->add_option("PROJECT", generate.project, "Project file (.vlp)")->required();
+    generateCmd->add_option("--template", generate.templatePackage, "Template package (.zip or folder)");
+    generateCmd->add_option("--dest", generate.dest, "Destination folder (default: the project's)");
+    generateCmd->add_flag("--check", generate.check, "Count the pages and list what would be generated");
+    generateCmd->add_flag("--dry-run", generate.dryRun,
+                          "List the files that would be created or changed; write nothing to the destination");
+    generateCmd->add_flag("--yes", generate.yes, "Answer every yes/no question yes");
+    generateCmd->add_flag("--no", generate.no, "Answer every yes/no question no");
+    generateCmd->add_option("--overwrite", generate.overwrite, "Existing files: ask, all or skip (default ask)");
+    generateCmd->add_option("--answers", generate.answers, "JSON file of answers by question id");
+    generateCmd->callback([&] { rc = cli::Generate(generate); });
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,6 +1,7 @@
 // Script files of a template package: index files that list them, reading them, and debug copies
 // of assembled code.
 #include <filesystem>
+#include <map>
 
 #include "platform/prompter.h"
 #include "platform/xml.h"
@@ -24,11 +25,28 @@ std::string FolderOf(std::string_view path) {
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
+std::map<std::string, std::string>& PackageScriptFiles() {
+    static std::map<std::string, std::string> files;
+    return files;
+}
+
 }  // namespace
 
 std::string GeneralSetting(std::string_view name) {
-    return GetRegValue("HKCU", SettingsSection("General"), name).ToText();
+    std::string value = GetRegValue("HKCU", SettingsSection("General"), name).ToText();
+    if (!value.empty()) return value;
+    auto found = PackageScriptFiles().find(ToUpperAscii(name));
+    return found == PackageScriptFiles().end() ? value : found->second;
 }
+
+void SetPackageScriptFile(std::string_view name, std::string_view path) {
+    if (path.empty())
+        PackageScriptFiles().erase(ToUpperAscii(name));
+    else
+        PackageScriptFiles()[ToUpperAscii(name)] = std::string(path);
+}
+
+void ClearPackageScriptFiles() { PackageScriptFiles().clear(); }
 
 std::string ReadScriptFile(std::string_view path) {
     if (!PathExists(path)) {
@@ -44,6 +62,20 @@ void WriteDebugFile(std::string_view folder, std::string_view name, std::string_
     std::string saved = Engine().ProjErr;
     WriteTextFile(JoinScriptPath(folder, name), text, true);
     Engine().ProjErr = saved;  // a debug file that cannot be written is no reason to fail
+}
+
+std::string OnDiskPath(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(path, ec)) return path;
+    fs::path wanted(path);
+    fs::path parent = wanted.has_parent_path() ? wanted.parent_path() : fs::path(".");
+    std::string name = wanted.filename().string();
+    for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+        if (EqualsNoCase(it->path().filename().string(), name))
+            return (wanted.parent_path() / it->path().filename()).string();
+    }
+    return path;
 }
 
 bool PathExists(std::string_view path) {

@@ -22,11 +22,19 @@ struct ScriptFileEntry {
     std::string parm;
 };
 
-// A value of the user's General preferences, as text.
+// A value of the user's General preferences, as text. A script-file setting the user left empty
+// (SYSCODE, SYSCODEPREFIX, SYSCODESUFFIX, VALIDATECODE) falls back to the file the template
+// package being generated brings for it.
 std::string GeneralSetting(std::string_view name);
+// The package's file for a script-file setting; an empty path removes the fallback.
+void SetPackageScriptFile(std::string_view name, std::string_view path);
+void ClearPackageScriptFiles();
 bool PathExists(std::string_view path);
 // `name` below `folder`; "\" in either becomes "/".
 std::string JoinScriptPath(std::string_view folder, std::string_view name);
+// A package may name a file in another letter case than the one on disk: the folder's entry of
+// that name without regard to case, when the exact one does not exist; else `path` itself.
+std::string OnDiskPath(const std::string& path);
 // The "file" elements with a value, in document order; false when the index does not load.
 bool ListScriptFiles(std::string_view indexPath, std::vector<ScriptFileEntry>& files);
 // The file's text; a missing file shows "Script file ... not found!" and gives "".

@@ -13,6 +13,7 @@
 #include "support/text.h"
 #include "support/text_file.h"
 #include "template/file_cache.h"
+#include "template/script_files.h"
 #include "template/translate.h"
 
 namespace velmora {
@@ -20,29 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Control files may write paths with "\".
-std::string JoinPath(std::string_view folder, std::string_view name) {
-    std::string path = ReplaceAll(folder, "\\", "/");
-    if (!path.empty() && path.back() != '/') path += '/';
-    path += ReplaceAll(name, "\\", "/");
-    return path;
-}
-
-// A package may name a file in another letter case than the one on disk: the folder's entry of
-// that name without regard to case, when the exact one does not exist.
-std::string OnDiskPath(const std::string& path) {
-    std::error_code ec;
-    if (fs::exists(path, ec)) return path;
-    fs::path wanted(path);
-    fs::path parent = wanted.has_parent_path() ? wanted.parent_path() : fs::path(".");
-    std::string name = wanted.filename().string();
-    for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
-        if (EqualsNoCase(it->path().filename().string(), name)) return (wanted.parent_path() / it->path().filename()).string();
-    }
-    return path;
-}
-
-bool GeneralSetting(std::string_view name) {
+bool GeneralFlag(std::string_view name) {
     return ToBoolean(GetRegValue("HKCU", SettingsSection("General"), name)).value_or(false);
 }
 
@@ -75,12 +54,12 @@ std::string ControlFunctionName(const AGPControl& control) {
 std::string ResolveTemplateFile(std::string_view CtrlIFiles, std::string_view CtrlExt, const TemplateFolders& folders,
                                 AGPStatus* status) {
     std::string folder =
-        CtrlExt.empty() ? folders.templateScriptFolder : JoinPath(folders.extensionsFolder, CtrlExt);
-    if (CtrlIFiles.find(',') == std::string_view::npos) return OnDiskPath(JoinPath(folder, CtrlIFiles));
+        CtrlExt.empty() ? folders.templateScriptFolder : JoinScriptPath(folders.extensionsFolder, CtrlExt);
+    if (CtrlIFiles.find(',') == std::string_view::npos) return OnDiskPath(JoinScriptPath(folder, CtrlIFiles));
 
     std::string merged;
     for (const std::string& name : Split(CtrlIFiles, ',')) {
-        std::string path = OnDiskPath(JoinPath(folder, name));
+        std::string path = OnDiskPath(JoinScriptPath(folder, name));
         std::error_code ec;
         if (!fs::exists(path, ec)) {
             if (status != nullptr) status->CloseStatus();
@@ -88,7 +67,7 @@ std::string ResolveTemplateFile(std::string_view CtrlIFiles, std::string_view Ct
         }
         merged += ReadTextFile(path);
     }
-    std::string target = JoinPath(folders.cacheFolder, "~tmp.tpl");
+    std::string target = JoinScriptPath(folders.cacheFolder, "~tmp.tpl");
     // A merge that cannot be written must not leave an earlier control's merge in its place.
     if (!WriteTextFile(target, merged, false)) {
         std::error_code ec;
@@ -99,8 +78,8 @@ std::string ResolveTemplateFile(std::string_view CtrlIFiles, std::string_view Ct
 
 bool Translator::TranslateControl(AGP& agp, AGPControl& control, std::string_view modulePath,
                                   const TemplateFolders& folders) {
-    bool showSession = GeneralSetting("ShowSession");
-    bool showSessionTime = GeneralSetting("ShowSessionTime");
+    bool showSession = GeneralFlag("ShowSession");
+    bool showSessionTime = GeneralFlag("ShowSessionTime");
 
     std::string templatePath = ResolveTemplateFile(control.CtrlIFiles, control.CtrlExt, folders, status_);
     std::error_code ec;

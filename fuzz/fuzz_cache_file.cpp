@@ -1,0 +1,85 @@
+// Fuzz target: arbitrary bytes as a template's cache.xml. Opening the cache must succeed with
+// whatever entries it could read; writing them out and reading that file again must give the same
+// entries and, written once more, the same bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+#include "generation/gen_cache.h"
+#include "support/engine_state.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+std::filesystem::path& MadeFolder() {
+    static std::filesystem::path made;
+    return made;
+}
+
+void RemoveWorkFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(MadeFolder(), ec);
+}
+
+// The user folder, which holds the cache, lives in a private folder, never in the user's.
+const std::filesystem::path& WorkFolder() {
+    static const std::filesystem::path folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
+        std::filesystem::path made = mkdtemp(pattern.data());
+        MadeFolder() = made;
+        std::atexit(RemoveWorkFolder);
+        setenv("VELMORA_CONFIG_DIR", (made / "user").c_str(), 1);
+        setenv("VELMORA_MACHINE_CONFIG", (made / "machine.json").c_str(), 1);
+        setenv("VELMORA_USER_DIR", (made / "documents").c_str(), 1);
+        return made;
+    }();
+    return folder;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::filesystem::path cacheFolder = WorkFolder() / "documents/Templates/fuzz.zip/cache";
+    std::error_code ec;
+    std::filesystem::create_directories(cacheFolder, ec);
+    {
+        std::ofstream out(cacheFolder / "cache.xml", std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    velmora::Engine().ProjErr.clear();
+
+    velmora::AGPCache cache;
+    Check(cache.Open("fuzz.zip"));
+    Check(cache.CacheFolder() == cacheFolder.string());
+    const std::int32_t count = cache.Count();
+    Check(count >= 0);
+    (void)cache.MatchCacheGroup("extension", "a,b");
+    (void)cache.GetCacheDate("tpl", "list.tpl");
+    (void)velmora::CacheDateText(velmora::Variant(std::string(reinterpret_cast<const char*>(data), size)));
+
+    Check(cache.WriteCacheFile());
+    const std::string first = ReadAll(cache.CacheFile());
+    velmora::AGPCache reread;
+    Check(reread.Open("fuzz.zip"));
+    Check(reread.Count() == count);
+    Check(reread.WriteCacheFile());
+    Check(ReadAll(reread.CacheFile()) == first);
+
+    cache.DeleteAllCache();
+    Check(cache.Count() == 0);
+    return 0;
+}

@@ -1,0 +1,32 @@
+// The generation driver: GenCheck prepares a generation and counts its pages without writing
+// output; GenScript validates the project, translates the changed controls of the template
+// package into script modules and generates the application. Neither throws: an abort leaves
+// its message in ProjErr (empty on success).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace velmora {
+
+class AGP;
+
+// What a host decides for a whole run instead of answering each question.
+struct GenerationOptions {
+    // The remembered overwrite answer a run starts with: "" asks, "O" overwrites, "S" skips.
+    std::string overwrite;
+};
+void SetGenerationOptions(GenerationOptions options);
+const GenerationOptions& CurrentGenerationOptions();
+
+// The engine's two-part version ("12.0") that template packages are checked against, and the
+// full version ("12.0.0") that language files must carry.
+std::string EngineTwoPartVersion();
+
+// The number of pages a generation would produce; 0 with ProjErr set when it aborts. Fills the
+// item lists (each table's and the project's ControlList) that a host shows to the user.
+std::int32_t GenCheck(const std::shared_ptr<AGP>& project);
+void GenScript(const std::shared_ptr<AGP>& project);
+
+}  // namespace velmora

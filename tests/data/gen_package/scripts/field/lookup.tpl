@@ -1,0 +1,3 @@
+
+
+  <?php // lookup of <!--##=DB.Tables.curName##-->.<!--##=TABLE ? TABLE.Fields.curName : ""##--> ?>

@@ -1,0 +1,1 @@
+function Caption(tbl) { return tbl.TblCaption || tbl.TblName; }

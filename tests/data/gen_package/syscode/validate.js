@@ -1,0 +1,1 @@
+function CheckName() { return PROJ.ProjName != "Invalid"; }

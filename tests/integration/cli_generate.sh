@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# velmora generate with the test package on a project of the SQLite sample: check mode, a full
+# generation, the overwrite policies and a dry run that leaves the destination alone.
+set -u
+velmora=$(realpath "$1")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+package="$root/tests/data/gen_package"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
+}
+
+python3 - "$root/examples/sql/sample_sqlite.sql" "$scratch/shop.db" <<'PY'
+import sqlite3, sys
+connection = sqlite3.connect(sys.argv[2])
+connection.executescript(open(sys.argv[1], encoding="utf-8").read())
+connection.commit()
+PY
+"$velmora" settings set Project DefaultLanguageFile english.xml >/dev/null
+"$velmora" new "$scratch/shop.vlp" --db sqlite --file "$scratch/shop.db" >/dev/null 2>&1
+app="$scratch/app"
+
+out=$("$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --check 2>/dev/null); check check-exit 0 $?
+check check-count 1 "$(echo "$out" | grep -c '^[0-9]* pages$')"
+check check-item 1 "$(echo "$out" | grep -c 'customerslist.php')"
+check check-writes-nothing 1 "$([ -e "$app" ] && echo 0 || echo 1)"
+
+"$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" >/dev/null 2>&1; check generate-exit 0 $?
+for file in customerslist.php customersview.php index.php robots.txt css/site.css db/shop.db security/index.php lang/english.xml; do
+    check "generated-$file" 1 "$([ -f "$app/$file" ] && echo 1 || echo 0)"
+done
+grep -q '<h1>Customers</h1>' "$app/customerslist.php"; check page-content 0 $?
+
+echo "edited" > "$app/customerslist.php"
+"$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --overwrite skip >/dev/null 2>&1
+check skip-keeps "edited" "$(cat "$app/customerslist.php")"
+
+out=$("$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --dry-run 2>/dev/null); check dry-run-exit 0 $?
+check dry-run-change 1 "$(echo "$out" | grep -c '^change  *customerslist.php (+[0-9]* -1 lines)$')"
+check dry-run-unchanged 1 "$(echo "$out" | grep -c '^unchanged  *customersview.php$')"
+check dry-run-leaves "edited" "$(cat "$app/customerslist.php")"
+
+"$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --overwrite all >/dev/null 2>&1
+grep -q '<h1>Customers</h1>' "$app/customerslist.php"; check overwrite-all 0 $?
+
+err=$("$velmora" generate "$scratch/shop.vlp" --template "$scratch/missing.zip" --dest "$app" 2>&1 >/dev/null); check missing-template-exit 1 $?
+check missing-template-message "Velmora: Template file not found! Generation aborted!" "$(echo "$err" | tail -n 1)"
+"$velmora" generate "$scratch/shop.vlp" --overwrite sometimes >/dev/null 2>&1; check bad-overwrite-exit 2 $?
+
+echo "cli_generate: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

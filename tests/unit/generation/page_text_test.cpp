@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "generation/page_text.h"
+#include "model/agp.h"
+#include "support/engine_state.h"
+
+namespace velmora {
+namespace {
+
+constexpr std::string_view kMeta = "<meta name=\"generator\" content=\"V\" />";
+
+std::string Full(std::string_view page, std::string_view ext = "php", std::string_view docType = "XHTML") {
+    return PostProcessPage(page, true, ext, docType, kMeta);
+}
+
+TEST(PageTextTest, ShortFormDropsOnlyLeadingBlankLines) {
+    EXPECT_EQ(PostProcessPage("\r\n \t\r\n\n    <?php\r\n\r\n  echo 1; />", false, "php", "", kMeta),
+              "    <?php\r\n\r\n  echo 1; />");
+    EXPECT_EQ(PostProcessPage("x", false, "", "", kMeta), "x");
+    EXPECT_EQ(PostProcessPage("", false, "", "", kMeta), "");
+}
+
+TEST(PageTextTest, FullFormDropsBlankLinesAndKeepsLineEndings) {
+    EXPECT_EQ(Full("\r\n<?php\r\n\r\n  \t\r\n$a = 1;\r\n\r\n$b = 2;"), "<?php\r\n$a = 1;\r\n$b = 2;");
+    EXPECT_EQ(Full("a  \n\n\tb\n\n"), "a  \n\tb\n");
+}
+
+TEST(PageTextTest, SeparatesCommentBlocksAndDeclarations) {
+    std::string page =
+        "<?php\n$a = 1;\n// first\n\n// second\n$b = 2;\n/* block\n\n   Public Sub x */\n$c = 3;\n"
+        "class Shop {\n    private $x;\n    public $y;\n\n    public function f() {\n        // inside\n"
+        "        return 1;\n    }\n    public function g() {}\n}\n$functional = 1;\n";
+    EXPECT_EQ(Full(page),
+              "<?php\n$a = 1;\n\n// first\n// second\n$b = 2;\n\n/* block\n   Public Sub x */\n$c = 3;\n\n"
+              "class Shop {\n    private $x;\n    public $y;\n    public function f() {\n        // inside\n"
+              "        return 1;\n    }\n\n    public function g() {}\n}\n$functional = 1;\n");
+}
+
+TEST(PageTextTest, CommentMarkersFollowTheCodeLanguage) {
+    std::string page = "x = 1\r\n' note\r\ny = 2\r\n// not VB\r\nPublic Sub Go()\r\nEnd Sub\r\n";
+    EXPECT_EQ(Full(page, "VB"), "x = 1\r\n\r\n' note\r\ny = 2\r\n// not VB\r\n\r\nPublic Sub Go()\r\nEnd Sub\r\n");
+    EXPECT_EQ(Full(page, "js"), "x = 1\r\n' note\r\ny = 2\r\n\r\n// not VB\r\nPublic Sub Go()\r\nEnd Sub\r\n");
+}
+
+TEST(PageTextTest, HereDocumentsPassUnchanged) {
+    std::string page =
+        "<?php\n$sql = <<<SQL\nSELECT *\n\n// not a comment\nFROM t\n  SQL;\n\n$html = <<< \"EOT\"\n\n  EOTX\nEOT\n"
+        ")\n$raw = f(<<<'RAW'\n\n\nRAW);\n\n$done = 1;\n";
+    EXPECT_EQ(Full(page), "<?php\n$sql = <<<SQL\nSELECT *\n\n// not a comment\nFROM t\n  SQL;\n$html = <<< \"EOT\"\n\n"
+                          "  EOTX\nEOT\n)\n$raw = f(<<<'RAW'\n\n\nRAW);\n$done = 1;\n");
+    // An opener that is not at the end of its line is no here-document.
+    EXPECT_EQ(Full("$s = '<<<X' . $y;\n\nX\n"), "$s = '<<<X' . $y;\nX\n");
+}
+
+TEST(PageTextTest, GeneratorLineGoesBeforeEveryHeadEnd) {
+    EXPECT_EQ(Full("<head>\r\n  <title>t</title>\r\n  </HEAD>\r\n"),
+              "<head>\r\n  <title>t</title>\r\n  <meta name=\"generator\" content=\"V\" />\r\n  </HEAD>\r\n");
+    EXPECT_EQ(Full("<head><title>t</title></head>\n<p>x</p></head>"),
+              "<head><title>t</title><meta name=\"generator\" content=\"V\" />\n</head>\n<p>x</p>"
+              "<meta name=\"generator\" content=\"V\" />\n</head>");
+    EXPECT_EQ(PostProcessPage("<head></head>", false, "php", "", kMeta), "<head></head>");
+}
+
+TEST(PageTextTest, PlainHtmlDocTypesLoseTheSelfClosingSlash) {
+    std::string page = "<br />\n</head>";
+    for (std::string_view plain : {"", "HTML", "NONE"})
+        EXPECT_EQ(Full(page, "php", plain), "<br>\n<meta name=\"generator\" content=\"V\">\n</head>") << plain;
+    for (std::string_view other : {"XHTML", "html", "HTML5"})
+        EXPECT_EQ(Full(page, "php", other), "<br />\n<meta name=\"generator\" content=\"V\" />\n</head>") << other;
+}
+
+TEST(PageTextTest, GeneratorMetaLineNamesTheProductAndVersion) {
+    AGP project;
+    EXPECT_EQ(GeneratorMetaLine(project),
+              "<meta name=\"generator\" content=\"Velmora v" + DisplayVersion() + "\" />");
+}
+
+}  // namespace
+}  // namespace velmora

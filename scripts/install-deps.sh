@@ -9,11 +9,11 @@ packages=(
   # libraries
   libmozjs-102-dev libpugixml-dev libpcre2-dev libsqlite3-dev libpq-dev
   libmariadb-dev unixodbc-dev mdbtools-dev libzip-dev
-  libcli11-dev libfmt-dev nlohmann-json3-dev
+  libcli11-dev libfmt-dev nlohmann-json3-dev libcrypt-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   # servers and generated-application checks
-  postgresql mariadb-server odbc-postgresql odbc-mariadb php-cli php-sqlite3 php-pgsql php-mysql chromium
+  postgresql mariadb-server odbc-postgresql odbc-mariadb php-cli php-sqlite3 php-pgsql php-mysql sqlite3 chromium
 )
 
 missing=()

@@ -181,7 +181,12 @@ bool Load(AGP& proj, std::string_view projFile, bool sync) {
                 return Fail(ProductMessage("Load project file failed! " + ParseErrorText(error)));
             return Fail(ProductMessage("Load Project File failed! " + error.reason));
         }
-        return ReadDocument(proj, doc, path, sync);
+        if (!ReadDocument(proj, doc, path, sync)) return false;
+        // Relative paths in the project (its database file, its destination) are the project's.
+        std::error_code ec;
+        std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+        Engine().currentProjectFile = ec ? path : absolute.lexically_normal().string();
+        return true;
     } catch (const std::exception& e) {
         return Fail(ProductMessage(std::string("Load Project File failed! ") + e.what()));
     }

@@ -11,6 +11,7 @@
 #include "platform/script_engine.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
+#include "support/password_hash.h"
 #include "support/text.h"
 #include "template/script_bindings.h"
 #include "template/script_files.h"
@@ -52,6 +53,12 @@ void AGScript::Publish(ScriptEngine& engine, const std::shared_ptr<AGP>& project
     engine.AddObject("MENULIST", Variant(SharedMenuList()));
     engine.AddObject("MASTERDETAILS", Variant(project->MasterDetails()));
     engine.AddObject("CUSTOMSCRIPTS", Variant(SharedCustomScripts()));
+    // Templates store credentials hashed; scripts have no hashing of their own.
+    engine.AddFunction("CryptPassword", [](ScriptArgs args) {
+        std::string password = args.size() > 0 ? args[0].ToText() : std::string();
+        std::string seed = args.size() > 1 ? args[1].ToText() : std::string();
+        return Variant(CryptPassword(password, seed));
+    });
 }
 
 void AGScript::Initialize(const std::shared_ptr<AGP>& project) {
@@ -61,12 +68,14 @@ void AGScript::Initialize(const std::shared_ptr<AGP>& project) {
     project->SetScriptFunctionRunner([this](std::string_view name) {
         FunctionOutcome outcome;
         Variant result;
-        if (main_->Run(name, {}, result)) {
+        // As for RunModule: the function sees the table and field the caller made current.
+        bool loaded = !main_->HasProcedure("zv_LoadCurrent", false) || main_->Run("zv_LoadCurrent", {}, result);
+        if (loaded && main_->Run(name, {}, result)) {
             outcome.kind = FunctionOutcome::Kind::Value;
             outcome.value = std::move(result);
         } else {
             outcome.kind = FunctionOutcome::Kind::Error;
-            outcome.error = ScriptErrorReport(main_->LastError(), name);
+            outcome.error = ScriptErrorReport(main_->LastError(), loaded ? name : std::string_view("zv_LoadCurrent"));
         }
         return outcome;
     });

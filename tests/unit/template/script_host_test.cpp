@@ -150,6 +150,19 @@ TEST_F(ScriptHostTest, FunctionClausesRunInTheMainEngineWhileTheHostLives) {
     EXPECT_FALSE(project->EvaluateCondition("function/IsShop/boolean/eq/true"));
 }
 
+TEST_F(ScriptHostTest, FunctionClausesSeeTheTableTheCallerMadeCurrent) {
+    auto project = ShopProject(dest.path().string());
+    AGScript host;
+    host.Initialize(project);
+    ASSERT_TRUE(host.MainEngine()->AddCode("var TABLE = null;\r\n"
+                                           "function zv_LoadCurrent() { TABLE = DB.Tables.Item(DB.Tables.curName); }\r\n"
+                                           "function CurrentName() { return TABLE ? TABLE.TblName : ''; }"));
+    for (const auto& table : project->DB()->Tables()->Items()) {
+        project->DB()->Tables()->Item(Variant(table->TblName()));
+        EXPECT_TRUE(project->EvaluateCondition("function/CurrentName/string/eq/" + table->TblName()));
+    }
+}
+
 TEST_F(ScriptHostTest, TimeOutNamesTheFunctionAndTheHostStaysUsable) {
     auto project = ShopProject(dest.path().string());
     AGScript host;

@@ -44,6 +44,19 @@ bool& TemplateUnchanged() {
     return unchanged;
 }
 
+// Set by GenCheck when the user keeps the unpacked template of a package that has changed since;
+// the following GenScript takes it (clearing it) and generates from the unpacked copy. The
+// package's cache entry stays as it was, so the next GenCheck asks again.
+bool& TemplateKept() {
+    static bool kept = false;
+    return kept;
+}
+
+GenerationTimings& LastTimings() {
+    static GenerationTimings timings;
+    return timings;
+}
+
 GenerationOptions& Options() {
     static GenerationOptions options;
     return options;
@@ -265,30 +278,45 @@ bool LoadLanguageFiles(GenerationRun& run) {
 }
 
 // Files a control's translation depends on: its input files, the files they include and the
-// files of its "key" sessions. Empty, with ProjErr set, when one is missing.
+// files of its "key" sessions. A session an extension supplied has its file in that extension's
+// folder (below the control's input folder), as have the files that file includes. Empty, with
+// ProjErr set, when one is missing.
 bool ControlInputs(const GenerationRun& run, const AGPControl& control, std::vector<std::string>& inputs) {
-    auto missing = [&](const std::string& name) {
-        return Abort("Missing \"" + name + "\" in template folder \"" + run.folders.templateScriptFolder +
-                     "\". Generation aborted.");
+    // `shown` is the folder a message names when the file is missing.
+    struct Pending {
+        std::string folder, name, shown;
     };
     std::string folder = run.InputFolder(control);
-    std::vector<std::string> pending = Split(control.CtrlIFiles, ',');
+    std::vector<Pending> pending;
+    for (const std::string& name : Split(control.CtrlIFiles, ','))
+        pending.push_back({folder, name, run.folders.templateScriptFolder});
     auto sessions = control.Sessions();
     for (std::int32_t i = 1; i <= sessions->Count(); ++i) {
         auto session = sessions->Item(i);
-        if (ToLowerAscii(session->SessType) == "key" && !session->SessIFile.empty()) pending.push_back(session->SessIFile);
+        if (ToLowerAscii(session->SessType) != "key" || session->SessIFile.empty()) continue;
+        if (session->SessExt.empty() || session->SessExt == control.CtrlExt) {
+            pending.push_back({folder, session->SessIFile, run.folders.templateScriptFolder});
+            continue;
+        }
+        std::string extensionFolder = run.ExtensionFolder(session->SessExt);
+        std::string sessionFolder = control.CtrlIFolder.empty() ? extensionFolder
+                                                                : JoinScriptPath(extensionFolder, control.CtrlIFolder);
+        pending.push_back({sessionFolder, session->SessIFile, extensionFolder});
     }
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        std::string name = Trim(pending[i]);
-        if (name.empty()) continue;
-        std::string path = OnDiskPath(JoinScriptPath(folder, name));
-        if (!fs::is_regular_file(path)) return missing(name);
+        Pending file = pending[i];
+        file.name = Trim(file.name);
+        if (file.name.empty()) continue;
+        std::string path = OnDiskPath(JoinScriptPath(file.folder, file.name));
+        if (!fs::is_regular_file(path))
+            return Abort("Missing \"" + file.name + "\" in template folder \"" + file.shown +
+                         "\". Generation aborted.");
         bool seen = false;
         for (const std::string& input : inputs) seen = seen || input == path;
         if (seen) continue;
         inputs.push_back(path);
         for (const std::string& included : Split(ListIncludedFiles(ReadTextFile(path)), ','))
-            if (!included.empty()) pending.push_back(included);
+            if (!included.empty()) pending.push_back({file.folder, included, file.shown});
     }
     return true;
 }
@@ -372,7 +400,11 @@ bool TranslateControls(GenerationRun& run) {
         // The input folder is resolved here, extension controls included.
         TemplateFolders folders{run.InputFolder(*control), run.folders.extensionsFolder, run.folders.cacheFolder};
         std::string extension = std::exchange(control->CtrlExt, std::string());
-        bool translated = translator.TranslateControl(run.project, *control, run.ModulePath(*control), folders);
+        bool translated = false;
+        {
+            ScopedTimer timer(run.timings.translate);
+            translated = translator.TranslateControl(run.project, *control, run.ModulePath(*control), folders);
+        }
         control->CtrlExt = std::move(extension);
         if (!translated) return false;
         std::string module = fs::path(run.ModulePath(*control)).filename().string();
@@ -493,9 +525,11 @@ bool RunGenScript(GenerationRun& run) {
     std::string package = LocateTemplate(project);
     if (!OpenCache(run, package)) return false;
     std::int32_t templateState = run.cache.CheckFile("template", "template", TemplateStampPath(package));
+    bool kept = std::exchange(TemplateKept(), false);
     if (templateState == -1) return Abort("Template file not found! Generation aborted!");
-    if (templateState != 0) TemplateUnchanged() = false;
-    if (!OpenTemplate(run, package, templateState != 0)) return false;
+    bool refresh = templateState != 0 && !kept;
+    if (refresh) TemplateUnchanged() = false;
+    if (!OpenTemplate(run, package, refresh)) return false;
 
     EnableViewTemplates(project);
     bool extensionsChanged = false;
@@ -538,6 +572,7 @@ bool RunGenScript(GenerationRun& run) {
 std::int32_t RunGenCheck(GenerationRun& run) {
     AGP& project = run.project;
     run.ShowStep(" - Preparing for generation...");
+    TemplateKept() = false;
     std::string package = LocateTemplate(project);
     if (!OpenCache(run, package)) return 0;
     std::int32_t state = run.cache.CheckFile("template", "template", TemplateStampPath(package));
@@ -561,6 +596,7 @@ std::int32_t RunGenCheck(GenerationRun& run) {
         unchanged = kept;
     }
     TemplateUnchanged() = unchanged;
+    TemplateKept() = kept;
     if (!OpenTemplate(run, package, !unchanged)) return 0;
     if (!kept && state != 0) {
         run.cache.UpdateFile("template", "template", TemplateStampPath(package));
@@ -597,6 +633,8 @@ std::int32_t RunGenCheck(GenerationRun& run) {
 void SetGenerationOptions(GenerationOptions options) { Options() = std::move(options); }
 const GenerationOptions& CurrentGenerationOptions() { return Options(); }
 
+GenerationTimings LastGenerationTimings() { return LastTimings(); }
+
 std::string EngineTwoPartVersion() { return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor); }
 
 std::int32_t GenCheck(const std::shared_ptr<AGP>& project) {
@@ -613,6 +651,7 @@ void GenScript(const std::shared_ptr<AGP>& project) {
     if (!project) return;
     GenerationRun run(project);
     if (!RunGenScript(run) && Engine().ProjErr.empty()) Abort("Generation failed!");
+    LastTimings() = run.timings;
 }
 
 }  // namespace velmora

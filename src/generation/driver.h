@@ -20,6 +20,17 @@ struct GenerationOptions {
 void SetGenerationOptions(GenerationOptions options);
 const GenerationOptions& CurrentGenerationOptions();
 
+// Where the time of a generation went, in seconds: translating templates into script modules,
+// running the modules for the pages, and writing into the destination (generated pages and the
+// files of copy and folder controls).
+struct GenerationTimings {
+    double translate = 0;
+    double script = 0;
+    double write = 0;
+};
+// The timings of the last GenScript, also of one that aborted.
+GenerationTimings LastGenerationTimings();
+
 // The engine's two-part version ("12.0") that template packages are checked against, and the
 // full version ("12.0.0") that language files must carry.
 std::string EngineTwoPartVersion();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fmt/format.h>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -294,10 +295,21 @@ private:
     std::string folder_;
 };
 
-fs::path SourceFolder(const AGPControl& control, std::string_view templateFolder, std::string_view extensionsFolder) {
+// The control's source folder; nullopt, with ProjErr set, for an extension the run has no folder for.
+std::optional<fs::path> SourceFolder(const AGPControl& control, std::string_view templateFolder,
+                                     const ExtensionFolderLookup& extensionFolder) {
     std::string inner = Slashes(control.CtrlIFolder);
     if (control.CtrlExt.empty()) return FindNoCase(fs::path(Slashes(templateFolder)), inner);
-    return FindNoCase(fs::path(Slashes(extensionsFolder)), control.CtrlExt + "/" + inner);
+    fs::path base(extensionFolder ? Slashes(extensionFolder(control.CtrlExt)) : std::string());
+    if (base.empty()) {
+        Fail(ProductMessage("No folder for extension '" + control.CtrlExt + "' of control '" + control.CtrlID +
+                            "'. Generation aborted."));
+        return std::nullopt;
+    }
+    // An unpacked extension's folder may be spelt in another letter case than the extension.
+    std::error_code ec;
+    if (!fs::exists(base, ec)) base = FindNoCase(base.parent_path(), base.filename().string());
+    return FindNoCase(base, inner);
 }
 
 }  // namespace
@@ -362,7 +374,7 @@ bool OverwriteRules::AskOverwrite(std::string_view path, bool isFolder) {
 }
 
 bool CopyControls(AGP& project, OverwriteRules& rules, std::string_view templateFolder,
-                  std::string_view extensionsFolder, AGPStatus& status, bool checkMode) {
+                  const ExtensionFolderLookup& extensionFolder, AGPStatus& status, bool checkMode) {
     if (rules.Cancelled()) return Fail(std::string(kCancelled));
     auto controls = project.Controls();
     // A snapshot: conditions may run script functions.
@@ -379,8 +391,9 @@ bool CopyControls(AGP& project, OverwriteRules& rules, std::string_view template
         if (condition.status == CondStatus::FunctionError) return false;
         if (!condition.holds) continue;
 
-        ControlCopier copier(project, *controls, control, rules, status, checkMode,
-                             SourceFolder(control, templateFolder, extensionsFolder));
+        std::optional<fs::path> source = SourceFolder(control, templateFolder, extensionFolder);
+        if (!source) return false;
+        ControlCopier copier(project, *controls, control, rules, status, checkMode, std::move(*source));
         bool carriedOut = type == "folder" ? copier.CopyFolderControl() : copier.CopyFileControl();
         if (!carriedOut) return false;
     }

@@ -2,6 +2,7 @@
 // folder controls that deliver a template package's files as they stand.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,19 +42,24 @@ private:
     std::string policy_;
 };
 
+// Where the files of the extension of that name are for the current run: the unpacked folder of
+// a zip package, or a folder package where it is.
+using ExtensionFolderLookup = std::function<std::string(const std::string& name)>;
+
 // Carries out the controls of type "copy" and "folder" in control order, those whose condition
-// holds. Sources lie in `templateFolder`, or in `extensionsFolder`/<CtrlExt> for a control of an
-// extension, below the control's CtrlIFolder; a name the package spells in another letter case
-// than the disk is still found. Targets are the controls' output folders. CtrlIFiles "*" copies
-// the source folder with its subfolders (the file rule, without questions, decides per existing
-// file), "*.*" empties the target folder of files and copies the source folder's files, any other
-// value is a comma-separated list of files (the file rule with questions decides for each). A
-// folder control copies its source folder as a whole once the folder rule, without questions,
-// allows it. Single files are replaced atomically. Status texts go to `status`; a failing copy is
-// shown and the run goes on. False with ProjErr for a missing source file or folder, an output outside the
-// destination, a failing condition function or a cancel. `checkMode` checks the sources and
-// targets but copies nothing and asks nothing.
+// holds. Sources lie in `templateFolder`, or in the folder `extensionFolder` gives for the
+// control's CtrlExt, below the control's CtrlIFolder; a name the package spells in another letter
+// case than the disk is still found. Targets are the controls' output folders. CtrlIFiles "*"
+// copies the source folder with its subfolders (the file rule, without questions, decides per
+// existing file), "*.*" empties the target folder of files and copies the source folder's files,
+// any other value is a comma-separated list of files (the file rule with questions decides for
+// each). A folder control copies its source folder as a whole once the folder rule, without
+// questions, allows it. Single files are replaced atomically. Status texts go to `status`; a
+// failing copy is shown and the run goes on. False with ProjErr for a missing source file or
+// folder, an extension control whose extension has no folder, an output outside the destination,
+// a failing condition function or a cancel. `checkMode` checks the sources and targets but copies
+// nothing and asks nothing.
 bool CopyControls(AGP& project, OverwriteRules& rules, std::string_view templateFolder,
-                  std::string_view extensionsFolder, AGPStatus& status, bool checkMode);
+                  const ExtensionFolderLookup& extensionFolder, AGPStatus& status, bool checkMode);
 
 }  // namespace velmora

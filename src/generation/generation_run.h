@@ -3,12 +3,14 @@
 // window, and releases the script host on every way out.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "generation/driver.h"
 #include "generation/file_rules.h"
 #include "generation/gen_cache.h"
 #include "support/status.h"
@@ -19,6 +21,19 @@ namespace velmora {
 
 class AGP;
 class AGPControl;
+
+// Adds the time from its construction to its end to `total` (seconds).
+class ScopedTimer {
+public:
+    explicit ScopedTimer(double& total) : total_(total), start_(std::chrono::steady_clock::now()) {}
+    ~ScopedTimer() { total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
+    ScopedTimer(const ScopedTimer&) = delete;
+    ScopedTimer& operator=(const ScopedTimer&) = delete;
+
+private:
+    double& total_;
+    std::chrono::steady_clock::time_point start_;
+};
 
 struct GenerationRun {
     explicit GenerationRun(std::shared_ptr<AGP> project);
@@ -52,6 +67,7 @@ struct GenerationRun {
     bool writeGenLog = false;
     std::string profilerLog;
     std::map<std::string, std::string> extensionFolders;
+    GenerationTimings timings;
     // Module texts read once per run, by module path.
     std::map<std::string, std::string> modules;
 };

@@ -91,13 +91,20 @@ bool GeneratePage(GenerationRun& run, AGPControl& control, const std::string& fi
         cached = run.modules.emplace(module, ReadTextFile(module)).first;
     }
     std::int32_t timeout = ToLong(Variant(GeneralSetting("ScriptEngineTimeout"))).value_or(0);
-    std::string page = run.host.BuildNewCode(ControlFunctionName(control), cached->second, 2, timeout);
+    std::string page;
+    {
+        ScopedTimer timer(run.timings.script);
+        page = run.host.BuildNewCode(ControlFunctionName(control), cached->second, 2, timeout);
+    }
     if (!Engine().ProjErr.empty()) return false;
     page = PostProcessPage(page, control.CtrlSpace, control.CtrlOExt, project.DocType(), GeneratorMetaLine(project));
 
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    if (!WriteTextFile(path, page, false, project.CharSet(), std::to_string(project.CodePage()))) return false;
+    {
+        ScopedTimer timer(run.timings.write);
+        std::error_code ec;
+        fs::create_directories(fs::path(path).parent_path(), ec);
+        if (!WriteTextFile(path, page, false, project.CharSet(), std::to_string(project.CodePage()))) return false;
+    }
     if (item) item->ItemDest = path;
     run.LogGenerated(path, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     ++run.pagesDone;
@@ -142,6 +149,9 @@ bool CopyDatabaseFile(GenerationRun& run, AGPDatabase& database) {
     std::string type = ToUpperAscii(database.DBType());
     if (type != "SQLITE" && type != "ACCESS") return true;
     std::string source = ReplaceAll(database.DBPhyPath().empty() ? database.DBPath() : database.DBPhyPath(), "\\", "/");
+    // A relative database path belongs to the project, so that a project and its database move together.
+    if (!source.empty() && fs::path(source).is_relative() && !Engine().currentProjectFile.empty())
+        source = (fs::path(Engine().currentProjectFile).parent_path() / source).lexically_normal().string();
     if (source.empty() || !fs::is_regular_file(source)) return true;
     AGP& project = run.project;
     std::string base = project.AppRootFolder().empty() ? project.Destination()
@@ -324,9 +334,14 @@ bool GeneratePages(GenerationRun& run, std::int32_t& count) {
         if (IsOneOf(control->CtrlType, {"other", "simple", "system"})) ++run.pagesPlanned;
 
     if (!run.checkMode && !PrepareDestination(run)) return false;
-    if (!CopyControls(project, run.rules, run.folders.templateScriptFolder, run.folders.extensionsFolder, run.status,
-                      run.checkMode))
-        return false;
+    auto extensionFolder = [&run](const std::string& name) { return run.ExtensionFolder(name); };
+    bool copied = false;
+    {
+        ScopedTimer timer(run.timings.write);
+        copied = CopyControls(project, run.rules, run.folders.templateScriptFolder, extensionFolder, run.status,
+                              run.checkMode);
+    }
+    if (!copied) return false;
 
     if (!run.checkMode) {
         for (const auto& table : InSequence(*project.DB()->Tables())) {

@@ -95,6 +95,14 @@ std::string RelatedProjectId(const AGP& project) {
     return document.DocumentElement().GetAttributeNoCase("ProjID");
 }
 
+// Writes one of the UTF-8 files the generation adds beside the pages. The writer names only the
+// file, so a failure is prefixed with the whole path.
+bool WriteConfigFile(const std::string& path, std::string_view text) {
+    if (WriteTextFile(path, text, false, "utf-8")) return true;
+    Engine().ProjErr = ProductMessage("Write file " + path + " error") + "\r\n" + Engine().ProjErr;
+    return false;
+}
+
 // The configuration document: projects of other ids in an existing file are kept.
 bool WriteConfiguration(GenerationRun& run) {
     AGP& project = run.project;
@@ -104,7 +112,7 @@ bool WriteConfiguration(GenerationRun& run) {
     run.status.DispStatus("Creating project config file " + file + "...");
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (!WriteTextFile(JoinScriptPath(folder, "index.php"), "<?php // blank page ?>", false, "utf-8")) return false;
+    if (!WriteConfigFile(JoinScriptPath(folder, "index.php"), "<?php // blank page ?>")) return false;
 
     std::string now = GenerationTimeText();
     XmlDocument document;
@@ -142,7 +150,7 @@ bool WriteConfiguration(GenerationRun& run) {
         entry.SetAttribute("userlevel", "-2,\"Anonymous\"," + std::string(table->TblUserLevelPriv() ? "1" : "0") + ";");
         entry.SetAttribute("priv", table->TblSecurity());
     }
-    if (!WriteTextFile(file, document.ToString(true), false, "utf-8")) return false;
+    if (!WriteConfigFile(file, document.ToString(true))) return false;
     run.LogGenerated(file, 0);
     return true;
 }
@@ -209,7 +217,7 @@ bool WriteLanguageFile(GenerationRun& run, const std::string& file) {
     if (folder.empty()) return false;
     fs::create_directories(folder, ec);
     std::string target = JoinScriptPath(folder, fs::path(file).filename().string());
-    if (!WriteTextFile(target, output.ToString(true), false, "utf-8")) return false;
+    if (!WriteConfigFile(target, output.ToString(true))) return false;
     run.LogGenerated(target, 0);
     return true;
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "support/charset.h"
@@ -69,6 +70,11 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+WriteFaultInjector& FaultInjector() {
+    static WriteFaultInjector injector;
+    return injector;
+}
+
 // Writes the bytes to a new file next to the target and renames it over the target. The target
 // keeps its permissions; a new file gets the usual ones (0666 less the umask).
 std::optional<WriteFailure> ReplaceFile(const fs::path& target, std::string_view bytes) {
@@ -91,8 +97,13 @@ std::optional<WriteFailure> ReplaceFile(const fs::path& target, std::string_view
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd, old.st_mode & 07777);
 
-    bool written = WriteAll(fd, bytes);
+    int fault = FaultInjector() ? FaultInjector()(target.string()) : 0;
+    bool written = WriteAll(fd, fault == 0 ? bytes : bytes.substr(0, bytes.size() / 2));
     int writeError = errno;
+    if (written && fault != 0) {
+        written = false;
+        writeError = fault;
+    }
     if (::close(fd) != 0 && written) {
         written = false;
         writeError = errno;
@@ -196,6 +207,8 @@ bool StripUtf8Bom(std::string_view path) {
     if (!bytes->starts_with(kUtf8Mark)) return true;
     return !ReplaceFile(fs::path(path), std::string_view(*bytes).substr(kUtf8Mark.size()));
 }
+
+void SetWriteFaultInjector(WriteFaultInjector injector) { FaultInjector() = std::move(injector); }
 
 bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi,
                    std::string_view charSet, std::string_view codePage) {

@@ -3,6 +3,7 @@
 // (without a byte-order mark) or the project's ANSI code page. None of these throw.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,12 @@ bool StripUtf8Bom(std::string_view path);
 // carries the requested name. On failure Engine().ProjErr holds the reason and false is returned.
 bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi = false,
                    std::string_view charSet = {}, std::string_view codePage = {});
+
+// For tests of what callers do when a disk fills up: given the path a file is written to, the
+// injector answers 0 to let the write go on, or an errno value (such as ENOSPC) with which the
+// write then fails after half of the bytes are written. An empty function (the default) injects
+// nothing.
+using WriteFaultInjector = std::function<int(std::string_view path)>;
+void SetWriteFaultInjector(WriteFaultInjector injector);
 
 }  // namespace velmora

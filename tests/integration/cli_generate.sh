@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # velmora generate with the test package on a project of the SQLite sample: check mode, a full
-# generation, the overwrite policies and a dry run that leaves the destination alone.
+# generation, the overwrite policies, a dry run that leaves the destination alone, a zipped
+# package that changed since it was unpacked, and a page that cannot be written.
 set -u
 velmora=$(realpath "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -46,6 +47,36 @@ check dry-run-leaves "edited" "$(cat "$app/customerslist.php")"
 
 "$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --overwrite all >/dev/null 2>&1
 grep -q '<h1>Customers</h1>' "$app/customerslist.php"; check overwrite-all 0 $?
+
+# A zipped package that changes after it was unpacked: "keep" generates from the unpacked copy,
+# the default answer unpacks the new package.
+zipped="$scratch/zipped"
+cp -r "$package" "$zipped"
+pack() {
+    (cd "$zipped" && python3 -c 'import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    for folder, _, files in os.walk("."):
+        for name in files: z.write(os.path.join(folder, name))' "$scratch/shop.zip")
+}
+pack
+"$velmora" generate "$scratch/shop.vlp" --template "$scratch/shop.zip" --dest "$scratch/zapp" --overwrite all >/dev/null 2>&1
+check zip-generate-exit 0 $?
+printf '<!--##session body##-->\n<h1>Replaced</h1>\n<!--##/session##-->\n' > "$zipped/scripts/table/list.tpl"
+pack
+touch -d '+1 minute' "$scratch/shop.zip"
+echo '{"template-changed": "keep"}' > "$scratch/keep.json"
+"$velmora" generate "$scratch/shop.vlp" --template "$scratch/shop.zip" --dest "$scratch/zapp" --overwrite all \
+    --answers "$scratch/keep.json" >/dev/null 2>&1; check keep-exit 0 $?
+grep -q '<h1>Customers</h1>' "$scratch/zapp/customerslist.php"; check keep-uses-unpacked 0 $?
+"$velmora" generate "$scratch/shop.vlp" --template "$scratch/shop.zip" --dest "$scratch/zapp" --overwrite all >/dev/null 2>&1
+grep -q '<h1>Replaced</h1>' "$scratch/zapp/customerslist.php"; check overwrite-unpacks 0 $?
+
+# A file that cannot be written ends the run with its whole path and the reason.
+mkdir -p "$scratch/blocked" && echo "not a folder" > "$scratch/blocked/security"
+err=$("$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$scratch/blocked" 2>&1 >/dev/null)
+check blocked-exit 1 $?
+check blocked-path 1 "$(echo "$err" | grep -c "Write file $scratch/blocked/security/index.php error")"
+check blocked-reason 1 "$(echo "$err" | tail -n 1 | grep -c "Not a directory")"
 
 err=$("$velmora" generate "$scratch/shop.vlp" --template "$scratch/missing.zip" --dest "$app" 2>&1 >/dev/null); check missing-template-exit 1 $?
 check missing-template-message "Velmora: Template file not found! Generation aborted!" "$(echo "$err" | tail -n 1)"

@@ -1,10 +1,14 @@
 // GenCheck and GenScript end to end: a project held in memory, the test package of
 // tests/data/gen_package, a temporary destination.
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zip.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "generation/driver.h"
@@ -12,6 +16,7 @@
 #include "model/agp.h"
 #include "model/controls.h"
 #include "model/database.h"
+#include "model/extensions.h"
 #include "model/field.h"
 #include "model/fields.h"
 #include "model/table.h"
@@ -20,6 +25,7 @@
 #include "support/engine_state.h"
 #include "support/settings_store.h"
 #include "support/status.h"
+#include "support/text_file.h"
 #include "test_support.h"
 
 namespace velmora {
@@ -40,11 +46,41 @@ std::map<std::string, std::string> Tree(const fs::path& folder) {
     return files;
 }
 
+// Packs a folder into a zip archive, the form in which template packages are shipped.
+void ZipFolder(const fs::path& folder, const fs::path& archive) {
+    int code = 0;
+    zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    ASSERT_NE(zip, nullptr);
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::string name = entry.path().lexically_relative(folder).generic_string();
+        zip_source_t* source = zip_source_file(zip, entry.path().c_str(), 0, -1);
+        ASSERT_NE(source, nullptr);
+        ASSERT_GE(zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE), 0);
+    }
+    ASSERT_EQ(zip_close(zip), 0);
+}
+
+// Moves a file's time ahead, past the one-second resolution of the cache's dates.
+void Touch(const fs::path& path) {
+    fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(5));
+}
+
+// Files that an interrupted atomic write would leave behind.
+std::vector<std::string> TemporaryFiles(const fs::path& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().extension() == ".tmp") found.push_back(it->path().string());
+    return found;
+}
+
 class GenerationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::IsolateEnvironment();
         test::ResetSettingsStores();
+        Extensions().Clear();
         setenv("VELMORA_USER_DIR", (work / "data").c_str(), 1);
         Engine().ProjErr.clear();
         ResetCancel();
@@ -55,6 +91,8 @@ protected:
         project = MakeProject(work / "app");
     }
     void TearDown() override {
+        SetWriteFaultInjector(nullptr);
+        Extensions().Clear();
         SetPrompter(nullptr);
         SetStatusSink(nullptr);
         SetGenerationOptions({});
@@ -93,6 +131,19 @@ protected:
         AGPCache cache;
         EXPECT_TRUE(cache.Open("gen_package"));
         return cache.CacheFolder() + "/" + name;
+    }
+
+    // A private copy of the test package, which a test may change.
+    fs::path CopyPackage(const std::string& name) const {
+        fs::path package = work / name;
+        fs::copy(kGenPackage, package, fs::copy_options::recursive);
+        return package;
+    }
+
+    std::size_t TimesAsked(std::string_view id) const {
+        std::size_t count = 0;
+        for (const auto& asked : prompter->Asked()) count += asked.id == id ? 1 : 0;
+        return count;
     }
 
     TempDir work;
@@ -257,6 +308,187 @@ TEST_F(GenerationTest, OutputOutsideTheDestinationAbortsTheRun) {
     EXPECT_NE(Engine().ProjErr.find("view"), std::string::npos) << Engine().ProjErr;
     EXPECT_NE(Engine().ProjErr.find("outside the destination"), std::string::npos) << Engine().ProjErr;
     EXPECT_FALSE(fs::exists(work / "outside"));
+}
+
+TEST_F(GenerationTest, KeepingAChangedTemplateGeneratesFromTheUnpackedCopy) {
+    fs::path source = CopyPackage("source");
+    fs::path archive = work / "shop.zip";
+    ZipFolder(source, archive);
+    project->SetTemplate(archive.string());
+    SetGenerationOptions({"O"});
+    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
+    EXPECT_EQ(TimesAsked("template-changed"), 0u) << "nothing unpacked yet: nothing to keep";
+    AGPCache cache;
+    ASSERT_TRUE(cache.Open("shop.zip"));
+    std::string module = cache.CacheFolder() + "/list.php_table.tpl";
+    auto moduleTime = fs::last_write_time(module);
+
+    WriteFile(source / "scripts/table/list.tpl", "<!--##session body##-->\n<h1>Replaced</h1>\n<!--##/session##-->\n");
+    ZipFolder(source, archive);
+    Touch(archive);
+
+    // Keep: the unpacked copy stays, its translations too, and the pages come from it.
+    prompter->Set("template-changed", "keep");
+    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
+    EXPECT_EQ(TimesAsked("template-changed"), 1u);
+    EXPECT_NE(ReadFile(work / "app/orderslist.php").find("<h1>Orders</h1>"), std::string::npos);
+    EXPECT_NE(ReadFile(cache.TemplateFolder() + "/template/scripts/table/list.tpl").find("Caption"), std::string::npos);
+    EXPECT_EQ(fs::last_write_time(module), moduleTime);
+
+    // The package still differs from what was unpacked, so the next check asks again.
+    prompter->Set("template-changed", "overwrite");
+    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
+    EXPECT_EQ(TimesAsked("template-changed"), 2u);
+    EXPECT_NE(ReadFile(work / "app/orderslist.php").find("<h1>Replaced</h1>"), std::string::npos);
+
+    // Once overwritten the package is current again: no question.
+    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
+    EXPECT_EQ(TimesAsked("template-changed"), 2u);
+}
+
+TEST_F(GenerationTest, AFolderExtensionIsMergedIntoTheGeneration) {
+    fs::path sources = work / "extensions";
+    WriteFile(sources / "grid.xml", "<extension><file>grid</file></extension>");
+    WriteFile(sources / "grid/control.xml", R"(<?xml version="1.0" encoding="utf-8"?>
+<Velmora date="2026/12/06" version="12.0" desc="Grid" author="Velmora">
+  <control id="grid" type="other" ofile="grid" oext="php" ifiles="grid.tpl" ifolder="scripts" tagext=".php" action="add"/>
+  <control id="gridjs" type="copy" ifiles="grid.js" ifolder="assets" ofolder="js" action="add"/>
+  <control id="robots" type="copy" action="delete"/>
+  <control id="list" type="table" action="change">
+    <session type="key" value="toolbar" ifile="toolbar.tpl" action="add" location="body" loctype="after"/>
+  </control>
+</Velmora>
+)");
+    WriteFile(sources / "grid/scripts/grid.tpl",
+              "<!--## for (var t of DB.Tables) { ##--><grid of=\"<!--##=t.TblName##-->\"/>\n<!--## } ##-->");
+    WriteFile(sources / "grid/scripts/table/toolbar.tpl",
+              "<!--##session toolbar##-->\n<nav><!--##=TABLE.TblName##--></nav>\n<!--##/session##-->\n");
+    WriteFile(sources / "grid/assets/grid.js", "var grid;\n");
+    ASSERT_TRUE(SetRegValue("HKCU", ExtensionsSection(), kExtSourceFolder, kRegText, Variant(sources.string())));
+    ASSERT_TRUE(project->AddExtension("grid", "grid", "grid.xml"));
+    SetGenerationOptions({"O"});
+    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
+
+    auto files = Tree(work / "app");
+    EXPECT_EQ(files["grid.php"], "<grid of=\"orders\"/>\n<grid of=\"customers\"/>\n");
+    const std::string& list = files["orderslist.php"];
+    std::size_t heading = list.find("<h1>Orders</h1>");
+    std::size_t toolbar = list.find("<nav>orders</nav>");
+    ASSERT_NE(toolbar, std::string::npos) << list;
+    EXPECT_LT(heading, toolbar) << "the session goes after the body";
+    EXPECT_EQ(files["js/grid.js"], "var grid;\n");
+    EXPECT_FALSE(files.contains("robots.txt"));
+    // A folder package is read where it is; nothing of it is unpacked.
+    AGPCache cache;
+    ASSERT_TRUE(cache.Open("gen_package"));
+    EXPECT_FALSE(fs::exists(cache.TemplateFolder() + "/extensions/grid"));
+
+    // Without the extension the translations made with it are dropped.
+    Extensions().Find("grid")->SetEnabled(false);
+    auto plain = MakeProject(work / "plain");
+    ASSERT_TRUE(Generate(plain)) << Engine().ProjErr;
+    auto without = Tree(work / "plain");
+    EXPECT_EQ(without["orderslist.php"].find("<nav>"), std::string::npos) << without["orderslist.php"];
+    EXPECT_FALSE(without.contains("grid.php"));
+    EXPECT_TRUE(without.contains("robots.txt"));
+}
+
+// After a run that stopped at the view page of the first table: that page and every later one
+// are missing, nothing is half-written, and the cache still describes the modules on disk.
+void ExpectStoppedAtFirstView(const fs::path& destination, const std::string& cacheName,
+                              const std::string& viewPage = "ordersview.php") {
+    EXPECT_TRUE(fs::exists(destination / "orderslist.php"));
+    EXPECT_FALSE(fs::exists(destination / viewPage));
+    EXPECT_FALSE(fs::exists(destination / "customerslist.php"));
+    EXPECT_EQ(TemporaryFiles(destination), std::vector<std::string>{});
+    AGPCache cache;
+    ASSERT_TRUE(cache.Open(cacheName));
+    for (const char* module : {"list.php_table.tpl", "view.php_table.tpl"})
+        EXPECT_EQ(cache.CheckFile("tpl", module, cache.CacheFolder() + "/" + module), 0) << module;
+}
+
+TEST_F(GenerationTest, AScriptThatRunsTooLongStopsTheRunAtItsPage) {
+    fs::path package = CopyPackage("looping");
+    fs::path view = package / "scripts/table/view.tpl";
+    WriteFile(view, "<!--## zv_LoadCurrent(); while (true) {} ##-->");
+    ASSERT_TRUE(SetRegValue("HKCU", SettingsSection("General"), "ScriptEngineTimeout", kRegText, Variant("300")));
+    SetGenerationOptions({"O"});
+    auto target = MakeProject(work / "app", package.string());
+    ASSERT_GT(GenCheck(target), 0) << Engine().ProjErr;
+    GenScript(target);
+    const std::string& report = Engine().ProjErr;
+    EXPECT_EQ(report.rfind("Velmora: Generate Table orders page error (control view)", 0), 0u) << report;
+    EXPECT_NE(report.find("Script execution timed out"), std::string::npos) << report;
+    ExpectStoppedAtFirstView(work / "app", "looping");
+
+    // Once the template is mended a rerun completes; only the mended control is translated again.
+    AGPCache cache;
+    ASSERT_TRUE(cache.Open("looping"));
+    auto listTime = fs::last_write_time(cache.CacheFolder() + "/list.php_table.tpl");
+    fs::copy_file(kGenPackage + "/scripts/table/view.tpl", view, fs::copy_options::overwrite_existing);
+    Touch(view);
+    ASSERT_TRUE(Generate(target)) << Engine().ProjErr;
+    EXPECT_TRUE(fs::exists(work / "app/ordersview.php"));
+    EXPECT_TRUE(fs::exists(work / "app/customersview.php"));
+    EXPECT_EQ(fs::last_write_time(cache.CacheFolder() + "/list.php_table.tpl"), listTime);
+}
+
+TEST_F(GenerationTest, WriteFailuresLeaveNoPartialPageAndARerunCompletes) {
+    // The view pages go to a folder of their own, which can be made unwritable.
+    fs::path package = CopyPackage("pages");
+    std::string control = ReadFile(package / "control.xml");
+    control.replace(control.find("ofile=\"view\""), 12, "ofile=\"view\" ofolder=\"pages\"");
+    WriteFile(package / "control.xml", control);
+    SetGenerationOptions({"O"});
+
+    struct Failure {
+        std::string name;
+        std::function<void(const fs::path& pages)> cause, mend;
+        std::string expected;
+    };
+    // Permissions do not stop root: there a file stands where the folder should be.
+    const bool root = ::geteuid() == 0;
+    const std::vector<Failure> failures = {
+        {"read-only folder",
+         [root](const fs::path& pages) {
+             if (root) {
+                 WriteFile(pages, "not a folder");
+                 return;
+             }
+             fs::create_directories(pages);
+             fs::permissions(pages, fs::perms::owner_read | fs::perms::owner_exec);
+         },
+         [root](const fs::path& pages) {
+             if (root) fs::remove(pages);
+             else fs::permissions(pages, fs::perms::owner_all);
+         },
+         "Failed to create file"},
+        {"full disk",
+         [](const fs::path&) {
+             SetWriteFaultInjector([](std::string_view path) { return path.ends_with("view.php") ? ENOSPC : 0; });
+         },
+         [](const fs::path&) { SetWriteFaultInjector(nullptr); }, "Failed to write file"},
+    };
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.name);
+        fs::path destination = work / ("app-" + std::to_string(&failure - failures.data()));
+        fs::create_directories(destination);
+        failure.cause(destination / "pages");
+        auto target = MakeProject(destination.string(), package.string());
+        ASSERT_GT(GenCheck(target), 0) << Engine().ProjErr;
+        GenScript(target);
+        const std::string& report = Engine().ProjErr;
+        EXPECT_EQ(report.rfind("Velmora: Generate Table orders page error (control view)", 0), 0u) << report;
+        EXPECT_NE(report.find(failure.expected), std::string::npos) << report;
+        EXPECT_NE(report.find("ordersview.php"), std::string::npos) << report;
+        ExpectStoppedAtFirstView(destination, "pages", "pages/ordersview.php");
+
+        failure.mend(destination / "pages");
+        ASSERT_TRUE(Generate(target)) << Engine().ProjErr;
+        EXPECT_NE(ReadFile(destination / "pages/ordersview.php").find("<br>"), std::string::npos);
+        EXPECT_TRUE(fs::exists(destination / "pages/customersview.php"));
+        EXPECT_EQ(TemporaryFiles(destination), std::vector<std::string>{});
+    }
 }
 
 TEST_F(GenerationTest, CancelStopsBeforeAnyPage) {

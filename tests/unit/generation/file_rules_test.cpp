@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "generation/file_rules.h"
 #include "model/agp.h"
@@ -158,11 +159,17 @@ protected:
         }
     }
     bool Copy(bool checkMode = false) {
-        return CopyControls(*project, rules, package.path().string(), extensions.path().string(), status, checkMode);
+        auto extensionFolder = [this](const std::string& name) {
+            auto resolved = resolvedExtensions.find(name);
+            return resolved != resolvedExtensions.end() ? resolved->second : extensions / name;
+        };
+        return CopyControls(*project, rules, package.path().string(), extensionFolder, status, checkMode);
     }
     std::string Out(std::string_view name) const { return dest / name; }
 
     test::TempDir package, extensions, dest;
+    // Extensions used where they are, as a run records its folder packages.
+    std::map<std::string, std::string> resolvedExtensions;
     std::shared_ptr<AGP> project;
     AGPStatus status;
 };
@@ -261,6 +268,33 @@ TEST_F(CopyControlsTest, FolderControlsAndExtensions) {
     ASSERT_TRUE(Copy());
     EXPECT_EQ(ReadFile(Out("images/a.png")), "a2");
     for (const auto& asked : prompter->Asked()) EXPECT_EQ(asked.id, "overwrite-file");
+}
+
+TEST_F(CopyControlsTest, FolderPackageExtensionsAreReadWhereTheyAre) {
+    test::TempDir elsewhere;
+    WriteFile(elsewhere / "Grid/Files/grid.js", "grid");
+    WriteFile(elsewhere / "Grid/Images/sort.png", "sort");
+    // A stale unpacked copy below the extensions folder must not be used.
+    WriteFile(extensions / "grid/files/grid.js", "stale");
+    resolvedExtensions["grid"] = elsewhere / "Grid";
+    Add("gridjs", "copy", "files\\", "grid.js", "js").CtrlExt = "grid";
+    Add("gridimages", "folder", "images\\", "", "images").CtrlExt = "grid";
+    ASSERT_TRUE(Copy()) << Engine().ProjErr;
+    EXPECT_EQ(ReadFile(Out("js/grid.js")), "grid");
+    EXPECT_EQ(ReadFile(Out("images/sort.png")), "sort");
+
+    // A missing source is reported where the extension's folder is.
+    RemoveControls();
+    Add("gridcss", "copy", "css\\", "grid.css", "css").CtrlExt = "grid";
+    EXPECT_FALSE(Copy(true));
+    EXPECT_NE(Engine().ProjErr.find(elsewhere.path().generic_string() + "/Grid/css/grid.css"), std::string::npos)
+        << Engine().ProjErr;
+
+    // The run knows no folder for the extension at all.
+    resolvedExtensions["grid"] = "";
+    Engine().ProjErr.clear();
+    EXPECT_FALSE(Copy(true));
+    EXPECT_EQ(Engine().ProjErr, "Velmora: No folder for extension 'grid' of control 'gridcss'. Generation aborted.");
 }
 
 TEST_F(CopyControlsTest, TargetsOutsideTheDestinationAbort) {

@@ -1,35 +1,32 @@
 #!/usr/bin/env bash
-# The demo: runs the engine on the bundled sample with settings kept in a scratch folder, so the
-# person running it keeps their own settings untouched.
+# The demo: generates the bundled shop application with the default template package.
+#   build/demo/shop.db      the SQLite database, made from examples/demo/shop.sql
+#   build/demo/shop.vlp     the project (a copy of examples/demo/shop.vlp)
+#   build/demo-app/         the generated PHP application
+# Settings and the generation cache live in build/demo/home, so the user's own stay untouched.
 set -euo pipefail
 velmora=${1:-build/src/server/velmora}
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+build=$(dirname "$(dirname "$(dirname "$velmora")")")
+demo="$(realpath -m "$build/demo")"
+app="$(realpath -m "$build/demo-app")"
+export VELMORA_CONFIG_DIR="$demo/home/config" VELMORA_MACHINE_CONFIG="$demo/home/machine.json" \
+       VELMORA_USER_DIR="$demo/home/data"
 
 "$velmora" --version
+mkdir -p "$demo"
+rm -f "$demo/shop.db"
+sqlite3 "$demo/shop.db" < examples/demo/shop.sql
+cp examples/demo/shop.vlp "$demo/shop.vlp"
+echo "Database: $demo/shop.db ($(sqlite3 "$demo/shop.db" 'SELECT count(*) FROM orders') orders)"
 echo
-echo "== Preferences a user sets once"
-"$velmora" settings set Project CharSet utf-8
-"$velmora" settings set Project RecPerPage 25 --type 4
-"$velmora" settings list Project
+"$velmora" generate "$demo/shop.vlp" --dest "$app" --yes --overwrite all
 echo
-echo "== A new project starts from those preferences"
-"$velmora" defaults | grep -E '^(ProjID|ProjName|ProjVar|CharSet|RecPerPage|SecType|PagerStyle|AutoSync) '
+lint_failures=0
+while IFS= read -r -d '' page; do
+  php -l "$page" >/dev/null 2>&1 || { echo "php -l failed: $page"; lint_failures=1; }
+done < <(find "$app" -name '*.php' -print0)
+[ "$lint_failures" -eq 0 ] || exit 1
+echo "$(find "$app" -name '*.php' | wc -l) PHP files in $app, all pass php -l."
 echo
-echo "== The bundled sample project"
-"$velmora" show examples/sample.vlp 2>/dev/null
-"$velmora" new "$scratch/new.vlp" --name "Sample Copy" >/dev/null && echo "A new project file was written: $(wc -c < "$scratch/new.vlp") bytes"
-echo
-echo "== A script drives root objects as a host would"
-"$velmora" script examples/scripts/project.js examples/sample.vlp 2>/dev/null
-echo
-echo "== A project from a database: the sample shop schema in SQLite"
-python3 - examples/sql/sample_sqlite.sql "$scratch/shop.db" <<'PY'
-import sqlite3, sys
-connection = sqlite3.connect(sys.argv[2])
-connection.executescript(open(sys.argv[1], encoding="utf-8").read())
-connection.close()
-PY
-"$velmora" new "$scratch/shop.vlp" --name Shop --db sqlite --file "$scratch/shop.db" 2>/dev/null
-"$velmora" inspect "$scratch/shop.vlp" 2>/dev/null | sed -n '1,3p;/^customers/,/^$/p;/^order_items/,/^$/p'
+echo "Run it:   $velmora serve $app"
+echo "Open:     http://127.0.0.1:8080/  and log in as laura with the password demo"

@@ -69,4 +69,14 @@ struct GenerateOptions {
 // Generates the application of a project; 130 when cancelled.
 int Generate(const GenerateOptions& options);
 
+struct ServeOptions {
+    std::string app;
+    std::string host = "127.0.0.1";
+    int port = 8080;
+    std::string php = "php";
+};
+
+// Runs a generated application with PHP's built-in server; returns only when PHP cannot start.
+int Serve(const ServeOptions& options);
+
 }  // namespace velmora::cli

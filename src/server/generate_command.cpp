@@ -28,6 +28,8 @@
 
 namespace velmora::cli {
 
+constexpr std::string_view kShippedPackage = "default";
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -156,6 +158,8 @@ int Generate(const GenerateOptions& options) {
     auto project = std::make_shared<AGP>();
     if (!Load(*project, options.project, false)) return Failed();
     if (!options.templatePackage.empty()) project->SetTemplate(fs::absolute(options.templatePackage).string());
+    // A project that names no package gets the one shipped with the engine.
+    if (Trim(project->Template()).empty()) project->SetTemplate(std::string(kShippedPackage));
     fs::path projectFolder = fs::absolute(options.project).parent_path();
     std::string destination = options.dest.empty() ? ReplaceAll(project->Destination(), "\\", "/") : options.dest;
     if (Trim(destination).empty()) {

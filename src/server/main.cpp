@@ -100,6 +100,14 @@ int main(int argc, char** argv) {
     generateCmd->add_option("--answers", generate.answers, "JSON file of answers by question id");
     generateCmd->callback([&] { rc = cli::Generate(generate); });
 
+    cli::ServeOptions serve;
+    CLI::App* serveCmd = app.add_subcommand("serve", "Run a generated application with PHP's built-in server");
+    serveCmd->add_option("APP", serve.app, "Folder of the generated application")->required();
+    serveCmd->add_option("--host", serve.host, "Address to listen on (default 127.0.0.1)");
+    serveCmd->add_option("--port", serve.port, "Port (default 8080)");
+    serveCmd->add_option("--php", serve.php, "PHP executable (default php)");
+    serveCmd->callback([&] { rc = cli::Serve(serve); });
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

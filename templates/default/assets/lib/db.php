@@ -1,0 +1,137 @@
+<?php
+declare(strict_types=1);
+
+/** The database connection, identifier quoting and a few dialect differences. */
+
+function vm_db(): PDO
+{
+    static $pdo = null;
+    if ($pdo instanceof PDO) {
+        return $pdo;
+    }
+    $c = array_replace(['type' => 'sqlite', 'path' => '', 'host' => '127.0.0.1', 'port' => '',
+        'name' => '', 'user' => '', 'password' => '', 'schema' => ''], vm_config()['db']);
+    $options = [
+        PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
+        PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_ASSOC,
+        PDO::ATTR_EMULATE_PREPARES => false,
+    ];
+    switch (vm_driver()) {
+        case 'sqlite':
+            $path = (string) $c['path'];
+            if ($path === '' || !is_file($path)) {
+                throw new RuntimeException('SQLite database not found: ' . $path);
+            }
+            $options[PDO::ATTR_TIMEOUT] = 10;
+            $pdo = new PDO('sqlite:' . $path, null, null, $options);
+            $pdo->exec('PRAGMA foreign_keys = ON');
+            break;
+        case 'pgsql':
+            $dsn = 'pgsql:host=' . $c['host'] . ';dbname=' . $c['name']
+                . ($c['port'] !== '' ? ';port=' . $c['port'] : '');
+            $pdo = new PDO($dsn, (string) $c['user'], (string) $c['password'], $options);
+            $pdo->exec("SET client_encoding TO 'UTF8'");
+            if ($c['schema'] !== '') {
+                $pdo->exec('SET search_path TO ' . vm_qi((string) $c['schema']));
+            }
+            break;
+        case 'mysql':
+            $dsn = 'mysql:host=' . $c['host'] . ';dbname=' . $c['name'] . ';charset=utf8mb4'
+                . ($c['port'] !== '' ? ';port=' . $c['port'] : '');
+            $pdo = new PDO($dsn, (string) $c['user'], (string) $c['password'], $options);
+            break;
+    }
+    return $pdo;
+}
+
+/** sqlite | pgsql | mysql */
+function vm_driver(): string
+{
+    $type = strtolower((string) (vm_config()['db']['type'] ?? 'sqlite'));
+    return match ($type) {
+        'pgsql', 'postgres', 'postgresql' => 'pgsql',
+        'mysql', 'mariadb' => 'mysql',
+        default => 'sqlite',
+    };
+}
+
+/** Quotes an identifier (column, table) for the connected database. */
+function vm_qi(string $name): string
+{
+    if (vm_driver() === 'mysql') {
+        return '`' . str_replace('`', '``', $name) . '`';
+    }
+    return '"' . str_replace('"', '""', $name) . '"';
+}
+
+/** Quotes a table name, which may carry a schema ("sales.orders"). */
+function vm_qt(string $name): string
+{
+    return implode('.', array_map('vm_qi', explode('.', $name)));
+}
+
+/** The column as text, for a LIKE against any column type. */
+function vm_sql_text(string $quotedColumn): string
+{
+    return vm_driver() === 'mysql'
+        ? 'CAST(' . $quotedColumn . ' AS CHAR)'
+        : 'CAST(' . $quotedColumn . ' AS TEXT)';
+}
+
+/** "expr LIKE ?" matching case-insensitively with backslash as the escape character. */
+function vm_sql_like(string $expr): string
+{
+    return match (vm_driver()) {
+        'pgsql' => $expr . ' ILIKE ?',
+        'mysql' => $expr . ' LIKE ?',
+        default => $expr . " LIKE ? ESCAPE '\\'",
+    };
+}
+
+/** A LIKE pattern finding $text anywhere, with % and _ taken literally. */
+function vm_like_pattern(string $text): string
+{
+    return '%' . addcslashes($text, '\\%_') . '%';
+}
+
+/** Runs a query with bound values. */
+function vm_query(string $sql, array $params = []): PDOStatement
+{
+    $st = vm_db()->prepare($sql);
+    $st->execute(array_values($params));
+    return $st;
+}
+
+/** The class of the SQLSTATE of a database error: '23' constraint violation, '22' bad data, ... */
+function vm_sql_state(PDOException $e): string
+{
+    return substr((string) ($e->errorInfo[0] ?? $e->getCode()), 0, 2);
+}
+
+/**
+ * The message for an error the user can fix while saving: a constraint violation (duplicate,
+ * missing related record) or a value the column cannot hold; null for any other error.
+ */
+function vm_save_error(PDOException $e): ?string
+{
+    return match (vm_sql_state($e)) {
+        '23' => 'ConstraintError',
+        '22' => 'DataError',
+        default => null,
+    };
+}
+
+/** A value as text: null as '', booleans as 1/0, streams (binary columns) read. */
+function vm_str(mixed $v): string
+{
+    if ($v === null) {
+        return '';
+    }
+    if (is_bool($v)) {
+        return $v ? '1' : '0';
+    }
+    if (is_resource($v)) {
+        return (string) stream_get_contents($v);
+    }
+    return (string) $v;
+}

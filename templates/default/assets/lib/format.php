@@ -1,0 +1,116 @@
+<?php
+declare(strict_types=1);
+
+/** Turning stored values into displayed text. */
+
+function vm_is_true(mixed $v): bool
+{
+    if (is_bool($v)) {
+        return $v;
+    }
+    return in_array(strtolower(trim(vm_str($v))), ['1', 't', 'true', 'y', 'yes', 'on'], true);
+}
+
+/** True for a field displayed as yes/no. */
+function vm_is_bool_field(array $f): bool
+{
+    return $f['type'] === 'bool' || ($f['tag'] === 'CHECKBOX' && $f['values'] === [] && $f['lookup'] === null);
+}
+
+/** The label of a value among the field's fixed values, or null. */
+function vm_value_label(array $f, string $v): ?string
+{
+    foreach ($f['values'] as $pair) {
+        $pair = array_values((array) $pair);
+        if (isset($pair[0]) && vm_str($pair[0]) === $v) {
+            return vm_str($pair[1] ?? $pair[0]);
+        }
+    }
+    return null;
+}
+
+/**
+ * The displayed text of a value (not escaped): lookups by their label, fixed values by theirs,
+ * booleans as Yes/No, numbers and dates by the field's format.
+ * $labels holds this field's lookup labels (value => label).
+ */
+function vm_display_text(array $f, mixed $value, array $labels = []): string
+{
+    if ($value === null) {
+        return '';
+    }
+    $v = vm_str($value);
+    if ($f['tag'] === 'PASSWORD') {
+        return $v === '' ? '' : '********';
+    }
+    if ($f['lookup'] !== null) {
+        return $labels[$v] ?? $v;
+    }
+    if ($f['values'] !== []) {
+        if ($f['tag'] === 'CHECKBOX' && $f['type'] !== 'bool') {
+            $parts = [];
+            foreach (explode(',', $v) as $one) {
+                $parts[] = vm_value_label($f, $one) ?? $one;
+            }
+            return implode(', ', $parts);
+        }
+        $label = vm_value_label($f, $v);
+        if ($label !== null) {
+            return $label;
+        }
+    }
+    if (vm_is_bool_field($f)) {
+        return vm_phrase(vm_is_true($value) ? 'Yes' : 'No');
+    }
+    if ($f['type'] === 'binary') {
+        return $v === '' ? '' : '[' . vm_phrase('BinaryData') . ']';
+    }
+    return vm_format($f['format'], $v);
+}
+
+function vm_format(string $format, string $v): string
+{
+    $lang = vm_lang();
+    $dp = $lang->Locale('decimal_point', '.');
+    $ts = $lang->Locale('thousands_sep', ',');
+    switch ($format) {
+        case 'currency':
+            if (is_numeric($v)) {
+                $n = number_format((float) $v, 2, $dp, $ts);
+                return strtr($lang->Locale('currency_format', '{symbol}{amount}'),
+                    ['{symbol}' => $lang->Locale('currency_symbol', '$'), '{amount}' => $n]);
+            }
+            break;
+        case 'number':
+            if (is_numeric($v)) {
+                $decimals = str_contains($v, '.') || str_contains(strtolower($v), 'e') ? 2 : 0;
+                return number_format((float) $v, $decimals, $dp, $ts);
+            }
+            break;
+        case 'percent':
+            if (is_numeric($v)) {
+                return number_format((float) $v * 100, 2, $dp, $ts) . '%';
+            }
+            break;
+        case 'date':
+        case 'datetime':
+            $time = strtotime($v);
+            if ($time !== false && preg_match('/^\d{4}-\d{2}-\d{2}/', $v)) {
+                $pattern = $format === 'date' ? $lang->Locale('date_format', 'Y-m-d')
+                    : $lang->Locale('datetime_format', 'Y-m-d H:i:s');
+                return date($pattern, $time);
+            }
+            break;
+    }
+    return $v;
+}
+
+/** The displayed value, escaped for HTML. */
+function vm_display_html(array $f, mixed $value, array $labels = []): string
+{
+    $text = vm_display_text($f, $value, $labels);
+    if ($f['tag'] === 'TEXTAREA') {
+        return nl2br(vm_h($text), false);
+    }
+    return vm_h($text);
+}

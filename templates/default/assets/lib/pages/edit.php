@@ -1,0 +1,489 @@
+<?php
+declare(strict_types=1);
+
+/** The add, copy and edit pages: the record form, its validation and saving. */
+
+/** Columns in the form: the fields shown on this page, never database-generated ones. */
+function vm_form_columns(array $t, string $mode): array
+{
+    $flag = $mode === 'edit' ? 'edit' : 'add';
+    return array_keys(array_filter($t['fields'], static fn($f) => !empty($f[$flag]) && !$f['autoinc']));
+}
+
+/** Options of a field with a choice: [[value, label], ...] from its lookup or its values. */
+function vm_field_options(array $f): array
+{
+    if ($f['lookup'] !== null) {
+        return vm_lookup_options($f);
+    }
+    $out = [];
+    foreach ($f['values'] as $pair) {
+        $pair = array_values((array) $pair);
+        if (isset($pair[0])) {
+            $out[] = [vm_str($pair[0]), vm_str($pair[1] ?? $pair[0])];
+        }
+    }
+    return $out;
+}
+
+function vm_is_multi_checkbox(array $f): bool
+{
+    return $f['tag'] === 'CHECKBOX' && !vm_is_bool_field($f);
+}
+
+/** True for the password column of the table users log in with: stored as a hash. */
+function vm_is_login_password(array $t, string $col): bool
+{
+    $s = vm_config()['security'];
+    return $s['type'] === 'table' && $s['table'] === $t['name'] && $s['password_field'] === $col;
+}
+
+/** The message for an invalid value, or null when the value (not empty) is valid. */
+function vm_validate(array $f, string $v): ?string
+{
+    if (!preg_match('//u', $v)) {
+        return vm_phrase('InvalidValue');
+    }
+    $numeric = in_array($f['type'], ['int', 'float', 'decimal'], true);
+    if ((int) $f['size'] > 0 && !$numeric && preg_match_all('/./us', $v) > (int) $f['size']) {
+        return vm_phrase_fill('TooLong', ['max' => (int) $f['size']]);
+    }
+    $checks = [$f['validate']];
+    $checks[] = match ($f['type']) {
+        'int' => 'integer',
+        'float', 'decimal' => 'number',
+        'date', 'datetime', 'time' => $f['type'],
+        default => '',
+    };
+    foreach (array_unique(array_filter($checks)) as $check) {
+        $error = match ($check) {
+            'integer' => preg_match('/^[+-]?\d{1,18}$/D', $v) ? null : 'InvalidInteger',
+            'number' => preg_match('/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?$/D', $v) ? null : 'InvalidNumber',
+            'email' => filter_var($v, FILTER_VALIDATE_EMAIL) !== false ? null : 'InvalidEmail',
+            'url' => (filter_var($v, FILTER_VALIDATE_URL) !== false && preg_match('#^https?://#i', $v)) ? null : 'InvalidUrl',
+            'date' => vm_valid_date($v, false) ? null : 'InvalidDate',
+            'datetime' => vm_valid_date($v, true) ? null : 'InvalidDateTime',
+            'time' => preg_match('/^([01]\d|2[0-3]):[0-5]\d(:[0-5]\d)?$/D', $v) ? null : 'InvalidTime',
+            default => null,
+        };
+        if ($error !== null) {
+            return vm_phrase($error);
+        }
+    }
+    if ($f['lookup'] !== null || ($f['values'] !== [] && in_array($f['tag'], ['SELECT', 'RADIO'], true))) {
+        if (!in_array($v, array_column(vm_field_options($f), 0), true)) {
+            return vm_phrase('InvalidValue');
+        }
+    } elseif ($f['type'] === 'bool' && !in_array(strtolower($v), ['0', '1', 'true', 'false'], true)) {
+        return vm_phrase('InvalidValue');
+    }
+    return null;
+}
+
+/** YYYY-MM-DD (and, with $time, HH:MM[:SS] after a space or T; alone the date is accepted too). */
+function vm_valid_date(string $v, bool $time): bool
+{
+    $re = $time ? '/^(\d{4})-(\d{2})-(\d{2})(?:[ T]([01]\d|2[0-3]):[0-5]\d(?::[0-5]\d(?:\.\d+)?)?)?$/D'
+        : '/^(\d{4})-(\d{2})-(\d{2})$/D';
+    return preg_match($re, $v, $m) === 1 && checkdate((int) $m[2], (int) $m[3], (int) $m[1]);
+}
+
+/**
+ * Reads the posted form: [values as typed (for showing the form again), values to store
+ * (column => string or null), errors (column => message), accepted uploads (column => [tmp, ext])].
+ */
+function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
+{
+    $in = $_POST['f'] ?? [];
+    $in = is_array($in) ? $in : [];
+    $values = [];
+    $store = [];
+    $errors = [];
+    $files = [];
+    foreach ($cols as $col) {
+        $f = $t['fields'][$col];
+        if (vm_is_upload_field($f)) {
+            $got = vm_upload_received($col);
+            if (is_string($got)) {
+                $errors[$col] = vm_phrase($got);
+            } elseif (is_array($got)) {
+                $files[$col] = $got;
+            } elseif ($f['required'] && vm_str($old[$col] ?? null) === '') {
+                $errors[$col] = vm_phrase('FieldRequired');
+            }
+            continue;
+        }
+        $raw = $in[$col] ?? null;
+        if ($f['tag'] === 'CHECKBOX' && vm_is_bool_field($f)) {
+            $v = is_string($raw) && vm_is_true($raw) ? '1' : '0';
+            $values[$col] = $v;
+            $store[$col] = $v;
+            continue;
+        }
+        if (vm_is_multi_checkbox($f)) {
+            $chosen = is_array($raw) ? array_values(array_filter($raw, 'is_string')) : [];
+            $allowed = array_column(vm_field_options($f), 0);
+            $v = implode(',', $chosen);
+            $values[$col] = $v;
+            if (array_diff($chosen, $allowed) !== []) {
+                $errors[$col] = vm_phrase('InvalidValue');
+            } elseif ($v === '') {
+                if ($f['required']) {
+                    $errors[$col] = vm_phrase('FieldRequired');
+                } else {
+                    $store[$col] = null;
+                }
+            } elseif ((int) $f['size'] > 0 && strlen($v) > (int) $f['size']) {
+                $errors[$col] = vm_phrase_fill('TooLong', ['max' => (int) $f['size']]);
+            } else {
+                $store[$col] = $v;
+            }
+            continue;
+        }
+        if ($raw !== null && !is_string($raw)) {
+            $values[$col] = '';
+            $errors[$col] = vm_phrase('InvalidValue');
+            continue;
+        }
+        $v = (string) $raw;
+        if ($f['tag'] !== 'PASSWORD') {
+            $v = trim($v);
+        }
+        $values[$col] = $f['tag'] === 'PASSWORD' ? '' : $v;
+        if ($f['tag'] === 'PASSWORD' && $mode === 'edit' && $v === '') {
+            continue;   // an empty password field keeps the stored password
+        }
+        if ($v === '') {
+            if ($f['required']) {
+                $errors[$col] = vm_phrase('FieldRequired');
+            } else {
+                $store[$col] = null;
+            }
+            continue;
+        }
+        $error = vm_validate($f, $v);
+        if ($error !== null) {
+            $errors[$col] = $error;
+            continue;
+        }
+        if ($f['type'] === 'bool') {
+            $v = in_array(strtolower($v), ['1', 'true'], true) ? '1' : '0';
+        }
+        if (vm_is_login_password($t, $col)) {
+            $v = password_hash($v, PASSWORD_DEFAULT);
+        }
+        $store[$col] = $v;
+    }
+    return [$values, $store, $errors, $files];
+}
+
+/** A fingerprint of a row as loaded, to notice a change made meanwhile by someone else. */
+function vm_row_hash(array $t, array $row): string
+{
+    $data = [];
+    foreach (array_keys($t['fields']) as $col) {
+        $data[$col] = array_key_exists($col, $row) && $row[$col] !== null ? vm_str($row[$col]) : null;
+    }
+    return hash('sha256', serialize($data));
+}
+
+/** Where to go after saving: the master's view for a detail record, else the list. */
+function vm_after_save_url(array $t, ?array $master): string
+{
+    if ($master !== null) {
+        $mkey = vm_master_key($master);
+        if ($mkey !== null && vm_has_page($master[0], 'view')) {
+            return vm_record_url($master[0], 'view', $mkey);
+        }
+        return vm_url(vm_page_file($t, 'list'), vm_master_params($master));
+    }
+    return vm_page_file($t, 'list');
+}
+
+function vm_page_add(array $t, bool $copy): void
+{
+    $cols = vm_form_columns($t, 'add');
+    $master = vm_request_master($t);
+    $values = [];
+    $errors = [];
+    $message = '';
+    $source = null;
+    if ($copy) {
+        $source = vm_fetch_row($t, vm_request_key($t));
+        if ($source === null) {
+            throw new VmHttpError(404, 'NoRecord');
+        }
+    }
+    if (vm_method() === 'POST') {
+        [$values, $store, $errors, $files] = vm_form_read($t, $cols, 'add', null);
+        if ($master !== null) {
+            foreach ($master[2] as $col => $v) {
+                if (!in_array($col, $cols, true)) {
+                    $store[$col] = $v;
+                }
+            }
+        }
+        if ($errors === []) {
+            if (!vm_hook_allows('row_inserting', $store)) {
+                $message = 'InsertCancelled';
+            } else {
+                $stored = [];
+                try {
+                    foreach ($files as $col => [$tmp, $ext]) {
+                        $stored[] = $store[$col] = vm_upload_store($tmp, $ext);
+                    }
+                    vm_insert($t, $store);
+                    vm_flash('AddSuccess');
+                    vm_redirect(vm_after_save_url($t, $master));
+                } catch (PDOException $e) {
+                    array_map('vm_upload_remove', $stored);
+                    $message = vm_save_error($e) ?? throw $e;
+                    error_log('velmora notice: insert refused: ' . $e->getMessage());
+                }
+            }
+        } else {
+            $message = 'FormErrors';
+        }
+    } else {
+        foreach ($cols as $col) {
+            $f = $t['fields'][$col];
+            if ($source !== null) {
+                $values[$col] = ($f['tag'] === 'PASSWORD' || vm_is_upload_field($f)) ? '' : vm_str($source[$col] ?? null);
+            } else {
+                $values[$col] = $f['default'] === null ? '' : vm_str($f['default']);
+            }
+        }
+        if ($master !== null) {
+            foreach ($master[2] as $col => $v) {
+                $values[$col] = $v;
+            }
+        }
+    }
+    $action = $copy ? vm_url(vm_page_file($t, 'add'), ['copy' => '1', 'key' => vm_request_key($t)] + vm_master_params($master))
+        : vm_url(vm_page_file($t, 'add'), vm_master_params($master));
+    vm_header($t['caption'] . ' - ' . vm_phrase($copy ? 'Copy' : 'Add'));
+    vm_form_render($t, $cols, $values, $errors, $action, $message, [], null, vm_after_save_url($t, $master));
+    vm_footer();
+}
+
+function vm_page_edit(array $t): void
+{
+    $key = vm_request_key($t);
+    $row = vm_fetch_row($t, $key);
+    if ($row === null) {
+        throw new VmHttpError(404, 'NoRecord');
+    }
+    $cols = vm_form_columns($t, 'edit');
+    $master = vm_request_master($t);
+    $errors = [];
+    $message = '';
+    $hash = vm_row_hash($t, $row);
+    if (vm_method() === 'POST') {
+        [$values, $store, $errors, $files] = vm_form_read($t, $cols, 'edit', $row);
+        if ($errors !== []) {
+            $message = 'FormErrors';
+            if ($t['concurrency']) {
+                $hash = vm_post('_rowhash');
+            }
+        } else {
+            $message = vm_save_edit($t, $key, $store, $files, $master);
+            if ($message === 'RecordChanged') {
+                http_response_code(409);
+                // the form now shows what is stored, so a second save is a deliberate overwrite
+                $row = vm_fetch_row($t, $key) ?? $row;
+                $hash = vm_row_hash($t, $row);
+                $values = vm_form_values($t, $cols, $row);
+            }
+        }
+    } else {
+        $values = vm_form_values($t, $cols, $row);
+    }
+    $hidden = $t['concurrency'] ? ['_rowhash' => $hash] : [];
+    vm_header($t['caption'] . ' - ' . vm_phrase('Edit'));
+    vm_form_render($t, $cols, $values, $errors, vm_record_url($t, 'edit', $key, vm_master_params($master)),
+        $message, $hidden, $row, vm_after_save_url($t, $master));
+    vm_footer();
+}
+
+/** The form values of a stored row. */
+function vm_form_values(array $t, array $cols, array $row): array
+{
+    $values = [];
+    foreach ($cols as $col) {
+        $values[$col] = $t['fields'][$col]['tag'] === 'PASSWORD' ? '' : vm_str($row[$col] ?? null);
+    }
+    return $values;
+}
+
+/** Saves an edited record; redirects on success, else returns the phrase id of the message. */
+function vm_save_edit(array $t, array $key, array $store, array $files, ?array $master): string
+{
+    $db = vm_db();
+    $stored = [];
+    $replaced = [];
+    $db->beginTransaction();
+    try {
+        $current = vm_fetch_row($t, $key);
+        if ($current === null) {
+            $db->rollBack();
+            throw new VmHttpError(404, 'NoRecord');
+        }
+        if ($t['concurrency'] && !hash_equals(vm_row_hash($t, $current), vm_post('_rowhash'))) {
+            $db->rollBack();
+            return 'RecordChanged';
+        }
+        if (!vm_hook_allows('row_updating', $store)) {
+            $db->rollBack();
+            return 'UpdateCancelled';
+        }
+        foreach ($files as $col => [$tmp, $ext]) {
+            $stored[] = $store[$col] = vm_upload_store($tmp, $ext);
+            $replaced[] = vm_str($current[$col] ?? null);
+        }
+        if ($store !== []) {
+            $sets = [];
+            foreach (array_keys($store) as $col) {
+                $sets[] = vm_qi($col) . ' = ?';
+            }
+            [$where, $params] = vm_key_where($t, $key);
+            vm_query('UPDATE ' . vm_qt($t['name']) . ' SET ' . implode(', ', $sets) . ' WHERE ' . $where,
+                array_merge(array_values($store), $params));
+        }
+        $db->commit();
+    } catch (PDOException $e) {
+        if ($db->inTransaction()) {
+            $db->rollBack();
+        }
+        array_map('vm_upload_remove', $stored);
+        $message = vm_save_error($e) ?? throw $e;
+        error_log('velmora notice: update refused: ' . $e->getMessage());
+        return $message;
+    }
+    array_map('vm_upload_remove', $replaced);
+    vm_flash('EditSuccess');
+    vm_redirect(vm_after_save_url($t, $master));
+}
+
+function vm_insert(array $t, array $store): void
+{
+    $table = vm_qt($t['name']);
+    if ($store === []) {
+        vm_query(vm_driver() === 'mysql' ? 'INSERT INTO ' . $table . ' () VALUES ()'
+            : 'INSERT INTO ' . $table . ' DEFAULT VALUES');
+        return;
+    }
+    $sql = 'INSERT INTO ' . $table . ' (' . implode(', ', array_map('vm_qi', array_keys($store))) . ') VALUES ('
+        . implode(', ', array_fill(0, count($store), '?')) . ')';
+    vm_query($sql, array_values($store));
+}
+
+/** The record form. */
+function vm_form_render(array $t, array $cols, array $values, array $errors, string $action, string $message,
+    array $hidden, ?array $row, string $cancelUrl): void
+{
+    if ($message !== '') {
+        echo '<p class="vm-message vm-error" role="alert">', vm_ph($message), "</p>\n";
+    }
+    $multipart = false;
+    foreach ($cols as $col) {
+        $multipart = $multipart || vm_is_upload_field($t['fields'][$col]);
+    }
+    echo '<form method="post" action="', vm_h($action), '" class="vm-form"',
+        $multipart ? ' enctype="multipart/form-data"' : '', ">\n", vm_csrf_field(), "\n";
+    foreach ($hidden as $name => $v) {
+        echo '<input type="hidden" name="', vm_h($name), '" value="', vm_h($v), "\">\n";
+    }
+    foreach ($cols as $col) {
+        $f = $t['fields'][$col];
+        $name = 'f[' . $col . ']';
+        $value = $values[$col] ?? '';
+        if ($f['tag'] === 'HIDDEN') {
+            echo '<input type="hidden" name="', vm_h($name), '" value="', vm_h($value), "\">\n";
+            continue;
+        }
+        $id = 'f_' . preg_replace('/[^A-Za-z0-9_]/', '_', $col);
+        $error = $errors[$col] ?? '';
+        echo '<div class="vm-field', $error !== '' ? ' vm-invalid' : '', '">',
+            '<label for="', vm_h($id), '">', vm_h($f['caption']),
+            $f['required'] ? ' <span class="vm-required" title="' . vm_ph('Required') . '">*</span>' : '',
+            '</label><div class="vm-control">';
+        vm_form_control($f, $col, $name, $id, $value, $row, $error !== '');
+        if ($error !== '') {
+            echo '<span class="vm-field-error" id="', vm_h($id), '_error">', vm_h($error), '</span>';
+        }
+        echo "</div></div>\n";
+    }
+    echo '<div class="vm-buttons"><button type="submit">', vm_ph('Save'), '</button> ',
+        vm_link($cancelUrl, vm_phrase('Cancel')), "</div>\n</form>\n";
+}
+
+function vm_form_control(array $f, string $col, string $name, string $id, string $value, ?array $row, bool $invalid): void
+{
+    $aria = $invalid ? ' aria-invalid="true" aria-describedby="' . vm_h($id) . '_error"' : '';
+    $req = $f['required'] && !vm_is_bool_field($f) ? ' required' : '';
+    $max = (int) $f['size'] > 0 && !in_array($f['type'], ['int', 'float', 'decimal'], true)
+        ? ' maxlength="' . (int) $f['size'] . '"' : '';
+    if (vm_is_upload_field($f)) {
+        $current = $row !== null ? vm_str($row[$col] ?? null) : '';
+        if ($current !== '') {
+            echo '<span class="vm-file-current">', vm_ph('FileStored'), '</span> ';
+        }
+        $accept = implode(',', array_map(static fn($e) => '.' . strtolower((string) $e),
+            (array) vm_config()['upload']['extensions']));
+        echo '<input type="file" id="', vm_h($id), '" name="vmfile[', vm_h($col), ']" accept="', vm_h($accept), '"',
+            $current === '' ? $req : '', $aria, '>';
+        return;
+    }
+    if ($f['tag'] === 'CHECKBOX' && vm_is_bool_field($f)) {
+        echo '<input type="hidden" name="', vm_h($name), '" value="0">',
+            '<input type="checkbox" id="', vm_h($id), '" name="', vm_h($name), '" value="1"',
+            vm_is_true($value) ? ' checked' : '', $aria, '>';
+        return;
+    }
+    if ($f['lookup'] !== null || in_array($f['tag'], ['SELECT', 'RADIO', 'CHECKBOX'], true) && $f['values'] !== []) {
+        $options = vm_field_options($f);
+        if ($f['tag'] === 'RADIO' || $f['tag'] === 'CHECKBOX') {
+            $multi = $f['tag'] === 'CHECKBOX';
+            $chosen = $multi ? explode(',', $value) : [$value];
+            echo '<fieldset class="vm-choices" id="', vm_h($id), '"', $aria, '>';
+            foreach ($options as $i => [$v, $label]) {
+                echo '<label><input type="', $multi ? 'checkbox' : 'radio', '" name="', vm_h($name), $multi ? '[]' : '',
+                    '" value="', vm_h($v), '"', in_array($v, $chosen, true) ? ' checked' : '',
+                    !$multi && $i === 0 ? $req : '', '> ', vm_h($label), '</label> ';
+            }
+            echo '</fieldset>';
+            return;
+        }
+        echo '<select id="', vm_h($id), '" name="', vm_h($name), '"', $req, $aria, '>',
+            '<option value="">', vm_ph('PleaseSelect'), '</option>';
+        foreach ($options as [$v, $label]) {
+            echo '<option value="', vm_h($v), '"', $v === $value ? ' selected' : '', '>', vm_h($label), '</option>';
+        }
+        echo '</select>';
+        return;
+    }
+    if ($f['tag'] === 'TEXTAREA') {
+        echo '<textarea id="', vm_h($id), '" name="', vm_h($name), '" rows="4"', $req, $max, $aria, '>',
+            vm_h($value), '</textarea>';
+        return;
+    }
+    $type = 'text';
+    $extra = '';
+    if ($f['tag'] === 'PASSWORD') {
+        $type = 'password';
+        $extra = ' autocomplete="new-password"';
+        $req = $row === null ? $req : '';
+    } elseif ($f['validate'] === 'email') {
+        $type = 'email';
+    } elseif ($f['validate'] === 'url') {
+        $type = 'url';
+    } elseif (in_array($f['type'], ['int', 'float', 'decimal'], true) || in_array($f['validate'], ['integer', 'number'], true)) {
+        $extra = ' inputmode="' . ($f['type'] === 'int' || $f['validate'] === 'integer' ? 'numeric' : 'decimal') . '"';
+    } elseif (in_array($f['type'], ['date', 'datetime', 'time'], true)) {
+        $extra = ' placeholder="' . vm_ph(match ($f['type']) {
+            'date' => 'DateHint', 'datetime' => 'DateTimeHint', default => 'TimeHint',
+        }) . '"';
+    }
+    echo '<input type="', $type, '" id="', vm_h($id), '" name="', vm_h($name), '" value="',
+        $type === 'password' ? '' : vm_h($value), '"', $req, $max, $extra, $aria, '>';
+}

@@ -1,0 +1,54 @@
+<?php
+declare(strict_types=1);
+
+/** CSV export of the list: the same search, master filter and sort, every row. */
+
+require_once __DIR__ . '/list.php';
+
+function vm_page_export(array $t): void
+{
+    $ctx = vm_list_query($t);
+    $listed = vm_columns_with($t, 'list');
+    $st = vm_query('SELECT ' . vm_select_columns($t) . ' FROM ' . vm_qt($t['name']) . $ctx['where']
+        . $ctx['order_by'], $ctx['params']);
+
+    vm_stream_output();
+    header('Content-Type: text/csv; charset=' . vm_charset());
+    header('Content-Disposition: attachment; filename="' . $t['var'] . '.csv"');
+    header('Cache-Control: no-store');
+    $out = fopen('php://output', 'wb');
+    $captions = [];
+    foreach ($listed as $col) {
+        $captions[] = $t['fields'][$col]['caption'];
+    }
+    fputcsv($out, $captions, ',', '"', '', "\r\n");
+
+    // lookup labels are fetched for a batch of rows at a time
+    $batch = [];
+    $flush = static function (array $rows) use ($t, $listed, $out): void {
+        $labels = vm_rows_lookup_labels($t, $rows, $listed);
+        foreach ($rows as $row) {
+            $line = [];
+            foreach ($listed as $col) {
+                $f = $t['fields'][$col];
+                $v = $row[$col] ?? null;
+                if ($f['lookup'] !== null || $f['values'] !== [] || vm_is_bool_field($f) || $f['tag'] === 'PASSWORD') {
+                    $line[] = vm_display_text($f, $v, $labels[$col] ?? []);
+                } else {
+                    $line[] = vm_str($v);
+                }
+            }
+            fputcsv($out, $line, ',', '"', '', "\r\n");
+        }
+    };
+    while (($row = $st->fetch()) !== false) {
+        $batch[] = $row;
+        if (count($batch) === 200) {
+            $flush($batch);
+            $batch = [];
+        }
+    }
+    $flush($batch);
+    fclose($out);
+    throw new VmStop();
+}

@@ -1,0 +1,152 @@
+<?php
+declare(strict_types=1);
+
+/** The view page: one record, its uploaded files, and the detail records under it. */
+
+function vm_page_view(array $t): void
+{
+    $key = vm_request_key($t);
+    $row = vm_fetch_row($t, $key);
+    if ($row === null) {
+        throw new VmHttpError(404, 'NoRecord');
+    }
+    if (vm_get('download') !== '') {
+        vm_download($t, $row, vm_get('download'));
+    }
+    if (function_exists('row_rendered')) {
+        row_rendered($row);
+    }
+    $cols = vm_columns_with($t, 'view');
+    $labels = vm_rows_lookup_labels($t, [$row], $cols);
+
+    vm_header($t['caption']);
+    echo '<div class="vm-toolbar"><div class="vm-actions">';
+    echo vm_link(vm_page_file($t, 'list'), vm_phrase('BackToList'), 'vm-button');
+    foreach (['edit', 'copy', 'delete'] as $p) {
+        if (vm_has_page($t, $p)) {
+            $url = $p === 'copy' ? vm_url(vm_page_file($t, 'add'), ['copy' => '1', 'key' => $key])
+                : vm_record_url($t, $p, $key);
+            echo ' ', vm_link($url, vm_phrase(ucfirst($p) . 'Link'), 'vm-button');
+        }
+    }
+    echo "</div></div>\n<table class=\"vm-record\">\n";
+    foreach ($cols as $col) {
+        $f = $t['fields'][$col];
+        echo '<tr><th scope="row">', vm_h($f['caption']), '</th><td>';
+        if (vm_is_upload_field($f)) {
+            $stored = vm_str($row[$col] ?? null);
+            if ($stored !== '') {
+                echo vm_link(vm_record_url($t, 'view', $key, ['download' => $col]), vm_phrase('Download'));
+            }
+        } else {
+            echo vm_display_html($f, $row[$col] ?? null, $labels[$col] ?? []);
+        }
+        echo "</td></tr>\n";
+    }
+    echo "</table>\n";
+    foreach ($t['details'] as $detail) {
+        if (is_array($detail)) {
+            vm_view_detail($t, $row, $detail);
+        }
+    }
+    vm_footer();
+}
+
+/** One detail table's records linked to the master row, with links to its pages. */
+function vm_view_detail(array $t, array $row, array $detail): void
+{
+    $dt = vm_table_ref((string) ($detail['table'] ?? ''));
+    $links = $detail['links'] ?? [];
+    if ($dt === null || !is_array($links) || $links === [] || !vm_has_page($dt, 'list')) {
+        return;
+    }
+    $where = [];
+    $params = [];
+    $fk = ['master' => $t['var']];
+    foreach ($links as $link) {
+        $m = (string) ($link['master'] ?? '');
+        $d = (string) ($link['detail'] ?? '');
+        if (!isset($dt['fields'][$d]) || !array_key_exists($m, $row)) {
+            return;
+        }
+        $where[] = vm_qi($d) . ' = ?';
+        $params[] = vm_str($row[$m]);
+        $fk['fk_' . $d] = vm_str($row[$m]);
+    }
+    $limit = 200;
+    $order = $dt['key'] === [] ? '' : ' ORDER BY ' . implode(', ', array_map('vm_qi', $dt['key']));
+    $rows = vm_query('SELECT ' . vm_select_columns($dt) . ' FROM ' . vm_qt($dt['name']) . ' WHERE '
+        . implode(' AND ', $where) . $order . ' LIMIT ' . ($limit + 1), $params)->fetchAll();
+    $more = count($rows) > $limit;
+    $rows = array_slice($rows, 0, $limit);
+    $cols = vm_columns_with($dt, 'list');
+    $labels = vm_rows_lookup_labels($dt, $rows, $cols);
+    $caption = (string) ($detail['caption'] ?? '') !== '' ? (string) $detail['caption'] : $dt['caption'];
+
+    echo '<section class="vm-detail"><h2>', vm_h($caption), "</h2>\n<div class=\"vm-actions\">";
+    if (vm_has_page($dt, 'add')) {
+        echo vm_link(vm_url(vm_page_file($dt, 'add'), $fk), vm_phrase('AddLink'), 'vm-button'), ' ';
+    }
+    echo vm_link(vm_url(vm_page_file($dt, 'list'), $fk), vm_phrase('ShowAll'), 'vm-button'), "</div>\n";
+    if ($rows === []) {
+        echo '<p class="vm-message">', vm_ph('NoRecords'), "</p></section>\n";
+        return;
+    }
+    echo "<div class=\"vm-table-wrap\"><table class=\"vm-grid\"><thead><tr>";
+    $pages = array_filter(['view', 'edit', 'delete'], static fn($p) => vm_has_page($dt, $p));
+    if ($pages !== []) {
+        echo '<th class="vm-rowlinks"><span class="vm-hidden">', vm_ph('Actions'), '</span></th>';
+    }
+    foreach ($cols as $col) {
+        echo '<th', vm_align_class($dt['fields'][$col]), '>', vm_h($dt['fields'][$col]['caption']), '</th>';
+    }
+    echo "</tr></thead><tbody>\n";
+    foreach ($rows as $r) {
+        echo '<tr>';
+        if ($pages !== []) {
+            echo '<td class="vm-rowlinks">';
+            if (vm_row_has_key($dt, $r)) {
+                foreach ($pages as $p) {
+                    $url = vm_record_url($dt, $p, vm_row_key($dt, $r), $p === 'view' ? [] : $fk);
+                    echo vm_link($url, vm_phrase(ucfirst($p) . 'Link'), 'vm-' . $p), ' ';
+                }
+            }
+            echo '</td>';
+        }
+        foreach ($cols as $col) {
+            $f = $dt['fields'][$col];
+            echo '<td', vm_align_class($f), '>', vm_display_html($f, $r[$col] ?? null, $labels[$col] ?? []), '</td>';
+        }
+        echo "</tr>\n";
+    }
+    echo "</tbody></table></div>\n";
+    if ($more) {
+        echo '<p>', vm_link(vm_url(vm_page_file($dt, 'list'), $fk), vm_phrase('MoreRecords')), "</p>\n";
+    }
+    echo "</section>\n";
+}
+
+/** Sends an uploaded file stored in a field of the row. */
+function vm_download(array $t, array $row, string $col): never
+{
+    $f = $t['fields'][$col] ?? null;
+    if ($f === null || !vm_is_upload_field($f) || !$f['view']) {
+        throw new VmHttpError(404, 'NoRecord');
+    }
+    $stored = vm_str($row[$col] ?? null);
+    $path = vm_upload_path($stored);
+    if ($path === null || !is_file($path)) {
+        throw new VmHttpError(404, 'NoRecord');
+    }
+    $ext = pathinfo($stored, PATHINFO_EXTENSION);
+    $name = $t['var'] . '_' . preg_replace('/[^A-Za-z0-9_]/', '_', $col) . '_'
+        . implode('_', array_map(static fn($v) => preg_replace('/[^A-Za-z0-9_-]/', '_', $v), vm_row_key($t, $row)))
+        . ($ext !== '' ? '.' . $ext : '');
+    vm_stream_output();
+    header('Content-Type: application/octet-stream');
+    header('Content-Disposition: attachment; filename="' . $name . '"');
+    header('Content-Length: ' . (string) filesize($path));
+    header('Cache-Control: private, no-store');
+    readfile($path);
+    throw new VmStop();
+}

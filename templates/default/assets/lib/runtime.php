@@ -1,0 +1,268 @@
+<?php
+declare(strict_types=1);
+
+/**
+ * Entry point of every page of a generated application:
+ *   require __DIR__ . '/lib/runtime.php'; vm_run('list', 'orders');
+ *
+ * The application directory is the parent of lib/. It holds config.php, tables/<var>.php,
+ * lang/<language>.xml and, for SQLite, db/.
+ */
+
+define('VM_LIB_DIR', __DIR__);
+define('VM_APP_DIR', dirname(__DIR__));
+
+require_once VM_LIB_DIR . '/lang.php';
+require_once VM_LIB_DIR . '/request.php';
+require_once VM_LIB_DIR . '/db.php';
+require_once VM_LIB_DIR . '/table.php';
+require_once VM_LIB_DIR . '/html.php';
+require_once VM_LIB_DIR . '/format.php';
+require_once VM_LIB_DIR . '/csrf.php';
+require_once VM_LIB_DIR . '/auth.php';
+require_once VM_LIB_DIR . '/upload.php';
+
+/** An answer other than the page itself: a status and a phrase id to show. */
+final class VmHttpError extends RuntimeException
+{
+    public function __construct(public readonly int $status, public readonly string $phraseId)
+    {
+        parent::__construct($phraseId, $status);
+    }
+}
+
+/** Ends the page early after a redirect or a download; not an error. */
+final class VmStop extends RuntimeException
+{
+}
+
+/** The application configuration (config.php) with every key present. */
+function vm_config(): array
+{
+    static $config = null;
+    if ($config === null) {
+        $loaded = require VM_APP_DIR . '/config.php';
+        if (!is_array($loaded)) {
+            throw new RuntimeException('config.php does not return an array');
+        }
+        $config = array_replace([
+            'name' => 'Application',
+            'charset' => 'utf-8',
+            'rec_per_page' => 20,
+            'default_page' => 'index.php',
+            'language' => 'english',
+            'db' => [],
+            'security' => [],
+            'menu' => [],
+            'upload' => [],
+        ], $loaded);
+        $config['security'] = array_replace([
+            'type' => 'none', 'login' => '', 'password_hash' => '',
+            'table' => '', 'login_field' => '', 'password_field' => '',
+        ], is_array($config['security']) ? $config['security'] : []);
+        $config['upload'] = array_replace(['extensions' => [], 'max_size' => 2000000],
+            is_array($config['upload']) ? $config['upload'] : []);
+        if (!is_array($config['menu'])) {
+            $config['menu'] = [];
+        }
+    }
+    return $config;
+}
+
+function vm_lang(): VmLanguage
+{
+    global $Language;
+    if (!$Language instanceof VmLanguage) {
+        $name = (string) vm_config()['language'];
+        if (!preg_match('/^[A-Za-z0-9_-]+$/', $name)) {
+            $name = 'english';
+        }
+        $Language = new VmLanguage(VM_APP_DIR . '/lang/' . $name . '.xml');
+    }
+    return $Language;
+}
+
+/** The phrase with this id (not escaped). */
+function vm_phrase(string $id): string
+{
+    return vm_lang()->Phrase($id);
+}
+
+/** The phrase with {name} placeholders filled in (not escaped). */
+function vm_phrase_fill(string $id, array $values): string
+{
+    $pairs = [];
+    foreach ($values as $k => $v) {
+        $pairs['{' . $k . '}'] = (string) $v;
+    }
+    return strtr(vm_phrase($id), $pairs);
+}
+
+/**
+ * Runs one page. $page is list, view, add, copy, edit, delete, export, lookup, index, login or
+ * logout; $table the table's var (tables/<var>.php); $field a field of it (lookup pages).
+ */
+function vm_run(string $page, string $table = '', string $field = ''): void
+{
+    vm_output_base(ob_get_level());
+    ob_start();
+    try {
+        vm_boot();
+        if ($page !== 'login' && !vm_logged_in()) {
+            vm_redirect('login.php?return=' . rawurlencode(vm_current_url()), 302);
+        }
+        if (vm_method() === 'POST' && !vm_csrf_valid()) {
+            throw new VmHttpError(400, 'BadCsrf');
+        }
+        if (function_exists('page_load')) {
+            page_load();
+        }
+        vm_dispatch($page, $table, $field);
+    } catch (VmStop) {
+        // redirect or download already written
+    } catch (VmHttpError $e) {
+        vm_discard_output();
+        vm_message_page($e->status, $e->phraseId);
+    } catch (Throwable $e) {
+        error_log('velmora error: ' . get_class($e) . ': ' . $e->getMessage() . ' in '
+            . $e->getFile() . ':' . $e->getLine());
+        vm_discard_output();
+        vm_message_page(500, 'ServerError');
+    }
+    while (ob_get_level() > vm_output_base()) {
+        ob_end_flush();
+    }
+}
+
+/** The output buffering level outside the page's own buffer. */
+function vm_output_base(?int $set = null): int
+{
+    static $base = 0;
+    if ($set !== null) {
+        $base = $set;
+    }
+    return $base;
+}
+
+function vm_dispatch(string $page, string $table, string $field): void
+{
+    $pages = [
+        'list' => 'list', 'view' => 'view', 'add' => 'edit', 'copy' => 'edit', 'edit' => 'edit',
+        'delete' => 'delete', 'export' => 'export', 'lookup' => 'lookup', 'index' => 'index',
+        'login' => 'login', 'logout' => 'login',
+    ];
+    if (!isset($pages[$page])) {
+        throw new VmHttpError(404, 'PageNotFound');
+    }
+    require_once VM_LIB_DIR . '/pages/' . $pages[$page] . '.php';
+    if ($page === 'index' || $page === 'login' || $page === 'logout') {
+        ('vm_page_' . $page)();
+        return;
+    }
+    $t = vm_table($table);
+    switch ($page) {
+        case 'list':
+            vm_require_page($t, 'list');
+            if (vm_get('export') === 'csv') {
+                require_once VM_LIB_DIR . '/pages/export.php';
+                vm_require_page($t, 'export_csv');
+                vm_page_export($t);
+            } else {
+                vm_page_list($t);
+            }
+            break;
+        case 'export':
+            vm_require_page($t, 'export_csv');
+            vm_page_export($t);
+            break;
+        case 'view':
+            vm_require_page($t, 'view');
+            vm_page_view($t);
+            break;
+        case 'add':
+            vm_require_page($t, 'add');
+            if (vm_get('copy') !== '') {
+                vm_require_page($t, 'copy');
+            }
+            vm_page_add($t, vm_get('copy') !== '');
+            break;
+        case 'copy':
+            vm_require_page($t, 'copy');
+            vm_page_add($t, true);
+            break;
+        case 'edit':
+            vm_require_page($t, 'edit');
+            vm_page_edit($t);
+            break;
+        case 'delete':
+            vm_require_page($t, 'delete');
+            vm_page_delete($t);
+            break;
+        case 'lookup':
+            vm_page_lookup($t, $field);
+            break;
+    }
+}
+
+/** Config, language, session and the headers every page sends. */
+function vm_boot(): void
+{
+    vm_config();
+    vm_lang();
+    vm_session_start();
+    header('Content-Type: text/html; charset=' . vm_charset());
+    header('X-Content-Type-Options: nosniff');
+    header('X-Frame-Options: DENY');
+    header('Referrer-Policy: same-origin');
+    header("Content-Security-Policy: default-src 'self'; script-src 'self'; style-src 'self'; "
+        . "img-src 'self' data:; frame-ancestors 'none'; form-action 'self'; base-uri 'none'");
+}
+
+/** Drops what the page has written so far (before an error page or a redirect). */
+function vm_discard_output(): void
+{
+    while (ob_get_level() > vm_output_base() + 1) {
+        ob_end_clean();
+    }
+    if (ob_get_level() === vm_output_base() + 1) {
+        ob_clean();
+    }
+}
+
+/** Ends the page's buffering, for output streamed as it is made (downloads, exports). */
+function vm_stream_output(): void
+{
+    while (ob_get_level() > vm_output_base()) {
+        ob_end_clean();
+    }
+}
+
+/** Sends a redirect to a URL of this application and ends the page. */
+function vm_redirect(string $url, int $status = 303): never
+{
+    vm_discard_output();
+    header('Location: ' . $url, true, $status);
+    throw new VmStop();
+}
+
+/** Flash message shown once on the next page. */
+function vm_flash(string $phraseId): void
+{
+    $_SESSION['vm_flash'] = $phraseId;
+}
+
+function vm_take_flash(): string
+{
+    $id = $_SESSION['vm_flash'] ?? '';
+    unset($_SESSION['vm_flash']);
+    return is_string($id) ? $id : '';
+}
+
+/** Calls a hook function defined by the generated page, when it exists. */
+function vm_hook_allows(string $name, mixed &$arg): bool
+{
+    if (!function_exists($name)) {
+        return true;
+    }
+    return $name($arg) !== false;
+}

@@ -1,0 +1,96 @@
+<?php
+declare(strict_types=1);
+
+/**
+ * Uploaded files. A file is stored in uploads/ under a random name keeping only an allowed
+ * extension; the column holds that name. The folder is never served directly: files go out
+ * through the view page as attachments.
+ */
+
+/** Extensions refused whatever the configuration says: anything a web server might run. */
+const VM_UPLOAD_NEVER = ['php', 'php3', 'php4', 'php5', 'php7', 'php8', 'phtml', 'phar', 'pht', 'phps',
+    'cgi', 'pl', 'py', 'sh', 'asp', 'aspx', 'jsp', 'htaccess', 'shtml', 'html', 'htm', 'svg', 'xhtml', 'js'];
+
+function vm_is_upload_field(array $f): bool
+{
+    return $f['tag'] === 'FILE' || !empty($f['upload']);
+}
+
+function vm_upload_dir(): string
+{
+    return VM_APP_DIR . '/uploads';
+}
+
+/** The path of a stored file, or null when the name is not one the runtime gives. */
+function vm_upload_path(string $stored): ?string
+{
+    if (!preg_match('/^[a-f0-9]{32}(\.[a-z0-9]{1,10})?$/D', $stored)) {
+        return null;
+    }
+    return vm_upload_dir() . '/' . $stored;
+}
+
+/**
+ * The upload sent for a column: null when none, else [tmp path, extension] or a phrase id
+ * (string) saying why it is refused.
+ */
+function vm_upload_received(string $col): array|string|null
+{
+    $files = $_FILES['vmfile'] ?? null;
+    if (!is_array($files) || !isset($files['error'][$col]) || !is_int($files['error'][$col])) {
+        return null;
+    }
+    $error = $files['error'][$col];
+    if ($error === UPLOAD_ERR_NO_FILE) {
+        return null;
+    }
+    if ($error === UPLOAD_ERR_INI_SIZE || $error === UPLOAD_ERR_FORM_SIZE) {
+        return 'UploadTooLarge';
+    }
+    if ($error !== UPLOAD_ERR_OK) {
+        return 'UploadFailed';
+    }
+    $tmp = (string) ($files['tmp_name'][$col] ?? '');
+    $name = (string) ($files['name'][$col] ?? '');
+    $size = (int) ($files['size'][$col] ?? 0);
+    if ($tmp === '' || !is_uploaded_file($tmp)) {
+        return 'UploadFailed';
+    }
+    $cfg = vm_config()['upload'];
+    if ($size > (int) $cfg['max_size']) {
+        return 'UploadTooLarge';
+    }
+    $ext = strtolower(pathinfo($name, PATHINFO_EXTENSION));
+    $allowed = array_map(static fn($e) => strtolower(ltrim((string) $e, '.')), (array) $cfg['extensions']);
+    if ($ext === '' || !preg_match('/^[a-z0-9]{1,10}$/D', $ext) || !in_array($ext, $allowed, true)
+        || in_array($ext, VM_UPLOAD_NEVER, true)) {
+        return 'UploadBadType';
+    }
+    return [$tmp, $ext];
+}
+
+/** Moves an accepted upload into uploads/; returns the stored name. */
+function vm_upload_store(string $tmp, string $ext): string
+{
+    $dir = vm_upload_dir();
+    if (!is_dir($dir) && !mkdir($dir, 0750, true) && !is_dir($dir)) {
+        throw new RuntimeException('cannot create ' . $dir);
+    }
+    if (!is_file($dir . '/.htaccess')) {
+        file_put_contents($dir . '/.htaccess', "Require all denied\n");
+    }
+    $stored = bin2hex(random_bytes(16)) . '.' . $ext;
+    if (!move_uploaded_file($tmp, $dir . '/' . $stored)) {
+        throw new RuntimeException('cannot store an upload');
+    }
+    chmod($dir . '/' . $stored, 0640);
+    return $stored;
+}
+
+function vm_upload_remove(string $stored): void
+{
+    $path = vm_upload_path($stored);
+    if ($path !== null && is_file($path)) {
+        unlink($path);
+    }
+}

@@ -1,0 +1,186 @@
+// Helpers of the default package's templates: PHP literals and the mapping of the project's
+// settings to the values the runtime reads.
+
+// A PHP single-quoted string literal.
+function PhpString(value) {
+	var text = (value === null || value === undefined) ? "" : String(value);
+	return "'" + text.replace(/\\/g, "\\\\").replace(/'/g, "\\'") + "'";
+}
+
+// Text safe inside a PHP line comment: no line break, and no "?>", which would end the PHP block.
+function PhpComment(value) {
+	return String(value).replace(/[\r\n]+/g, " ").replace(/\?>/g, "? >");
+}
+
+function PhpBool(value) {
+	return value ? "true" : "false";
+}
+
+function PhpInt(value, fallback) {
+	var n = parseInt(value, 10);
+	return isNaN(n) ? String(fallback) : String(n);
+}
+
+// A PHP list of string literals.
+function PhpList(values) {
+	var parts = [];
+	for (var i = 0; i < values.length; i++) parts.push(PhpString(values[i]));
+	return "[" + parts.join(", ") + "]";
+}
+
+// Field types of the runtime by the field's ADO type code.
+var zvTypeNames = {
+	2: "int", 3: "int", 16: "int", 17: "int", 18: "int", 19: "int", 20: "int", 21: "int",
+	4: "float", 5: "float",
+	6: "decimal", 14: "decimal", 131: "decimal", 139: "decimal",
+	11: "bool",
+	7: "date", 133: "date", 135: "datetime", 146: "datetime", 64: "datetime", 134: "time",
+	72: "guid",
+	128: "binary", 204: "binary", 205: "binary",
+	201: "text", 203: "text", 141: "text"
+};
+
+function FieldType(fld) {
+	return zvTypeNames[fld.FldType] || "string";
+}
+
+// The runtime's validation by the field's FldValidate, else by its type.
+var zvValidations = {
+	INTEGER: "integer", FLOAT: "number", NUMBER: "number", DATE: "date", USDATE: "date",
+	EURODATE: "date", DATETIME: "datetime", TIME: "time", EMAIL: "email", URL: "url"
+};
+var zvTypeValidations = { "int": "integer", "float": "number", "decimal": "number",
+	"date": "date", "datetime": "datetime", "time": "time" };
+
+function FieldValidation(fld) {
+	var named = zvValidations[String(fld.FldValidate || "").toUpperCase()];
+	if (named) return named;
+	return zvTypeValidations[FieldType(fld)] || "";
+}
+
+var zvFormats = { CURRENCY: "currency", NUMBER: "number", PERCENT: "percent", DATE: "date",
+	"DATE/TIME": "datetime", DATETIME: "datetime" };
+
+function FieldFormat(fld) {
+	return zvFormats[String(fld.FldFmtType || "").toUpperCase()] || "";
+}
+
+var zvTags = ["TEXT", "PASSWORD", "TEXTAREA", "CHECKBOX", "RADIO", "SELECT", "HIDDEN", "FILE"];
+
+function FieldTag(fld) {
+	var tag = String(fld.FldHtmlTag || "").toUpperCase();
+	return zvTags.indexOf(tag) >= 0 ? tag : "TEXT";
+}
+
+// One line of FldTagValues: "value","label" (quotes optional; a single value is its own label).
+function TagValuePair(line) {
+	var parts = [], current = "", quoted = false;
+	for (var i = 0; i < line.length; i++) {
+		var c = line.charAt(i);
+		if (c == '"') quoted = !quoted;
+		else if (c == "," && !quoted && parts.length == 0) { parts.push(current); current = ""; }
+		else current += c;
+	}
+	parts.push(current);
+	var value = parts[0].replace(/^\s+|\s+$/g, "");
+	var label = parts.length > 1 ? parts[1].replace(/^\s+|\s+$/g, "") : value;
+	return [value, label];
+}
+
+// The PHP list of [value, label] pairs of a field's tag values.
+function TagValues(fld) {
+	var lines = String(fld.FldTagValues || "").split(/\r\n|\n|\|/);
+	var pairs = [];
+	for (var i = 0; i < lines.length; i++) {
+		if (lines[i].replace(/\s+/g, "") == "") continue;
+		pairs.push(PhpList(TagValuePair(lines[i])));
+	}
+	return "[" + pairs.join(", ") + "]";
+}
+
+// The lookup description of a field, or "null".
+function LookupOf(fld) {
+	var table = String(fld.FldTagLnkTbl || "");
+	var key = String(fld.FldTagLnkFld || "");
+	if (table == "" || key == "") return "null";
+	var display = [];
+	var names = [fld.FldTagLnkDisplay, fld.FldTagLnkDisp2, fld.FldTagLnkDisp3, fld.FldTagLnkDisp4];
+	for (var i = 0; i < names.length; i++) if (names[i]) display.push(String(names[i]));
+	if (display.length == 0) display.push(key);
+	var order = String(fld.FldTagLnkOrderBy || "");
+	return "['table' => " + PhpString(table) + ", 'key' => " + PhpString(key) +
+		", 'display' => " + PhpList(display) + ", 'order' => " + PhpString(order) +
+		", 'filter' => " + PhpString(fld.FldSelectFilter || "") + "]";
+}
+
+function Caption(obj, fallback) {
+	var caption = obj.TblCaption !== undefined ? obj.TblCaption : obj.FldCaption;
+	return caption ? String(caption) : String(fallback);
+}
+
+// The database type of the runtime by the project's DBType.
+function DatabaseKind(db) {
+	var type = String(db.DBType || "").toUpperCase();
+	if (type.indexOf("SQLITE") >= 0) return "sqlite";
+	if (type.indexOf("POSTGRE") >= 0 || type == "PGSQL") return "pgsql";
+	if (type.indexOf("MYSQL") >= 0 || type.indexOf("MARIA") >= 0) return "mysql";
+	return type.toLowerCase();
+}
+
+// The runtime's security type by the project's SecType.
+function SecurityKind() {
+	var type = String(PROJ.SecType || "").toLowerCase().replace(/[\s_-]/g, "");
+	if (type == "" || type == "none") return "none";
+	if (type == "table" || type == "usertable") return "table";
+	return "hardcoded";
+}
+
+// Tables that get pages, in project order.
+function GeneratedTables() {
+	var list = [];
+	for (var t of DB.Tables) if (t.TblGen) list.push(t);
+	return list;
+}
+
+function TableByName(name) {
+	for (var t of DB.Tables) if (t.TblName == name) return t;
+	return null;
+}
+
+// The key columns of a table.
+function KeyFields(tbl) {
+	var keys = [];
+	for (var f of tbl.Fields) if (f.FldIsPrimaryKey) keys.push(String(f.FldName));
+	return keys;
+}
+
+// Master/detail links of the project where `tbl` is the master ("details") or the detail.
+function Relations(tbl, asMaster) {
+	var result = [];
+	for (var md of MASTERDETAILS) {
+		var own = asMaster ? md.MasterTable : md.DetailTable;
+		if (own != tbl.TblName) continue;
+		var other = TableByName(asMaster ? md.DetailTable : md.MasterTable);
+		if (!other || !other.TblGen) continue;
+		var links = [];
+		for (var i = 1; i <= md.FieldCount; i++)
+			links.push("['master' => " + PhpString(md.MasterField(i)) + ", 'detail' => " + PhpString(md.DetailField(i)) + "]");
+		result.push({ table: other, links: "[" + links.join(", ") + "]" });
+	}
+	return result;
+}
+
+// Custom server code the project attached to a page of a table: custom scripts of type "table",
+// code type "server", named after the hook, whose control id is the page's (or empty) and whose
+// first key is the table. "" when there is none.
+function CustomCode(tbl, controlId, name) {
+	for (var s of CUSTOMSCRIPTS) {
+		if (String(s.ScriptType).toLowerCase() != "table") continue;
+		if (String(s.ScriptCodeType).toLowerCase() != "server") continue;
+		if (String(s.ScriptName).toLowerCase() != name.toLowerCase()) continue;
+		if (s.ScriptCtrlID != "" && s.ScriptCtrlID != controlId) continue;
+		if (s.ScriptL1Key != tbl.TblName) continue;
+		return String(s.ScriptCode);
+	}
+	return "";
+}

@@ -1,0 +1,836 @@
+#!/usr/bin/env python3
+"""HTTP checks of a Velmora PHP application built for the demo shop (examples/demo/shop.sql).
+
+    python3 tests/app/http_app_test.py --app DIR --security none|table|hardcoded [unittest options]
+
+DIR is an assembled application with its database (tests/app/assemble_fixture.sh, or a generated
+one). The suite starts `php -S` on a free port with DIR/router.php, reads the page names and
+table descriptions from the application itself (<var>list.php, tables/<var>.php), and fails a
+test when the server's error output shows a PHP warning, notice, deprecation or fatal error.
+"""
+import argparse
+import csv
+import html
+import http.cookiejar
+import io
+import json
+import os
+import re
+import socket
+import sqlite3
+import subprocess
+import sys
+import time
+import unittest
+import urllib.error
+import urllib.parse
+import urllib.request
+import uuid
+from html.parser import HTMLParser
+
+ARGS = None
+SERVER = None
+BASE = ''
+LOG_PATH = ''
+APP = {}          # 'config', 'tables' (by SQL name), 'phrases'
+RUN = uuid.uuid4().hex[:8]
+CREDENTIALS = {'table': ('laura', 'demo'), 'hardcoded': ('admin', 'admin')}
+BAD_LOG = re.compile(r'Warning|Notice|Deprecated|Fatal|Parse error|velmora error')
+
+
+# ---------------------------------------------------------------- the application under test
+
+def load_app(app_dir):
+    """Config and table descriptions, as PHP sees them, plus the phrases of the language file."""
+    code = r'''
+        $dir = $argv[1];
+        $tables = [];
+        foreach (glob($dir . '/tables/*.php') as $f) { $tables[basename($f, '.php')] = require $f; }
+        echo json_encode(['config' => require $dir . '/config.php', 'tables' => $tables]);
+    '''
+    out = subprocess.run(['php', '-r', code, app_dir], check=True, capture_output=True, text=True).stdout
+    data = json.loads(out)
+    tables = {}
+    for var, t in data['tables'].items():
+        t['var'] = t.get('var') or var
+        tables[t['name']] = t
+    language = data['config'].get('language', 'english')
+    text = open(os.path.join(app_dir, 'lang', language + '.xml'), encoding='utf-8').read()
+    phrases = {m.group(1): html.unescape(m.group(2))
+               for m in re.finditer(r'<phrase\s+id="([^"]+)"\s+value="([^"]*)"', text)}
+    return {'config': data['config'], 'tables': tables, 'phrases': phrases}
+
+
+def page(table, kind):
+    return APP['tables'][table]['var'] + kind + '.php'
+
+
+def phrase(pid):
+    return APP['phrases'].get(pid, pid)
+
+
+def caption(table, col):
+    return APP['tables'][table]['fields'][col]['caption']
+
+
+def is_sqlite():
+    return APP['config']['db'].get('type', 'sqlite') == 'sqlite'
+
+
+def db():
+    con = sqlite3.connect(APP['config']['db']['path'])
+    con.row_factory = sqlite3.Row
+    return con
+
+
+def db_value(sql, *params):
+    with db() as con:
+        row = con.execute(sql, params).fetchone()
+        return None if row is None else row[0]
+
+
+def count(table, where='1=1', *params):
+    return db_value(f'SELECT COUNT(*) FROM "{table}" WHERE {where}', *params)
+
+
+# ---------------------------------------------------------------- HTTP
+
+class Response:
+    def __init__(self, status, headers, body, url):
+        self.status, self.headers, self.url = status, headers, url
+        self.raw = body
+        self.body = body.decode('utf-8', 'replace')
+        self.text = html.unescape(self.body)
+
+    def header(self, name):
+        return self.headers.get(name, '')
+
+
+class _NoRedirect(urllib.request.HTTPRedirectHandler):
+    def redirect_request(self, *args, **kwargs):
+        return None
+
+
+class Client:
+    """A browser: keeps cookies, does not follow redirects unless asked."""
+
+    def __init__(self):
+        self.jar = http.cookiejar.CookieJar()
+        self.opener = urllib.request.build_opener(urllib.request.HTTPCookieProcessor(self.jar), _NoRedirect)
+
+    def request(self, path, data=None, follow=False):
+        url = path if path.startswith('http') else BASE + path
+        body = None
+        if data is not None:
+            body = urllib.parse.urlencode(data, doseq=True).encode()
+        req = urllib.request.Request(url, data=body)
+        try:
+            with self.opener.open(req, timeout=30) as r:
+                resp = Response(r.status, r.headers, r.read(), url)
+        except urllib.error.HTTPError as e:
+            resp = Response(e.code, e.headers, e.read(), url)
+        if follow and resp.status in (301, 302, 303, 307):
+            return self.request(urllib.parse.urljoin(url, resp.header('Location')), follow=True)
+        return resp
+
+    def get(self, path, **kw):
+        return self.request(path, **kw)
+
+    def post(self, path, data, **kw):
+        return self.request(path, data=data, **kw)
+
+    def form(self, path, index=-1):
+        """The page and its form (the last one unless told: the header may hold a logout form)."""
+        r = self.get(path)
+        assert r.status == 200, f'{path}: status {r.status}'
+        forms = parse_forms(r.body)
+        assert forms, f'{path}: no form'
+        return r, forms[index]
+
+    def submit(self, form, changes=None, drop=(), follow=False):
+        fields = [(k, v) for k, v in form['fields'] if k not in (changes or {}) and k not in drop]
+        fields += list((changes or {}).items())
+        return self.post(urllib.parse.urljoin(BASE, form['action']), fields, follow=follow)
+
+    def csv(self, path):
+        r = self.get(path)
+        assert r.status == 200, f'{path}: status {r.status}'
+        return list(csv.reader(io.StringIO(r.raw.decode('utf-8'), newline='')))
+
+    def session_id(self):
+        ids = [c.value for c in self.jar if c.name.startswith('VMSESS') or 'SESS' in c.name.upper()]
+        return ids[0] if ids else None
+
+    def login(self):
+        user, password = CREDENTIALS[ARGS.security]
+        _, form = self.form('login.php')
+        return self.submit(form, {'username': user, 'password': password})
+
+
+def logged_in_client():
+    c = Client()
+    if ARGS.security != 'none':
+        r = c.login()
+        assert r.status in (302, 303), f'login failed: {r.status}'
+    return c
+
+
+class _FormParser(HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.forms, self.form, self.select, self.textarea, self.option = [], None, None, None, None
+
+    def handle_starttag(self, tag, attrs):
+        a = {k: (v if v is not None else '') for k, v in attrs}
+        if tag == 'form':
+            self.form = {'action': a.get('action', ''), 'method': a.get('method', 'get').lower(),
+                         'fields': [], 'options': {}}
+            self.forms.append(self.form)
+        elif self.form is None:
+            return
+        elif tag == 'input' and 'name' in a:
+            if a.get('type') in ('checkbox', 'radio') and 'checked' not in a:
+                return
+            if a.get('type') in ('submit', 'button', 'file'):
+                return
+            self.form['fields'].append((a['name'], a.get('value', '')))
+        elif tag == 'select':
+            self.select = {'name': a.get('name', ''), 'chosen': None, 'first': None}
+            self.form['options'][self.select['name']] = []
+        elif tag == 'option' and self.select is not None:
+            self.option = [a.get('value', ''), '', 'selected' in a]
+        elif tag == 'textarea':
+            self.textarea = [a.get('name', ''), '']
+
+    def handle_data(self, data):
+        if self.option is not None:
+            self.option[1] += data
+        if self.textarea is not None:
+            self.textarea[1] += data
+
+    def handle_endtag(self, tag):
+        if tag == 'option' and self.option is not None:
+            value, label, selected = self.option
+            self.form['options'][self.select['name']].append((value, label.strip()))
+            if self.select['first'] is None:
+                self.select['first'] = value
+            if selected:
+                self.select['chosen'] = value
+            self.option = None
+        elif tag == 'select' and self.select is not None:
+            s = self.select
+            self.form['fields'].append((s['name'], s['chosen'] if s['chosen'] is not None else s['first'] or ''))
+            self.select = None
+        elif tag == 'textarea' and self.textarea is not None:
+            self.form['fields'].append(tuple(self.textarea))
+            self.textarea = None
+        elif tag == 'form':
+            self.form = None
+
+
+def parse_forms(body):
+    p = _FormParser()
+    p.feed(body)
+    return p.forms
+
+
+def form_value(form, name):
+    values = [v for k, v in form['fields'] if k == name]
+    return values[-1] if values else None
+
+
+class _GridParser(HTMLParser):
+    """The first data grid of a page: header captions, and per row its cell texts and links."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.depth, self.done, self.cell = 0, False, None
+        self.headers, self.rows, self.row, self.in_head = [], [], None, False
+
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        if tag == 'table' and 'vm-grid' in (a.get('class') or '') and not self.done:
+            self.depth = 1
+        elif self.depth:
+            if tag == 'thead':
+                self.in_head = True
+            elif tag == 'tr' and not self.in_head:
+                self.row = {'cells': [], 'links': []}
+            elif tag in ('td', 'th'):
+                self.cell = ''
+            elif tag == 'a' and self.row is not None:
+                self.row['links'].append(a.get('href', ''))
+
+    def handle_data(self, data):
+        if self.cell is not None:
+            self.cell += data
+
+    def handle_endtag(self, tag):
+        if not self.depth:
+            return
+        if tag in ('td', 'th') and self.cell is not None:
+            text = re.sub(r'\s+', ' ', self.cell).strip()
+            (self.headers if self.in_head else self.row['cells']).append(text)
+            self.cell = None
+        elif tag == 'thead':
+            self.in_head = False
+        elif tag == 'tr' and self.row is not None:
+            self.rows.append(self.row)
+            self.row = None
+        elif tag == 'table':
+            self.depth, self.done = 0, True
+
+
+def grid(body):
+    p = _GridParser()
+    p.feed(body)
+    return p
+
+
+def column(g, table, col):
+    """The cell texts of a column of the grid, found by its caption."""
+    idx = [h.rstrip(' \u25b2\u25bc') for h in g.headers].index(caption(table, col))
+    return [r['cells'][idx] for r in g.rows]
+
+
+# ---------------------------------------------------------------- server
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(('127.0.0.1', 0))
+        return s.getsockname()[1]
+
+
+def start_server(app_dir):
+    global SERVER, BASE, LOG_PATH
+    port = free_port()
+    LOG_PATH = os.path.join(app_dir, '.php-server.log') if os.access(app_dir, os.W_OK) else '/tmp/velmora-php-server.log'
+    log = open(LOG_PATH, 'w')
+    SERVER = subprocess.Popen(['php', '-d', 'error_reporting=E_ALL', '-d', 'display_errors=stderr',
+                               '-d', 'log_errors=0', '-S', f'127.0.0.1:{port}', '-t', app_dir,
+                               os.path.join(app_dir, 'router.php')],
+                              stdout=log, stderr=subprocess.STDOUT)
+    BASE = f'http://127.0.0.1:{port}/'
+    for _ in range(100):
+        try:
+            with socket.create_connection(('127.0.0.1', port), timeout=0.2):
+                return
+        except OSError:
+            time.sleep(0.1)
+    raise RuntimeError('php -S did not start')
+
+
+def stop_server():
+    if SERVER is not None:
+        SERVER.terminate()
+        SERVER.wait(10)
+
+
+class AppTest(unittest.TestCase):
+    """Base: a logged-in client per test, and the server log checked after each test."""
+
+    def setUp(self):
+        self.log_offset = os.path.getsize(LOG_PATH)
+        self.c = logged_in_client()
+
+    def tearDown(self):
+        time.sleep(0.05)
+        with open(LOG_PATH, errors='replace') as f:
+            f.seek(self.log_offset)
+            bad = [line for line in f if BAD_LOG.search(line)]
+        self.assertEqual(bad, [], 'the PHP server reported problems')
+
+    def assertOk(self, r, status=200):
+        self.assertEqual(r.status, status, f'{r.url}: {r.body[:400]}')
+        self.assertNotIn(phrase('ServerError'), r.text)
+
+    def assertStored(self, r):
+        self.assertEqual(r.status, 303, f'not saved: {r.url}: {r.text[-1500:]}')
+        self.assertTrue(r.header('Location'), 'redirect without a location')
+
+    def new_id(self, table, key, where, *params):
+        return db_value(f'SELECT "{key}" FROM "{table}" WHERE {where} ORDER BY "{key}" DESC', *params)
+
+
+# ---------------------------------------------------------------- checks
+
+class RouterTests(AppTest):
+    def test_private_paths_are_not_served(self):
+        c = Client()
+        db_file = os.path.relpath(APP['config']['db'].get('path', 'db/shop.db'), ARGS.app)
+        for path in [db_file, 'lib/runtime.php', 'lib/', 'config.php', 'router.php',
+                     'tables/' + APP['tables']['orders']['var'] + '.php', 'lang/english.xml',
+                     '.htaccess', 'lib/.htaccess', 'lib%2Fruntime.php', page('orders', 'list') + '/config.php',
+                     'uploads/', 'no-such-page.php']:
+            r = c.get(path)
+            self.assertEqual(r.status, 404, path)
+            self.assertNotIn('<?php', r.body, path)
+
+    def test_root_goes_to_the_default_page_and_static_files_are_served(self):
+        r = Client().get('')
+        self.assertEqual(r.status, 302)
+        self.assertTrue(r.header('Location').endswith(APP['config']['default_page']))
+        css = Client().get('css/app.css')
+        self.assertOk(css)
+        self.assertIn('text/css', css.header('Content-Type'))
+
+
+class ListTests(AppTest):
+    def test_rows_and_captions(self):
+        r = self.c.get(page('orders', 'list'))
+        self.assertOk(r)
+        g = grid(r.body)
+        for col, f in APP['tables']['orders']['fields'].items():
+            if f['list']:
+                self.assertIn(f['caption'], g.headers)
+        self.assertEqual(len(g.rows), min(count('orders'), APP['tables']['orders']['rec_per_page'] or 20))
+        # lookups show the display value, fixed values their label
+        self.assertIn('Paid', column(g, 'orders', 'status'))
+        self.assertTrue(all(re.match(r'^[^0-9].*, ', v) for v in column(g, 'orders', 'customer_id')))
+
+    def test_paging(self):
+        first = grid(self.c.get(page('products', 'list')).body).rows
+        second = grid(self.c.get(page('products', 'list') + '?page=2').body).rows
+        self.assertTrue(second)
+        self.assertNotEqual(first[0]['cells'], second[0]['cells'])
+        start = grid(self.c.get(page('products', 'list') + '?start=21').body).rows
+        self.assertEqual(start[0]['cells'], second[0]['cells'])
+        for junk in ['start=abc', 'page=abc', 'start=-5', 'page[]=2', 'start=1e3']:
+            r = self.c.get(page('products', 'list') + '?' + junk)
+            self.assertOk(r)
+            self.assertEqual(grid(r.body).rows[0]['cells'], first[0]['cells'], junk)
+        last = self.c.get(page('products', 'list') + '?page=9999')
+        self.assertOk(last)
+        self.assertTrue(grid(last.body).rows, 'a page past the end shows the last page')
+
+    def test_sort(self):
+        base = page('products', 'list') + '?order=name&dir='
+        asc = column(grid(self.c.get(base + 'asc').body), 'products', 'name')
+        desc = column(grid(self.c.get(base + 'desc').body), 'products', 'name')
+        with db() as con:
+            names = [r[0] for r in con.execute('SELECT name FROM products ORDER BY name, product_id')]
+        self.assertEqual(asc, names[:len(asc)])
+        self.assertEqual(desc, sorted(names, reverse=True)[:len(desc)])
+        plain = grid(self.c.get(page('products', 'list')).body).rows
+        for q in ['order=unknown', 'order=name&dir=evil', 'order=unknown&dir=evil', 'order[]=name']:
+            r = self.c.get(page('products', 'list') + '?' + q)
+            self.assertOk(r)
+            if 'unknown' in q or '[]' in q:
+                self.assertEqual(grid(r.body).rows, plain, q)
+                self.assertNotIn('unknown', r.body, 'a refused sort column is not carried into links')
+        evil = column(grid(self.c.get(base + 'evil').body), 'products', 'name')
+        self.assertEqual(evil, asc, 'an unknown direction sorts ascending')
+
+    def test_quick_search(self):
+        r = self.c.get(page('customers', 'list') + '?q=' + urllib.parse.quote("O'Brien"))
+        self.assertOk(r)
+        names = column(grid(r.body), 'customers', 'last_name')
+        self.assertEqual(len(names), count('customers', "last_name = 'O''Brien'"))
+        self.assertTrue(names and all(n == "O'Brien" for n in names))
+        # a LIKE wildcard typed by the user is taken literally
+        r = self.c.get(page('customers', 'list') + '?q=%25')
+        self.assertOk(r)
+        self.assertEqual(grid(r.body).rows, [])
+        # a lookup column matches by its displayed text
+        r = self.c.get(page('orders', 'list') + '?q=Bianchi')
+        self.assertOk(r)
+        customers = column(grid(r.body), 'orders', 'customer_id')
+        self.assertTrue(customers and all('Bianchi' in v for v in customers))
+
+
+class RecordTests(AppTest):
+    def test_view(self):
+        r = self.c.get(page('customers', 'view') + '?key[customer_id]=8')
+        self.assertOk(r)
+        with db() as con:
+            row = con.execute('SELECT * FROM customers WHERE customer_id = 8').fetchone()
+        for col in ('first_name', 'last_name', 'email', 'city'):
+            self.assertIn(row[col], r.text)
+
+    def test_missing_record_is_404(self):
+        for q in ['?key[customer_id]=999999', '', '?key=1', '?key[other]=1', '?key[customer_id][]=1']:
+            for kind in ('view', 'edit', 'delete'):
+                r = self.c.get(page('customers', kind) + q)
+                self.assertEqual(r.status, 404, kind + q)
+                self.assertIn(phrase('NoRecord'), r.text)
+
+    def test_add_valid(self):
+        email = f'new.{RUN}@example.com'
+        _, form = self.c.form(page('customers', 'add'))
+        self.assertEqual(form_value(form, 'f[country]'), 'Italy', 'the default is prefilled')
+        r = self.c.submit(form, {'f[first_name]': 'Nina', 'f[last_name]': 'Test', 'f[email]': email,
+                                 'f[phone]': '', 'f[city]': 'Bari', 'f[joined]': '2024-05-06'})
+        self.assertStored(r)
+        with db() as con:
+            row = con.execute('SELECT * FROM customers WHERE email = ?', (email,)).fetchone()
+        self.assertIsNotNone(row)
+        self.assertEqual((row['first_name'], row['city'], row['joined']), ('Nina', 'Bari', '2024-05-06'))
+        self.assertIsNone(row['phone'], 'an empty optional field stores NULL')
+        self.assertIn(phrase('AddSuccess'), self.c.get(r.header('Location')).text)
+
+    def test_add_invalid_keeps_values_and_stores_nothing(self):
+        before = count('customers')
+        _, form = self.c.form(page('customers', 'add'))
+        r = self.c.submit(form, {'f[first_name]': '', 'f[last_name]': f'Kept{RUN}', 'f[email]': 'not-an-email',
+                                 'f[joined]': '2024-02-30'})
+        self.assertOk(r)
+        for pid in ('FieldRequired', 'InvalidEmail', 'InvalidDate'):
+            self.assertIn(phrase(pid), r.text)
+        again = parse_forms(r.body)[-1]
+        self.assertEqual(form_value(again, 'f[last_name]'), f'Kept{RUN}')
+        self.assertEqual(form_value(again, 'f[email]'), 'not-an-email')
+        self.assertEqual(count('customers'), before)
+
+    def test_type_size_and_choice_validation(self):
+        before = count('products')
+        _, form = self.c.form(page('products', 'add'))
+        r = self.c.submit(form, {'f[name]': 'x' * 101, 'f[category_id]': '9999',
+                                 'f[unit_price]': '12,5', 'f[units_in_stock]': 'abc'})
+        self.assertOk(r)
+        for pid in ('InvalidInteger', 'InvalidNumber', 'InvalidValue'):
+            self.assertIn(phrase(pid), r.text)
+        self.assertIn(phrase('TooLong').replace('{max}', '100'), r.text)
+        _, form = self.c.form(page('orders', 'add'))
+        r = self.c.submit(form, {'f[customer_id]': '1', 'f[order_date]': '2024-01-01', 'f[status]': 'stolen'})
+        self.assertIn(phrase('InvalidValue'), r.text)
+        self.assertEqual(count('products'), before)
+
+    def test_edit_and_checkbox(self):
+        url = page('products', 'edit') + '?key[product_id]=7'
+        _, form = self.c.form(url)
+        self.assertEqual(form_value(form, 'f[name]'), db_value('SELECT name FROM products WHERE product_id = 7'))
+        r = self.c.submit(form, {'f[name]': f'Renamed {RUN}', 'f[discontinued]': '1', 'f[product_id]': '999'})
+        self.assertStored(r)
+        with db() as con:
+            row = con.execute('SELECT * FROM products WHERE product_id = 7').fetchone()
+        self.assertEqual((row['name'], row['discontinued']), (f'Renamed {RUN}', 1))
+        self.assertEqual(count('products', 'product_id = 999'), 0, 'a generated key is never written')
+        _, form = self.c.form(url)
+        r = self.c.submit(form, drop=[k for k, v in form['fields'] if k == 'f[discontinued]' and v == '1'])
+        self.assertStored(r)
+        self.assertEqual(db_value('SELECT discontinued FROM products WHERE product_id = 7'), 0)
+
+    def test_copy(self):
+        _, form = self.c.form(page('customers', 'add') + '?copy=1&key[customer_id]=3')
+        self.assertEqual(form_value(form, 'f[last_name]'), db_value('SELECT last_name FROM customers WHERE customer_id = 3'))
+        email = f'copy.{RUN}@example.com'
+        r = self.c.submit(form, {'f[email]': email})
+        self.assertStored(r)
+        with db() as con:
+            src = con.execute('SELECT * FROM customers WHERE customer_id = 3').fetchone()
+            row = con.execute('SELECT * FROM customers WHERE email = ?', (email,)).fetchone()
+        self.assertNotEqual(row['customer_id'], 3)
+        self.assertEqual((row['first_name'], row['last_name'], row['city']), (src['first_name'], src['last_name'], src['city']))
+
+    def test_delete_confirms_then_deletes(self):
+        with db() as con:
+            con.execute("INSERT INTO categories (name) VALUES (?)", (f'Doomed {RUN}',))
+        cid = self.new_id('categories', 'category_id', 'name = ?', f'Doomed {RUN}')
+        url = page('categories', 'delete') + f'?key[category_id]={cid}'
+        r, form = self.c.form(url)
+        self.assertIn(phrase('DeleteConfirm'), r.text)
+        self.assertIn(f'Doomed {RUN}', r.text)
+        self.assertEqual(count('categories', 'category_id = ?', cid), 1, 'GET deletes nothing')
+        r = self.c.submit(form)
+        self.assertEqual(r.status, 303)
+        self.assertEqual(count('categories', 'category_id = ?', cid), 0)
+
+    def test_delete_refused_by_a_foreign_key_is_reported(self):
+        _, form = self.c.form(page('categories', 'delete') + '?key[category_id]=1')
+        r = self.c.submit(form)
+        self.assertIn(r.status, (200, 409))
+        self.assertIn(phrase('DeleteFailed'), r.text)
+        self.assertEqual(count('categories', 'category_id = 1'), 1)
+
+    def test_duplicate_shows_a_message_on_the_form(self):
+        _, form = self.c.form(page('categories', 'add'))
+        r = self.c.submit(form, {'f[name]': 'Beverages', 'f[description]': f'dup {RUN}'})
+        self.assertOk(r)
+        self.assertIn(phrase('ConstraintError'), r.text)
+        self.assertNotIn('SQLSTATE', r.text)
+        self.assertEqual(count('categories', 'description = ?', f'dup {RUN}'), 0)
+
+    def test_concurrent_change_is_refused(self):
+        url = page('orders', 'edit') + '?key[order_id]=9'
+        _, form = self.c.form(url)
+        with db() as con:
+            con.execute("UPDATE orders SET notes = ? WHERE order_id = 9", (f'other user {RUN}',))
+        r = self.c.submit(form, {'f[notes]': f'mine {RUN}'})
+        self.assertIn(r.status, (200, 409))
+        self.assertIn(phrase('RecordChanged'), r.text)
+        self.assertEqual(db_value('SELECT notes FROM orders WHERE order_id = 9'), f'other user {RUN}')
+        # the form now carries the current row: saving it again is accepted
+        r = self.c.submit(parse_forms(r.body)[-1], {'f[notes]': f'mine {RUN}'})
+        self.assertStored(r)
+        self.assertEqual(db_value('SELECT notes FROM orders WHERE order_id = 9'), f'mine {RUN}')
+
+
+class LookupTests(AppTest):
+    def test_drop_down_holds_the_lookup_rows(self):
+        _, form = self.c.form(page('products', 'add'))
+        options = dict(form['options']['f[category_id]'])
+        with db() as con:
+            for cid, name in con.execute('SELECT category_id, name FROM categories'):
+                self.assertEqual(options.get(str(cid)), name)
+        _, form = self.c.form(page('orders', 'add'))
+        options = dict(form['options']['f[customer_id]'])
+        with db() as con:
+            last, first = con.execute('SELECT last_name, first_name FROM customers WHERE customer_id = 4').fetchone()
+        self.assertEqual(options['4'], f'{last}, {first}', 'display fields joined with a comma')
+        labels = [label for value, label in form['options']['f[customer_id]'] if value]
+        self.assertEqual(labels, sorted(labels, key=lambda s: s.split(', ')))
+
+    def test_lookup_filter(self):
+        _, form = self.c.form(page('order_lines', 'add'))
+        values = {v for v, _ in form['options']['f[product_id]'] if v}
+        self.assertNotIn('11', values, 'a discontinued product is filtered out')
+        self.assertIn('10', values)
+
+    def test_json_endpoint(self):
+        var = APP['tables']['products']['var']
+        names = sorted(n for n in os.listdir(ARGS.app) if n.startswith(var + '_') and n.endswith('lookup.php')
+                       and 'category_id' in n)
+        if not names:
+            self.skipTest('no lookup page for products.category_id')
+        name = names[0]
+        r = self.c.get(name)
+        self.assertOk(r)
+        self.assertIn('application/json', r.header('Content-Type'))
+        data = json.loads(r.body)
+        self.assertEqual(len(data), count('categories'))
+        self.assertIn({'value': '3', 'label': 'Dairy'}, data)
+        self.assertEqual([d['label'] for d in json.loads(self.c.get(name + '?q=bak').body)], ['Bakery'])
+
+
+class MasterDetailTests(AppTest):
+    def master_view(self):
+        """Checks the lines under order 5; returns the link adding a line and the line ids."""
+        r = self.c.get(page('orders', 'view') + '?key[order_id]=5')
+        self.assertOk(r)
+        with db() as con:
+            lines = [str(r[0]) for r in con.execute('SELECT line_id FROM order_lines WHERE order_id = 5')]
+        detail = grid(r.body)
+        self.assertEqual(column(detail, 'order_lines', 'line_id'), lines)
+        add = [h for h in re.findall(r'href="([^"]+)"', r.body) if html.unescape(h).startswith(page('order_lines', 'add'))]
+        self.assertTrue(add, 'a link adds a detail row')
+        return html.unescape(add[0]), lines
+
+    def test_master_view_shows_its_details(self):
+        self.master_view()
+
+    def test_detail_list_is_filtered(self):
+        r = self.c.get(page('order_lines', 'list') + '?master=orders&fk_order_id=7')
+        self.assertOk(r)
+        shown = column(grid(r.body), 'order_lines', 'line_id')
+        with db() as con:
+            lines = [str(x[0]) for x in con.execute('SELECT line_id FROM order_lines WHERE order_id = 7')]
+        self.assertEqual(shown, lines)
+        self.assertIn(APP['tables']['orders']['caption'], r.text)
+
+    def test_add_detail_from_the_master(self):
+        url, lines = self.master_view()
+        _, form = self.c.form(url)
+        self.assertEqual(form_value(form, 'f[order_id]'), '5', 'the link value is prefilled')
+        r = self.c.submit(form, {'f[product_id]': '2', 'f[quantity]': '3', 'f[unit_price]': '4.5'})
+        self.assertStored(r)
+        self.assertIn(page('orders', 'view'), r.header('Location'))
+        self.assertEqual(count('order_lines', 'order_id = 5'), len(lines) + 1)
+
+
+class ExportTests(AppTest):
+    def test_csv(self):
+        tricky = f'He said "hi", then left {RUN}'
+        with db() as con:
+            con.execute('INSERT INTO categories (name, description) VALUES (?, ?)', (f'CSV {RUN}', tricky))
+        r = self.c.get(page('categories', 'list') + '?export=csv')
+        self.assertOk(r)
+        self.assertIn('attachment', r.header('Content-Disposition'))
+        rows = list(csv.reader(io.StringIO(r.raw.decode('utf-8'), newline='')))
+        listed = [f['caption'] for f in APP['tables']['categories']['fields'].values() if f['list']]
+        self.assertEqual(rows[0], listed)
+        self.assertEqual(len(rows) - 1, count('categories'))
+        self.assertIn(tricky, [cell for row in rows for cell in row])
+        self.assertIn(b'"He said ""hi"", then left', r.raw)
+
+    def test_csv_follows_search_and_sort(self):
+        rows = self.c.csv(page('customers', 'list') + '?export=csv&q=Rossi&order=first_name&dir=desc')
+        idx = rows[0].index(caption('customers', 'first_name'))
+        body = rows[1:]
+        self.assertEqual(len(body), count('customers', "last_name LIKE '%Rossi%' OR first_name LIKE '%Rossi%' "
+                                                       "OR email LIKE '%Rossi%' OR city LIKE '%Rossi%'"))
+        firsts = [r[idx] for r in body]
+        self.assertEqual(firsts, sorted(firsts, reverse=True))
+
+
+class SecurityTests(AppTest):
+    def test_post_without_a_valid_token_is_refused(self):
+        before = count('categories')
+        _, form = self.c.form(page('categories', 'add'))
+        for changes, drop in [({}, ['_csrf']), ({'_csrf': 'f' * 64}, []), ({'_csrf': ''}, [])]:
+            r = self.c.submit(form, dict(changes, **{'f[name]': f'Forged {RUN}'}), drop=drop)
+            self.assertEqual(r.status, 400)
+            self.assertIn(phrase('BadCsrf'), r.text)
+        self.assertEqual(count('categories'), before)
+        _, form = self.c.form(page('customers', 'delete') + '?key[customer_id]=2')
+        r = self.c.submit(form, drop=['_csrf'])
+        self.assertEqual(r.status, 400)
+        self.assertEqual(count('customers', 'customer_id = 2'), 1)
+        # a token from another session is worthless here
+        other = logged_in_client()
+        _, theirs = other.form(page('categories', 'add'))
+        r = self.c.submit(form, {'_csrf': form_value(theirs, '_csrf')})
+        self.assertEqual(r.status, 400)
+
+    def test_stored_markup_comes_back_escaped(self):
+        payload = f'<script>alert("x{RUN}")</script>'
+        _, form = self.c.form(page('categories', 'add'))
+        self.assertStored(self.c.submit(form, {'f[name]': payload, 'f[description]': '<b>bold</b>'}))
+        cid = self.new_id('categories', 'category_id', 'name = ?', payload)
+        pages = [page('categories', 'list') + '?q=' + urllib.parse.quote(RUN),
+                 page('categories', 'view') + f'?key[category_id]={cid}',
+                 page('categories', 'edit') + f'?key[category_id]={cid}']
+        for p in pages:
+            r = self.c.get(p)
+            self.assertOk(r)
+            self.assertNotIn('<script>', r.body, p)
+            self.assertNotIn('<b>bold', r.body, p)
+            self.assertIn('&lt;script&gt;', r.body, p)
+        r = self.c.get(page('products', 'list') + '?q=' + urllib.parse.quote('<script>"\''))
+        self.assertNotIn('<script>"', r.body)
+
+    def test_injection_attempts_change_nothing(self):
+        tables = ['customers', 'orders', 'order_lines']
+        before = {t: count(t) for t in tables}
+        attempts = [
+            page('customers', 'list') + '?q=' + urllib.parse.quote("' OR 1=1; DROP TABLE customers; --"),
+            page('customers', 'list') + '?order=' + urllib.parse.quote('last_name; DROP TABLE customers'),
+            page('customers', 'list') + '?order=last_name&dir=' + urllib.parse.quote('desc; DROP TABLE customers'),
+            page('customers', 'list') + '?start=' + urllib.parse.quote('1; DROP TABLE customers'),
+            page('customers', 'list') + '?page=' + urllib.parse.quote('1 OR 1=1'),
+            page('customers', 'view') + '?key[customer_id]=' + urllib.parse.quote('1 OR 1=1'),
+            page('customers', 'view') + '?key[customer_id]=' + urllib.parse.quote("1' OR '1'='1"),
+            page('order_lines', 'list') + '?master=orders&fk_order_id=' + urllib.parse.quote('1 OR 1=1'),
+            page('customers', 'list') + '?export=csv&q=' + urllib.parse.quote("x%' UNION SELECT 1 --"),
+        ]
+        for url in attempts:
+            r = self.c.get(url)
+            self.assertNotEqual(r.status, 500, url)
+            self.assertNotIn('SQLSTATE', r.text, url)
+        r = self.c.get(page('customers', 'view') + '?key[customer_id]=' + urllib.parse.quote('1 OR 1=1'))
+        self.assertEqual(r.status, 404)
+        _, form = self.c.form(page('order_lines', 'delete') + '?key[line_id]=1')
+        r = self.c.post(page('order_lines', 'delete') + '?key[line_id]=' + urllib.parse.quote('1 OR 1=1'),
+                        form['fields'])
+        self.assertEqual(r.status, 404)
+        self.assertEqual({t: count(t) for t in tables}, before)
+
+    def test_session_cookie_and_headers(self):
+        r = Client().get('login.php' if ARGS.security != 'none' else page('orders', 'list'))
+        cookie = r.header('Set-Cookie')
+        self.assertIn('HttpOnly', cookie)
+        self.assertIn('SameSite=Lax', cookie)
+        self.assertEqual(r.header('X-Content-Type-Options'), 'nosniff')
+
+
+class AuthTests(AppTest):
+    def setUp(self):
+        if ARGS.security == 'none':
+            self.skipTest('security is off')
+        super().setUp()
+
+    def test_pages_redirect_to_login(self):
+        c = Client()
+        for p in [page('orders', 'list') + '?page=2', page('orders', 'view') + '?key[order_id]=1', 'index.php',
+                  page('products', 'add')]:
+            r = c.get(p)
+            self.assertEqual(r.status, 302, p)
+            loc = r.header('Location')
+            self.assertTrue(loc.startswith('login.php?return='), loc)
+            self.assertEqual(urllib.parse.unquote(loc.split('return=', 1)[1]), p)
+        before = count('categories')
+        r = c.post(page('categories', 'add'), {'f[name]': 'anonymous'})
+        self.assertEqual(r.status, 302)
+        self.assertEqual(count('categories'), before)
+
+    def test_wrong_password_is_refused(self):
+        c = Client()
+        user, good = CREDENTIALS[ARGS.security]
+        for u, p in [(user, 'wrong'), ('nobody', good), (user, ''), ("' OR '1'='1", "' OR '1'='1")]:
+            _, form = c.form('login.php')
+            r = c.submit(form, {'username': u, 'password': p})
+            self.assertOk(r)
+            self.assertIn(phrase('IncorrectLogin'), r.text)
+        self.assertEqual(c.get(page('orders', 'list')).status, 302)
+
+    def test_login_then_logout(self):
+        c = Client()
+        _, form = c.form('login.php?return=' + urllib.parse.quote(page('orders', 'list') + '?page=2'))
+        anonymous_id = c.session_id()
+        user, password = CREDENTIALS[ARGS.security]
+        r = c.submit(form, {'username': user, 'password': password})
+        self.assertIn(r.status, (302, 303))
+        self.assertEqual(r.header('Location'), page('orders', 'list') + '?page=2')
+        self.assertNotEqual(c.session_id(), anonymous_id, 'the session id changes on login')
+        self.assertOk(c.get(page('orders', 'list')))
+        # logout needs the token, then ends the session
+        self.assertEqual(c.post('logout.php', {}).status, 400)
+        self.assertOk(c.get(page('orders', 'list')))
+        logout = [f for f in parse_forms(c.get('index.php').body) if f['action'].endswith('logout.php')]
+        self.assertTrue(logout, 'the page offers a logout')
+        r = c.submit(logout[0])
+        self.assertIn(r.status, (302, 303))
+        self.assertEqual(c.get(page('orders', 'list')).status, 302)
+
+    def test_user_table_passwords_are_stored_hashed(self):
+        if ARGS.security != 'table':
+            self.skipTest('users are not in a table')
+        url = page('employees', 'edit') + '?key[employee_id]=4'
+        old_hash = db_value('SELECT password FROM employees WHERE employee_id = 4')
+        _, form = self.c.form(url)
+        self.assertEqual(form_value(form, 'f[password]'), '', 'a password is never sent back')
+        self.assertStored(self.c.submit(form, {'f[title]': f'Stock {RUN}'}))
+        self.assertEqual(db_value('SELECT password FROM employees WHERE employee_id = 4'), old_hash,
+                         'an empty password field keeps the password')
+        _, form = self.c.form(url)
+        self.assertStored(self.c.submit(form, {'f[password]': f'pw{RUN}'}))
+        stored = db_value('SELECT password FROM employees WHERE employee_id = 4')
+        self.assertTrue(stored.startswith('$2y$') and f'pw{RUN}' not in stored)
+        c = Client()
+        _, form = c.form('login.php')
+        login = db_value('SELECT login FROM employees WHERE employee_id = 4')
+        self.assertIn(c.submit(form, {'username': login, 'password': f'pw{RUN}'}).status, (302, 303))
+
+    def test_return_url_stays_in_the_application(self):
+        for target in ['http://evil.example/', '//evil.example/x.php', '/etc/passwd', 'javascript:alert(1)']:
+            c = Client()
+            _, form = c.form('login.php?return=' + urllib.parse.quote(target))
+            user, password = CREDENTIALS[ARGS.security]
+            r = c.submit(form, {'username': user, 'password': password, 'return': target})
+            self.assertIn(r.status, (302, 303))
+            loc = r.header('Location')
+            self.assertNotIn('evil', loc)
+            self.assertTrue(re.match(r'^[A-Za-z0-9_-]+\.php', loc), loc)
+
+
+def main():
+    global ARGS, APP
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument('--app', required=True, help='the assembled application folder')
+    parser.add_argument('--security', choices=['none', 'table', 'hardcoded'], default='none')
+    ARGS, rest = parser.parse_known_args()
+    ARGS.app = os.path.abspath(ARGS.app)
+    APP = load_app(ARGS.app)
+    if APP['config']['security']['type'] != ARGS.security:
+        sys.exit(f"the application's security is {APP['config']['security']['type']!r}, not {ARGS.security!r}")
+    if not is_sqlite():
+        sys.exit('these checks read the SQLite database to verify what the pages stored')
+    start_server(ARGS.app)
+    try:
+        prog = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
+    finally:
+        stop_server()
+    sys.exit(0 if prog.result.wasSuccessful() else 1)
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,3 @@
+<?php
+require __DIR__ . '/lib/runtime.php';
+vm_run('edit', 'order_lines');

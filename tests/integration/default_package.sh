@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The default template package against real PHP: the demo shop is generated, every PHP file passes
+# php -l, and the HTTP checks run against PHP's built-in server with user-table and hard-coded
+# security. Chinook is generated from SQLite, PostgreSQL and MariaDB and every list and first view
+# page opens without a PHP warning.
+set -u
+velmora=$(realpath "$1")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+passed=0 failed=0 skipped=0
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
+}
+
+lint() {  # lint APP: the number of PHP files that fail php -l
+    local bad=0 file
+    while IFS= read -r -d '' file; do
+        php -l "$file" >/dev/null 2>&1 || { bad=$((bad + 1)); echo "php -l: $file" >&2; }
+    done < <(find "$1" -name '*.php' -print0)
+    echo $bad
+}
+
+generate() {  # generate PROJECT APP
+    "$velmora" generate "$1" --dest "$2" --yes --overwrite all >"$scratch/gen.log" 2>&1
+    local rc=$?
+    [ $rc -eq 0 ] || tail -5 "$scratch/gen.log"
+    return $rc
+}
+
+# The demo shop with security by its employees table.
+mkdir -p "$scratch/demo"
+sqlite3 "$scratch/demo/shop.db" < "$root/examples/demo/shop.sql"
+cp "$root/examples/demo/shop.vlp" "$scratch/demo/shop.vlp"
+generate "$scratch/demo/shop.vlp" "$scratch/demo-app"; check demo-generate 0 $?
+check demo-lint 0 "$(lint "$scratch/demo-app")"
+check demo-pages 1 "$([ -f "$scratch/demo-app/orderslist.php" ] && [ -f "$scratch/demo-app/ordersedit.php" ] && echo 1)"
+check demo-db-copied 1 "$([ -f "$scratch/demo-app/db/shop.db" ] && echo 1)"
+python3 "$root/tests/app/http_app_test.py" --app "$scratch/demo-app" --security table > "$scratch/http.log" 2>&1
+rc=$?; check demo-http-table 0 $rc; [ $rc -eq 0 ] || tail -30 "$scratch/http.log"
+
+# The same project with a hard-coded login: the password reaches the application only hashed.
+cat > "$scratch/hardcoded.js" <<'JS'
+var p = new AGP();
+if (!p.Load(scriptArgs[0], false)) throw new Error(p.ProjErr);
+p.SecType = "Hardcoded";
+p.SecLoginID = "admin";
+p.SecPasswd = "admin";
+if (!p.Save(scriptArgs[0])) throw new Error(p.ProjErr);
+JS
+"$velmora" script "$scratch/hardcoded.js" "$scratch/demo/shop.vlp" >/dev/null 2>&1; check hardcoded-project 0 $?
+rm -rf "$scratch/demo-app"
+generate "$scratch/demo/shop.vlp" "$scratch/demo-app"; check hardcoded-generate 0 $?
+check hardcoded-no-plain-password 0 "$(grep -c "'password' => 'admin'" "$scratch/demo-app/config.php")"
+hash=$(php -r '$c = require $argv[1]; echo $c["security"]["password_hash"];' "$scratch/demo-app/config.php")
+check hardcoded-verifies 1 "$(php -r 'echo password_verify("admin", $argv[1]) ? 1 : 0;' "$hash")"
+python3 "$root/tests/app/http_app_test.py" --app "$scratch/demo-app" --security hardcoded > "$scratch/http.log" 2>&1
+rc=$?; check demo-http-hardcoded 0 $rc; [ $rc -eq 0 ] || tail -30 "$scratch/http.log"
+
+# Chinook from each database.
+"$velmora" settings set Project DefaultLanguageFile english.xml >/dev/null
+chinook_case() {  # chinook_case NAME NEW-ARGS...
+    local name=$1
+    shift
+    "$velmora" new "$scratch/$name.vlp" "$@" >/dev/null 2>"$scratch/err"
+    local rc=$?
+    if [ $rc -ne 0 ] && grep -qi "connect\|refused" "$scratch/err" && [ "${CI:-}" != "true" ]; then
+        skipped=$((skipped + 1)); return
+    fi
+    check "$name-new" 0 $rc
+    generate "$scratch/$name.vlp" "$scratch/$name-app"; check "$name-generate" 0 $?
+    check "$name-lint" 0 "$(lint "$scratch/$name-app")"
+    python3 "$root/tests/app/smoke_test.py" --app "$scratch/$name-app" > "$scratch/smoke.log" 2>&1
+    rc=$?; check "$name-pages" 0 $rc; [ $rc -eq 0 ] || tail -20 "$scratch/smoke.log"
+}
+python3 - "$root/tests/fixtures/chinook/Chinook_Sqlite.sql" "$scratch/chinook.db" <<'PY'
+import sqlite3, sys
+connection = sqlite3.connect(sys.argv[2])
+connection.executescript(open(sys.argv[1], encoding="utf-8-sig").read())
+connection.commit()
+PY
+chinook_case chinook-sqlite --db sqlite --file "$scratch/chinook.db"
+chinook_case chinook-pg --db postgresql --host 127.0.0.1 --port 5432 --user velmora --password velmora --database chinook
+chinook_case chinook-my --db mysql --host 127.0.0.1 --port 3306 --user velmora --password velmora --database chinook
+
+echo "default_package: $passed passed, $failed failed, $skipped skipped"
+[ $failed -eq 0 ]

@@ -107,13 +107,13 @@ TEST_F(LanguageTest, RestoreCheckPointPutsBackTheSavedLists) {
 
 TEST_F(LanguageTest, LanguageFilesAddPhrasesFoundAnywhereUnderTheRoot) {
     std::string english = dir / "english.xml";
-    test::WriteFile(english, R"(<ew-language id="en" desc="English" version="12.0.0">
+    test::WriteFile(english, R"(<velmora-language id="en" desc="English" version="12.0.0">
   <global>
     <phrase id="AddLink" value="Add"/>
     <phrase id="EditLink" value="Edit"/>
   </global>
   <table id="orders"><phrase id="TblCaption" value="Orders"/></table>
-</ew-language>)");
+</velmora-language>)");
     ASSERT_TRUE(language.Load(english));
     EXPECT_EQ(language.Count(), 3);
     EXPECT_EQ(language.Phrase("ADDLINK"), "Add");
@@ -124,8 +124,8 @@ TEST_F(LanguageTest, LanguageFilesAddPhrasesFoundAnywhereUnderTheRoot) {
     EXPECT_EQ(language.GetFileDesc("english.xml"), "English");
 
     std::string extension = dir / "ext/english.xml";
-    test::WriteFile(extension, R"(<ew-language id="en" desc="English" version="1.2">
-  <phrase ID="addlink" VALUE="Add new"/><phrase id="Export" value="Export"/></ew-language>)");
+    test::WriteFile(extension, R"(<velmora-language id="en" desc="English" version="1.2">
+  <phrase ID="addlink" VALUE="Add new"/><phrase id="Export" value="Export"/></velmora-language>)");
     ASSERT_TRUE(language.LoadExtension(extension));
     EXPECT_EQ(language.Count(), 4);
     EXPECT_EQ(language.Phrase("AddLink"), "Add new");

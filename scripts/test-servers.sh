@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts the local PostgreSQL and MariaDB servers the database tests read, and makes sure each
-# has the login `velmora` (password `velmora`) and the databases velmora_sample, velmora_scratch
-# and chinook. Idempotent and quick when all is in place: a database is reloaded only when the
-# SQL file it came from has changed, which the database's comment records as a checksum.
+# has the login `velmora` (password `velmora`) and the databases velmora_sample, velmora_scratch,
+# velmora_demo (the demo shop of examples/demo) and chinook. Idempotent and quick when all is in
+# place: a database is reloaded only when the SQL file it came from has changed, which the
+# database's comment records as a checksum.
 #
 # A server that cannot be started is a note (the tests that need it skip), or an error when
 # CI=true.
@@ -11,6 +12,7 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 chinook_dir="$root/tests/fixtures/chinook"
 sample_dir="$root/examples/sql"
+demo_dir="$root/examples/demo"
 login=velmora
 failures=()
 
@@ -73,7 +75,7 @@ pg_state() {
     SELECT 'hba', current_setting('hba_file'), NULL
     UNION ALL SELECT 'role', rolname, NULL FROM pg_roles WHERE rolname = '$login'
     UNION ALL SELECT 'db', datname, coalesce(shobj_description(oid, 'pg_database'), '')
-      FROM pg_database WHERE datname IN ('velmora_scratch', 'velmora_sample', 'chinook')"
+      FROM pg_database WHERE datname IN ('velmora_scratch', 'velmora_sample', 'velmora_demo', 'chinook')"
 }
 
 # Password logins over TCP from 127.0.0.1; Debian's default configuration already has them.
@@ -95,6 +97,7 @@ pg_setup() {
   fi
   pg_database "$state" velmora_scratch "" || return 1
   pg_database "$state" velmora_sample "$sample_dir/sample_postgresql.sql" || return 1
+  pg_database "$state" velmora_demo "$demo_dir/shop_postgresql.sql" || return 1
   pg_database "$state" chinook "$chinook_dir/Chinook_PostgreSql.sql" || return 1
 }
 
@@ -134,6 +137,7 @@ GRANT ALL PRIVILEGES ON \`chinook\`.* TO '$login'@'localhost', '$login'@'127.0.0
 SQL
   my_database velmora_scratch "" || return 1
   my_database velmora_sample "$sample_dir/sample_mysql.sql" || return 1
+  my_database velmora_demo "$demo_dir/shop_mysql.sql" || return 1
   my_database chinook "$chinook_dir/Chinook_MySql.sql" || return 1
 }
 

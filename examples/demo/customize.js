@@ -1,4 +1,7 @@
-// Settings of the demo project on top of what the schema gives.
+// Settings of the demo project on top of what the schema gives. shop.vlp was made with:
+//   sqlite3 shop.db < shop.sql
+//   velmora new shop.vlp --name "Velmora Shop" --db sqlite --file shop.db
+//   velmora script customize.js shop.vlp
 var p = new AGP();
 if (!p.Load(scriptArgs[0], false)) throw new Error(p.ProjErr);
 p.DefaultLanguageFile = "english.xml";
@@ -26,11 +29,12 @@ function lookup(table, name, target, key, display, display2) {
 lookup("products", "category_id", "categories", "category_id", "name");
 lookup("orders", "customer_id", "customers", "customer_id", "last_name", "first_name");
 field("orders", "customer_id").FldTagLnkOrderBy = "last_name, first_name";
-lookup("orders", "employee_id", "employees", "employee_id", "first_name", "last_name");
+lookup("orders", "employee_id", "employees", "employee_id", "last_name", "first_name");
+field("orders", "employee_id").FldTagLnkOrderBy = "last_name, first_name";
 lookup("order_lines", "order_id", "orders", "order_id", "order_id");
 lookup("order_lines", "product_id", "products", "product_id", "name");
 // Only products still sold can be put on an order.
-field("order_lines", "product_id").FldSelectFilter = "discontinued = 0";
+field("order_lines", "product_id").FldSelectFilter = "NOT discontinued";
 
 var status = field("orders", "status");
 status.FldHtmlTag = "SELECT";

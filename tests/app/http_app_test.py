@@ -4,9 +4,12 @@
     python3 tests/app/http_app_test.py --app DIR --security none|table|hardcoded [unittest options]
 
 DIR is an assembled application with its database (tests/app/assemble_fixture.sh, or a generated
-one). The suite starts `php -S` on a free port with DIR/router.php, reads the page names and
-table descriptions from the application itself (<var>list.php, tables/<var>.php), and fails a
-test when the server's error output shows a PHP warning, notice, deprecation or fatal error.
+one) on SQLite, PostgreSQL or MySQL/MariaDB, loaded with the demo rows. The suite starts `php -S`
+on a free port with DIR/router.php, reads the page names and table descriptions from the
+application itself (<var>list.php, tables/<var>.php), and fails a test when the server's error
+output shows a PHP warning, notice, deprecation or fatal error. What the pages stored is checked
+in the database through tests/app/sql.php, with the application's own connection settings.
+Some tests add rows; a server database is best reloaded from the demo SQL before a run.
 """
 import argparse
 import csv
@@ -17,7 +20,6 @@ import json
 import os
 import re
 import socket
-import sqlite3
 import subprocess
 import sys
 import time
@@ -73,24 +75,35 @@ def caption(table, col):
     return APP['tables'][table]['fields'][col]['caption']
 
 
-def is_sqlite():
-    return APP['config']['db'].get('type', 'sqlite') == 'sqlite'
+SQL_HELPER = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'sql.php')
 
 
-def db():
-    con = sqlite3.connect(APP['config']['db']['path'])
-    con.row_factory = sqlite3.Row
-    return con
+def sql(statement, *params):
+    """Rows of a statement run on the application's database, as dicts of text (or None).
+    Identifiers are double-quoted; parameters are bound as text."""
+    done = subprocess.run(['php', SQL_HELPER, ARGS.app, statement] + [str(p) for p in params],
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        raise RuntimeError(f'{statement}: {done.stderr.strip() or done.stdout.strip()}')
+    return json.loads(done.stdout)
 
 
-def db_value(sql, *params):
-    with db() as con:
-        row = con.execute(sql, params).fetchone()
-        return None if row is None else row[0]
+def db_value(statement, *params):
+    rows = sql(statement, *params)
+    return None if not rows else next(iter(rows[0].values()))
+
+
+def db_row(statement, *params):
+    rows = sql(statement, *params)
+    return rows[0] if rows else None
+
+
+def db_column(statement, *params):
+    return [next(iter(r.values())) for r in sql(statement, *params)]
 
 
 def count(table, where='1=1', *params):
-    return db_value(f'SELECT COUNT(*) FROM "{table}" WHERE {where}', *params)
+    return int(db_value(f'SELECT COUNT(*) AS n FROM "{table}" WHERE {where}', *params))
 
 
 # ---------------------------------------------------------------- HTTP
@@ -357,7 +370,7 @@ class AppTest(unittest.TestCase):
 class RouterTests(AppTest):
     def test_private_paths_are_not_served(self):
         c = Client()
-        db_file = os.path.relpath(APP['config']['db'].get('path', 'db/shop.db'), ARGS.app)
+        db_file = os.path.relpath(APP['config']['db'].get('path') or os.path.join(ARGS.app, 'db/shop.db'), ARGS.app)
         for path in [db_file, 'lib/runtime.php', 'lib/', 'config.php', 'router.php',
                      'tables/' + APP['tables']['orders']['var'] + '.php', 'lang/english.xml',
                      '.htaccess', 'lib/.htaccess', 'lib%2Fruntime.php', page('orders', 'list') + '/config.php',
@@ -407,10 +420,11 @@ class ListTests(AppTest):
         base = page('products', 'list') + '?order=name&dir='
         asc = column(grid(self.c.get(base + 'asc').body), 'products', 'name')
         desc = column(grid(self.c.get(base + 'desc').body), 'products', 'name')
-        with db() as con:
-            names = [r[0] for r in con.execute('SELECT name FROM products ORDER BY name, product_id')]
+        # the database's collation decides the order
+        names = db_column('SELECT name FROM products ORDER BY name, product_id')
         self.assertEqual(asc, names[:len(asc)])
-        self.assertEqual(desc, sorted(names, reverse=True)[:len(desc)])
+        names = db_column('SELECT name FROM products ORDER BY name DESC, product_id')
+        self.assertEqual(desc, names[:len(desc)])
         plain = grid(self.c.get(page('products', 'list')).body).rows
         for q in ['order=unknown', 'order=name&dir=evil', 'order=unknown&dir=evil', 'order[]=name']:
             r = self.c.get(page('products', 'list') + '?' + q)
@@ -436,14 +450,32 @@ class ListTests(AppTest):
         self.assertOk(r)
         customers = column(grid(r.body), 'orders', 'customer_id')
         self.assertTrue(customers and all('Bianchi' in v for v in customers))
+        # whatever the database's LIKE, the search ignores case
+        r = self.c.get(page('orders', 'list') + '?q=bIANCHI')
+        self.assertEqual(column(grid(r.body), 'orders', 'customer_id'), customers)
+        # ... and matches a lookup displayed by a number column (order lines by their order)
+        if APP['tables']['order_lines']['fields']['order_id']['search']:
+            r = self.c.get(page('order_lines', 'list') + '?q=100')
+            self.assertOk(r)
+            self.assertEqual(column(grid(r.body), 'order_lines', 'line_id'),
+                             db_column('SELECT line_id FROM order_lines WHERE order_id = 100 ORDER BY line_id'))
+
+    def test_booleans_and_dates_read_alike_on_every_database(self):
+        shown = column(grid(self.c.get(page('products', 'list')).body), 'products', 'discontinued')
+        stored = db_column('SELECT discontinued FROM products ORDER BY product_id')[:len(shown)]
+        self.assertIn('1', stored, 'the first page holds a discontinued product')
+        self.assertEqual(shown, [phrase('Yes') if v == '1' else phrase('No') for v in stored])
+        shown = column(grid(self.c.get(page('customers', 'list')).body), 'customers', 'joined')
+        stored = db_column('SELECT joined FROM customers ORDER BY customer_id')[:len(shown)]
+        self.assertTrue(all(re.match(r'^\d{4}-\d{2}-\d{2}$', v) for v in stored))
+        self.assertEqual(shown, stored)
 
 
 class RecordTests(AppTest):
     def test_view(self):
         r = self.c.get(page('customers', 'view') + '?key[customer_id]=8')
         self.assertOk(r)
-        with db() as con:
-            row = con.execute('SELECT * FROM customers WHERE customer_id = 8').fetchone()
+        row = db_row('SELECT * FROM customers WHERE customer_id = 8')
         for col in ('first_name', 'last_name', 'email', 'city'):
             self.assertIn(row[col], r.text)
 
@@ -461,8 +493,7 @@ class RecordTests(AppTest):
         r = self.c.submit(form, {'f[first_name]': 'Nina', 'f[last_name]': 'Test', 'f[email]': email,
                                  'f[phone]': '', 'f[city]': 'Bari', 'f[joined]': '2024-05-06'})
         self.assertStored(r)
-        with db() as con:
-            row = con.execute('SELECT * FROM customers WHERE email = ?', (email,)).fetchone()
+        row = db_row('SELECT * FROM customers WHERE email = ?', email)
         self.assertIsNotNone(row)
         self.assertEqual((row['first_name'], row['city'], row['joined']), ('Nina', 'Bari', '2024-05-06'))
         self.assertIsNone(row['phone'], 'an empty optional field stores NULL')
@@ -501,14 +532,13 @@ class RecordTests(AppTest):
         self.assertEqual(form_value(form, 'f[name]'), db_value('SELECT name FROM products WHERE product_id = 7'))
         r = self.c.submit(form, {'f[name]': f'Renamed {RUN}', 'f[discontinued]': '1', 'f[product_id]': '999'})
         self.assertStored(r)
-        with db() as con:
-            row = con.execute('SELECT * FROM products WHERE product_id = 7').fetchone()
-        self.assertEqual((row['name'], row['discontinued']), (f'Renamed {RUN}', 1))
+        row = db_row('SELECT * FROM products WHERE product_id = 7')
+        self.assertEqual((row['name'], row['discontinued']), (f'Renamed {RUN}', '1'))
         self.assertEqual(count('products', 'product_id = 999'), 0, 'a generated key is never written')
         _, form = self.c.form(url)
         r = self.c.submit(form, drop=[k for k, v in form['fields'] if k == 'f[discontinued]' and v == '1'])
         self.assertStored(r)
-        self.assertEqual(db_value('SELECT discontinued FROM products WHERE product_id = 7'), 0)
+        self.assertEqual(db_value('SELECT discontinued FROM products WHERE product_id = 7'), '0')
 
     def test_copy(self):
         _, form = self.c.form(page('customers', 'add') + '?copy=1&key[customer_id]=3')
@@ -516,15 +546,13 @@ class RecordTests(AppTest):
         email = f'copy.{RUN}@example.com'
         r = self.c.submit(form, {'f[email]': email})
         self.assertStored(r)
-        with db() as con:
-            src = con.execute('SELECT * FROM customers WHERE customer_id = 3').fetchone()
-            row = con.execute('SELECT * FROM customers WHERE email = ?', (email,)).fetchone()
-        self.assertNotEqual(row['customer_id'], 3)
+        src = db_row('SELECT * FROM customers WHERE customer_id = 3')
+        row = db_row('SELECT * FROM customers WHERE email = ?', email)
+        self.assertNotEqual(row['customer_id'], '3')
         self.assertEqual((row['first_name'], row['last_name'], row['city']), (src['first_name'], src['last_name'], src['city']))
 
     def test_delete_confirms_then_deletes(self):
-        with db() as con:
-            con.execute("INSERT INTO categories (name) VALUES (?)", (f'Doomed {RUN}',))
+        sql('INSERT INTO categories (name) VALUES (?)', f'Doomed {RUN}')
         cid = self.new_id('categories', 'category_id', 'name = ?', f'Doomed {RUN}')
         url = page('categories', 'delete') + f'?key[category_id]={cid}'
         r, form = self.c.form(url)
@@ -553,8 +581,7 @@ class RecordTests(AppTest):
     def test_concurrent_change_is_refused(self):
         url = page('orders', 'edit') + '?key[order_id]=9'
         _, form = self.c.form(url)
-        with db() as con:
-            con.execute("UPDATE orders SET notes = ? WHERE order_id = 9", (f'other user {RUN}',))
+        sql('UPDATE orders SET notes = ? WHERE order_id = 9', f'other user {RUN}')
         r = self.c.submit(form, {'f[notes]': f'mine {RUN}'})
         self.assertIn(r.status, (200, 409))
         self.assertIn(phrase('RecordChanged'), r.text)
@@ -569,16 +596,15 @@ class LookupTests(AppTest):
     def test_drop_down_holds_the_lookup_rows(self):
         _, form = self.c.form(page('products', 'add'))
         options = dict(form['options']['f[category_id]'])
-        with db() as con:
-            for cid, name in con.execute('SELECT category_id, name FROM categories'):
-                self.assertEqual(options.get(str(cid)), name)
+        for row in sql('SELECT category_id, name FROM categories'):
+            self.assertEqual(options.get(row['category_id']), row['name'])
         _, form = self.c.form(page('orders', 'add'))
         options = dict(form['options']['f[customer_id]'])
-        with db() as con:
-            last, first = con.execute('SELECT last_name, first_name FROM customers WHERE customer_id = 4').fetchone()
-        self.assertEqual(options['4'], f'{last}, {first}', 'display fields joined with a comma')
+        row = db_row('SELECT last_name, first_name FROM customers WHERE customer_id = 4')
+        self.assertEqual(options['4'], f"{row['last_name']}, {row['first_name']}", 'display fields joined with a comma')
         labels = [label for value, label in form['options']['f[customer_id]'] if value]
-        self.assertEqual(labels, sorted(labels, key=lambda s: s.split(', ')))
+        ordered = sql('SELECT last_name, first_name FROM customers ORDER BY last_name, first_name')
+        self.assertEqual(labels, [f"{r['last_name']}, {r['first_name']}" for r in ordered])
 
     def test_lookup_filter(self):
         _, form = self.c.form(page('order_lines', 'add'))
@@ -607,8 +633,7 @@ class MasterDetailTests(AppTest):
         """Checks the lines under order 5; returns the link adding a line and the line ids."""
         r = self.c.get(page('orders', 'view') + '?key[order_id]=5')
         self.assertOk(r)
-        with db() as con:
-            lines = [str(r[0]) for r in con.execute('SELECT line_id FROM order_lines WHERE order_id = 5')]
+        lines = db_column('SELECT line_id FROM order_lines WHERE order_id = 5 ORDER BY line_id')
         detail = grid(r.body)
         self.assertEqual(column(detail, 'order_lines', 'line_id'), lines)
         add = [h for h in re.findall(r'href="([^"]+)"', r.body) if html.unescape(h).startswith(page('order_lines', 'add'))]
@@ -622,8 +647,7 @@ class MasterDetailTests(AppTest):
         r = self.c.get(page('order_lines', 'list') + '?master=orders&fk_order_id=7')
         self.assertOk(r)
         shown = column(grid(r.body), 'order_lines', 'line_id')
-        with db() as con:
-            lines = [str(x[0]) for x in con.execute('SELECT line_id FROM order_lines WHERE order_id = 7')]
+        lines = db_column('SELECT line_id FROM order_lines WHERE order_id = 7 ORDER BY line_id')
         self.assertEqual(shown, lines)
         self.assertIn(APP['tables']['orders']['caption'], r.text)
 
@@ -640,8 +664,7 @@ class MasterDetailTests(AppTest):
 class ExportTests(AppTest):
     def test_csv(self):
         tricky = f'He said "hi", then left {RUN}'
-        with db() as con:
-            con.execute('INSERT INTO categories (name, description) VALUES (?, ?)', (f'CSV {RUN}', tricky))
+        sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'CSV {RUN}', tricky)
         r = self.c.get(page('categories', 'list') + '?export=csv')
         self.assertOk(r)
         self.assertIn('attachment', r.header('Content-Disposition'))
@@ -652,12 +675,34 @@ class ExportTests(AppTest):
         self.assertIn(tricky, [cell for row in rows for cell in row])
         self.assertIn(b'"He said ""hi"", then left', r.raw)
 
+    def test_csv_neutralises_formulas(self):
+        risky = ['=1+2', '+1', '-1', '@SUM(A1)', '\tTab', '\rCR']
+        for start in risky:
+            sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'{start} F{RUN}', f'{start} text')
+        try:
+            rows = self.c.csv(page('categories', 'list') + f'?export=csv&q=F{RUN}')
+        finally:
+            sql('DELETE FROM categories WHERE name LIKE ?', f'% F{RUN}')
+        names = [row[rows[0].index(caption('categories', 'name'))] for row in rows[1:]]
+        self.assertEqual(sorted(names), sorted(f"'{start} F{RUN}" for start in risky))
+        descriptions = [row[rows[0].index(caption('categories', 'description'))] for row in rows[1:]]
+        self.assertEqual(sorted(descriptions), sorted(f"'{start} text" for start in risky))
+        # a negative number of a numeric column is data, not a formula
+        stock = db_value('SELECT units_in_stock FROM products WHERE product_id = 48')
+        sql('UPDATE products SET units_in_stock = -3 WHERE product_id = 48')
+        try:
+            rows = self.c.csv(page('products', 'list') + '?export=csv')
+        finally:
+            sql('UPDATE products SET units_in_stock = ? WHERE product_id = 48', stock)
+        idx = rows[0].index(caption('products', 'units_in_stock'))
+        self.assertEqual([r[idx] for r in rows[1:] if r[idx].endswith('3') and '-' in r[idx]], ['-3'])
+
     def test_csv_follows_search_and_sort(self):
         rows = self.c.csv(page('customers', 'list') + '?export=csv&q=Rossi&order=first_name&dir=desc')
         idx = rows[0].index(caption('customers', 'first_name'))
         body = rows[1:]
-        self.assertEqual(len(body), count('customers', "last_name LIKE '%Rossi%' OR first_name LIKE '%Rossi%' "
-                                                       "OR email LIKE '%Rossi%' OR city LIKE '%Rossi%'"))
+        self.assertEqual(len(body), count('customers', "lower(last_name) LIKE '%rossi%' OR lower(first_name) LIKE "
+                                                       "'%rossi%' OR lower(email) LIKE '%rossi%' OR lower(city) LIKE '%rossi%'"))
         firsts = [r[idx] for r in body]
         self.assertEqual(firsts, sorted(firsts, reverse=True))
 
@@ -762,6 +807,30 @@ class AuthTests(AppTest):
             self.assertIn(phrase('IncorrectLogin'), r.text)
         self.assertEqual(c.get(page('orders', 'list')).status, 302)
 
+    def test_failed_logins_are_limited(self):
+        user, good = CREDENTIALS[ARGS.security]
+        c = Client()
+        _, form = c.form('login.php')
+
+        def attempt(name, password):
+            r = c.submit(form, {'username': name, 'password': password})
+            return r.status, phrase('TooManyAttempts') in r.text, phrase('IncorrectLogin') in r.text
+
+        # a login that succeeds clears the failures before it
+        for i in range(4):
+            self.assertEqual(attempt(user, f'wrong{i}'), (200, False, True))
+        self.assertIn(attempt(user, good)[0], (302, 303))
+        # the session has a new token now; the logout form of any page carries it
+        logout = [f for f in parse_forms(c.get('index.php').body) if f['action'].endswith('logout.php')][0]
+        form['fields'] = [(k, v) for k, v in form['fields'] if k != '_csrf'] + [('_csrf', form_value(logout, '_csrf'))]
+        for i in range(5):
+            self.assertEqual(attempt(user.upper(), f'wrong{i}'), (200, False, True), i)
+        # the sixth is refused without the password being looked at: the right one fails too
+        self.assertEqual(attempt(user, good), (429, True, False))
+        self.assertEqual(attempt('nobody', 'x'), (429, True, False), 'the limit holds for the whole session')
+        # another session is not affected
+        self.assertIn(Client().login().status, (302, 303))
+
     def test_login_then_logout(self):
         c = Client()
         _, form = c.form('login.php?return=' + urllib.parse.quote(page('orders', 'list') + '?page=2'))
@@ -822,8 +891,6 @@ def main():
     APP = load_app(ARGS.app)
     if APP['config']['security']['type'] != ARGS.security:
         sys.exit(f"the application's security is {APP['config']['security']['type']!r}, not {ARGS.security!r}")
-    if not is_sqlite():
-        sys.exit('these checks read the SQLite database to verify what the pages stored')
     start_server(ARGS.app)
     try:
         prog = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)

@@ -142,6 +142,31 @@ function GeneratedTables() {
 	return list;
 }
 
+// The menu of the application: the project's shown menu items in display order, each a table's
+// list page or a link of its own. Items of tables without a list page are left out. Without any
+// menu item every generated table with a list page is listed.
+function MenuItems() {
+	var items = [];
+	for (var m of MENULIST) if (m.MenuShow) items.push(m);
+	items.sort(function (a, b) { return a.MenuDisplayOrder - b.MenuDisplayOrder || a.MenuId - b.MenuId; });
+	var result = [];
+	for (var i = 0; i < items.length; i++) {
+		var m = items[i];
+		if (m.MenuSource) {
+			var t = TableByName(m.MenuSource);
+			if (!t || !t.TblGen || !t.TblList) continue;
+			result.push({ caption: m.MenuText || Caption(t, t.TblName), url: t.TblVar + "list." + (PROJ.Ext || "php") });
+		} else if (m.MenuUrl || m.MenuExtUrl) {
+			result.push({ caption: m.MenuText, url: m.MenuUrl || m.MenuExtUrl });
+		}
+	}
+	if (result.length == 0 && items.length == 0) {
+		for (var t of GeneratedTables())
+			if (t.TblList) result.push({ caption: Caption(t, t.TblName), url: t.TblVar + "list." + (PROJ.Ext || "php") });
+	}
+	return result;
+}
+
 function TableByName(name) {
 	for (var t of DB.Tables) if (t.TblName == name) return t;
 	return null;

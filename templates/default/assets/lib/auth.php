@@ -59,10 +59,61 @@ function vm_check_login(string $login, string $password): bool
     return false;
 }
 
+/** Failed logins allowed within VM_LOGIN_WINDOW seconds, per session and per login name. */
+const VM_LOGIN_MAX_FAILURES = 5;
+const VM_LOGIN_WINDOW = 900;
+/** The most login names whose failures a session keeps. */
+const VM_LOGIN_NAMES_KEPT = 20;
+
+/**
+ * The failed logins of this session still within the window: '' => times of all of them,
+ * 'u:<name>' => times of those with that login name (lower case).
+ */
+function vm_login_failures(): array
+{
+    $kept = $_SESSION['vm_login_failures'] ?? [];
+    $since = time() - VM_LOGIN_WINDOW;
+    $out = [];
+    foreach (is_array($kept) ? $kept : [] as $who => $times) {
+        $times = array_values(array_filter(is_array($times) ? $times : [],
+            static fn($t) => is_int($t) && $t > $since));
+        if ($times !== []) {
+            $out[(string) $who] = $times;
+        }
+    }
+    return $_SESSION['vm_login_failures'] = $out;
+}
+
+function vm_login_name_slot(string $login): string
+{
+    return 'u:' . strtolower($login);
+}
+
+/** True when this session, or this login name in it, has used up its failed logins. */
+function vm_login_blocked(string $login): bool
+{
+    $failures = vm_login_failures();
+    return count($failures[''] ?? []) >= VM_LOGIN_MAX_FAILURES
+        || count($failures[vm_login_name_slot($login)] ?? []) >= VM_LOGIN_MAX_FAILURES;
+}
+
+function vm_login_failed(string $login): void
+{
+    $failures = vm_login_failures();
+    $now = time();
+    $failures[''][] = $now;
+    $slot = vm_login_name_slot($login);
+    $failures[$slot] = array_merge($failures[$slot] ?? [], [$now]);
+    // the names tried least recently go first when there are too many
+    uasort($failures, static fn($a, $b) => max($b) <=> max($a));
+    $_SESSION['vm_login_failures'] = array_slice($failures, 0, VM_LOGIN_NAMES_KEPT + 1, true);
+}
+
 /** Starts the user's session under a new id. */
 function vm_login(string $login): void
 {
     session_regenerate_id(true);
+    unset($_SESSION['vm_login_failures']);
     $_SESSION['vm_user'] = $login;
     vm_csrf_renew();
 }

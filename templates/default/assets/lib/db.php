@@ -94,11 +94,23 @@ function vm_like_pattern(string $text): string
     return '%' . addcslashes($text, '\\%_') . '%';
 }
 
-/** Runs a query with bound values. */
+/**
+ * Runs a query with bound values. Strings are bound as text, which every database converts to
+ * the column's type; true/false are bound as booleans, because MySQL takes the text '1' for a
+ * BIT(1) column as the character '1', which does not fit.
+ */
 function vm_query(string $sql, array $params = []): PDOStatement
 {
     $st = vm_db()->prepare($sql);
-    $st->execute(array_values($params));
+    foreach (array_values($params) as $i => $v) {
+        $st->bindValue($i + 1, $v, match (true) {
+            $v === null => PDO::PARAM_NULL,
+            is_bool($v) => PDO::PARAM_BOOL,
+            is_int($v) => PDO::PARAM_INT,
+            default => PDO::PARAM_STR,
+        });
+    }
+    $st->execute();
     return $st;
 }
 

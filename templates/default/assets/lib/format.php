@@ -8,7 +8,8 @@ function vm_is_true(mixed $v): bool
     if (is_bool($v)) {
         return $v;
     }
-    return in_array(strtolower(trim(vm_str($v))), ['1', 't', 'true', 'y', 'yes', 'on'], true);
+    // b'1' is how MySQL writes the default of a BIT column
+    return in_array(strtolower(trim(vm_str($v))), ['1', 't', 'true', 'y', 'yes', 'on', "b'1'"], true);
 }
 
 /** True for a field displayed as yes/no. */

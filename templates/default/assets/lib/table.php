@@ -114,6 +114,16 @@ function vm_page_file(array $t, string $page): string
     return $t['var'] . $page . '.php';
 }
 
+/**
+ * The most characters the field's column takes, 0 for no limit. The size of a column of another
+ * type is a storage size or display width (4 for a PostgreSQL date, 10 for a MySQL int), not a
+ * length.
+ */
+function vm_max_length(array $f): int
+{
+    return in_array($f['type'], ['string', 'text'], true) ? max(0, (int) $f['size']) : 0;
+}
+
 /** The column list of the described fields, quoted. */
 function vm_select_columns(array $t): string
 {

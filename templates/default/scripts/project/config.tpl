@@ -43,8 +43,8 @@ return [
 <!--## } ##-->
     ],
     'menu' => [
-<!--## for (var t of GeneratedTables()) { if (!t.TblList) continue; ##-->
-        ['caption' => <!--##=PhpString(Caption(t, t.TblName))##-->, 'url' => <!--##=PhpString(t.TblVar + "list." + (PROJ.Ext || "php"))##-->],
+<!--## for (var item of MenuItems()) { ##-->
+        ['caption' => <!--##=PhpString(item.caption)##-->, 'url' => <!--##=PhpString(item.url)##-->],
 <!--## } ##-->
     ],
     'upload' => ['extensions' => <!--##=PhpList(zvExtensions)##-->, 'max_size' => <!--##=zvMaxUpload##-->],

@@ -49,7 +49,7 @@ return [
             'search' => <!--##=PhpBool(f.FldSearch || f.FldBasicSearch || (zvType == "string" || zvType == "text") && f.FldList)##-->,
             'default' => <!--##=zvDefault##-->,
             'validate' => '<!--##=FieldValidation(f)##-->',
-            'align' => '<!--##=String(f.FldAlign || "").toLowerCase()##-->',
+            'align' => '<!--##=f.FldTagLnkTbl ? "" : String(f.FldAlign || "").toLowerCase()##-->',
             'format' => '<!--##=FieldFormat(f)##-->',
             'upload' => <!--##=PhpBool(zvTag == "FILE")##-->,
         ],

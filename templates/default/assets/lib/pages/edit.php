@@ -44,9 +44,9 @@ function vm_validate(array $f, string $v): ?string
     if (!preg_match('//u', $v)) {
         return vm_phrase('InvalidValue');
     }
-    $numeric = in_array($f['type'], ['int', 'float', 'decimal'], true);
-    if ((int) $f['size'] > 0 && !$numeric && preg_match_all('/./us', $v) > (int) $f['size']) {
-        return vm_phrase_fill('TooLong', ['max' => (int) $f['size']]);
+    $max = vm_max_length($f);
+    if ($max > 0 && preg_match_all('/./us', $v) > $max) {
+        return vm_phrase_fill('TooLong', ['max' => $max]);
     }
     $checks = [$f['validate']];
     $checks[] = match ($f['type']) {
@@ -117,7 +117,7 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
         if ($f['tag'] === 'CHECKBOX' && vm_is_bool_field($f)) {
             $v = is_string($raw) && vm_is_true($raw) ? '1' : '0';
             $values[$col] = $v;
-            $store[$col] = $v;
+            $store[$col] = $f['type'] === 'bool' ? $v === '1' : $v;
             continue;
         }
         if (vm_is_multi_checkbox($f)) {
@@ -133,8 +133,8 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
                 } else {
                     $store[$col] = null;
                 }
-            } elseif ((int) $f['size'] > 0 && strlen($v) > (int) $f['size']) {
-                $errors[$col] = vm_phrase_fill('TooLong', ['max' => (int) $f['size']]);
+            } elseif (vm_max_length($f) > 0 && preg_match_all('/./us', $v) > vm_max_length($f)) {
+                $errors[$col] = vm_phrase_fill('TooLong', ['max' => vm_max_length($f)]);
             } else {
                 $store[$col] = $v;
             }
@@ -167,7 +167,8 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
             continue;
         }
         if ($f['type'] === 'bool') {
-            $v = in_array(strtolower($v), ['1', 'true'], true) ? '1' : '0';
+            $store[$col] = in_array(strtolower($v), ['1', 'true'], true);
+            continue;
         }
         if (vm_is_login_password($t, $col)) {
             $v = password_hash($v, PASSWORD_DEFAULT);
@@ -421,8 +422,7 @@ function vm_form_control(array $f, string $col, string $name, string $id, string
 {
     $aria = $invalid ? ' aria-invalid="true" aria-describedby="' . vm_h($id) . '_error"' : '';
     $req = $f['required'] && !vm_is_bool_field($f) ? ' required' : '';
-    $max = (int) $f['size'] > 0 && !in_array($f['type'], ['int', 'float', 'decimal'], true)
-        ? ' maxlength="' . (int) $f['size'] . '"' : '';
+    $max = vm_max_length($f) > 0 ? ' maxlength="' . vm_max_length($f) . '"' : '';
     if (vm_is_upload_field($f)) {
         $current = $row !== null ? vm_str($row[$col] ?? null) : '';
         if ($current !== '') {

@@ -19,7 +19,7 @@ function vm_page_export(array $t): void
     $out = fopen('php://output', 'wb');
     $captions = [];
     foreach ($listed as $col) {
-        $captions[] = $t['fields'][$col]['caption'];
+        $captions[] = vm_csv_cell($t['fields'][$col]['caption'], false);
     }
     fputcsv($out, $captions, ',', '"', '', "\r\n");
 
@@ -33,9 +33,9 @@ function vm_page_export(array $t): void
                 $f = $t['fields'][$col];
                 $v = $row[$col] ?? null;
                 if ($f['lookup'] !== null || $f['values'] !== [] || vm_is_bool_field($f) || $f['tag'] === 'PASSWORD') {
-                    $line[] = vm_display_text($f, $v, $labels[$col] ?? []);
+                    $line[] = vm_csv_cell(vm_display_text($f, $v, $labels[$col] ?? []), false);
                 } else {
-                    $line[] = vm_str($v);
+                    $line[] = vm_csv_cell(vm_str($v), in_array($f['type'], ['int', 'float', 'decimal'], true));
                 }
             }
             fputcsv($out, $line, ',', '"', '', "\r\n");
@@ -51,4 +51,17 @@ function vm_page_export(array $t): void
     $flush($batch);
     fclose($out);
     throw new VmStop();
+}
+
+/**
+ * A cell as written to the file. Text a spreadsheet would read as a formula (it starts with =,
+ * +, -, @, a tab or a carriage return) gets a leading apostrophe, so opening the export runs
+ * nothing. A number of a numeric column is data and stays as it is: -12.5 is no formula.
+ */
+function vm_csv_cell(string $v, bool $numeric): string
+{
+    if ($v === '' || strpbrk($v[0], "=+-@\t\r") === false || ($numeric && is_numeric($v))) {
+        return $v;
+    }
+    return "'" . $v;
 }

@@ -24,11 +24,17 @@ function vm_page_login(): void
     $error = '';
     if (vm_method() === 'POST') {
         $login = trim(vm_post('username'));
-        if (vm_check_login($login, vm_post('password'))) {
+        if (vm_login_blocked($login)) {
+            // the password is not even looked at until the window has passed
+            http_response_code(429);
+            $error = 'TooManyAttempts';
+        } elseif (vm_check_login($login, vm_post('password'))) {
             vm_login($login);
             vm_redirect($return);
+        } else {
+            vm_login_failed($login);
+            $error = 'IncorrectLogin';
         }
-        $error = 'IncorrectLogin';
     }
     vm_header(vm_phrase('Login'));
     if ($error !== '') {

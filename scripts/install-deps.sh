@@ -14,6 +14,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   # servers and generated-application checks
   postgresql mariadb-server odbc-postgresql odbc-mariadb php-cli php-sqlite3 php-pgsql php-mysql sqlite3 chromium
+  # the browser test's screenshots (Node.js and npm come with the machine)
+  fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The demo shop in a real browser: the demo project is generated into a scratch folder, served by
+# PHP's built-in server and driven by headless Chromium (Debian's chromium through playwright-core).
+# Screenshots of the orders list go to $VELMORA_ARTEFACTS (default: build/artefacts).
+# Exit codes: 0 passed, 1 failed, 77 skipped (chromium, node or npm missing, outside CI).
+set -u
+velmora=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+chromium=${VELMORA_CHROMIUM:-/usr/bin/chromium}
+
+missing=()
+[ -x "$chromium" ] || missing+=("chromium ($chromium)")
+for tool in node npm php sqlite3; do
+    command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "${CI:-}" == "true" ]; then
+        echo "e2e: missing ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "e2e: skipped, missing ${missing[*]} (scripts/install-deps.sh installs them)"
+    exit 77
+fi
+
+# npm ci leaves node_modules/.package-lock.json behind: a lock newer than that means new modules.
+if [ ! -f "$here/node_modules/.package-lock.json" ] || [ "$here/package-lock.json" -nt "$here/node_modules/.package-lock.json" ]; then
+    (cd "$here" && npm ci --no-audit --no-fund) || { echo "e2e: npm ci failed" >&2; exit 1; }
+fi
+
+artefacts=${VELMORA_ARTEFACTS:-$root/build/artefacts}
+mkdir -p "$artefacts" || exit 1
+artefacts=$(cd "$artefacts" && pwd)
+
+scratch=$(mktemp -d)
+server=
+cleanup() {
+    if [ -n "$server" ]; then
+        kill "$server" 2>/dev/null
+        wait "$server" 2>/dev/null
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+
+mkdir -p "$scratch/demo"
+sqlite3 "$scratch/demo/shop.db" < "$root/examples/demo/shop.sql" || exit 1
+cp "$root/examples/demo/shop.vlp" "$scratch/demo/shop.vlp"
+if ! "$velmora" generate "$scratch/demo/shop.vlp" --dest "$scratch/app" --yes --overwrite all >"$scratch/gen.log" 2>&1; then
+    echo "e2e: generating the demo failed" >&2
+    tail -5 "$scratch/gen.log" >&2
+    exit 1
+fi
+
+# A free port from the kernel; the server is then polled until it accepts connections.
+port=$(node -e 'const s = require("net").createServer(); s.listen(0, "127.0.0.1", () => { console.log(s.address().port); s.close(); });')
+php -S "127.0.0.1:$port" -t "$scratch/app" "$scratch/app/router.php" >"$scratch/server.log" 2>&1 &
+server=$!
+for _ in $(seq 1 100); do
+    if ! kill -0 "$server" 2>/dev/null; then
+        echo "e2e: php -S exited" >&2
+        cat "$scratch/server.log" >&2
+        exit 1
+    fi
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    sleep 0.1
+done
+
+VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_CHROMIUM="$chromium" VELMORA_ARTEFACTS="$artefacts" \
+    node --test "$here/demo_app.test.mjs"
+rc=$?
+
+# PHP's warnings and the runtime's logged errors land in the server's log, not in the pages.
+if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|velmora error:|\[5[0-9][0-9]\]:' "$scratch/server.log" >&2; then
+    echo "e2e: the server logged the errors above" >&2
+    rc=1
+fi
+[ $rc -eq 0 ] && echo "e2e: screenshots in $artefacts"
+exit $rc

@@ -103,16 +103,40 @@ demo_server_case demo-pg reload_pg \
 demo_server_case demo-my reload_my \
     --db mysql --host 127.0.0.1 --port 3306 --user velmora --password velmora --database velmora_demo
 
+# The package's checks stop a project that could not give a working application.
+validation_case() {  # validation_case NAME SCRIPT-BODY EXPECTED-MESSAGE
+    cp "$scratch/demo/shop.vlp" "$scratch/invalid.vlp"
+    rm -rf "$scratch/invalid-app"
+    printf 'var p = new AGP();\nif (!p.Load(scriptArgs[0], false)) throw new Error(p.ProjErr);\n%s\np.Save(scriptArgs[0]);\n' "$2" \
+        > "$scratch/invalid.js"
+    "$velmora" script "$scratch/invalid.js" "$scratch/invalid.vlp" >/dev/null 2>&1
+    "$velmora" generate "$scratch/invalid.vlp" --dest "$scratch/invalid-app" --yes >"$scratch/invalid.log" 2>&1
+    check "$1-exit" 1 $?
+    check "$1-message" 1 "$(grep -c -F "$3" "$scratch/invalid.log")"
+    check "$1-no-pages" 0 "$(find "$scratch/invalid-app" -name '*list.php' 2>/dev/null | wc -l)"
+}
+validation_case security-table 'p.SecType = "Table"; p.SecTbl = "staff";' \
+    "Security uses a user table, but the table 'staff' is not in the project."
+validation_case lookup-target 'p.DB.Tables.Item("products").Fields.Item("category_id").FldTagLnkFld = "code";' \
+    "The lookup of field 'products.category_id' names 'categories.code', which is not in the project."
+
 # Custom server code of the project becomes a hook of the page it names, and the page runs it.
 cat > "$scratch/hook.js" <<'JS'
 var p = new AGP();
 if (!p.Load(scriptArgs[0], false)) throw new Error(p.ProjErr);
 p.SecType = "None";
+p.MultiLanguage = true;
+p.LanguageFiles = "english.xml,italian.xml";
 p.AddCustomScript("table", "server", "row_rendered", "list", "customers", "",
     "$row['city'] = strtoupper((string) $row['city']) . ' (hooked)';");
 if (!p.Save(scriptArgs[0])) throw new Error(p.ProjErr);
 JS
 "$velmora" script "$scratch/hook.js" "$scratch/demo/shop.vlp" >/dev/null 2>&1; check hook-project 0 $?
+# A second language from the user's language folder; English still comes from the package.
+mkdir -p "$scratch/languages"
+sed -e 's/id="en" desc="English"/id="it" desc="Italiano"/' -e 's/<phrase id="Home" value="Home"/<phrase id="Home" value="Inizio"/' \
+    "$root/templates/default/languages/english.xml" > "$scratch/languages/italian.xml"
+"$velmora" settings set General LanguageFolder "$scratch/languages" >/dev/null
 rm -rf "$scratch/demo-app"
 generate "$scratch/demo/shop.vlp" "$scratch/demo-app"; check hook-generate 0 $?
 check hook-in-list-page 1 "$(grep -c 'function row_rendered(array &$row): void' "$scratch/demo-app/customerslist.php")"
@@ -131,8 +155,29 @@ for _ in range(50):
         time.sleep(0.1)
 PY
 )
+fetch() {  # fetch PATH: the page, through a cookie jar kept for this server
+    python3 - "$port" "$1" "$scratch/cookies" <<'PY'
+import http.cookiejar, sys, urllib.request
+jar = http.cookiejar.LWPCookieJar(sys.argv[3])
+try:
+    jar.load(ignore_discard=True)
+except OSError:
+    pass
+opener = urllib.request.build_opener(urllib.request.HTTPCookieProcessor(jar))
+print(opener.open(f"http://127.0.0.1:{sys.argv[1]}/{sys.argv[2]}", timeout=10).read().decode())
+jar.save(ignore_discard=True)
+PY
+}
+fetch "index.php?lang=italian" >/dev/null
+italian=$(fetch "customerslist.php")
+rm -f "$scratch/cookies"
+unknown=$(fetch "index.php?lang=../config")
 kill $server 2>/dev/null; wait $server 2>/dev/null
 check hook-runs 1 "$([ "$(echo "$page" | grep -c 'ROME (hooked)')" -gt 0 ] && echo 1)"
+check languages-listed 1 "$(grep -c "'languages' => \['english', 'italian'\]" "$scratch/demo-app/config.php")"
+check languages-written 1 "$([ -f "$scratch/demo-app/lang/italian.xml" ] && echo 1)"
+check language-chosen 1 "$(echo "$italian" | grep -c '>Inizio</a>')"
+check language-unknown-ignored 1 "$(echo "$unknown" | grep -c '>Home</a>')"
 
 # Chinook from each database.
 "$velmora" settings set Project DefaultLanguageFile english.xml >/dev/null

@@ -135,6 +135,28 @@ function SecurityKind() {
 	return "hardcoded";
 }
 
+// The languages of the application by file name without ".xml": the project's language files
+// when it is multi-lingual, else only the default one.
+function LanguageNames(defaultName) {
+	var names = [defaultName];
+	if (!PROJ.MultiLanguage) return names;
+	var files = String(PROJ.LanguageFiles || "").split(",");
+	for (var i = 0; i < files.length; i++) {
+		var name = files[i].replace(/^\s+|\s+$/g, "").replace(/\.xml$/i, "");
+		if (name != "" && names.indexOf(name) < 0) names.push(name);
+	}
+	return names;
+}
+
+// A date() pattern for the field's FldDtFormat (5 year/month/day, 6 month/day/year,
+// 7 day/month/year); "" leaves the format to the language file.
+function DatePattern(fld) {
+	var patterns = { 5: "Y/m/d", 6: "m/d/Y", 7: "d/m/Y" };
+	var pattern = patterns[fld.FldDtFormat] || "";
+	if (pattern != "" && FieldType(fld) == "datetime") pattern += " H:i:s";
+	return pattern;
+}
+
 // Tables that get pages, in project order.
 function GeneratedTables() {
 	var list = [];

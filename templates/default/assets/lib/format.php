@@ -66,10 +66,11 @@ function vm_display_text(array $f, mixed $value, array $labels = []): string
     if ($f['type'] === 'binary') {
         return $v === '' ? '' : '[' . vm_phrase('BinaryData') . ']';
     }
-    return vm_format($f['format'], $v);
+    return vm_format($f['format'], $v, (string) $f['date_format']);
 }
 
-function vm_format(string $format, string $v): string
+/** $datePattern: a date() pattern the field asks for; '' for the language's own. */
+function vm_format(string $format, string $v, string $datePattern = ''): string
 {
     $lang = vm_lang();
     $dp = $lang->Locale('decimal_point', '.');
@@ -97,8 +98,9 @@ function vm_format(string $format, string $v): string
         case 'datetime':
             $time = strtotime($v);
             if ($time !== false && preg_match('/^\d{4}-\d{2}-\d{2}/', $v)) {
-                $pattern = $format === 'date' ? $lang->Locale('date_format', 'Y-m-d')
-                    : $lang->Locale('datetime_format', 'Y-m-d H:i:s');
+                $pattern = $datePattern !== '' ? $datePattern
+                    : ($format === 'date' ? $lang->Locale('date_format', 'Y-m-d')
+                        : $lang->Locale('datetime_format', 'Y-m-d H:i:s'));
                 return date($pattern, $time);
             }
             break;

@@ -44,6 +44,13 @@ function vm_header(string $title): void
         }
         echo "</ul></nav>\n";
     }
+    if (count(vm_languages()) > 1) {
+        echo '<div class="vm-languages">';
+        foreach (vm_languages() as $language) {
+            echo ' <a href="?lang=', vm_h(rawurlencode($language)), '">', vm_h($language), '</a>';
+        }
+        echo "</div>\n";
+    }
     if (vm_config()['security']['type'] !== 'none') {
         if (vm_user() !== '') {
             echo '<div class="vm-user"><span>', vm_h(vm_user()), '</span> ',

@@ -74,12 +74,24 @@ function vm_lang(): VmLanguage
     global $Language;
     if (!$Language instanceof VmLanguage) {
         $name = (string) vm_config()['language'];
+        $chosen = $_SESSION['vm_lang'] ?? '';
+        if (is_string($chosen) && in_array($chosen, vm_languages(), true)) {
+            $name = $chosen;
+        }
         if (!preg_match('/^[A-Za-z0-9_-]+$/', $name)) {
             $name = 'english';
         }
         $Language = new VmLanguage(VM_APP_DIR . '/lang/' . $name . '.xml');
     }
     return $Language;
+}
+
+/** The languages a user may choose, by language file name; the first is the default. */
+function vm_languages(): array
+{
+    $languages = vm_config()['languages'] ?? [];
+    $list = is_array($languages) ? array_values(array_filter($languages, 'is_string')) : [];
+    return $list !== [] ? $list : [(string) vm_config()['language']];
 }
 
 /** The phrase with this id (not escaped). */
@@ -208,8 +220,13 @@ function vm_dispatch(string $page, string $table, string $field): void
 function vm_boot(): void
 {
     vm_config();
-    vm_lang();
     vm_session_start();
+    // A language chosen with ?lang= holds for the rest of the session; only the application's own.
+    $lang = $_GET['lang'] ?? null;
+    if (is_string($lang) && in_array($lang, vm_languages(), true)) {
+        $_SESSION['vm_lang'] = $lang;
+    }
+    vm_lang();
     header('Content-Type: text/html; charset=' . vm_charset());
     header('X-Content-Type-Options: nosniff');
     header('X-Frame-Options: DENY');

@@ -18,6 +18,7 @@ return [
     'rec_per_page' => <!--##=zvRecPerPage##-->,
     'default_page' => <!--##=PhpString(PROJ.DefaultPage || "index.php")##-->,
     'language' => <!--##=PhpString(zvLanguage)##-->,
+    'languages' => <!--##=PhpList(LanguageNames(zvLanguage))##-->,
     'db' => [
         'type' => <!--##=PhpString(zvKind)##-->,
 <!--## if (zvKind == "sqlite") { ##-->

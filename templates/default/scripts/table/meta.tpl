@@ -51,6 +51,7 @@ return [
             'validate' => '<!--##=FieldValidation(f)##-->',
             'align' => '<!--##=f.FldTagLnkTbl ? "" : String(f.FldAlign || "").toLowerCase()##-->',
             'format' => '<!--##=FieldFormat(f)##-->',
+            'date_format' => '<!--##=DatePattern(f)##-->',
             'upload' => <!--##=PhpBool(zvTag == "FILE")##-->,
         ],
 <!--## } ##-->

@@ -24,6 +24,7 @@
 #include "persistence/project_reader.h"
 #include "platform/prompter.h"
 #include "platform/xml.h"
+#include "schema/permission_field_check.h"
 #include "support/config_paths.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
@@ -475,6 +476,13 @@ bool CheckDatabase(AGP& project) {
     return true;
 }
 
+// The permission table of dynamic user levels must hold every table name (it may be widened
+// in the database on the way).
+bool CheckPermissionTable(AGP& project) {
+    std::string problem = CheckPermissionField(project);
+    return problem.empty() || Abort(problem);
+}
+
 bool LoadCodeBaseFile() {
     std::string file = GetConfigPath("CodeBase");
     if (Exists(file)) CodeBase().Load(file);
@@ -520,7 +528,7 @@ bool RunGenScript(GenerationRun& run) {
     }
     ReadRelatedProjectVersion(project);
     SaveSelections(project);
-    if (!CheckDatabase(project)) return false;
+    if (!CheckDatabase(project) || !CheckPermissionTable(project)) return false;
 
     std::string package = LocateTemplate(project);
     if (!OpenCache(run, package)) return false;

@@ -42,6 +42,12 @@ void CacheProjectSettings(AGP& project) {
     Loader().dynamicLoad = project.DynamicLoadDB();
 }
 
+std::string QuoteIdentifier(std::string_view id, std::string_view quoteStart, std::string_view quoteEnd) {
+    if (quoteEnd.empty()) return std::string(quoteStart) + std::string(id);
+    return std::string(quoteStart) + ReplaceAll(id, quoteEnd, std::string(quoteEnd) + std::string(quoteEnd)) +
+           std::string(quoteEnd);
+}
+
 std::string ConnectionStringValue(std::string_view connStr, std::initializer_list<std::string_view> keys) {
     for (const std::string& pair : Split(connStr, ';')) {
         auto equals = pair.find('=');

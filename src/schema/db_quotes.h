@@ -26,6 +26,10 @@ std::string ResolveSqlQuote(std::string_view dbType, std::string_view method);
 // Caches SQLQuote, DefaultDateFormat, DynamicLoadDB from the project's settings.
 void CacheProjectSettings(AGP& project);
 
+// `id` between the quote characters of a dialect, end quotes inside it doubled; `id` as it is
+// when the dialect has no quotes.
+std::string QuoteIdentifier(std::string_view id, std::string_view quoteStart, std::string_view quoteEnd);
+
 // The value of the first of `keys` (compared without regard to case) in a "key=value;..."
 // connection string; empty when none is there.
 std::string ConnectionStringValue(std::string_view connStr, std::initializer_list<std::string_view> keys);

@@ -12,6 +12,14 @@ std::vector<QueryRow> Catalogue::Query(const std::string&) {
     throw CatalogueError(CatalogueError::Reason::Unsupported, "this connection runs no dialect queries");
 }
 
+void Catalogue::Execute(const std::string&) {
+    throw CatalogueError(CatalogueError::Reason::Unsupported, "this connection cannot change the database");
+}
+
+void RequireWritable(bool writable) {
+    if (!writable) throw CatalogueError(CatalogueError::Reason::Unsupported, "the connection was opened read-only");
+}
+
 std::unique_ptr<Catalogue> OpenCatalogue(const ConnectOptions& options) {
     using Route = ConnectOptions::Route;
     switch (options.route) {

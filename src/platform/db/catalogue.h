@@ -96,6 +96,9 @@ struct ConnectOptions {
     std::string encoding;  // client character set; empty: UTF-8
     // ODBC: the full connection string ("dsn=...;uid=...;pwd=..." or "Driver=...;...").
     std::string connectionString;
+    // Opened for changes through Catalogue::Execute. A SQLite file is then opened read-write
+    // (still never created); an Access file stays read-only.
+    bool writable = false;
 };
 
 // A result row of Catalogue::Query: column name (lower case) to value, nullopt for NULL.
@@ -118,10 +121,15 @@ public:
     // Runs a read-only statement of the database's own dialect, for what the catalogue views
     // do not tell (SQL Server identities, Oracle triggers). Routes without it throw Unsupported.
     virtual std::vector<QueryRow> Query(const std::string& sql);
+    // Runs one statement that changes the database (ALTER TABLE, ...) and returns no rows,
+    // committed when it returns. Throws Unsupported on a catalogue not opened `writable` and on
+    // routes that cannot change a database, Query with the database's message when it fails.
+    virtual void Execute(const std::string& sql);
 };
 
 // Opens a catalogue; throws CatalogueError with the client library's message. SQLite and
-// Access files are opened read-only: a path that does not exist is an error, never created.
+// Access files are opened read-only unless `writable`: a path that does not exist is an error,
+// never created.
 std::unique_ptr<Catalogue> OpenCatalogue(const ConnectOptions& options);
 
 // The databases of a server (PostgreSQL, MySQL), one name per element, sorted.

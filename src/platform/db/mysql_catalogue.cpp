@@ -285,9 +285,9 @@ ColumnInfo MakeColumn(const Row& row, bool sqlDefaults) {
 
 class MySqlCatalogue : public Catalogue {
 public:
-    MySqlCatalogue(Connection mysql, ServerInfo info)
+    MySqlCatalogue(Connection mysql, ServerInfo info, bool writable)
         : mysql_(std::move(mysql)), info_(std::move(info)),
-          sqlDefaults_(info_.dbmsVersion.find("MariaDB") != std::string::npos) {}
+          sqlDefaults_(info_.dbmsVersion.find("MariaDB") != std::string::npos), writable_(writable) {}
 
     const ServerInfo& Info() const override { return info_; }
 
@@ -305,6 +305,13 @@ public:
         MYSQL_FIELD* fields = mysql_fetch_fields(metadata.get());
         for (unsigned int i = 0; i < count; ++i) columns.push_back(DescribedColumn(fields[i]));
         return columns;
+    }
+
+    // The connection runs with autocommit on, and DDL commits implicitly anyway.
+    void Execute(const std::string& sql) override {
+        RequireWritable(writable_);
+        if (mysql_real_query(mysql_.get(), sql.data(), sql.size()) != 0) Throw(mysql_.get(), Reason::Query);
+        Result unexpectedRows(mysql_store_result(mysql_.get()));
     }
 
     std::vector<TableInfo> ListTables() override {
@@ -394,6 +401,7 @@ private:
     Connection mysql_;
     ServerInfo info_;
     bool sqlDefaults_;
+    bool writable_;
 };
 
 }  // namespace
@@ -407,7 +415,7 @@ std::unique_ptr<Catalogue> OpenMySqlCatalogue(const ConnectOptions& options) {
     info.dbmsVersion = mysql_get_server_info(mysql.get());
     info.providerName = "libmariadb";
     info.providerVersion = mysql_get_client_info();
-    return std::make_unique<MySqlCatalogue>(std::move(mysql), std::move(info));
+    return std::make_unique<MySqlCatalogue>(std::move(mysql), std::move(info), options.writable);
 }
 
 std::vector<std::string> ListMySqlDatabases(const ConnectOptions& options) {

@@ -288,8 +288,10 @@ using TableKey = std::pair<std::string, std::string>;  // schema, name
 
 class OdbcCatalogue : public Catalogue {
 public:
-    OdbcCatalogue(Environment env, Connection dbc, ServerInfo info, std::optional<std::string> catalog)
-        : env_(std::move(env)), dbc_(std::move(dbc)), info_(std::move(info)), catalog_(std::move(catalog)) {}
+    OdbcCatalogue(Environment env, Connection dbc, ServerInfo info, std::optional<std::string> catalog,
+                  bool writable)
+        : env_(std::move(env)), dbc_(std::move(dbc)), info_(std::move(info)), catalog_(std::move(catalog)),
+          writable_(writable) {}
 
     const ServerInfo& Info() const override { return info_; }
 
@@ -446,6 +448,14 @@ private:
         return rows;
     }
 
+    // The connection is in ODBC's default autocommit mode: the statement commits on its own.
+    void Execute(const std::string& sql) override {
+        RequireWritable(writable_);
+        Statement statement(dbc_.get());
+        WideText text = Widen(sql);
+        statement.Check(SQLExecDirectW(statement.get(), text.data(), SQL_NTS));
+    }
+
     std::vector<std::string> ReadPrimaryKey(TableInfo& table) {
         Statement statement(dbc_.get());
         Argument catalog(catalog_);
@@ -494,6 +504,7 @@ private:
     // The database a driver with catalogues is connected to; some drivers list every database's
     // tables when the catalogue is left open.
     std::optional<std::string> catalog_;
+    bool writable_;
 };
 
 std::string InfoText(SQLHANDLE dbc, SQLUSMALLINT item) {
@@ -544,7 +555,8 @@ std::unique_ptr<Catalogue> OpenOdbcCatalogue(const ConnectOptions& options) {
     ServerInfo info{InfoText(dbc.get(), SQL_DBMS_NAME), InfoText(dbc.get(), SQL_DBMS_VER),
                     InfoText(dbc.get(), SQL_DRIVER_NAME), InfoText(dbc.get(), SQL_DRIVER_VER)};
     std::optional<std::string> catalog = CurrentCatalog(dbc.get());
-    return std::make_unique<OdbcCatalogue>(std::move(env), std::move(dbc), std::move(info), std::move(catalog));
+    return std::make_unique<OdbcCatalogue>(std::move(env), std::move(dbc), std::move(info), std::move(catalog),
+                                           options.writable);
 }
 
 }  // namespace velmora::db

@@ -115,10 +115,12 @@ Connection Connect(const ConnectOptions& options, const std::string& database) {
         std::string message = Trimmed(PQerrorMessage(conn.get()));
         throw CatalogueError(ConnectFailureReason(message), message);
     }
+    // Notices ("... does not exist, skipping") are no failures; libpq would print them on stderr.
+    PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
     return conn;
 }
 
-Result Execute(PGconn* conn, const std::string& sql, const std::vector<std::string>& parameters = {}) {
+Result RunQuery(PGconn* conn, const std::string& sql, const std::vector<std::string>& parameters = {}) {
     std::vector<const char*> values;
     for (const std::string& p : parameters) values.push_back(p.c_str());
     Result result(PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
@@ -243,13 +245,14 @@ ColumnInfo MakeColumn(const Row& row) {
 
 class PostgresCatalogue : public Catalogue {
 public:
-    PostgresCatalogue(Connection conn, ServerInfo info)
-        : conn_(std::move(conn)), info_(std::move(info)), readColumns_(ReadColumnsQuery(PQserverVersion(conn_.get()))) {}
+    PostgresCatalogue(Connection conn, ServerInfo info, bool writable)
+        : conn_(std::move(conn)), info_(std::move(info)), readColumns_(ReadColumnsQuery(PQserverVersion(conn_.get()))),
+          writable_(writable) {}
 
     const ServerInfo& Info() const override { return info_; }
 
     std::vector<TableInfo> ListTables() override {
-        Result result = Execute(conn_.get(), kListTables);
+        Result result = RunQuery(conn_.get(), kListTables);
         std::vector<TableInfo> tables;
         for (int i = 0; i < PQntuples(result.get()); ++i) {
             Row row(result.get(), i);
@@ -272,7 +275,7 @@ public:
             schemas.push_back(table.schema);
             names.push_back(table.name);
         }
-        Result result = Execute(conn_.get(), readColumns_, {ArrayLiteral(schemas), ArrayLiteral(names)});
+        Result result = RunQuery(conn_.get(), readColumns_, {ArrayLiteral(schemas), ArrayLiteral(names)});
         std::vector<bool> found(tables.size(), false);
         for (int i = 0; i < PQntuples(result.get()); ++i) {
             Row row(result.get(), i);
@@ -302,7 +305,7 @@ public:
         std::vector<std::string> oids;
         for (int i = 0; i < count; ++i) oids.push_back(std::to_string(PQftype(described.get(), i)));
         // One look-up names every result type.
-        Result types = Execute(conn_.get(), "SELECT oid::text, typname, typlen FROM pg_type WHERE oid = ANY($1::oid[])",
+        Result types = RunQuery(conn_.get(), "SELECT oid::text, typname, typlen FROM pg_type WHERE oid = ANY($1::oid[])",
                                {"{" + Join(oids) + "}"});
         std::map<std::string, std::pair<std::string, int>> typeByOid;
         for (int i = 0; i < PQntuples(types.get()); ++i) {
@@ -324,6 +327,16 @@ public:
         return columns;
     }
 
+    // Outside a transaction block each statement commits on its own.
+    void Execute(const std::string& sql) override {
+        RequireWritable(writable_);
+        Result result(PQexec(conn_.get(), sql.c_str()));
+        if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+            throw CatalogueError(Reason::Query, Trimmed(result ? PQresultErrorMessage(result.get())
+                                                               : PQerrorMessage(conn_.get())));
+        }
+    }
+
 private:
     static std::string Join(const std::vector<std::string>& items) {
         std::string joined;
@@ -334,6 +347,7 @@ private:
     Connection conn_;
     ServerInfo info_;
     std::string readColumns_;
+    bool writable_;
 };
 
 }  // namespace
@@ -348,12 +362,12 @@ std::unique_ptr<Catalogue> OpenPostgresCatalogue(const ConnectOptions& options) 
     info.dbmsVersion = version.substr(0, version.find(' '));
     info.providerName = "libpq";
     info.providerVersion = VersionText(PQlibVersion());
-    return std::make_unique<PostgresCatalogue>(std::move(conn), std::move(info));
+    return std::make_unique<PostgresCatalogue>(std::move(conn), std::move(info), options.writable);
 }
 
 std::vector<std::string> ListPostgresDatabases(const ConnectOptions& options) {
     Connection conn = Connect(options, options.database.empty() ? std::string("postgres") : options.database);
-    Result result = Execute(conn.get(),
+    Result result = RunQuery(conn.get(),
                             "SELECT datname FROM pg_database WHERE NOT datistemplate AND datallowconn "
                             "ORDER BY datname");
     std::vector<std::string> names;

@@ -1,5 +1,5 @@
 // SQLite: the embedded default. The file is opened read-only, so reading a schema never creates
-// or changes it. Declared types become ADO codes by SQLite's affinity rules plus the common
+// or changes it; only a catalogue asked to be writable opens it read-write. Declared types become ADO codes by SQLite's affinity rules plus the common
 // spellings, so that DATE, BOOLEAN or DECIMAL(10,2) keep their meaning.
 #include <sqlite3.h>
 
@@ -124,7 +124,8 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 
 class SqliteCatalogue : public Catalogue {
 public:
-    SqliteCatalogue(Database db, ServerInfo info) : db_(std::move(db)), info_(std::move(info)) {}
+    SqliteCatalogue(Database db, ServerInfo info, bool writable)
+        : db_(std::move(db)), info_(std::move(info)), writable_(writable) {}
 
     const ServerInfo& Info() const override { return info_; }
 
@@ -171,6 +172,11 @@ public:
             columns.push_back(std::move(column));
         }
         return columns;
+    }
+
+    void Execute(const std::string& sql) override {
+        RequireWritable(writable_);
+        if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) Throw();
     }
 
 private:
@@ -237,6 +243,7 @@ private:
 
     Database db_;
     ServerInfo info_;
+    bool writable_;
 };
 
 }  // namespace
@@ -247,7 +254,8 @@ std::unique_ptr<Catalogue> OpenSqliteCatalogue(const ConnectOptions& options) {
         throw CatalogueError(Reason::Connect, "database file not found: " + options.path);
     }
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(options.path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    int flags = options.writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    int rc = sqlite3_open_v2(options.path.c_str(), &raw, flags, nullptr);
     Database db(raw);
     if (rc != SQLITE_OK) {
         std::string message = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
@@ -261,7 +269,7 @@ std::unique_ptr<Catalogue> OpenSqliteCatalogue(const ConnectOptions& options) {
         throw CatalogueError(reason, std::string(sqlite3_errmsg(db.get())) + ": " + options.path);
     }
     ServerInfo info{"SQLite", sqlite3_libversion(), "libsqlite3", sqlite3_libversion()};
-    return std::make_unique<SqliteCatalogue>(std::move(db), std::move(info));
+    return std::make_unique<SqliteCatalogue>(std::move(db), std::move(info), options.writable);
 }
 
 }  // namespace velmora::db

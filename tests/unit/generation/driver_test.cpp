@@ -296,6 +296,43 @@ TEST_F(GenerationTest, AbortsWithTheirMessages) {
     EXPECT_FALSE(fs::exists(work / "e/ordersview.php"));
 }
 
+TEST_F(GenerationTest, ThePermissionTableIsCheckedAfterTheDatabaseAndBeforeTheTemplate) {
+    // A PostgreSQL server nobody listens at and a template that is not there: which message
+    // comes shows whether, and in which order, the steps ran.
+    auto target = MakeProject(work / "p", work / "missing.zip");
+    auto database = target->DB();
+    database->SetDBType("postgresql");
+    database->SetDBHost("127.0.0.1");
+    database->SetDBPort("1");
+    database->SetUserLevelPrivTbl("customers");
+    database->SetUserLevelPrivTblNameFld("name");
+    GenScript(target);
+    EXPECT_EQ(Engine().ProjErr, "Velmora: Template file not found! Generation aborted!");
+
+    database->SetUseDynamicUserLevel(true);
+    GenScript(target);
+    EXPECT_TRUE(Engine().ProjErr.starts_with("Velmora: Unable to read the field size of User level permission table "
+                                             "name field [name]. Error description: "))
+        << Engine().ProjErr;
+
+    auto empty = MakeProject(work / "q", work / "missing.zip");
+    empty->DB()->Tables()->Clear();
+    empty->DB()->SetUseDynamicUserLevel(true);
+    empty->DB()->SetUserLevelPrivTbl("customers");
+    GenScript(empty);
+    EXPECT_EQ(Engine().ProjErr, "Velmora: No tables found in the Database! Generation aborted!");
+}
+
+TEST_F(GenerationTest, ASqliteDatabaseWithDynamicUserLevelsGeneratesUnasked) {
+    project->DB()->SetDBType("SQLITE");
+    project->DB()->SetDBPhyPath((work / "shop.db"));
+    project->DB()->SetUseDynamicUserLevel(true);
+    project->DB()->SetUserLevelPrivTbl("customers");
+    project->DB()->SetUserLevelPrivTblNameFld("name");
+    EXPECT_TRUE(Generate(project)) << Engine().ProjErr;
+    EXPECT_EQ(TimesAsked("permission-field-size"), 0u);
+}
+
 TEST_F(GenerationTest, OutputOutsideTheDestinationAbortsTheRun) {
     fs::path escaping = work / "escaping";
     fs::copy(kGenPackage, escaping, fs::copy_options::recursive);

@@ -1,0 +1,305 @@
+// The permission table's name field before generation: what is asked and when, the messages a
+// refusal or a failed change stops with, the ALTER statement of each dialect, and the whole check
+// against the PostgreSQL and MariaDB test servers (directly and through a link database).
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+#include "model/agp.h"
+#include "model/data_types.h"
+#include "model/database.h"
+#include "model/databases.h"
+#include "model/table.h"
+#include "model/tables.h"
+#include "platform/prompter.h"
+#include "schema/permission_field_check.h"
+#include "schema/text_column.h"
+#include "unit/db/db_servers.h"
+
+namespace velmora {
+namespace {
+
+// A column whose size, and how a change of it goes, the test decides.
+class FakeColumn : public TextColumn {
+public:
+    bool enforced = true;
+    std::optional<std::int32_t> size = 50;
+    std::string readError = "connection refused";
+    bool widens = true;
+    std::string widenError = "permission denied for table privs";
+
+    int reads = 0;
+    std::vector<std::int32_t> widenedTo;
+
+    bool SizeEnforced() const override { return enforced; }
+    std::optional<std::int32_t> DeclaredSize(std::string& error) override {
+        ++reads;
+        if (!size) error = readError;
+        return size;
+    }
+    bool Widen(std::int32_t newSize, std::string& error) override {
+        widenedTo.push_back(newSize);
+        if (!widens) error = widenError;
+        return widens;
+    }
+};
+
+class PermissionFieldCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        prompter = std::make_shared<PolicyPrompter>();
+        SetPrompter(prompter);
+    }
+    void TearDown() override { SetPrompter(nullptr); }
+
+    void Answer(const std::string& answer) { prompter->Set(kPermissionFieldSizeQuestion, answer); }
+
+    std::shared_ptr<PolicyPrompter> prompter;
+    FakeColumn column;
+};
+
+constexpr const char* kRefused =
+    "Please update the User level permssion table name field size to 255 manually! Generation aborted!";
+
+TEST_F(PermissionFieldCheck, WideEnoughAndSqliteFieldsPassUnasked) {
+    for (std::int32_t size : {255, 4000, kUnlimitedTextSize}) {
+        column.size = size;
+        EXPECT_EQ(CheckPermissionField("tablename", column), "") << size;
+    }
+    column.enforced = false;
+    column.size = 10;
+    EXPECT_EQ(CheckPermissionField("tablename", column), "");
+    EXPECT_EQ(column.reads, 3);  // the SQLite column was not even read
+    EXPECT_TRUE(prompter->Asked().empty());
+    EXPECT_TRUE(column.widenedTo.empty());
+}
+
+TEST_F(PermissionFieldCheck, ASmallerFieldAsksAndNoOrNoAnswerStops) {
+    column.size = 254;
+    EXPECT_EQ(CheckPermissionField("tablename", column), kRefused);  // nobody answers: the safe default
+    Answer("no");
+    EXPECT_EQ(CheckPermissionField("tablename", column), kRefused);
+
+    ASSERT_EQ(prompter->Asked().size(), 2u);
+    const AskedQuestion& first = prompter->Asked()[0];
+    EXPECT_EQ(first.id, "permission-field-size");
+    EXPECT_EQ(first.message,
+              "Field size of User level permission table name field [tablename] must be >= 255. Current field size "
+              "is 254. Update now?");
+    EXPECT_EQ(first.answer, "no");
+    EXPECT_TRUE(first.byDefault);
+    EXPECT_FALSE(prompter->Asked()[1].byDefault);
+    EXPECT_TRUE(column.widenedTo.empty());
+}
+
+TEST_F(PermissionFieldCheck, YesWidensTo255OrStopsWithTheDatabasesDescription) {
+    Answer("yes");
+    EXPECT_EQ(CheckPermissionField("tablename", column), "");
+    EXPECT_EQ(column.widenedTo, std::vector<std::int32_t>{255});
+
+    column.widens = false;
+    EXPECT_EQ(CheckPermissionField("tablename", column),
+              "Unable to change field size automatically. Error description: permission denied for table privs. "
+              "Please perform the action manually! Generation aborted!");
+}
+
+TEST_F(PermissionFieldCheck, AnUnreadableFieldStopsWithoutAQuestion) {
+    column.size = std::nullopt;
+    std::string problem = CheckPermissionField("tablename", column);
+    EXPECT_EQ(problem, "Unable to read the field size of User level permission table name field [tablename]. "
+                       "Error description: connection refused. Generation aborted!");
+    EXPECT_TRUE(prompter->Asked().empty());
+}
+
+// ---- The project's settings decide whether and where the field is read ----------------------
+
+// A project whose main database is a PostgreSQL server nobody listens at: reading the field
+// fails at once, so the message tells whether (and through which database) the check ran.
+std::shared_ptr<AGP> UnreachableProject() {
+    auto project = std::make_shared<AGP>();
+    project->AddProj("Shop");
+    auto database = project->AddMainDatabase("shop");
+    database->SetDBType("postgresql");
+    database->SetDBHost("127.0.0.1");
+    database->SetDBPort("1");
+    database->SetDBName("shop");
+    database->SetUseDynamicUserLevel(true);
+    database->SetUserLevelPrivTbl("privs");
+    database->SetUserLevelPrivTblNameFld("tablename");
+    return project;
+}
+
+TEST_F(PermissionFieldCheck, TheProjectSaysWhetherAndWhereTheFieldIsRead) {
+    auto project = UnreachableProject();
+    EXPECT_NE(CheckPermissionField(*project).find("Unable to read the field size"), std::string::npos);
+    project->DB()->SetUserLevelPrivTbl("");
+    EXPECT_EQ(CheckPermissionField(*project), "");
+    project->DB()->SetUserLevelPrivTbl("privs");
+    project->DB()->SetUseDynamicUserLevel(false);
+    EXPECT_EQ(CheckPermissionField(*project), "");
+    project->DB()->SetUseDynamicUserLevel(true);
+
+    // A link table is read in its link database, whatever the main database is.
+    project->DB()->Tables()->Add("privs");
+    auto privs = project->DB()->Tables()->Find(Variant("privs"));
+    privs->SetTblType("LINKTABLE");
+    privs->SetLinkDBID("LINKDB1");
+    EXPECT_NE(CheckPermissionField(*project).find("link database 'LINKDB1' not found"), std::string::npos);
+    project->LINKDBS()->Add("LINKDB1");
+    auto link = project->LINKDBS()->Find(Variant("LINKDB1"));
+    link->SetDBType("SQLITE");
+    link->SetDBConnstr("Data Source=/nowhere/links.db");
+    EXPECT_EQ(CheckPermissionField(*project), "");
+}
+
+// ---- The ALTER statement of each dialect ----------------------------------------------------
+
+TEST(WidenColumnStatement, EachDialectWithItsOwnSyntaxAndQuotes) {
+    EXPECT_EQ(WidenColumnStatement(kDbPostgreSql, "", "privs", "table name", 255),
+              "ALTER TABLE \"privs\" ALTER COLUMN \"table name\" TYPE VARCHAR(255)");
+    EXPECT_EQ(WidenColumnStatement(kDbPostgreSql, "app", "privs", "name", 255),
+              "ALTER TABLE \"app\".\"privs\" ALTER COLUMN \"name\" TYPE VARCHAR(255)");
+    EXPECT_EQ(WidenColumnStatement(kDbMySql, "", "privs", "name", 255),
+              "ALTER TABLE `privs` MODIFY COLUMN `name` VARCHAR(255) NULL");
+    EXPECT_EQ(WidenColumnStatement(kDbSqlServer, "dbo", "privs", "name", 255),
+              "ALTER TABLE [dbo].[privs] ALTER COLUMN [name] VARCHAR(255) NULL");
+    EXPECT_EQ(WidenColumnStatement(kDbAccess, "", "privs", "name", 255),
+              "ALTER TABLE [privs] ALTER COLUMN [name] Text(255)");
+    EXPECT_EQ(WidenColumnStatement(kDbOracle, "", "PRIVS", "NAME", 255),
+              "ALTER TABLE \"PRIVS\" MODIFY (\"NAME\" VARCHAR2(255))");
+    EXPECT_EQ(WidenColumnStatement(kDbOther, "", "privs", "name", 255),
+              WidenColumnStatement(kDbSqlServer, "", "privs", "name", 255));
+    // Quotes inside names are doubled.
+    EXPECT_EQ(WidenColumnStatement(kDbMySql, "", "a`b", "c", 255),
+              "ALTER TABLE `a``b` MODIFY COLUMN `c` VARCHAR(255) NULL");
+    EXPECT_EQ(WidenColumnStatement(kDbSqlServer, "", "a]b", "c", 255),
+              "ALTER TABLE [a]]b] ALTER COLUMN [c] VARCHAR(255) NULL");
+}
+
+// ---- Against the test servers ---------------------------------------------------------------
+
+struct Server {
+    std::string type;  // "postgresql" or "mysql"
+    db::ConnectOptions options;
+};
+
+Server Pg() { return {"postgresql", test::PgOptions("velmora_scratch")}; }
+Server MySql() { return {"mysql", test::MySqlOptions("velmora_scratch")}; }
+
+void Connect(AGPDatabase& database, const Server& server) {
+    database.SetDBType(server.type);
+    database.SetDBHost(server.options.host);
+    database.SetDBPort(std::to_string(server.options.port));
+    database.SetDBUID(server.options.user);
+    database.SetDBPwd(server.options.password);
+    database.SetDBName(server.options.database);
+}
+
+std::int32_t SizeOnServer(const Server& server, const std::string& table, const std::string& column) {
+    auto catalogue = db::OpenCatalogue(server.options);
+    std::vector<db::TableInfo> tables(1);
+    tables[0].name = table;
+    catalogue->ReadColumns(tables);
+    return test::ColumnNamed(tables[0], column).size;
+}
+
+class DbServerPermissionField : public PermissionFieldCheck {
+protected:
+    // A scratch table with a 50-character name field, dropped when the test ends.
+    std::string MakePrivsTable(const Server& server) {
+        std::string table = test::ScratchName("privs");
+        auto writable = server.options;
+        writable.writable = true;
+        auto catalogue = db::OpenCatalogue(writable);
+        catalogue->Execute("DROP TABLE IF EXISTS " + table);
+        catalogue->Execute("CREATE TABLE " + table + " (userlevelid INTEGER NOT NULL, tablename VARCHAR(50) NOT NULL)");
+        auto cleanup = std::make_unique<test::AtExit>();
+        cleanup->run = [writable, table] { db::OpenCatalogue(writable)->Execute("DROP TABLE IF EXISTS " + table); };
+        cleanups.push_back(std::move(cleanup));
+        return table;
+    }
+
+    // The project names the table as its own (`linkTable` false) or as a link table of a link
+    // database on the server, the main database being a SQLite file that is never opened.
+    std::shared_ptr<AGP> ProjectFor(const Server& server, const std::string& table, bool linkTable) {
+        auto project = std::make_shared<AGP>();
+        project->AddProj("Shop");
+        auto database = project->AddMainDatabase("shop");
+        database->SetUseDynamicUserLevel(true);
+        database->SetUserLevelPrivTbl("privs");
+        database->SetUserLevelPrivTblNameFld("tablename");
+        if (!linkTable) {
+            Connect(*database, server);
+            database->SetUserLevelPrivTbl(table);
+            return project;
+        }
+        database->SetDBType("SQLITE");
+        database->SetDBPhyPath("/nowhere/shop.db");
+        database->Tables()->Add("privs");
+        auto privs = database->Tables()->Find(Variant("privs"));
+        privs->SetTblType("LINKTABLE");
+        privs->SetLinkDBID("LINKDB1");
+        privs->SetLinkTableName(table);
+        project->LINKDBS()->Add("LINKDB1");
+        Connect(*project->LINKDBS()->Find(Variant("LINKDB1")), server);
+        return project;
+    }
+
+    void WidensWhenTheUserAgrees(const Server& server, bool linkTable) {
+        std::string table = MakePrivsTable(server);
+        auto project = ProjectFor(server, table, linkTable);
+        Answer("yes");
+        EXPECT_EQ(CheckPermissionField(*project), "");
+        EXPECT_EQ(SizeOnServer(server, table, "tablename"), 255);
+        ASSERT_EQ(prompter->Asked().size(), 1u);
+        EXPECT_NE(prompter->Asked()[0].message.find("Current field size is 50."), std::string::npos)
+            << prompter->Asked()[0].message;
+
+        // Once wide enough, nothing more is asked.
+        EXPECT_EQ(CheckPermissionField(*project), "");
+        EXPECT_EQ(prompter->Asked().size(), 1u);
+    }
+
+    std::vector<std::unique_ptr<test::AtExit>> cleanups;
+};
+
+TEST_F(DbServerPermissionField, FieldIsWidenedOnBothServers) {
+    REQUIRE_SERVER(Pg().options);
+    REQUIRE_SERVER(MySql().options);
+    WidensWhenTheUserAgrees(Pg(), false);
+    prompter = std::make_shared<PolicyPrompter>();
+    SetPrompter(prompter);
+    WidensWhenTheUserAgrees(MySql(), false);
+}
+
+TEST_F(DbServerPermissionField, LinkTableIsWidenedInItsLinkDatabase) {
+    REQUIRE_SERVER(MySql().options);
+    WidensWhenTheUserAgrees(MySql(), true);
+}
+
+TEST_F(DbServerPermissionField, NoLeavesTheFieldAndARefusedChangeNamesTheServersReason) {
+    REQUIRE_SERVER(Pg().options);
+    Server server = Pg();
+    std::string table = MakePrivsTable(server);
+    auto project = ProjectFor(server, table, false);
+    Answer("no");
+    EXPECT_EQ(CheckPermissionField(*project), kRefused);
+    EXPECT_EQ(SizeOnServer(server, table, "tablename"), 50);
+
+    // PostgreSQL does not change the type of a column a view reads.
+    std::string view = test::ScratchName("privs_view");
+    auto writable = server.options;
+    writable.writable = true;
+    db::OpenCatalogue(writable)->Execute("CREATE VIEW " + view + " AS SELECT tablename FROM " + table);
+    test::AtExit dropView{[&] { db::OpenCatalogue(writable)->Execute("DROP VIEW IF EXISTS " + view); }};
+    Answer("yes");
+    std::string problem = CheckPermissionField(*project);
+    EXPECT_TRUE(problem.starts_with("Unable to change field size automatically. Error description: ")) << problem;
+    EXPECT_NE(problem.find(view), std::string::npos) << problem;
+    EXPECT_TRUE(problem.ends_with(". Please perform the action manually! Generation aborted!")) << problem;
+    EXPECT_EQ(SizeOnServer(server, table, "tablename"), 50);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -54,6 +54,10 @@ field("orders", "employee_id").FldCaption = "Employee";
 field("order_lines", "order_id").FldCaption = "Order";
 field("order_lines", "product_id").FldCaption = "Product";
 field("products", "category_id").FldCaption = "Category";
+// A picture of the product, uploaded on its form and downloaded from its view page.
+field("products", "photo").FldHtmlTag = "FILE";
+field("products", "photo").FldList = false;
+field("products", "photo").FldCaption = "Photo";
 
 var tables = ["categories", "products", "customers", "employees", "orders", "order_lines"];
 for (var i = 0; i < tables.length; i++) {

@@ -16,7 +16,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # Tables in load order (parents first) with their columns; the first column is the generated key.
 TABLES = {
     'categories': ['category_id', 'name', 'description'],
-    'products': ['product_id', 'name', 'category_id', 'unit_price', 'units_in_stock', 'discontinued'],
+    'products': ['product_id', 'name', 'category_id', 'unit_price', 'units_in_stock', 'discontinued', 'photo'],
     'customers': ['customer_id', 'first_name', 'last_name', 'email', 'phone', 'city', 'country', 'joined'],
     'employees': ['employee_id', 'first_name', 'last_name', 'title', 'login', 'password', 'hire_date'],
     'orders': ['order_id', 'customer_id', 'employee_id', 'order_date', 'status', 'notes'],
@@ -45,7 +45,8 @@ CREATE TABLE products (
     category_id integer NOT NULL REFERENCES categories (category_id),
     unit_price numeric(10,2) NOT NULL DEFAULT 0,
     units_in_stock integer NOT NULL DEFAULT 0,
-    discontinued boolean NOT NULL DEFAULT false
+    discontinued boolean NOT NULL DEFAULT false,
+    photo varchar(255)
 );
 
 CREATE TABLE customers (
@@ -112,6 +113,7 @@ CREATE TABLE products (
     units_in_stock int NOT NULL DEFAULT 0,
     -- BIT(1) and not BOOLEAN, which is TINYINT(1): a number to anything reading the catalogue
     discontinued bit(1) NOT NULL DEFAULT b'0',
+    photo varchar(255),
     FOREIGN KEY (category_id) REFERENCES categories (category_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 

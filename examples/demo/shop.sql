@@ -17,7 +17,8 @@ CREATE TABLE products (
     category_id INTEGER NOT NULL REFERENCES categories (category_id),
     unit_price DECIMAL(10,2) NOT NULL DEFAULT 0,
     units_in_stock INTEGER NOT NULL DEFAULT 0,
-    discontinued BOOLEAN NOT NULL DEFAULT 0
+    discontinued BOOLEAN NOT NULL DEFAULT 0,
+    photo VARCHAR(255)
 );
 
 CREATE TABLE customers (

@@ -20,6 +20,7 @@ import json
 import os
 import re
 import socket
+import struct
 import subprocess
 import sys
 import time
@@ -28,6 +29,7 @@ import urllib.error
 import urllib.parse
 import urllib.request
 import uuid
+import zlib
 from html.parser import HTMLParser
 
 ARGS = None
@@ -131,12 +133,14 @@ class Client:
         self.jar = http.cookiejar.CookieJar()
         self.opener = urllib.request.build_opener(urllib.request.HTTPCookieProcessor(self.jar), _NoRedirect)
 
-    def request(self, path, data=None, follow=False):
+    def request(self, path, data=None, follow=False, files=None):
         url = path if path.startswith('http') else BASE + path
-        body = None
-        if data is not None:
+        body, headers = None, {}
+        if files is not None:
+            body, headers['Content-Type'] = multipart(data or [], files)
+        elif data is not None:
             body = urllib.parse.urlencode(data, doseq=True).encode()
-        req = urllib.request.Request(url, data=body)
+        req = urllib.request.Request(url, data=body, headers=headers)
         try:
             with self.opener.open(req, timeout=30) as r:
                 resp = Response(r.status, r.headers, r.read(), url)
@@ -160,10 +164,11 @@ class Client:
         assert forms, f'{path}: no form'
         return r, forms[index]
 
-    def submit(self, form, changes=None, drop=(), follow=False):
+    def submit(self, form, changes=None, drop=(), follow=False, files=None):
+        """Posts the form; with files ({name: (filename, bytes)}) as multipart/form-data."""
         fields = [(k, v) for k, v in form['fields'] if k not in (changes or {}) and k not in drop]
         fields += list((changes or {}).items())
-        return self.post(urllib.parse.urljoin(BASE, form['action']), fields, follow=follow)
+        return self.request(urllib.parse.urljoin(BASE, form['action']), fields, follow=follow, files=files)
 
     def csv(self, path):
         r = self.get(path)
@@ -178,6 +183,20 @@ class Client:
         user, password = CREDENTIALS[ARGS.security]
         _, form = self.form('login.php')
         return self.submit(form, {'username': user, 'password': password})
+
+
+def multipart(fields, files):
+    """The body and content type of a multipart/form-data post."""
+    boundary = 'vm' + uuid.uuid4().hex
+    parts = []
+    for name, value in fields:
+        parts.append(f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"\r\n\r\n'.encode()
+                     + str(value).encode() + b'\r\n')
+    for name, (filename, content) in files.items():
+        parts.append(f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"; filename="{filename}"\r\n'
+                     f'Content-Type: application/octet-stream\r\n\r\n'.encode() + content + b'\r\n')
+    parts.append(f'--{boundary}--\r\n'.encode())
+    return b''.join(parts), f'multipart/form-data; boundary={boundary}'
 
 
 def logged_in_client():
@@ -705,6 +724,197 @@ class ExportTests(AppTest):
                                                        "'%rossi%' OR lower(email) LIKE '%rossi%' OR lower(city) LIKE '%rossi%'"))
         firsts = [r[idx] for r in body]
         self.assertEqual(firsts, sorted(firsts, reverse=True))
+
+
+def tiny_png():
+    """A valid 1x1 PNG, one red pixel."""
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 1, 1, 8, 2, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(b'\x00\xff\x00\x00')) + chunk(b'IEND', b''))
+
+
+NO_FILE = {'vmfile[photo]': ('', b'')}
+
+
+class UploadTests(AppTest):
+    """products.photo holds an uploaded file (tag FILE). Each test puts back the product's photo
+    and removes the files it stored."""
+    PRODUCT = '30'
+
+    def setUp(self):
+        if not APP['tables']['products']['fields'].get('photo', {}).get('upload'):
+            self.skipTest('products.photo is not an upload field')
+        super().setUp()
+        self.uploads = os.path.join(ARGS.app, 'uploads')
+        self.files_before = self.stored_files()
+        self.photo_before = self.photo()
+        self.edit_url = page('products', 'edit') + f'?key[product_id]={self.PRODUCT}'
+        self.view_url = page('products', 'view') + f'?key[product_id]={self.PRODUCT}'
+
+    def tearDown(self):
+        if self.photo_before is None:
+            sql('UPDATE products SET photo = NULL WHERE product_id = ?', self.PRODUCT)
+        else:
+            sql('UPDATE products SET photo = ? WHERE product_id = ?', self.photo_before, self.PRODUCT)
+        for name in self.stored_files() - self.files_before:
+            os.remove(os.path.join(self.uploads, name))
+        super().tearDown()
+
+    def stored_files(self):
+        if not os.path.isdir(self.uploads):
+            return set()
+        return {n for n in os.listdir(self.uploads) if not n.startswith('.')}
+
+    def photo(self, product=None):
+        return db_value('SELECT photo FROM products WHERE product_id = ?', product or self.PRODUCT)
+
+    def upload(self, filename, content, changes=None, url=None):
+        _, form = self.c.form(url or self.edit_url)
+        return self.c.submit(form, changes, files={'vmfile[photo]': (filename, content)})
+
+    def assertRefused(self, r, pid, status=200, kept=None):
+        """The form came back with the message, and uploads/ holds what it held before (kept)."""
+        self.assertOk(r, status)
+        self.assertIn(phrase(pid), r.text)
+        self.assertEqual(self.stored_files(), self.files_before if kept is None else kept, 'a refused file is not kept')
+
+    def download_link(self, body):
+        links = [html.unescape(h) for h in re.findall(r'href="([^"]+)"', body)]
+        return [h for h in links if urllib.parse.parse_qs(urllib.parse.urlsplit(h).query).get('download') == ['photo']]
+
+    def test_upload_is_stored_under_a_random_name_and_downloaded_intact(self):
+        png = tiny_png()
+        self.assertStored(self.upload(f'photo-{RUN}.png', png))
+        stored = self.photo()
+        self.assertRegex(stored, r'^[a-f0-9]{32}\.png$')
+        self.assertEqual(self.stored_files() - self.files_before, {stored})
+        with open(os.path.join(self.uploads, stored), 'rb') as f:
+            self.assertEqual(f.read(), png)
+
+        r = self.c.get(self.view_url)
+        self.assertOk(r)
+        self.assertNotIn(stored, r.body, 'the stored name stays on the server')
+        links = self.download_link(r.body)
+        self.assertEqual(len(links), 1, 'the view page offers the download')
+        d = self.c.get(links[0])
+        self.assertOk(d)
+        self.assertEqual(d.raw, png)
+        self.assertTrue(d.header('Content-Disposition').startswith('attachment'), d.header('Content-Disposition'))
+        self.assertEqual(d.header('Content-Type').split(';')[0].strip(), 'application/octet-stream')
+        self.assertEqual(d.header('X-Content-Type-Options'), 'nosniff')
+
+        # the folder is never served, whatever the spelling
+        anonymous = Client()
+        for path in ['uploads/' + stored, 'uploads%2F' + stored, './uploads/' + stored, '/uploads//' + stored]:
+            for client in (self.c, anonymous):
+                r = client.get(path)
+                self.assertEqual(r.status, 404, path)
+                self.assertNotEqual(r.raw, png, path)
+        # the download needs a login like the page
+        if ARGS.security != 'none':
+            self.assertEqual(anonymous.get(links[0]).status, 302)
+
+    def test_download_only_serves_a_stored_upload(self):
+        other = page('products', 'view') + '?key[product_id]=31'
+        self.assertIsNone(self.photo('31'))
+        self.assertEqual(self.download_link(self.c.get(other).body), [], 'no file, no link')
+        for column in ['photo', 'name', 'category_id', '../config', 'nothing']:
+            r = self.c.get(other + '&download=' + urllib.parse.quote(column))
+            self.assertEqual(r.status, 404, column)
+        # a name the runtime did not give is not followed to a file
+        for forged in ['../config.php', '../../etc/passwd', '0' * 32 + '.png', '0' * 32 + '.png/../../config.php']:
+            sql('UPDATE products SET photo = ? WHERE product_id = ?', forged, self.PRODUCT)
+            r = self.c.get(self.view_url + '&download=photo')
+            self.assertEqual(r.status, 404, forged)
+            self.assertNotIn('<?php', r.body, forged)
+
+    def test_types_outside_the_allowed_extensions_are_refused(self):
+        script = b'<?php echo "ran"; ?>\n'
+        for name in ['shell.php', 'shell.PHP', 'shell.phtml', 'x.png.php', 'page.html', 'logo.svg', 'noextension',
+                     '.htaccess', 'x.png.']:
+            r = self.upload(name, script, {'f[name]': f'Refused {RUN}'})
+            self.assertRefused(r, 'UploadBadType')
+            self.assertIsNone(self.photo(), name)
+            self.assertNotEqual(db_value('SELECT name FROM products WHERE product_id = ?', self.PRODUCT),
+                                f'Refused {RUN}', 'nothing of the form is saved')
+        # only the last extension counts, and the stored name keeps only that one
+        self.assertStored(self.upload('x.php.png', tiny_png()))
+        self.assertRegex(self.photo(), r'^[a-f0-9]{32}\.png$')
+        self.assertStored(self.upload('Scan.JPG', b'\xff\xd8\xff\xe0 not really a jpeg'))
+        self.assertRegex(self.photo(), r'^[a-f0-9]{32}\.jpg$')
+
+    def test_size_limit(self):
+        limit = int(APP['config']['upload']['max_size'])
+        self.assertRefused(self.upload('big.txt', b'x' * (limit + 1)), 'UploadTooLarge')
+        self.assertIsNone(self.photo())
+        ini = subprocess.run(['php', '-r', 'echo ini_parse_quantity(ini_get("upload_max_filesize"));'],
+                             capture_output=True, text=True)
+        if ini.returncode == 0 and ini.stdout.strip().isdigit() and limit <= int(ini.stdout):
+            self.assertStored(self.upload('exact.txt', b'y' * limit))
+            self.assertEqual(os.path.getsize(os.path.join(self.uploads, self.photo())), limit)
+
+    def test_replacing_removes_the_old_file_and_an_empty_field_keeps_it(self):
+        self.assertStored(self.upload('first.png', tiny_png()))
+        first = self.photo()
+        # a save with the file field left empty (as a browser sends it) keeps the stored file
+        r, form = self.c.form(self.edit_url)
+        self.assertIn(phrase('FileStored'), r.text)
+        self.assertStored(self.c.submit(form, {'f[units_in_stock]': '77'}, files=NO_FILE))
+        self.assertEqual(self.photo(), first)
+        self.assertTrue(os.path.isfile(os.path.join(self.uploads, first)))
+        # a refused replacement changes nothing
+        self.assertRefused(self.upload('second.php', b'<?php ?>'), 'UploadBadType', kept=self.stored_files())
+        self.assertEqual(self.photo(), first)
+        # an accepted one takes the place of the old file
+        self.assertStored(self.upload('second.txt', b'second'))
+        second = self.photo()
+        self.assertNotEqual(second, first)
+        self.assertFalse(os.path.exists(os.path.join(self.uploads, first)), 'the replaced file is removed')
+        with open(os.path.join(self.uploads, second), 'rb') as f:
+            self.assertEqual(f.read(), b'second')
+
+    def test_concurrent_change_keeps_no_file(self):
+        _, form = self.c.form(self.edit_url)
+        sql('UPDATE products SET units_in_stock = units_in_stock + 1 WHERE product_id = ?', self.PRODUCT)
+        try:
+            r = self.c.submit(form, files={'vmfile[photo]': ('late.png', tiny_png())})
+        finally:
+            sql('UPDATE products SET units_in_stock = units_in_stock - 1 WHERE product_id = ?', self.PRODUCT)
+        self.assertIn(r.status, (200, 409))
+        self.assertRefused(r, 'RecordChanged', status=r.status)
+        self.assertIsNone(self.photo())
+
+    def test_add_copy_and_delete(self):
+        _, form = self.c.form(page('products', 'add'))
+        r = self.c.submit(form, {'f[name]': f'Upload {RUN}', 'f[category_id]': '2', 'f[unit_price]': '3',
+                                 'f[units_in_stock]': '4'}, files={'vmfile[photo]': ('new.gif', b'GIF89a')})
+        self.assertStored(r)
+        pid = self.new_id('products', 'product_id', 'name = ?', f'Upload {RUN}')
+        stored = self.photo(pid)
+        self.assertRegex(stored, r'^[a-f0-9]{32}\.gif$')
+        # a copy does not share the file: deleting one record must not take the other's file
+        _, form = self.c.form(page('products', 'add') + f'?copy=1&key[product_id]={pid}')
+        self.assertStored(self.c.submit(form, {'f[name]': f'Copy {RUN}'}, files=NO_FILE))
+        copy = self.new_id('products', 'product_id', 'name = ?', f'Copy {RUN}')
+        self.assertIsNone(self.photo(copy))
+        _, form = self.c.form(page('products', 'delete') + f'?key[product_id]={pid}')
+        self.assertEqual(self.c.submit(form).status, 303)
+        self.assertEqual(count('products', 'product_id = ?', pid), 0)
+        self.assertFalse(os.path.exists(os.path.join(self.uploads, stored)), 'deleting the record removes its file')
+        sql('DELETE FROM products WHERE product_id = ?', copy)
+
+    def test_multipart_post_needs_the_token(self):
+        other = logged_in_client()
+        _, theirs = other.form(self.edit_url)
+        for changes, drop in [({}, ['_csrf']), ({'_csrf': 'f' * 64}, []),
+                              ({'_csrf': form_value(theirs, '_csrf')}, [])]:
+            _, form = self.c.form(self.edit_url)
+            r = self.c.submit(form, changes, drop=drop, files={'vmfile[photo]': ('forged.png', tiny_png())})
+            self.assertEqual(r.status, 400)
+            self.assertIn(phrase('BadCsrf'), r.text)
+            self.assertEqual(self.stored_files(), self.files_before)
+            self.assertIsNone(self.photo())
 
 
 class SecurityTests(AppTest):

@@ -89,7 +89,7 @@ function TagValuePair(line) {
 
 // The PHP list of [value, label] pairs of a field's tag values.
 function TagValues(fld) {
-	var lines = String(fld.FldTagValues || "").split(/\r\n|\n|\|/);
+	var lines = String(fld.FldTagValues || "").split(/\r\n|\n/);
 	var pairs = [];
 	for (var i = 0; i < lines.length; i++) {
 		if (lines[i].replace(/\s+/g, "") == "") continue;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -56,6 +57,19 @@ inline void ResetSettingsStores() {
     std::error_code ec;
     std::filesystem::remove(std::string(std::getenv("VELMORA_CONFIG_DIR")) + "/registry.json", ec);
     std::filesystem::remove(std::getenv("VELMORA_MACHINE_CONFIG"), ec);
+}
+
+// The time_t of a local date and time (daylight saving as the system decides).
+inline std::time_t LocalTime(int y, int m, int d, int h, int n, int s) {
+    std::tm local{};
+    local.tm_year = y - 1900;
+    local.tm_mon = m - 1;
+    local.tm_mday = d;
+    local.tm_hour = h;
+    local.tm_min = n;
+    local.tm_sec = s;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
 }
 
 }  // namespace velmora::test

@@ -19,15 +19,7 @@ namespace fs = std::filesystem;
 
 // Sets a file's modification time to a local date and time.
 void SetLocalTime(const std::string& path, int y, int m, int d, int h, int n, int s) {
-    std::tm local{};
-    local.tm_year = y - 1900;
-    local.tm_mon = m - 1;
-    local.tm_mday = d;
-    local.tm_hour = h;
-    local.tm_min = n;
-    local.tm_sec = s;
-    local.tm_isdst = -1;
-    std::time_t time = std::mktime(&local);
+    std::time_t time = test::LocalTime(y, m, d, h, n, s);
     struct timespec times[2] = {{time, 0}, {time, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }

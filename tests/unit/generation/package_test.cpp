@@ -47,18 +47,6 @@ void MakeZip(const std::string& path, const std::vector<ZipEntry>& entries) {
     ASSERT_EQ(zip_close(zip), 0);
 }
 
-// A local time with even seconds, which the archive's time fields can hold exactly.
-std::time_t LocalTime(int y, int m, int d, int h, int n, int s) {
-    std::tm local{};
-    local.tm_year = y - 1900;
-    local.tm_mon = m - 1;
-    local.tm_mday = d;
-    local.tm_hour = h;
-    local.tm_min = n;
-    local.tm_sec = s;
-    local.tm_isdst = -1;
-    return std::mktime(&local);
-}
 
 std::time_t ModificationTime(const std::string& path) {
     struct stat info {};
@@ -77,7 +65,8 @@ std::set<std::string> Tree(const fs::path& folder) {
 TEST(PackageTest, UnpacksFoldersFilesAndTheirTimes) {
     test::TempDir dir;
     const std::string archive = dir / "pkg.zip";
-    std::time_t when = LocalTime(2019, 3, 4, 10, 20, 30);
+    // Even seconds: the archive's time fields hold them exactly.
+    std::time_t when = test::LocalTime(2019, 3, 4, 10, 20, 30);
     MakeZip(archive, {{"control.xml", "<x/>"},
                       {"scripts/", "", true},
                       {"scripts/table/list.tpl", "list", false, false, when},

@@ -109,6 +109,17 @@ function vm_format(string $format, string $v, string $datePattern = ''): string
 }
 
 /** The displayed value, escaped for HTML. */
+/** The table cells of a row's listed columns; $labels holds lookup labels by column. */
+function vm_cells_html(array $t, array $cols, array $row, array $labels): string
+{
+    $html = '';
+    foreach ($cols as $col) {
+        $f = $t['fields'][$col];
+        $html .= '<td' . vm_align_class($f) . '>' . vm_display_html($f, $row[$col] ?? null, $labels[$col] ?? []) . '</td>';
+    }
+    return $html;
+}
+
 function vm_display_html(array $f, mixed $value, array $labels = []): string
 {
     $text = vm_display_text($f, $value, $labels);

@@ -170,11 +170,7 @@ function vm_page_list(array $t): void
             }
             echo '</td>';
         }
-        foreach ($listed as $col) {
-            $f = $t['fields'][$col];
-            echo '<td', vm_align_class($f), '>', vm_display_html($f, $row[$col] ?? null, $labels[$col] ?? []), '</td>';
-        }
-        echo "</tr>\n";
+        echo vm_cells_html($t, $listed, $row, $labels), "</tr>\n";
     }
     echo "</tbody></table></div>\n";
     vm_pager($self, $state, $start, $per, $total, count($rows));

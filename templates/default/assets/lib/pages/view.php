@@ -113,11 +113,7 @@ function vm_view_detail(array $t, array $row, array $detail): void
             }
             echo '</td>';
         }
-        foreach ($cols as $col) {
-            $f = $dt['fields'][$col];
-            echo '<td', vm_align_class($f), '>', vm_display_html($f, $r[$col] ?? null, $labels[$col] ?? []), '</td>';
-        }
-        echo "</tr>\n";
+        echo vm_cells_html($dt, $cols, $r, $labels), "</tr>\n";
     }
     echo "</tbody></table></div>\n";
     if ($more) {

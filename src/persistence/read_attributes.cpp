@@ -25,18 +25,22 @@ bool FileExists(const std::string& path) {
 // The value a known entry receives; nullopt when nothing is stored.
 std::optional<Variant> KnownValue(const PropertyRow& entry, std::string_view value) {
     const std::string& name = entry.name;
-    // An ASCII name can only match a special name of its own length.
-    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // The special names are ASCII and 2, 3, 11 or 12 bytes long; most names are neither.
     const std::size_t size = name.size();
-    if (ascii && size != 2 && size != 3 && size != 11 && size != 12) return ConvertToNumberOrBool(Variant(value), entry.dataType);
-    if (EqualsNoCase(name, "js")) {
-        if (value.empty() || !FileExists(std::string(value))) return std::nullopt;
-        return ConvertToNumberOrBool(Variant(value), entry.dataType);
+    const bool maybeSpecial = size == 2 || size == 3 || size == 11 || size == 12 ||
+        std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (maybeSpecial) {
+        if (EqualsNoCase(name, "js")) {
+            if (value.empty() || !FileExists(std::string(value))) return std::nullopt;
+        } else if (EqualsNoCase(name, "fldtagvalues")) {
+            return Variant(ReplaceAll(value, "|", "\r\n"));
+        } else if (EqualsNoCase(name, "ext")) {
+            return Variant(value.empty() ? std::string_view("php") : value);
+        } else if (EqualsNoCase(name, "defaultpage")) {
+            return Variant(value.empty() ? std::string_view("index.php") : value);
+        }
     }
-    if (EqualsNoCase(name, "fldtagvalues")) return Variant(ReplaceAll(value, "|", "\r\n"));
-    if (EqualsNoCase(name, "ext")) return Variant(value.empty() ? std::string_view("php") : value);
-    if (EqualsNoCase(name, "defaultpage")) return Variant(value.empty() ? std::string_view("index.php") : value);
-    return ConvertToNumberOrBool(Variant(value), entry.dataType);
+    return ConvertTextToNumberOrBool(value, entry.dataType);
 }
 
 }  // namespace

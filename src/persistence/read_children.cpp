@@ -115,7 +115,9 @@ void ReadField(ReadContext& ctx, const XmlNode& element) {
         field->SetFldQuoteS(*quote);
         field->SetFldQuoteE(*quote);
     }
-    if (!element.HasAttributeNoCase("FldExport"))
+    // The exact spelling first: nearly every name on a field element starts with "Fld", which
+    // the case-blind search cannot rule out by the first letter.
+    if (!element.HasAttribute("FldExport") && !element.HasAttributeNoCase("FldExport"))
         field->SetFldExport(field->FldSupport() && !IsLongOrBinary(field->FldType()));
     std::string viewTemplate = field->FldViewTemplate();
     if (viewTemplate.find(R"("id":"PHPQRCode")") != std::string::npos)

@@ -64,32 +64,57 @@ void CollectText(pugi::xml_node root, std::string& out) {
     }
 }
 
-// An open-addressing set of the element's attribute names, reusing the caller's table: elements
-// of project files carry well over a hundred attributes each.
-bool HasDuplicateAttribute(pugi::xml_node element, std::vector<std::string_view>& table) {
-    std::size_t count = 0;
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) ++count;
-    std::size_t size = 16;
-    while (size < 2 * count) size *= 2;
-    table.assign(size, std::string_view());
-    // FNV-1a: names are short, and this runs for every attribute of a document.
-    auto hash = [](std::string_view name) {
-        std::uint64_t h = 14695981039346656037ull;
-        for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
-        return static_cast<std::size_t>(h);
-    };
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        std::string_view name = a.name();
-        for (std::size_t slot = hash(name) & (size - 1);; slot = (slot + 1) & (size - 1)) {
-            if (table[slot].data() == nullptr) {
-                table[slot] = name;
-                break;
-            }
-            if (table[slot] == name) return true;
-        }
+// Finds an attribute given twice on an element. Elements of project files carry well over a
+// hundred attributes each, and sibling elements mostly carry the same names in the same order: an
+// element whose names repeat the last element found free of duplicates is free of them too, which
+// a plain comparison shows. Other elements go through an open-addressing set of their names.
+class DuplicateAttributeCheck {
+public:
+    bool HasDuplicate(pugi::xml_node element) {
+        if (RepeatsVerifiedNames(element)) return false;
+        if (HasDuplicateInSet(element)) return true;
+        verified_.clear();
+        for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
+            verified_.push_back(a.name());
+        return false;
     }
-    return false;
-}
+
+private:
+    bool RepeatsVerifiedNames(pugi::xml_node element) const {
+        std::size_t i = 0;
+        for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute(), ++i)
+            if (i == verified_.size() || std::strcmp(a.name(), verified_[i]) != 0) return false;
+        return i == verified_.size();
+    }
+
+    bool HasDuplicateInSet(pugi::xml_node element) {
+        std::size_t count = 0;
+        for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) ++count;
+        std::size_t size = 16;
+        while (size < 2 * count) size *= 2;
+        table_.assign(size, std::string_view());
+        // FNV-1a: names are short.
+        auto hash = [](std::string_view name) {
+            std::uint64_t h = 14695981039346656037ull;
+            for (unsigned char c : name) h = (h ^ c) * 1099511628211ull;
+            return static_cast<std::size_t>(h);
+        };
+        for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+            std::string_view name = a.name();
+            for (std::size_t slot = hash(name) & (size - 1);; slot = (slot + 1) & (size - 1)) {
+                if (table_[slot].data() == nullptr) {
+                    table_[slot] = name;
+                    break;
+                }
+                if (table_[slot] == name) return true;
+            }
+        }
+        return false;
+    }
+
+    std::vector<const char*> verified_;  // names of the document, owned by it
+    std::vector<std::string_view> table_;
+};
 
 struct Malformation {
     std::ptrdiff_t offset = -1;  // -1 when the document is well formed
@@ -120,17 +145,29 @@ Malformation FindMalformation(const pugi::xml_document& doc, std::size_t size) {
         }
     }
     if (!element) return {static_cast<std::ptrdiff_t>(size), "No document element found"};
-    std::vector<std::string_view> names;
+    DuplicateAttributeCheck duplicates;
     for (pugi::xml_node n = element; n; n = NextInSubtree(n, element)) {
-        if (n.type() == pugi::node_element && n.first_attribute() && HasDuplicateAttribute(n, names))
+        if (n.type() == pugi::node_element && n.first_attribute() && duplicates.HasDuplicate(n))
             return {NodeOffset(n), "Duplicate attribute."};
     }
     return {};
 }
 
+// Whether two names may be equal without regard to case, judged by their first bytes: ASCII
+// letters that differ rule a match out without measuring the name.
+bool MayEqualNoCase(const char* attribute, std::string_view name) {
+    const auto a = static_cast<unsigned char>(attribute[0]);
+    const auto b = static_cast<unsigned char>(name.empty() ? '\0' : name[0]);
+    if ((a | b) & 0x80) return true;
+    return (a | 0x20) == (b | 0x20);
+}
+
 pugi::xml_attribute FindAttribute(pugi::xml_node node, std::string_view name, bool noCase) {
     for (pugi::xml_attribute a : node.attributes()) {
-        if (noCase ? EqualsNoCase(a.name(), name) : std::string_view(a.name()) == name) return a;
+        const char* attribute = a.name();
+        if (noCase ? MayEqualNoCase(attribute, name) && EqualsNoCase(attribute, name)
+                   : std::string_view(attribute) == name)
+            return a;
     }
     return {};
 }

@@ -17,13 +17,17 @@ namespace {
 double RoundHalfEven(double v) { return std::nearbyint(v); }
 
 template <class Int>
-std::optional<Int> ToIntegral(const Variant& value) {
-    auto number = ToDouble(value);
+std::optional<Int> ToIntegral(std::optional<double> number) {
     if (!number || std::isnan(*number)) return std::nullopt;
     double rounded = RoundHalfEven(*number);
     if (rounded < std::numeric_limits<Int>::min() || rounded > std::numeric_limits<Int>::max())
         return std::nullopt;
     return static_cast<Int>(rounded);
+}
+
+std::optional<bool> ToBooleanFrom(std::optional<double> number) {
+    if (!number || std::isnan(*number)) return std::nullopt;
+    return *number != 0.0;
 }
 
 // Type names compare in ASCII only, as they always have.
@@ -34,25 +38,60 @@ bool IsType(std::string_view type, std::string_view lowerName) {
            });
 }
 
-// `type` is matched without regard to case.
-Variant ConvertNumeric(const Variant& value, std::string_view type) {
-    if (IsType(type, "boolean")) {
-        if (auto b = ToBoolean(value)) return Variant(*b);
-    } else if (IsType(type, "integer")) {
-        if (auto i = ToInteger(value)) return Variant(*i);
-    } else if (IsType(type, "long")) {
-        if (auto l = ToLong(value)) return Variant(*l);
-    } else if (IsType(type, "single")) {
-        if (auto d = ToDouble(value)) {
-            if (std::fabs(*d) <= std::numeric_limits<float>::max() || !std::isfinite(*d))
-                return Variant(static_cast<float>(*d));
-        }
-    } else if (IsType(type, "double")) {
-        if (auto d = ToDouble(value)) return Variant(*d);
-    } else {
-        return value;
+enum class NumericType { None, Boolean, Integer, Long, Single, Double };
+
+// Runs for every setting read from a file: the length and first letter pick the one name to compare.
+NumericType NumericTypeOf(std::string_view type) {
+    if (type.empty()) return NumericType::None;
+    auto match = [&](std::string_view name, NumericType numeric) {
+        return IsType(type, name) ? numeric : NumericType::None;
+    };
+    switch (type[0] | 0x20) {
+        case 'b': return match("boolean", NumericType::Boolean);
+        case 'i': return match("integer", NumericType::Integer);
+        case 'l': return match("long", NumericType::Long);
+        case 's': return match("single", NumericType::Single);
+        case 'd': return match("double", NumericType::Double);
+        default: return NumericType::None;
+    }
+}
+
+// Every numeric conversion goes through the value's number; an empty Variant when it has none
+// or the number does not fit the type.
+Variant NumberAs(std::optional<double> number, NumericType type) {
+    switch (type) {
+        case NumericType::Boolean:
+            if (auto b = ToBooleanFrom(number)) return Variant(*b);
+            break;
+        case NumericType::Integer:
+            if (auto i = ToIntegral<std::int16_t>(number)) return Variant(*i);
+            break;
+        case NumericType::Long:
+            if (auto l = ToIntegral<std::int32_t>(number)) return Variant(*l);
+            break;
+        case NumericType::Single:
+            if (number && (std::fabs(*number) <= std::numeric_limits<float>::max() || !std::isfinite(*number)))
+                return Variant(static_cast<float>(*number));
+            break;
+        case NumericType::Double:
+            if (number) return Variant(*number);
+            break;
+        case NumericType::None: break;
     }
     return {};
+}
+
+// `type` is matched without regard to case.
+Variant ConvertNumeric(const Variant& value, std::string_view type) {
+    NumericType numeric = NumericTypeOf(type);
+    return numeric == NumericType::None ? value : NumberAs(ToDouble(value), numeric);
+}
+
+std::optional<double> TextToDouble(std::string_view text) {
+    std::string_view trimmed = TrimView(text);
+    if (EqualsNoCase(trimmed, "true")) return -1.0;
+    if (EqualsNoCase(trimmed, "false")) return 0.0;
+    return ParseNumber(trimmed);
 }
 
 }  // namespace
@@ -105,31 +144,24 @@ std::optional<double> ParseNumber(std::string_view text) {
 std::optional<double> ToDouble(const Variant& value) {
     switch (value.Type()) {
         case VarType::Empty: return 0.0;
-        case VarType::String: {
-            const std::string& s = value.AsString();
-            if (EqualsNoCase(TrimView(s), "true")) return -1.0;
-            if (EqualsNoCase(TrimView(s), "false")) return 0.0;
-            return ParseNumber(s);
-        }
+        case VarType::String: return TextToDouble(value.AsString());
         default: return value.NumericValue();
     }
 }
 
 std::optional<bool> ToBoolean(const Variant& value) {
     if (value.Type() == VarType::Boolean) return value.AsBool();
-    auto number = ToDouble(value);
-    if (!number || std::isnan(*number)) return std::nullopt;
-    return *number != 0.0;
+    return ToBooleanFrom(ToDouble(value));
 }
 
 std::optional<std::int16_t> ToInteger(const Variant& value) {
     if (value.Type() == VarType::Integer) return value.AsInteger();
-    return ToIntegral<std::int16_t>(value);
+    return ToIntegral<std::int16_t>(ToDouble(value));
 }
 
 std::optional<std::int32_t> ToLong(const Variant& value) {
     if (value.Type() == VarType::Long) return value.AsLong();
-    return ToIntegral<std::int32_t>(value);
+    return ToIntegral<std::int32_t>(ToDouble(value));
 }
 
 Variant ConvertTo(const Variant& value, std::string_view typeName) {
@@ -147,6 +179,11 @@ Variant ConvertTo(const Variant& value, std::string_view typeName) {
 Variant ConvertToNumberOrBool(Variant value, std::string_view typeName) {
     if (IsType(typeName, "string")) return value;
     return ConvertNumeric(value, typeName);
+}
+
+Variant ConvertTextToNumberOrBool(std::string_view text, std::string_view typeName) {
+    NumericType numeric = NumericTypeOf(typeName);
+    return numeric == NumericType::None ? Variant(text) : NumberAs(TextToDouble(text), numeric);
 }
 
 std::string StripQuotes(std::string_view text) {

@@ -18,6 +18,9 @@ Variant ConvertTo(const Variant& value, std::string_view typeName);
 // As ConvertTo, without the "string" case: text is returned unchanged for that type name.
 Variant ConvertToNumberOrBool(Variant value, std::string_view typeName);
 
+// ConvertToNumberOrBool of a text, without building the text Variant first.
+Variant ConvertTextToNumberOrBool(std::string_view text, std::string_view typeName);
+
 // Trims, then while the text is at least two characters long and is enclosed in a matching pair
 // of double quotes or apostrophes, removes the pair and trims again.
 std::string StripQuotes(std::string_view text);

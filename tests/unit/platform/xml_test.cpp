@@ -96,6 +96,18 @@ TEST(XmlLoad, FilesReportTheSameErrorsAsText) {
     EXPECT_EQ(doc.Error().reason, "Duplicate attribute.");
     EXPECT_EQ(doc.Error().line, 2);
 
+    // Siblings repeating a clean element's names are taken as clean; one that differs is not.
+    std::string sibling = "<e a='1' b='2' c='3'/>";
+    for (const std::string& last : {std::string("<e a='1' b='2' a='3'/>"), std::string("<e a='1' b='2' c='3' c='4'/>"),
+                                    std::string("<e a='1' b='2'/><e a='1' a='2'/>")}) {
+        WriteFile(dir / "siblings.xml", "<r>" + sibling + sibling + "\n" + last + "</r>");
+        EXPECT_FALSE(doc.Load(dir / "siblings.xml")) << last;
+        EXPECT_EQ(doc.Error().reason, "Duplicate attribute.") << last;
+        EXPECT_EQ(doc.Error().line, 2) << last;
+    }
+    WriteFile(dir / "siblings.xml", "<r>" + sibling + sibling + "<e b='2' a='1' c='3'/></r>");
+    EXPECT_TRUE(doc.Load(dir / "siblings.xml")) << doc.Error().reason;
+
     WriteFile(dir / "many.xml", manyAttributes + " N0='case differs'/>");
     ASSERT_TRUE(doc.Load(dir / "many.xml")) << doc.Error().reason;
     std::size_t seen = 0;

@@ -89,6 +89,19 @@ TEST(ParseNumber, PlainIntegersAndEverythingElseAgree) {
     for (const char* bad : {"-", "--1", "1-", "12a", "inf", "0x10", ""}) EXPECT_FALSE(ParseNumber(bad)) << bad;
 }
 
+TEST(ConvertTextToNumberOrBool, AgreesWithTheVariantConversion) {
+    // Project files are read through the text path; it must give what the Variant path gives.
+    for (const char* type : {"Boolean", "integer", "LONG", "single", "Double", "String", "Variant", "Custom", ""}) {
+        for (const char* text : {"", "0", "1", "-1", " 12 ", "2.5", "-3.5", "70000", "1e400", "&HFFFF", "True",
+                                 " FALSE", "x", "1e-400", "3.4e39", "it's \"quoted\""}) {
+            Variant expected = ConvertToNumberOrBool(Variant(text), type);
+            Variant actual = ConvertTextToNumberOrBool(text, type);
+            EXPECT_EQ(actual.Type(), expected.Type()) << type << " " << text;
+            EXPECT_EQ(actual.ToText(), expected.ToText()) << type << " " << text;
+        }
+    }
+}
+
 TEST(StripQuotes, RemovesMatchingPairsRepeatedly) {
     EXPECT_EQ(StripQuotes("'abc'"), "abc");
     EXPECT_EQ(StripQuotes("'\"abc\"'"), "abc");

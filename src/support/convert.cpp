@@ -40,7 +40,7 @@ bool IsType(std::string_view type, std::string_view lowerName) {
 
 enum class NumericType { None, Boolean, Integer, Long, Single, Double };
 
-// Runs for every setting read from a file: the length and first letter pick the one name to compare.
+// Runs for every setting read from a file: the first letter picks the one name to compare.
 NumericType NumericTypeOf(std::string_view type) {
     if (type.empty()) return NumericType::None;
     auto match = [&](std::string_view name, NumericType numeric) {

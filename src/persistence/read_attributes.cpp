@@ -22,8 +22,10 @@ bool FileExists(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec);
 }
 
-// The value a known entry receives; nullopt when nothing is stored.
-std::optional<Variant> KnownValue(const PropertyRow& entry, std::string_view value) {
+// Stores the text read for a known entry. Most entries of a file hold their defaults: an entry that
+// holds the text already is left as it is.
+void StoreKnownValue(AGProperties& bag, std::size_t pos, std::string_view text) {
+    const PropertyRow& entry = bag.RowAt(pos);
     const std::string& name = entry.name;
     // The special names are ASCII and 2, 3, 11 or 12 bytes long; most names are neither.
     const std::size_t size = name.size();
@@ -31,16 +33,21 @@ std::optional<Variant> KnownValue(const PropertyRow& entry, std::string_view val
         std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     if (maybeSpecial) {
         if (EqualsNoCase(name, "js")) {
-            if (value.empty() || !FileExists(std::string(value))) return std::nullopt;
+            if (text.empty() || !FileExists(std::string(text))) return;
         } else if (EqualsNoCase(name, "fldtagvalues")) {
-            return Variant(ReplaceAll(value, "|", "\r\n"));
+            return bag.SetValueAt(pos, Variant(ReplaceAll(text, "|", "\r\n")));
         } else if (EqualsNoCase(name, "ext")) {
-            return Variant(value.empty() ? std::string_view("php") : value);
+            return bag.SetValueAt(pos, Variant(text.empty() ? std::string_view("php") : text));
         } else if (EqualsNoCase(name, "defaultpage")) {
-            return Variant(value.empty() ? std::string_view("index.php") : value);
+            return bag.SetValueAt(pos, Variant(text.empty() ? std::string_view("index.php") : text));
         }
     }
-    return ConvertTextToNumberOrBool(value, entry.dataType);
+    if (!IsNumberOrBoolType(entry.dataType)) {
+        const Variant& current = bag.ValueAt(pos);
+        if (current.Type() == VarType::String && current.AsString() == text) return;
+        return bag.SetValueAt(pos, Variant(text));
+    }
+    bag.SetValueAt(pos, ConvertTextToNumberOrBool(text, entry.dataType));
 }
 
 }  // namespace
@@ -57,9 +64,7 @@ void ReadAttributesExcept(const XmlNode& element, AGProperties& bag, std::string
         if (!nameAttribute.empty() && EqualsNoCase(name, nameAttribute)) return;
         if (std::size_t pos = bag.IndexOf(name, expected); pos != AGProperties::npos) {
             expected = pos + 1;
-            const PropertyRow& entry = bag.RowAt(pos);
-            if (!entry.fileSave) return;
-            if (auto value = KnownValue(entry, text)) bag.SetValueAt(pos, std::move(*value));
+            if (bag.RowAt(pos).fileSave) StoreKnownValue(bag, pos, text);
             return;
         }
         std::string type = "String";

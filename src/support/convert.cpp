@@ -89,8 +89,12 @@ Variant ConvertNumeric(const Variant& value, std::string_view type) {
 
 std::optional<double> TextToDouble(std::string_view text) {
     std::string_view trimmed = TrimView(text);
-    if (EqualsNoCase(trimmed, "true")) return -1.0;
-    if (EqualsNoCase(trimmed, "false")) return 0.0;
+    // Digits, the usual text, cannot spell a truth value: spare them the comparisons.
+    const auto first = static_cast<unsigned char>(trimmed.empty() ? '0' : trimmed[0]);
+    if (first >= 0x80 || (first | 0x20) == 't' || (first | 0x20) == 'f') {
+        if (EqualsNoCase(trimmed, "true")) return -1.0;
+        if (EqualsNoCase(trimmed, "false")) return 0.0;
+    }
     return ParseNumber(trimmed);
 }
 
@@ -180,6 +184,8 @@ Variant ConvertToNumberOrBool(Variant value, std::string_view typeName) {
     if (IsType(typeName, "string")) return value;
     return ConvertNumeric(value, typeName);
 }
+
+bool IsNumberOrBoolType(std::string_view typeName) { return NumericTypeOf(typeName) != NumericType::None; }
 
 Variant ConvertTextToNumberOrBool(std::string_view text, std::string_view typeName) {
     NumericType numeric = NumericTypeOf(typeName);

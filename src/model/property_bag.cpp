@@ -19,7 +19,7 @@ const Variant& EmptyValue() {
     return empty;
 }
 
-void AssignTracked(const PropertyRow& row, Variant& slot, Variant value) {
+void AssignTracked(const PropertyRow& row, Variant& slot, Variant&& value) {
     // Once the project is dirty, no comparison can change that: skip the text conversions.
     if (row.fileSave && !Engine().projectDirty && value.ToText() != slot.ToText()) Engine().projectDirty = true;
     slot = std::move(value);
@@ -124,7 +124,9 @@ const Variant& AGProperties::ValueAt(std::size_t pos) const {
     return values_[pos];
 }
 
-void AGProperties::SetValueAt(std::size_t pos, Variant value) {
+void AGProperties::SetValueAt(std::size_t pos, const Variant& value) { SetValueAt(pos, Variant(value)); }
+
+void AGProperties::SetValueAt(std::size_t pos, Variant&& value) {
     std::size_t rows = LayoutSize();
     if (pos == npos || pos >= Size()) return;
     if (pos >= rows) return extras_[pos - rows].entry->SetValue(std::move(value));

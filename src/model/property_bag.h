@@ -103,7 +103,8 @@ public:
     const PropertyRow& RowAt(std::size_t pos) const;
     const Variant& ValueAt(std::size_t pos) const;
     // Stores the value unconverted, with the dirty rule of AGProperty::SetValue.
-    void SetValueAt(std::size_t pos, Variant value);
+    void SetValueAt(std::size_t pos, const Variant& value);
+    void SetValueAt(std::size_t pos, Variant&& value);
     // The position of `name`, adding it as Item does when the bag does not hold it.
     std::size_t ItemIndex(std::string_view name);
 

@@ -22,30 +22,35 @@ bool FileExists(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec);
 }
 
-// Stores the text read for a known entry. Most entries of a file hold their defaults: an entry that
-// holds the text already is left as it is.
+// The entries the reader treats specially, compared without regard to case.
+enum class SpecialEntry { None, Script, TagValues, Extension, DefaultPage };
+
+SpecialEntry SpecialEntryOf(std::string_view name) {
+    static constexpr std::pair<std::string_view, SpecialEntry> kSpecial[] = {
+        {"js", SpecialEntry::Script},
+        {"fldtagvalues", SpecialEntry::TagValues},
+        {"ext", SpecialEntry::Extension},
+        {"defaultpage", SpecialEntry::DefaultPage}};
+    // Case folding keeps an ASCII name's length: only another name needs comparing whatever its length.
+    const bool ascii = IsAscii(name);
+    for (const auto& [special, entry] : kSpecial)
+        if ((!ascii || name.size() == special.size()) && EqualsNoCase(name, special)) return entry;
+    return SpecialEntry::None;
+}
+
+// Stores the text read for a known entry.
 void StoreKnownValue(AGProperties& bag, std::size_t pos, std::string_view text) {
     const PropertyRow& entry = bag.RowAt(pos);
-    const std::string& name = entry.name;
-    // The special names are ASCII and 2, 3, 11 or 12 bytes long; most names are neither.
-    const std::size_t size = name.size();
-    const bool maybeSpecial = size == 2 || size == 3 || size == 11 || size == 12 ||
-        std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (maybeSpecial) {
-        if (EqualsNoCase(name, "js")) {
+    switch (SpecialEntryOf(entry.name)) {
+        case SpecialEntry::Script:
             if (text.empty() || !FileExists(std::string(text))) return;
-        } else if (EqualsNoCase(name, "fldtagvalues")) {
-            return bag.SetValueAt(pos, Variant(ReplaceAll(text, "|", "\r\n")));
-        } else if (EqualsNoCase(name, "ext")) {
+            break;
+        case SpecialEntry::TagValues: return bag.SetValueAt(pos, Variant(ReplaceAll(text, "|", "\r\n")));
+        case SpecialEntry::Extension:
             return bag.SetValueAt(pos, Variant(text.empty() ? std::string_view("php") : text));
-        } else if (EqualsNoCase(name, "defaultpage")) {
+        case SpecialEntry::DefaultPage:
             return bag.SetValueAt(pos, Variant(text.empty() ? std::string_view("index.php") : text));
-        }
-    }
-    if (!IsNumberOrBoolType(entry.dataType)) {
-        const Variant& current = bag.ValueAt(pos);
-        if (current.Type() == VarType::String && current.AsString() == text) return;
-        return bag.SetValueAt(pos, Variant(text));
+        case SpecialEntry::None: break;
     }
     bag.SetValueAt(pos, ConvertTextToNumberOrBool(text, entry.dataType));
 }

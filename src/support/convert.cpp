@@ -32,26 +32,32 @@ std::optional<bool> ToBooleanFrom(std::optional<double> number) {
 
 // Type names compare in ASCII only, as they always have.
 bool IsType(std::string_view type, std::string_view lowerName) {
-    return type.size() == lowerName.size() &&
-           std::equal(type.begin(), type.end(), lowerName.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + ('a' - 'A')) : a) == b;
-           });
+    if (type.size() != lowerName.size()) return false;
+    for (std::size_t i = 0; i < type.size(); ++i) {
+        const char c = type[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c) != lowerName[i]) return false;
+    }
+    return true;
 }
 
 enum class NumericType { None, Boolean, Integer, Long, Single, Double };
 
-// Runs for every setting read from a file: the first letter picks the one name to compare.
+// Runs for every setting read from a file: the length and the first letter pick the one name to
+// compare.
 NumericType NumericTypeOf(std::string_view type) {
-    if (type.empty()) return NumericType::None;
+    // The first letter is known to match; the rest is mostly spelled as in `name`.
     auto match = [&](std::string_view name, NumericType numeric) {
-        return IsType(type, name) ? numeric : NumericType::None;
+        return type.substr(1) == name.substr(1) || IsType(type, name) ? numeric : NumericType::None;
     };
-    switch (type[0] | 0x20) {
-        case 'b': return match("boolean", NumericType::Boolean);
-        case 'i': return match("integer", NumericType::Integer);
-        case 'l': return match("long", NumericType::Long);
-        case 's': return match("single", NumericType::Single);
-        case 'd': return match("double", NumericType::Double);
+    const char first = type.empty() ? '\0' : static_cast<char>(type[0] | 0x20);
+    switch (type.size()) {
+        case 4: return match("long", NumericType::Long);
+        case 6:
+            if (first == 's') return match("single", NumericType::Single);
+            return first == 'd' ? match("double", NumericType::Double) : NumericType::None;
+        case 7:
+            if (first == 'b') return match("boolean", NumericType::Boolean);
+            return first == 'i' ? match("integer", NumericType::Integer) : NumericType::None;
         default: return NumericType::None;
     }
 }
@@ -88,6 +94,9 @@ Variant ConvertNumeric(const Variant& value, std::string_view type) {
 }
 
 std::optional<double> TextToDouble(std::string_view text) {
+    // Most numbers in project files are a single digit, or nothing at all.
+    if (text.empty()) return std::nullopt;
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '9') return text[0] - '0';
     std::string_view trimmed = TrimView(text);
     // Digits, the usual text, cannot spell a truth value: spare them the comparisons.
     const auto first = static_cast<unsigned char>(trimmed.empty() ? '0' : trimmed[0]);
@@ -184,8 +193,6 @@ Variant ConvertToNumberOrBool(Variant value, std::string_view typeName) {
     if (IsType(typeName, "string")) return value;
     return ConvertNumeric(value, typeName);
 }
-
-bool IsNumberOrBoolType(std::string_view typeName) { return NumericTypeOf(typeName) != NumericType::None; }
 
 Variant ConvertTextToNumberOrBool(std::string_view text, std::string_view typeName) {
     NumericType numeric = NumericTypeOf(typeName);

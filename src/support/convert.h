@@ -21,10 +21,6 @@ Variant ConvertToNumberOrBool(Variant value, std::string_view typeName);
 // ConvertToNumberOrBool of a text, without building the text Variant first.
 Variant ConvertTextToNumberOrBool(std::string_view text, std::string_view typeName);
 
-// Whether typeName names a numeric or Boolean type: for any other, ConvertToNumberOrBool
-// returns text unchanged.
-bool IsNumberOrBoolType(std::string_view typeName);
-
 // Trims, then while the text is at least two characters long and is enclosed in a matching pair
 // of double quotes or apostrophes, removes the pair and trims again.
 std::string StripQuotes(std::string_view text);

@@ -1,6 +1,8 @@
 #include "support/text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace velmora {
 namespace {
@@ -128,6 +130,20 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     if (i < a.size()) return 1;
     if (j < b.size()) return -1;
     return 0;
+}
+
+bool IsAscii(std::string_view s) {
+    // Eight bytes at a time: names and setting texts are checked by the hundred thousand.
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & kHighBits) return false;
+    }
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) & 0x80) return false;
+    return true;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

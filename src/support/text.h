@@ -12,6 +12,9 @@ std::string Trim(std::string_view s);
 std::string ToLowerAscii(std::string_view s);
 std::string ToUpperAscii(std::string_view s);
 
+// Whether every byte of s is below 0x80.
+bool IsAscii(std::string_view s);
+
 // Simple Unicode case folding of ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letters:
 // the comparison "without regard to case". Invalid UTF-8 bytes are kept as they are.
 std::string FoldCase(std::string_view s);

@@ -20,5 +20,18 @@ TEST(EqualsNoCase, AsciiFastPathAgreesWithFullFolding) {
     EXPECT_FALSE(EqualsNoCase("abc", "abcä"));
 }
 
+TEST(IsAscii, FindsAHighByteAtEveryPositionAndLength) {
+    EXPECT_TRUE(IsAscii(""));
+    for (std::size_t length = 1; length <= 20; ++length) {
+        std::string text(length, 'a');
+        EXPECT_TRUE(IsAscii(text)) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string marked = text;
+            marked[at] = '\xC3';
+            EXPECT_FALSE(IsAscii(marked)) << length << " " << at;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velmora

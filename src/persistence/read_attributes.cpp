@@ -1,9 +1,8 @@
-#include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "model/property_bag.h"
 #include "model/settings_file.h"

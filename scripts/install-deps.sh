@@ -9,7 +9,7 @@ packages=(
   # libraries
   libmozjs-102-dev libpugixml-dev libpcre2-dev libsqlite3-dev libpq-dev
   libmariadb-dev unixodbc-dev mdbtools-dev libzip-dev
-  libcli11-dev libfmt-dev nlohmann-json3-dev libcrypt-dev
+  libcli11-dev libfmt-dev nlohmann-json3-dev libcrypt-dev libgit2-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   # servers and generated-application checks

@@ -58,6 +58,11 @@ GenerationTimings& LastTimings() {
     return timings;
 }
 
+GenerationSummary& LastSummary() {
+    static GenerationSummary summary;
+    return summary;
+}
+
 GenerationOptions& Options() {
     static GenerationOptions options;
     return options;
@@ -521,7 +526,7 @@ void CreateFolderControlFolders(GenerationRun& run) {
 
 bool RunGenScript(GenerationRun& run) {
     AGP& project = run.project;
-    if (ToLowerAscii(GeneralSetting("ProfilerLog")) == "true") {
+    if (ToLowerAscii(GeneralSetting("ProfilerLog")) == "true" && !Options().dryRun) {
         run.profilerLog = JoinScriptPath(project.Destination(), ToLowerAscii(kProductName) + "_profiler.log");
         std::error_code ec;
         fs::remove(run.profilerLog, ec);
@@ -571,7 +576,8 @@ bool RunGenScript(GenerationRun& run) {
     if (!run.cache.WriteCacheFile()) return false;
 
     run.ShowStep(" - Generating " + Engine().scriptLanguage + " Scripts...", true);
-    CreateFolderControlFolders(run);
+    run.writer.Begin(project.Destination(), Options().dryRun, Options().restoreDeleted);
+    if (!Options().dryRun) CreateFolderControlFolders(run);
     MenuList().Sort();
     std::int32_t count = 0;
     return GeneratePages(run, count);
@@ -642,6 +648,7 @@ void SetGenerationOptions(GenerationOptions options) { Options() = std::move(opt
 const GenerationOptions& CurrentGenerationOptions() { return Options(); }
 
 GenerationTimings LastGenerationTimings() { return LastTimings(); }
+const GenerationSummary& LastGenerationSummary() { return LastSummary(); }
 
 std::string EngineTwoPartVersion() { return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor); }
 
@@ -659,7 +666,10 @@ void GenScript(const std::shared_ptr<AGP>& project) {
     if (!project) return;
     GenerationRun run(project);
     if (!RunGenScript(run) && Engine().ProjErr.empty()) Abort("Generation failed!");
+    // What was written stays recorded, also after a cancel or an abort.
+    run.writer.Finish();
     LastTimings() = run.timings;
+    LastSummary() = run.writer.Summary();
 }
 
 }  // namespace velmora

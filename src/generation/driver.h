@@ -8,14 +8,21 @@
 #include <memory>
 #include <string>
 
+#include "generation/output_writer.h"
+
 namespace velmora {
 
 class AGP;
 
 // What a host decides for a whole run instead of answering each question.
 struct GenerationOptions {
-    // The remembered overwrite answer a run starts with: "" asks, "O" overwrites, "S" skips.
+    // The remembered overwrite answer a run starts with: "" asks, "O" overwrites, "S" skips. It
+    // answers only for existing files that no earlier run into the destination wrote.
     std::string overwrite;
+    // Classify every file as the run would treat it, and write nothing into the destination.
+    bool dryRun = false;
+    // Write again the files of earlier runs that the user deleted.
+    bool restoreDeleted = false;
 };
 void SetGenerationOptions(GenerationOptions options);
 const GenerationOptions& CurrentGenerationOptions();
@@ -30,6 +37,8 @@ struct GenerationTimings {
 };
 // The timings of the last GenScript, also of one that aborted.
 GenerationTimings LastGenerationTimings();
+// What the last GenScript did to its destination, file by file (also one that aborted).
+const GenerationSummary& LastGenerationSummary();
 
 // The engine's two-part version ("12.0") that template packages are checked against, and the
 // full version ("12.0.0") that language files must carry.

@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <optional>
+#include <set>
 #include <unistd.h>
 #include <vector>
 
 #include "generation/output_naming.h"
+#include "generation/output_writer.h"
 #include "model/agp.h"
 #include "model/controls.h"
 #include "platform/prompter.h"
@@ -124,11 +126,12 @@ FolderEntries ReadFolder(const fs::path& folder, std::error_code& ec) {
 // Carries out one copy or folder control.
 class ControlCopier {
 public:
-    ControlCopier(AGP& project, const AGPControls& controls, const AGPControl& control, OverwriteRules& rules,
+    ControlCopier(AGP& project, const AGPControls& controls, const AGPControl& control, OutputWriter& writer,
                   AGPStatus& status, bool checkMode, fs::path source)
         : project_(project),
           control_(control),
-          rules_(rules),
+          writer_(writer),
+          rules_(writer.Rules()),
           status_(status),
           checkMode_(checkMode),
           source_(std::move(source)),
@@ -143,12 +146,17 @@ public:
         std::string target;
         if (!ResolveOutputPath(project_, control_, folder_, "", target)) return false;
         if (checkMode_) return true;
-        // No question: the driver creates the output folders of folder controls beforehand, so
-        // the target nearly always exists and the control's overwrite flag decides.
-        if (!rules_.CanWriteFolder(target, control_.CtrlOverwrite, false, false)) return !rules_.Cancelled();
+        // A folder generated before is updated file by file. Otherwise no question: the driver
+        // creates the output folders of folder controls beforehand, so the target nearly always
+        // exists and the control's overwrite flag decides.
+        UnknownFile unknown = UnknownFile::Rule;
+        if (!writer_.KnowsFolder(target) && !writer_.DryRun()) {
+            if (!rules_.CanWriteFolder(target, control_.CtrlOverwrite, false, false)) return !rules_.Cancelled();
+            unknown = UnknownFile::Replace;
+        }
         std::string action = "Copying folder " + Shown(source_);
         status_.DispStatus(action + "...");
-        return CopyTree(source_, target, action, false);
+        return CopyTree(source_, target, action, unknown);
     }
 
     bool CopyFileControl() {
@@ -171,10 +179,11 @@ private:
             Failed(action, Shown(source_) + ": the folder does not exist");
             return true;
         }
-        return CopyTree(source_, target, action, true);
+        return CopyTree(source_, target, action, UnknownFile::Rule);
     }
 
-    // "*.*": the files of the source folder replace every file of the target folder.
+    // "*.*": the files of the source folder replace every file of the target folder; files the
+    // source does not have are deleted.
     bool CopyFolderFiles() {
         std::string target;
         if (!ResolveOutputPath(project_, control_, folder_, "", target)) return false;
@@ -189,19 +198,23 @@ private:
             return true;
         }
 
+        std::set<std::string> delivered;
+        for (const auto& file : sources.files) delivered.insert(file.filename().string());
         FolderEntries existing = ReadFolder(target, ec);
         for (const auto& file : existing.files) {
+            if (delivered.count(file.filename().string()) || writer_.DryRun()) continue;
             std::error_code removed;
             fs::remove(file, removed);
             if (removed) Failed("Deleting files from folder " + name, Shown(file) + ": " + removed.message());
+            else writer_.Removed(file.string());
         }
-        fs::create_directories(target, ec);
+        if (!writer_.DryRun()) fs::create_directories(target, ec);
         if (ec) {
             Failed(action, target + ": " + ec.message());
             return true;
         }
         for (const auto& file : sources.files) {
-            if (!CopyOne(file, target, file.filename().string(), false, action)) return false;
+            if (!CopyOne(file, target, file.filename().string(), UnknownFile::Replace, action)) return false;
         }
         return true;
     }
@@ -231,24 +244,16 @@ private:
             if (checkMode_) continue;
             std::string action = "Copying file " + name;
             status_.DispStatus(action + "...");
-            if (!rules_.CanWriteFile(target, control_.CtrlOverwrite, true, false)) {
-                if (rules_.Cancelled()) return false;
-                continue;
-            }
-            std::error_code ec;
-            fs::create_directories(fs::path(target).parent_path(), ec);
-            std::string failure = ec ? Shown(fs::path(target).parent_path()) + ": " + ec.message()
-                                     : CopyFileAtomically(file, target);
-            if (!failure.empty()) Failed(action, failure);
+            if (!CopyThrough(file, target, control_.CtrlOverwrite, UnknownFile::Ask, action)) return false;
         }
         return true;
     }
 
-    // Copies the files of `from`, then its subfolders in the same way, into `to`. With `ruled`
-    // an existing target file is replaced only when the file rule allows it.
-    bool CopyTree(const fs::path& from, const fs::path& to, const std::string& action, bool ruled) {
+    // Copies the files of `from`, then its subfolders in the same way, into `to`. `unknown` decides
+    // for existing files that no earlier run wrote.
+    bool CopyTree(const fs::path& from, const fs::path& to, const std::string& action, UnknownFile unknown) {
         std::error_code ec;
-        fs::create_directories(to, ec);
+        if (!writer_.DryRun()) fs::create_directories(to, ec);
         if (ec) {
             Failed(action, Shown(to) + ": " + ec.message());
             return true;
@@ -259,24 +264,31 @@ private:
             return true;
         }
         for (const auto& file : entries.files) {
-            if (!CopyOne(file, to, file.filename().string(), ruled, action)) return false;
+            if (!CopyOne(file, to, file.filename().string(), unknown, action)) return false;
         }
         for (const auto& folder : entries.folders) {
             std::string target;
             if (!ResolveOutputPath(project_, control_, Shown(to), folder.filename().string(), target)) return false;
-            if (!CopyTree(folder, target, action, ruled)) return false;
+            if (!CopyTree(folder, target, action, unknown)) return false;
         }
         return true;
     }
 
     // False only when the run must end (an output outside the destination, a cancel).
-    bool CopyOne(const fs::path& file, const fs::path& folder, const std::string& name, bool ruled,
+    bool CopyOne(const fs::path& file, const fs::path& folder, const std::string& name, UnknownFile unknown,
                  const std::string& action) {
         std::string target;
         if (!ResolveOutputPath(project_, control_, Shown(folder), name, target)) return false;
-        if (ruled && !rules_.CanWriteFile(target, control_.CtrlOverwrite, false, false)) return !rules_.Cancelled();
-        std::string failure = CopyFileAtomically(file, target);
-        if (!failure.empty()) Failed(action, failure);
+        return CopyThrough(file, target, unknown == UnknownFile::Replace || control_.CtrlOverwrite, unknown, action);
+    }
+
+    // A failing copy is shown and the run goes on; false only for a cancel.
+    bool CopyThrough(const fs::path& file, const std::string& target, bool overwrite, UnknownFile unknown,
+                     const std::string& action) {
+        if (writer_.Copy(file.string(), target, control_.CtrlID, overwrite, unknown)) return true;
+        if (rules_.Cancelled()) return false;
+        Failed(action, Engine().ProjErr);
+        Engine().ProjErr.clear();
         return true;
     }
 
@@ -288,6 +300,7 @@ private:
 
     AGP& project_;
     const AGPControl& control_;
+    OutputWriter& writer_;
     OverwriteRules& rules_;
     AGPStatus& status_;
     bool checkMode_;
@@ -346,15 +359,18 @@ bool OverwriteRules::CanWrite(std::string_view path, bool isFolder, bool overwri
     if (remembered_ == "C") return Fail(std::string(kCancelled));
     if (!decision) return false;
 
-    if (BackupWanted()) {
-        // Without the backup the user asked for, the target is not replaced.
-        std::string failure = Backup(target, isFolder);
-        if (!failure.empty()) {
-            ShowMessage("Backing up " + target.generic_string() + " failed: " + failure + ". It is left as it is.");
-            return false;
-        }
-    }
-    return true;
+    return BackUp(target, isFolder);
+}
+
+bool OverwriteRules::BackUpIfWanted(std::string_view path) { return BackUp(fs::path(Slashes(path)), false); }
+
+bool OverwriteRules::BackUp(const fs::path& target, bool isFolder) {
+    if (!BackupWanted()) return true;
+    // Without the backup the user asked for, the target is not replaced.
+    std::string failure = Backup(target, isFolder);
+    if (failure.empty()) return true;
+    ShowMessage("Backing up " + target.generic_string() + " failed: " + failure + ". It is left as it is.");
+    return false;
 }
 
 bool OverwriteRules::AskOverwrite(std::string_view path, bool isFolder) {
@@ -373,9 +389,9 @@ bool OverwriteRules::AskOverwrite(std::string_view path, bool isFolder) {
     return false;
 }
 
-bool CopyControls(AGP& project, OverwriteRules& rules, std::string_view templateFolder,
+bool CopyControls(AGP& project, OutputWriter& writer, std::string_view templateFolder,
                   const ExtensionFolderLookup& extensionFolder, AGPStatus& status, bool checkMode) {
-    if (rules.Cancelled()) return Fail(std::string(kCancelled));
+    if (writer.Rules().Cancelled()) return Fail(std::string(kCancelled));
     auto controls = project.Controls();
     // A snapshot: conditions may run script functions.
     const auto list = controls->Items();
@@ -393,7 +409,7 @@ bool CopyControls(AGP& project, OverwriteRules& rules, std::string_view template
 
         std::optional<fs::path> source = SourceFolder(control, templateFolder, extensionFolder);
         if (!source) return false;
-        ControlCopier copier(project, *controls, control, rules, status, checkMode, std::move(*source));
+        ControlCopier copier(project, *controls, control, writer, status, checkMode, std::move(*source));
         bool carriedOut = type == "folder" ? copier.CopyFolderControl() : copier.CopyFileControl();
         if (!carriedOut) return false;
     }

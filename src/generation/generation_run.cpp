@@ -42,7 +42,7 @@ std::string GenerationRun::ModulePath(const AGPControl& control) const {
 }
 
 void GenerationRun::LogGenerated(std::string_view path, double elapsedMs) {
-    if (!writeGenLog && profilerLog.empty()) return;
+    if ((!writeGenLog && profilerLog.empty()) || writer.DryRun()) return;
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -13,6 +13,7 @@
 #include "generation/driver.h"
 #include "generation/file_rules.h"
 #include "generation/gen_cache.h"
+#include "generation/output_writer.h"
 #include "support/status.h"
 #include "template/script_host.h"
 #include "template/translate.h"
@@ -59,6 +60,7 @@ struct GenerationRun {
     AGPCache cache;
     TemplateFolders folders;
     OverwriteRules rules;
+    OutputWriter writer{rules};
     AGPStatus status;
     AGScript host;
     bool checkMode = false;

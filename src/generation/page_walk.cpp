@@ -80,8 +80,6 @@ bool GeneratePage(GenerationRun& run, AGPControl& control, const std::string& fi
     if (!ResolveOutputPath(project, control, OutputFolder(project, *project.Controls(), control), fileName, path))
         return false;
     run.status.DispStatus("Generating " + fileName + "...");
-    if (!run.rules.CanWriteFile(path, control.CtrlOverwrite, true, false))
-        return !run.rules.Cancelled() && Engine().ProjErr.empty();
 
     Clock::time_point start = Clock::now();
     std::string module = run.ModulePath(control);
@@ -101,9 +99,8 @@ bool GeneratePage(GenerationRun& run, AGPControl& control, const std::string& fi
 
     {
         ScopedTimer timer(run.timings.write);
-        std::error_code ec;
-        fs::create_directories(fs::path(path).parent_path(), ec);
-        if (!WriteTextFile(path, page, false, project.CharSet(), std::to_string(project.CodePage()))) return false;
+        EncodedText encoded = EncodeTextFile(page, false, project.CharSet(), std::to_string(project.CodePage()));
+        if (!run.writer.Write(path, encoded, control.CtrlID, control.CtrlOverwrite, UnknownFile::Ask)) return false;
     }
     if (item) item->ItemDest = path;
     run.LogGenerated(path, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
@@ -157,7 +154,7 @@ bool CopyDatabaseFile(GenerationRun& run, AGPDatabase& database) {
     std::string base = project.AppRootFolder().empty() ? project.Destination()
                                                          : JoinScriptPath(project.Destination(), project.AppRootFolder());
     std::string folder = JoinScriptPath(base, "db");
-    if (!fs::is_directory(folder)) {
+    if (!fs::is_directory(folder) && !run.writer.DryRun()) {
         Question question{"create-db-folder", "Folder \"" + folder + "\" does not exist! Do you want to create it?", {},
                           Buttons::YesNoCancel, {}, "yes"};
         Answer answer = Ask(question);
@@ -173,22 +170,19 @@ bool CopyDatabaseFile(GenerationRun& run, AGPDatabase& database) {
     }
     std::string target = JoinScriptPath(folder, fs::path(source).filename().string());
     run.status.DispStatus("Copy database " + fs::path(source).filename().string() + "...");
-    if (!run.rules.CanWriteFile(target, true, true, false)) return !run.rules.Cancelled() && Engine().ProjErr.empty();
-    std::string temporary = target + ".tmp";
-    std::error_code ec;
-    fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(temporary, target, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        ShowMessage("Copy database " + source + " failed: " + ec.message());
-    }
+    // The application changes its copy of the data; the writer keeps those changes unless the
+    // project's database changed too, and then asks.
+    if (run.writer.Copy(source, target, "@database", true, UnknownFile::Ask)) return true;
+    if (run.rules.Cancelled()) return false;
+    ShowMessage("Copy database " + source + " failed: " + Engine().ProjErr);
+    Engine().ProjErr.clear();
     return true;
 }
 
 bool PrepareDestination(GenerationRun& run) {
     AGP& project = run.project;
     for (const std::string& folder : {project.AppRootFolder(), project.UploadPath(), project.AuditTrailPath()}) {
-        if (Trim(folder).empty()) continue;
+        if (Trim(folder).empty() || run.writer.DryRun()) continue;
         std::string path = JoinScriptPath(project.Destination(), ReplaceAll(folder, "\\", "/"));
         std::error_code ec;
         fs::create_directories(path, ec);
@@ -300,10 +294,10 @@ void RemoveReportMenu(GenerationRun& run) {
     auto control = project.Controls()->Item(Variant("reportmenu"));
     if (!control) return;
     std::string path;
-    if (ResolveOutputPath(project, *control, OutputFolder(project, *project.Controls(), *control),
-                          OutputFileName(project, *control, {}, {}), path)) {
+    if (!run.writer.DryRun() && ResolveOutputPath(project, *control, OutputFolder(project, *project.Controls(), *control),
+                                                  OutputFileName(project, *control, {}, {}), path)) {
         std::error_code ec;
-        fs::remove(path, ec);
+        if (fs::remove(path, ec)) run.writer.Removed(path);
     }
     Engine().ProjErr.clear();
 }
@@ -338,7 +332,7 @@ bool GeneratePages(GenerationRun& run, std::int32_t& count) {
     bool copied = false;
     {
         ScopedTimer timer(run.timings.write);
-        copied = CopyControls(project, run.rules, run.folders.templateScriptFolder, extensionFolder, run.status,
+        copied = CopyControls(project, run.writer, run.folders.templateScriptFolder, extensionFolder, run.status,
                               run.checkMode);
     }
     if (!copied) return false;

@@ -71,19 +71,13 @@ void CopyUserFile(GenerationRun& run, const std::string& source, std::string_vie
     std::string from = ReplaceAll(source, "\\", "/");
     std::string target = JoinScriptPath(folder, fs::path(from).filename().string());
     std::error_code ec;
-    fs::create_directories(folder, ec);
     if (!fs::is_regular_file(from, ec)) {
         run.status.DispStatus(std::string(failure));
         return;
     }
-    if (!run.rules.CanWriteFile(target, true, false, false)) return;
-    std::string temporary = target + ".tmp";
-    fs::copy_file(from, temporary, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(temporary, target, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        run.status.DispStatus(std::string(failure));
-    }
+    if (run.writer.Copy(from, target, folderId, true, UnknownFile::Rule) || run.rules.Cancelled()) return;
+    run.status.DispStatus(std::string(failure));
+    Engine().ProjErr.clear();
 }
 
 std::string RelatedProjectId(const AGP& project) {
@@ -95,10 +89,12 @@ std::string RelatedProjectId(const AGP& project) {
     return document.DocumentElement().GetAttributeNoCase("ProjID");
 }
 
-// Writes one of the UTF-8 files the generation adds beside the pages. The writer names only the
+// Writes one of the UTF-8 files the generation adds beside the pages, the engine's own, so an
+// existing file no earlier run wrote is replaced without a question. The writer names only the
 // file, so a failure is prefixed with the whole path.
-bool WriteConfigFile(const std::string& path, std::string_view text) {
-    if (WriteTextFile(path, text, false, "utf-8")) return true;
+bool WriteConfigFile(GenerationRun& run, const std::string& path, std::string_view text, std::string_view id) {
+    if (run.writer.Write(path, EncodeTextFile(text, false, "utf-8"), id, true, UnknownFile::Replace)) return true;
+    if (run.rules.Cancelled()) return false;
     Engine().ProjErr = ProductMessage("Write file " + path + " error") + "\r\n" + Engine().ProjErr;
     return false;
 }
@@ -110,23 +106,28 @@ bool WriteConfiguration(GenerationRun& run) {
     if (folder.empty()) return false;
     std::string file = JoinScriptPath(folder, project.ProjID() + ".xml");
     run.status.DispStatus("Creating project config file " + file + "...");
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (!WriteConfigFile(JoinScriptPath(folder, "index.php"), "<?php // blank page ?>")) return false;
+    if (!WriteConfigFile(run, JoinScriptPath(folder, "index.php"), "<?php // blank page ?>", kConfig.id)) return false;
 
-    std::string now = GenerationTimeText();
+    std::error_code ec;
     XmlDocument document;
-    if (!fs::is_regular_file(file, ec) || !document.Load(file) || document.DocumentElement().BaseName() != "configuration") {
+    bool existing = fs::is_regular_file(file, ec) && document.Load(file) &&
+                    document.DocumentElement().BaseName() == "configuration";
+    std::string before = existing ? document.ToString(true) : std::string();
+    if (!existing) {
         document.Clear();
         document.AddProcessingInstruction("xml", "version=\"1.0\" encoding=\"utf-8\"");
         document.CreateDocumentElement("configuration");
     }
     XmlNode root = document.DocumentElement();
-    root.SetAttribute("date", now.substr(0, 10));
+    // The dates change only with the content, so that a run that changes nothing rewrites nothing.
+    std::string now = GenerationTimeText();
+    std::string previousDate = root.GetAttribute("date");
+    root.SetAttribute("date", previousDate.empty() ? now.substr(0, 10) : previousDate);
     root.SetAttribute("author", kProductName);
     XmlNode element;
     for (const XmlNode& candidate : root.ChildElements())
         if (candidate.BaseName() == "project" && candidate.GetAttribute("id") == project.ProjID()) element = candidate;
+    std::string previousTime = element ? element.GetAttribute("datetime") : std::string();
     if (!element) element = root.AppendElement("project");
     for (const XmlNode& child : element.Children()) element.RemoveChild(child);
 
@@ -138,7 +139,7 @@ bool WriteConfiguration(GenerationRun& run) {
         {"name", project.ProjVar()},
         {"product", std::string(kProductName)},
         {"version", EngineVersion()},
-        {"datetime", now},
+        {"datetime", previousTime.empty() ? now : previousTime},
         {"languagefolder", relativeLanguage + "/"},
         {"userlevel", "-2,\"Anonymous\",0;"},
         {"relatedid", RelatedProjectId(project)}};
@@ -150,7 +151,11 @@ bool WriteConfiguration(GenerationRun& run) {
         entry.SetAttribute("userlevel", "-2,\"Anonymous\"," + std::string(table->TblUserLevelPriv() ? "1" : "0") + ";");
         entry.SetAttribute("priv", table->TblSecurity());
     }
-    if (!WriteConfigFile(file, document.ToString(true))) return false;
+    if (document.ToString(true) != before) {
+        root.SetAttribute("date", now.substr(0, 10));
+        element.SetAttribute("datetime", now);
+    }
+    if (!WriteConfigFile(run, file, document.ToString(true), kConfig.id)) return false;
     run.LogGenerated(file, 0);
     return true;
 }
@@ -215,9 +220,8 @@ bool WriteLanguageFile(GenerationRun& run, const std::string& file) {
 
     std::string folder = FolderOf(run, "_language");
     if (folder.empty()) return false;
-    fs::create_directories(folder, ec);
     std::string target = JoinScriptPath(folder, fs::path(file).filename().string());
-    if (!WriteConfigFile(target, output.ToString(true))) return false;
+    if (!WriteConfigFile(run, target, output.ToString(true), std::string(kLanguagePrefix) + file)) return false;
     run.LogGenerated(target, 0);
     return true;
 }

@@ -59,10 +59,12 @@ struct GenerateOptions {
     std::string templatePackage;  // replaces the project's Template
     std::string dest;             // replaces the project's Destination
     bool check = false;           // count the pages and list the item lists
-    bool dryRun = false;          // list what would be created or changed, write nothing there
+    bool dryRun = false;          // list what each file would get, write nothing there
+    bool restoreDeleted = false;  // write again generated files the user deleted
+    bool json = false;            // print the run's summary as JSON
     bool yes = false;             // answer every yes/no question yes
     bool no = false;              // ... or no
-    std::string overwrite = "ask";  // ask, all, skip
+    std::string overwrite = "ask";  // ask, all, skip: existing files no earlier run wrote
     std::string answers;          // answers file (JSON)
 };
 

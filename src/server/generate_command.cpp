@@ -1,17 +1,10 @@
 // velmora generate: loads a project, prepares the generation (page count and item lists) and
 // generates the application, or shows what a generation would change without touching the
 // destination.
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <fmt/format.h>
 #include <iostream>
 #include <map>
-#include <set>
-#include <sstream>
-
-#include <unistd.h>
 
 #include "generation/driver.h"
 #include "model/agp.h"
@@ -52,56 +45,15 @@ private:
     std::string answer_;
 };
 
-// A file's lines, for the changed-file summary.
-std::vector<std::string> Lines(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// "+added -removed" lines, counted as multisets so that moved lines count as unchanged.
-std::string DiffSummary(const fs::path& before, const fs::path& after) {
-    std::multiset<std::string> old;
-    for (std::string& line : Lines(before)) old.insert(std::move(line));
-    std::size_t added = 0;
-    for (const std::string& line : Lines(after)) {
-        auto found = old.find(line);
-        if (found == old.end())
-            ++added;
-        else
-            old.erase(found);
+// Each file of a dry run with what the run would do to it, by path.
+void PrintDryRun(const GenerationSummary& summary) {
+    std::map<std::string, const GeneratedFile*> byPath;
+    for (const auto& file : summary.files) byPath[file.path] = &file;
+    for (const auto& [path, file] : byPath) {
+        std::string line = fmt::format("{:<10} {}", OutcomeWord(file->outcome), path);
+        if (!file->detail.empty()) line += " (" + file->detail + ")";
+        std::cout << line << "\n";
     }
-    return "+" + std::to_string(added) + " -" + std::to_string(old.size()) + " lines";
-}
-
-// Lists what a generation into `scratch` would do to `destination`.
-void ReportDryRun(const fs::path& scratch, const fs::path& destination) {
-    std::map<std::string, std::string> report;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(scratch, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file()) continue;
-        fs::path relative = it->path().lexically_relative(scratch);
-        fs::path existing = destination / relative;
-        std::string line;
-        if (!fs::is_regular_file(existing))
-            line = "create     ";
-        else if (ReadAll(existing) == ReadAll(it->path()))
-            line = "unchanged  ";
-        else
-            line = "change     ";
-        if (line.starts_with("change")) line += relative.generic_string() + " (" + DiffSummary(existing, it->path()) + ")";
-        else line += relative.generic_string();
-        report.emplace(relative.generic_string(), line);
-    }
-    for (const auto& [path, line] : report) std::cout << line << "\n";
 }
 
 void PrintItems(AGP& project) {
@@ -151,7 +103,7 @@ int Generate(const GenerateOptions& options) {
         return kExitUsage;
     }
     if (!SetUpPrompter(options)) return kExitUsage;
-    SetGenerationOptions({overwrite->second});
+    SetGenerationOptions({overwrite->second, options.dryRun, options.restoreDeleted});
     InstallCancelHandler();
     ResetCancel();
 
@@ -178,30 +130,18 @@ int Generate(const GenerateOptions& options) {
         PrintItems(*project);
         return kExitOk;
     }
-    if (!options.dryRun) {
-        GenScript(project);
-        if (!Engine().ProjErr.empty()) return Failed();
-        std::cout << "Generated " << project->ProjName() << " into " << target.string() << "\n";
-        return kExitOk;
-    }
-
-    std::string pattern = (fs::temp_directory_path() / "velmora-dry-run-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::cerr << "Cannot create a scratch folder: " << std::strerror(errno) << "\n";
-        return kExitFailure;
-    }
-    fs::path scratch = pattern;
-    project->SetDestination(scratch.string());
-    SetGenerationOptions({"O"});
     GenScript(project);
-    int rc = kExitOk;
-    if (Engine().ProjErr.empty())
-        ReportDryRun(scratch, target);
-    else
-        rc = Failed();
-    std::error_code ec;
-    fs::remove_all(scratch, ec);
-    return rc;
+    const GenerationSummary& summary = LastGenerationSummary();
+    if (options.json) {
+        std::cout << summary.Json() << "\n";
+    } else {
+        if (options.dryRun) PrintDryRun(summary);
+        std::cout << summary.Text();
+    }
+    if (!Engine().ProjErr.empty()) return Failed();
+    if (!options.json && !options.dryRun)
+        std::cout << "Generated " << project->ProjName() << " into " << target.string() << "\n";
+    return kExitOk;
 }
 
 }  // namespace velmora::cli

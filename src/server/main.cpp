@@ -93,10 +93,15 @@ int main(int argc, char** argv) {
     generateCmd->add_option("--dest", generate.dest, "Destination folder (default: the project's)");
     generateCmd->add_flag("--check", generate.check, "Count the pages and list what would be generated");
     generateCmd->add_flag("--dry-run", generate.dryRun,
-                          "List the files that would be created or changed; write nothing to the destination");
+                          "List what each file would get (create, update, merge, conflict, unchanged, skip); "
+                          "write nothing to the destination");
+    generateCmd->add_flag("--restore-deleted", generate.restoreDeleted,
+                          "Write again the generated files you deleted");
+    generateCmd->add_flag("--json", generate.json, "Print the summary of the run as JSON");
     generateCmd->add_flag("--yes", generate.yes, "Answer every yes/no question yes");
     generateCmd->add_flag("--no", generate.no, "Answer every yes/no question no");
-    generateCmd->add_option("--overwrite", generate.overwrite, "Existing files: ask, all or skip (default ask)");
+    generateCmd->add_option("--overwrite", generate.overwrite,
+                            "Existing files no earlier run wrote: ask, all or skip (default ask)");
     generateCmd->add_option("--answers", generate.answers, "JSON file of answers by question id");
     generateCmd->callback([&] { rc = cli::Generate(generate); });
 

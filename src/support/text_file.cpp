@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <fstream>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,17 +117,78 @@ std::optional<WriteFailure> ReplaceFile(const fs::path& target, std::string_view
     return std::nullopt;
 }
 
+// The names of a folder by their lower-case form, kept between writes so that writing many
+// files into one folder does not list it again for each file. A listing is trusted while the
+// folder's modification time is the one seen after the engine's own last change to it.
+struct FolderNames {
+    timespec modified{};
+    std::unordered_map<std::string, std::vector<std::string>> byLowerName;
+};
+
+std::mutex& FolderNamesLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::unordered_map<std::string, FolderNames>& FolderNamesCache() {
+    static std::unordered_map<std::string, FolderNames> cache;
+    return cache;
+}
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+std::optional<timespec> FolderTime(const fs::path& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mtim;
+}
+
+FolderNames& ListedFolder(const fs::path& folder) {
+    auto& cache = FolderNamesCache();
+    auto time = FolderTime(folder);
+    auto found = cache.find(folder.string());
+    if (found != cache.end() && time && SameTime(found->second.modified, *time)) return found->second;
+    FolderNames& names = cache[folder.string()];
+    names = FolderNames{};
+    if (time) names.modified = *time;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        names.byLowerName[ToLowerAscii(entry)].push_back(entry);
+    }
+    return names;
+}
+
+// After the engine wrote `target`: its name is in the folder, and the folder's new time is ours.
+// Other spellings that were there are gone, or are folders, which a new listing shows.
+void NoteWritten(const fs::path& target, bool hadVariants) {
+    std::lock_guard<std::mutex> guard(FolderNamesLock());
+    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    auto found = FolderNamesCache().find(folder.string());
+    if (found == FolderNamesCache().end()) return;
+    auto time = FolderTime(folder);
+    if (!time || hadVariants) {
+        FolderNamesCache().erase(found);
+        return;
+    }
+    std::string name = target.filename().string();
+    auto& spellings = found->second.byLowerName[ToLowerAscii(name)];
+    spellings.assign(1, name);
+    found->second.modified = *time;
+}
+
 // Entries of the target's folder whose names equal the target's name without regard to case but
 // are spelt differently.
 std::vector<fs::path> CaseVariants(const fs::path& target) {
     std::vector<fs::path> variants;
     fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string name = target.filename().string();
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string entry = it->path().filename().string();
-        if (entry != name && EqualsNoCase(entry, name)) variants.push_back(it->path());
-    }
+    std::lock_guard<std::mutex> guard(FolderNamesLock());
+    const FolderNames& names = ListedFolder(folder);
+    auto found = names.byLowerName.find(ToLowerAscii(name));
+    if (found == names.byLowerName.end()) return variants;
+    for (const std::string& entry : found->second)
+        if (entry != name) variants.push_back(folder / entry);
     return variants;
 }
 
@@ -210,25 +273,26 @@ bool StripUtf8Bom(std::string_view path) {
 
 void SetWriteFaultInjector(WriteFaultInjector injector) { FaultInjector() = std::move(injector); }
 
-bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi,
-                   std::string_view charSet, std::string_view codePage) {
+std::optional<std::string> ReadFileBytes(std::string_view path) { return ReadBytes(path); }
+
+EncodedText EncodeTextFile(std::string_view text, bool forceAnsi, std::string_view charSet,
+                           std::string_view codePage) {
+    EncodedText encoded;
+    encoded.utf8 = !forceAnsi && Utf8OutputWanted(charSet);
+    if (encoded.utf8)
+        encoded.bytes = text.starts_with(kUtf8Mark) ? text.substr(kUtf8Mark.size()) : text;
+    else
+        encoded.bytes = EncodeToCodePage(text, codePage.empty() ? kDefaultAnsiCodePage : codePage);
+    return encoded;
+}
+
+bool WriteEncodedFile(std::string_view path, const EncodedText& encoded) {
     fs::path target{std::string(path)};
     auto variants = CarryOverStoredName(target);
-
-    bool utf8 = !forceAnsi && Utf8OutputWanted(charSet);
-    std::string encoded;
-    std::string_view bytes;
-    if (utf8) {
-        bytes = text.starts_with(kUtf8Mark) ? text.substr(kUtf8Mark.size()) : text;
-    } else {
-        encoded = EncodeToCodePage(text, codePage.empty() ? kDefaultAnsiCodePage : codePage);
-        bytes = encoded;
-    }
-
-    auto failure = ReplaceFile(target, bytes);
+    auto failure = ReplaceFile(target, encoded.bytes);
     if (failure) {
         std::string_view action = failure->creating ? "create" : "write";
-        if (utf8) {
+        if (encoded.utf8) {
             return Fail(fmt::format("Failed to {} file '{}'. Error: {}.", action,
                                     FileNamePart(path), failure->description));
         }
@@ -236,7 +300,13 @@ bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi,
             fmt::format("Failed to {} file '{}'. Error: {}", action, path, failure->description));
     }
     RemoveCaseVariants(target, variants);
+    NoteWritten(target, !variants.empty());
     return true;
+}
+
+bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi,
+                   std::string_view charSet, std::string_view codePage) {
+    return WriteEncodedFile(path, EncodeTextFile(text, forceAnsi, charSet, codePage));
 }
 
 }  // namespace velmora

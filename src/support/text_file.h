@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,19 @@ bool StripUtf8Bom(std::string_view path);
 // carries the requested name. On failure Engine().ProjErr holds the reason and false is returned.
 bool WriteTextFile(std::string_view path, std::string_view text, bool forceAnsi = false,
                    std::string_view charSet = {}, std::string_view codePage = {});
+
+// The bytes WriteTextFile would write, for callers that compare or hash them first.
+struct EncodedText {
+    std::string bytes;
+    bool utf8 = true;  // decides the form of a failure message
+};
+EncodedText EncodeTextFile(std::string_view text, bool forceAnsi = false, std::string_view charSet = {},
+                           std::string_view codePage = {});
+// Writes bytes as WriteTextFile writes text: atomically, under the requested letter case.
+bool WriteEncodedFile(std::string_view path, const EncodedText& encoded);
+
+// The whole file, byte for byte; nullopt when it cannot be read.
+std::optional<std::string> ReadFileBytes(std::string_view path);
 
 // For tests of what callers do when a disk fills up: given the path a file is written to, the
 // injector answers 0 to let the write go on, or an errno value (such as ENOSPC) with which the

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # velmora generate with the test package on a project of the SQLite sample: check mode, a full
-# generation, the overwrite policies, a dry run that leaves the destination alone, a zipped
-# package that changed since it was unpacked, and a page that cannot be written.
+# generation, hand edits and deleted pages, the overwrite policies, a dry run that leaves the
+# destination alone, a zipped package that changed since it was unpacked, and a page that cannot
+# be written.
 set -u
 velmora=$(realpath "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -40,11 +41,25 @@ echo "edited" > "$app/customerslist.php"
 "$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --overwrite skip >/dev/null 2>&1
 check skip-keeps "edited" "$(cat "$app/customerslist.php")"
 
+# The hand edit stays: the run knows what it wrote, and the template's output did not change.
 out=$("$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --dry-run 2>/dev/null); check dry-run-exit 0 $?
-check dry-run-change 1 "$(echo "$out" | grep -c '^change  *customerslist.php (+[0-9]* -1 lines)$')"
+check dry-run-edited 1 "$(echo "$out" | grep -c '^unchanged  *customerslist.php (edited by hand)$')"
 check dry-run-unchanged 1 "$(echo "$out" | grep -c '^unchanged  *customersview.php$')"
 check dry-run-leaves "edited" "$(cat "$app/customerslist.php")"
+"$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --overwrite all >/dev/null 2>&1
+check overwrite-all-keeps-edit "edited" "$(cat "$app/customerslist.php")"
 
+# A deleted page comes back only when asked for.
+rm "$app/customerslist.php"
+out=$("$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" 2>/dev/null)
+check deleted-stays-deleted 0 "$([ -e "$app/customerslist.php" ] && echo 1 || echo 0)"
+check deleted-counted 1 "$(echo "$out" | grep -c ' 1 skipped in ')"
+"$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --restore-deleted >/dev/null 2>&1
+grep -q '<h1>Customers</h1>' "$app/customerslist.php"; check restore-deleted 0 $?
+
+# Without the run's record, existing files are the user's: --overwrite all replaces them.
+rm -r "$app/.velmora"
+echo "edited" > "$app/customerslist.php"
 "$velmora" generate "$scratch/shop.vlp" --template "$package" --dest "$app" --overwrite all >/dev/null 2>&1
 grep -q '<h1>Customers</h1>' "$app/customerslist.php"; check overwrite-all 0 $?
 

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "generation/file_rules.h"
+#include "generation/output_writer.h"
 #include "model/agp.h"
 #include "model/controls.h"
 #include "platform/prompter.h"
@@ -163,7 +164,7 @@ protected:
             auto resolved = resolvedExtensions.find(name);
             return resolved != resolvedExtensions.end() ? resolved->second : extensions / name;
         };
-        return CopyControls(*project, rules, package.path().string(), extensionFolder, status, checkMode);
+        return CopyControls(*project, writer, package.path().string(), extensionFolder, status, checkMode);
     }
     std::string Out(std::string_view name) const { return dest / name; }
 
@@ -172,6 +173,7 @@ protected:
     std::map<std::string, std::string> resolvedExtensions;
     std::shared_ptr<AGP> project;
     AGPStatus status;
+    OutputWriter writer{rules};
 };
 
 TEST_F(CopyControlsTest, StarCopiesTheTreeAndStarDotStarReplacesTheFiles) {

@@ -18,6 +18,7 @@ import http.cookiejar
 import io
 import json
 import os
+import shutil
 import re
 import socket
 import struct
@@ -397,6 +398,23 @@ class RouterTests(AppTest):
             r = c.get(path)
             self.assertEqual(r.status, 404, path)
             self.assertNotIn('<?php', r.body, path)
+
+    def test_regeneration_leftovers_are_not_served(self):
+        # a conflict's new version and a backup hold page source, the manifest the file list
+        c = Client()
+        source = os.path.join(ARGS.app, page('orders', 'list'))
+        leftovers = [source + '.new', source + '.bak']
+        for leftover in leftovers:
+            shutil.copyfile(source, leftover)
+        try:
+            for path in [page('orders', 'list') + '.new', page('orders', 'list') + '.bak', '.velmora/manifest.json',
+                         '.velmora/base.zip']:
+                r = c.get(path)
+                self.assertEqual(r.status, 404, path)
+                self.assertNotIn('<?php', r.body, path)
+        finally:
+            for leftover in leftovers:
+                os.remove(leftover)
 
     def test_root_goes_to_the_default_page_and_static_files_are_served(self):
         r = Client().get('')

@@ -538,5 +538,33 @@ TEST_F(GenerationTest, CancelStopsBeforeAnyPage) {
     EXPECT_FALSE(fs::exists(work / "app/orderslist.php"));
 }
 
+TEST_F(GenerationTest, ACancelledRunKeepsItsRecordAndTheRerunWritesOnlyTheRest) {
+    ASSERT_GT(GenCheck(project), 0) << Engine().ProjErr;
+    int pages = 0;
+    SetWriteFaultInjector([&pages](std::string_view path) {
+        if (path.ends_with(".php") && ++pages == 3) RequestCancel();
+        return 0;
+    });
+    GenScript(project);
+    SetWriteFaultInjector(nullptr);
+    EXPECT_EQ(Engine().ProjErr, "Generation cancelled by user!");
+    const std::int32_t written = LastGenerationSummary().created;
+    EXPECT_GE(written, 3);
+    std::string manifest = ReadFile(work / "app/.velmora/manifest.json");
+    EXPECT_NE(manifest.find("\"" + LastGenerationSummary().files.back().path + "\""), std::string::npos);
+
+    ResetCancel();
+    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
+    const GenerationSummary& rerun = LastGenerationSummary();
+    EXPECT_GE(rerun.unchanged, written - 1);
+    EXPECT_GT(rerun.created, 0);
+    // The test package writes security/index.php twice: its folder control, then the blank page
+    // of the configuration.
+    for (const auto& file : rerun.files)
+        if (file.path != "security/index.php")
+            EXPECT_TRUE(file.outcome == FileOutcome::Created || file.outcome == FileOutcome::Unchanged)
+                << file.path << " " << OutcomeWord(file.outcome) << " " << file.detail;
+}
+
 }  // namespace
 }  // namespace velmora

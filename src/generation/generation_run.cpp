@@ -17,12 +17,14 @@ GenerationRun::GenerationRun(std::shared_ptr<AGP> project) : shared(std::move(pr
     rules.Reset();
     rules.SetPolicy(CurrentGenerationOptions().overwrite);
     writeGenLog = ToLowerAscii(GeneralSetting("WriteGenLog")) == "true";
+    HoldBackDebugFiles(CurrentGenerationOptions().dryRun);
 }
 
 GenerationRun::~GenerationRun() {
     status.CloseStatus();
     host.Reset();
     ClearPackageScriptFiles();
+    HoldBackDebugFiles(false);
 }
 
 std::string GenerationRun::InputFolder(const AGPControl& control) const {

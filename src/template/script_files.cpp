@@ -57,10 +57,21 @@ std::string ReadScriptFile(std::string_view path) {
     return ReadTextFile(path);
 }
 
+bool& DebugFilesHeldBack() {
+    static bool heldBack = false;
+    return heldBack;
+}
+
+void HoldBackDebugFiles(bool holdBack) { DebugFilesHeldBack() = holdBack; }
+
 void WriteDebugFile(std::string_view folder, std::string_view name, std::string_view text) {
-    if (folder.empty()) return;
+    if (folder.empty() || DebugFilesHeldBack()) return;
+    std::string path = JoinScriptPath(folder, name);
+    EncodedText encoded = EncodeTextFile(text, true);
+    // The same copy again is not written, so that a run that changes nothing touches nothing.
+    if (ReadFileBytes(path) == encoded.bytes) return;
     std::string saved = Engine().ProjErr;
-    WriteTextFile(JoinScriptPath(folder, name), text, true);
+    WriteEncodedFile(path, encoded);
     Engine().ProjErr = saved;  // a debug file that cannot be written is no reason to fail
 }
 

@@ -41,6 +41,8 @@ bool ListScriptFiles(std::string_view indexPath, std::vector<ScriptFileEntry>& f
 std::string ReadScriptFile(std::string_view path);
 // Writes a debug copy of assembled code into `folder` (nothing when the folder is not set).
 void WriteDebugFile(std::string_view folder, std::string_view name, std::string_view text);
+// While held back (a dry run, which must leave the destination alone), no debug copy is written.
+void HoldBackDebugFiles(bool holdBack);
 
 // A system-function file's text (template mark-up) as script statements that build `zvOut`.
 std::string TranslateSystemFunction(std::string_view text, bool multiline, bool indent);

@@ -31,6 +31,7 @@
 #include "support/text.h"
 #include "support/text_file.h"
 #include "template/file_cache.h"
+#include "template/script_bindings.h"
 #include "template/script_files.h"
 
 namespace velmora {
@@ -82,10 +83,11 @@ bool IsScriptless(std::string_view type) {
 }
 
 // The template package: the project's Template as given, else the package of that name shipped
-// with the engine (its "templates" folder).
+// with the engine (its "templates" folder); a project that names none gets the shipped "default".
 std::string LocateTemplate(const AGP& project) {
     std::string package = ReplaceAll(Trim(project.Template()), "\\", "/");
-    if (package.empty() || Exists(package)) return package;
+    if (package.empty()) package = "default";
+    if (Exists(package)) return package;
     std::string shipped = JoinScriptPath(JoinScriptPath(InstallFolder(), "templates"),
                                          fs::path(package).filename().string());
     return Exists(shipped) ? shipped : package;
@@ -651,6 +653,27 @@ GenerationTimings LastGenerationTimings() { return LastTimings(); }
 const GenerationSummary& LastGenerationSummary() { return LastSummary(); }
 
 std::string EngineTwoPartVersion() { return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor); }
+
+void PublishGenerationMembers() {
+    static bool running = false;
+    // Guards the members scripts call: a template script must not start a generation inside one.
+    auto guarded = [](auto operation) {
+        return [operation](const std::shared_ptr<AGP>& project) {
+            if (running) {
+                Abort("A generation is running already.");
+                return decltype(operation(project))();
+            }
+            running = true;
+            struct Reset {
+                ~Reset() { running = false; }
+            } reset;
+            return operation(project);
+        };
+    };
+    SetGenerationMembers({guarded([](const std::shared_ptr<AGP>& project) { return GenCheck(project); }),
+                          guarded([](const std::shared_ptr<AGP>& project) { GenScript(project); }),
+                          [] { return LastGenerationSummary().Json(); }});
+}
 
 std::int32_t GenCheck(const std::shared_ptr<AGP>& project) {
     Engine().ProjErr.clear();

@@ -49,4 +49,8 @@ std::string EngineTwoPartVersion();
 std::int32_t GenCheck(const std::shared_ptr<AGP>& project);
 void GenScript(const std::shared_ptr<AGP>& project);
 
+// Makes GenCheck, GenScript and GenSummary members of the root object in scripts. A generation
+// that a script starts while another runs fails with ProjErr set.
+void PublishGenerationMembers();
+
 }  // namespace velmora

@@ -47,14 +47,18 @@ public:
 
     // The earliest deadline of the calls running now; none: nothing to watch. A deadline that has
     // passed already (an outer call's, when an inner one ends) stops the script at its next check.
+    // The thread is woken only when it must act sooner than it planned to wake anyway; a later
+    // deadline or none is found when it wakes, so short calls cost no thread switch.
     void Watch(std::optional<Clock::time_point> deadline) {
+        bool sooner = false;
         {
             std::lock_guard lock(mutex_);
             armed_ = deadline.has_value();
             expired_ = armed_ && Clock::now() >= *deadline;
             if (armed_) deadline_ = *deadline;
+            sooner = armed_ && deadline_ < sleepingUntil_;
         }
-        wake_.notify_all();
+        if (sooner) wake_.notify_all();
     }
 
     bool Expired() const { return expired_.load(std::memory_order_acquire); }
@@ -63,17 +67,21 @@ private:
     void Loop() {
         std::unique_lock lock(mutex_);
         while (!stop_) {
+            Clock::time_point now = Clock::now();
             if (!armed_) {
+                sleepingUntil_ = Clock::time_point::max();
                 wake_.wait(lock);
                 continue;
             }
-            if (!expired_ && Clock::now() < deadline_) {
+            if (!expired_ && now < deadline_) {
+                sleepingUntil_ = deadline_;
                 wake_.wait_until(lock, deadline_);
                 continue;
             }
             expired_ = true;
             JS_RequestInterruptCallback(cx_);
-            wake_.wait_for(lock, kRepeatInterval);
+            sleepingUntil_ = now + kRepeatInterval;
+            wake_.wait_until(lock, sleepingUntil_);
         }
     }
 
@@ -83,6 +91,7 @@ private:
     bool stop_ = false;
     bool armed_ = false;
     Clock::time_point deadline_;
+    Clock::time_point sleepingUntil_ = Clock::time_point::max();
     std::atomic<bool> expired_{false};
     std::thread thread_;  // last: it starts running when constructed
 };

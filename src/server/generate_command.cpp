@@ -21,8 +21,6 @@
 
 namespace velmora::cli {
 
-constexpr std::string_view kShippedPackage = "default";
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -110,8 +108,6 @@ int Generate(const GenerateOptions& options) {
     auto project = std::make_shared<AGP>();
     if (!Load(*project, options.project, false)) return Failed();
     if (!options.templatePackage.empty()) project->SetTemplate(fs::absolute(options.templatePackage).string());
-    // A project that names no package gets the one shipped with the engine.
-    if (Trim(project->Template()).empty()) project->SetTemplate(std::string(kShippedPackage));
     fs::path projectFolder = fs::absolute(options.project).parent_path();
     std::string destination = options.dest.empty() ? ReplaceAll(project->Destination(), "\\", "/") : options.dest;
     if (Trim(destination).empty()) {
@@ -132,11 +128,14 @@ int Generate(const GenerateOptions& options) {
     }
     GenScript(project);
     const GenerationSummary& summary = LastGenerationSummary();
-    if (options.json) {
-        std::cout << summary.Json() << "\n";
-    } else {
-        if (options.dryRun) PrintDryRun(summary);
-        std::cout << summary.Text();
+    // A run that ended before its first file has nothing to sum up, only its message.
+    if (Engine().ProjErr.empty() || !summary.files.empty()) {
+        if (options.json) {
+            std::cout << summary.Json() << "\n";
+        } else {
+            if (options.dryRun) PrintDryRun(summary);
+            std::cout << summary.Text();
+        }
     }
     if (!Engine().ProjErr.empty()) return Failed();
     if (!options.json && !options.dryRun)

@@ -1,6 +1,7 @@
 // velmora script: runs a script in which `new AGP()` creates a root object as a host would.
 #include <iostream>
 
+#include "generation/driver.h"
 #include "model/agp.h"
 #include "platform/script_engine.h"
 #include "server/commands.h"
@@ -43,6 +44,7 @@ int RunScriptIn(ScriptEngine& engine, const std::string& file, const std::vector
 }  // namespace
 
 int RunScript(const std::string& file, const std::vector<std::string>& args) {
+    PublishGenerationMembers();
     int rc = kExitFailure;
     {
         ScriptEngine engine(ModelScriptClass);

@@ -17,6 +17,8 @@
 #include "schema/schema_load.h"
 #include "template/bind_helpers.h"
 #include "template/file_cache.h"
+#include "support/engine_state.h"
+#include "template/script_bindings.h"
 #include "template/script_host.h"
 
 namespace velmora::bind {
@@ -126,6 +128,27 @@ void BindProject(ClassMap& classes) {
                 })
         .Method("JVMLoaded", 0, [](AGP&, const Args&) { return JVMLoaded(); })
         .Method("CustomViewConnStr", 0, [](AGP& project, const Args&) { return CustomViewConnStr(project); })
+        .Method("GenCheck", 0,
+                [](AGP& project, const Args&) {
+                    auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());
+                    const auto& members = CurrentGenerationMembers();
+                    if (shared && members.genCheck) return members.genCheck(shared);
+                    Fail(ProductMessage("Generation is not available to this host."));
+                    return std::int32_t{0};
+                })
+        .Method("GenScript", 0,
+                [](AGP& project, const Args&) {
+                    auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());
+                    const auto& members = CurrentGenerationMembers();
+                    if (shared && members.genScript) members.genScript(shared);
+                    else Fail(ProductMessage("Generation is not available to this host."));
+                    return Variant();
+                })
+        .Method("GenSummary", 0,
+                [](AGP&, const Args&) {
+                    const auto& members = CurrentGenerationMembers();
+                    return members.summary ? members.summary() : std::string();
+                })
         .Method("FldSrchOprs", &AGP::FldSrchOprs)
         .Method("EvaluateCondition", &AGP::EvaluateCondition);
 }

@@ -17,6 +17,16 @@ void CheckArgCount(ScriptArgs args, std::size_t most, std::string_view member) {
 
 }  // namespace bind
 
+namespace {
+GenerationMembers& Members() {
+    static GenerationMembers members;
+    return members;
+}
+}  // namespace
+
+void SetGenerationMembers(GenerationMembers members) { Members() = std::move(members); }
+const GenerationMembers& CurrentGenerationMembers() { return Members(); }
+
 const ScriptClass* ModelScriptClass(const AutomationObject& object) {
     static const bind::ClassMap classes = [] {
         bind::ClassMap map;

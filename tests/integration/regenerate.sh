@@ -2,7 +2,8 @@
 # Regenerating the demo shop with the default package: a run that changes nothing writes
 # nothing; a changed caption rewrites only the files that show it; a hand edit the template does
 # not touch is merged and the application still passes its HTTP checks; a conflicting edit is
-# kept, replaced or marked as the user answers; a folder with unrelated files keeps them.
+# kept, replaced or marked as the user answers; a folder with unrelated files keeps them; a
+# script generates by the same rules.
 set -u
 velmora=$(realpath "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -98,6 +99,19 @@ check keep-mine 1 "$(grep -c "'My goods'" "$table")"
 generate; check keep-settles "" "$(summary conflict)"
 conflict markers
 check markers 1 "$(grep -c '^<<<<<<< yours' "$table")"
+
+# A host script generates with the same rules: nothing to write after the runs above.
+cat > "$scratch/generate.js" <<'JS'
+var p = new AGP();
+if (!p.Load(scriptArgs[0], false)) throw new Error(p.ProjErr);
+p.Destination = scriptArgs[1];
+if (p.GenCheck() == 0) throw new Error(p.ProjErr);
+p.GenScript();
+if (p.ProjErr != "") throw new Error(p.ProjErr);
+var run = JSON.parse(p.GenSummary());
+print(run.created + run.updated + run.merged, run.conflicts, run.unchanged > 0);
+JS
+check script-generates "0 0 True" "$("$velmora" script "$scratch/generate.js" "$scratch/shop.vlp" "$app" 2>/dev/null </dev/null)"
 
 echo "regenerate: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -560,10 +560,11 @@ TEST_F(GenerationTest, ACancelledRunKeepsItsRecordAndTheRerunWritesOnlyTheRest) 
     EXPECT_GT(rerun.created, 0);
     // The test package writes security/index.php twice: its folder control, then the blank page
     // of the configuration.
-    for (const auto& file : rerun.files)
-        if (file.path != "security/index.php")
-            EXPECT_TRUE(file.outcome == FileOutcome::Created || file.outcome == FileOutcome::Unchanged)
-                << file.path << " " << OutcomeWord(file.outcome) << " " << file.detail;
+    for (const auto& file : rerun.files) {
+        if (file.path == "security/index.php") continue;
+        EXPECT_TRUE(file.outcome == FileOutcome::Created || file.outcome == FileOutcome::Unchanged)
+            << file.path << " " << OutcomeWord(file.outcome) << " " << file.detail;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include "generation/output_naming.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <mutex>
+#include <unordered_map>
 
 #include "model/agp.h"
 #include "model/controls.h"
@@ -10,6 +14,38 @@
 namespace velmora {
 namespace fs = std::filesystem;
 namespace {
+
+// The canonical form of an existing folder, kept while the path names the same folder (device and
+// inode), so that a run writing many files into a few folders resolves each folder once. A
+// symbolic link put in place of the folder, or of a folder above it, names another folder.
+fs::path CanonicalFolder(const fs::path& folder, std::error_code& ec) {
+    struct Known {
+        dev_t device;
+        ino_t inode;
+        fs::path canonical;
+    };
+    static std::mutex lock;
+    static std::unordered_map<std::string, Known> known;
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return fs::weakly_canonical(folder, ec);
+    std::lock_guard guard(lock);
+    auto found = known.find(folder.string());
+    if (found != known.end() && found->second.device == info.st_dev && found->second.inode == info.st_ino)
+        return found->second.canonical;
+    fs::path canonical = fs::weakly_canonical(folder, ec);
+    if (!ec) known[folder.string()] = {info.st_dev, info.st_ino, canonical};
+    return canonical;
+}
+
+// weakly_canonical, with the folder part resolved through CanonicalFolder; a path that is itself a
+// symbolic link is resolved whole.
+fs::path CanonicalPath(const fs::path& path, std::error_code& ec) {
+    struct stat info {};
+    if (!path.has_parent_path() || (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)))
+        return fs::weakly_canonical(path, ec);
+    fs::path folder = CanonicalFolder(path.parent_path(), ec);
+    return ec ? folder : (folder / path.filename()).lexically_normal();
+}
 
 std::string Slashes(std::string_view text) { return ReplaceAll(text, "\\", "/"); }
 
@@ -157,9 +193,9 @@ bool ResolveOutputPath(const AGP& project, const AGPControl& control, std::strin
     fs::path destinationPath = fs::absolute(fs::path(destination), ec).lexically_normal();
     if (ec) return OutsideDestination(control, shown);
     // Symbolic links are followed on both sides, so a linked folder pointing elsewhere is caught.
-    fs::path realDestination = fs::weakly_canonical(destinationPath, ec);
+    fs::path realDestination = CanonicalPath(destinationPath, ec);
     if (ec) realDestination = destinationPath;
-    fs::path realTarget = fs::weakly_canonical(target, ec);
+    fs::path realTarget = CanonicalPath(target, ec);
     if (ec || !IsWithin(realTarget, realDestination)) return OutsideDestination(control, shown);
 
     path = shown;

@@ -102,6 +102,7 @@ void OutputWriter::Begin(const std::string& destination, bool dryRun, bool resto
     restoreDeleted_ = restoreDeleted;
     summary_ = {};
     summary_.dryRun = dryRun;
+    knownFolders_.clear();
     startSeconds_ = Now();
     started_ = true;
     std::string error;
@@ -128,7 +129,11 @@ bool OutputWriter::Finish() {
 
 std::string OutputWriter::Relative(const std::string& path) const {
     if (!started_) return {};
-    std::string normal = fs::absolute(fs::path(ReplaceAll(path, "\\", "/"))).lexically_normal().generic_string();
+    // Paths the run composes are normal already; only others need the path library.
+    bool plain = path.starts_with(destination_) && path.find_first_of("\\") == std::string::npos &&
+                 path.find("/.") == std::string::npos && path.find("//") == std::string::npos;
+    std::string normal =
+        plain ? path : fs::absolute(fs::path(ReplaceAll(path, "\\", "/"))).lexically_normal().generic_string();
     if (normal.size() <= destination_.size() + 1 || !normal.starts_with(destination_) ||
         normal[destination_.size()] != '/')
         return {};
@@ -146,8 +151,12 @@ bool OutputWriter::Note(const std::string& path, FileOutcome outcome, std::strin
 }
 
 bool OutputWriter::Store(const std::string& path, const EncodedText& content) {
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
+    std::string folder = fs::path(path).parent_path().string();
+    if (!knownFolders_.count(folder)) {
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        knownFolders_.insert(folder);
+    }
     return WriteEncodedFile(path, content);
 }
 
@@ -175,8 +184,9 @@ bool OutputWriter::Write(const std::string& path, const EncodedText& content, st
                          bool overwrite, UnknownFile unknown) {
     std::string relative = Relative(path);
     std::string shown = relative.empty() ? path : relative;
+    auto onDisk = ReadFileBytes(path);
     std::error_code ec;
-    bool exists = fs::is_regular_file(path, ec);
+    bool exists = onDisk ? true : fs::is_regular_file(path, ec);
     const ManifestEntry* entry = relative.empty() ? nullptr : manifest_.Find(relative);
     if (!exists) {
         if (entry && !restoreDeleted_) return Note(shown, FileOutcome::Skipped, "deleted by the user");
@@ -186,19 +196,17 @@ bool OutputWriter::Write(const std::string& path, const EncodedText& content, st
         }
         return Note(shown, FileOutcome::Created);
     }
-    auto onDisk = ReadFileBytes(path);
     if (onDisk && *onDisk == content.bytes) {
         if (!relative.empty() && !dryRun_) manifest_.Record(relative, control, content.bytes);
         return Note(shown, FileOutcome::Unchanged);
     }
-    return Settle(path, relative, content, control, overwrite, unknown);
+    return Settle(path, relative, content, control, overwrite, unknown, onDisk.value_or(std::string()));
 }
 
 bool OutputWriter::Settle(const std::string& path, const std::string& relative, const EncodedText& content,
-                          std::string_view control, bool overwrite, UnknownFile unknown) {
+                          std::string_view control, bool overwrite, UnknownFile unknown, const std::string& onDisk) {
     std::string shown = relative.empty() ? path : relative;
     const ManifestEntry* entry = relative.empty() ? nullptr : manifest_.Find(relative);
-    std::string onDisk = ReadFileBytes(path).value_or(std::string());
     if (entry) {
         if (!overwrite) return Note(shown, FileOutcome::Skipped, "its control does not overwrite");
         if (ContentHash(onDisk) == entry->hash) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,8 +86,9 @@ private:
     // Relative to the destination; empty for a path outside it.
     std::string Relative(const std::string& path) const;
     bool Store(const std::string& path, const EncodedText& content);
+    // An existing file whose content differs from the new one.
     bool Settle(const std::string& path, const std::string& relative, const EncodedText& content,
-                std::string_view control, bool overwrite, UnknownFile unknown);
+                std::string_view control, bool overwrite, UnknownFile unknown, const std::string& onDisk);
     // A file the user edited, after its three-way merge: a clean merge is written, a conflict asked.
     bool Resolve(const std::string& path, const std::string& relative, const EncodedText& content,
                  std::string_view control, const std::string& onDisk, const MergeOutcome& merge);
@@ -99,6 +101,8 @@ private:
     bool dryRun_ = false;
     bool restoreDeleted_ = false;
     bool started_ = false;
+    // Folders this run created or found, so that each is made sure of once.
+    std::set<std::string> knownFolders_;
     double startSeconds_ = 0;
 };
 

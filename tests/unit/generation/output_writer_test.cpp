@@ -96,14 +96,19 @@ TEST_F(OutputWriterTest, EachFileGetsWhatItsHistoryCallsFor) {
         prompter = std::make_shared<PolicyPrompter>();
         SetPrompter(prompter);
         if (scenario.generatedBefore) Run(std::string(kFirst));
-        if (scenario.onDisk) WriteFile(page, *scenario.onDisk);
-        else fs::remove(page);
+        if (scenario.onDisk) {
+            WriteFile(page, *scenario.onDisk);
+        } else {
+            fs::remove(page);
+        }
         if (*scenario.answer) Answer(scenario.answer);
 
         EXPECT_EQ(Run(scenario.generated, scenario.overwrite), scenario.outcome);
         EXPECT_EQ(fs::exists(page) ? std::optional<std::string>(ReadFile(page)) : std::nullopt, scenario.expected);
         EXPECT_EQ(fs::exists(page + ".new"), scenario.newVersionBeside);
-        if (scenario.newVersionBeside) EXPECT_EQ(ReadFile(page + ".new"), scenario.generated);
+        if (scenario.newVersionBeside) {
+            EXPECT_EQ(ReadFile(page + ".new"), scenario.generated);
+        }
         EXPECT_FALSE(fs::exists(page + ".bak"));
     }
 }

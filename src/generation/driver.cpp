@@ -2,6 +2,7 @@
 // page generation runs the script modules, each with its status line and abort message.
 #include "generation/driver.h"
 
+#include <chrono>
 #include <filesystem>
 #include <utility>
 #include <vector>
@@ -687,12 +688,14 @@ std::int32_t GenCheck(const std::shared_ptr<AGP>& project) {
 void GenScript(const std::shared_ptr<AGP>& project) {
     Engine().ProjErr.clear();
     if (!project) return;
+    auto start = std::chrono::steady_clock::now();
     GenerationRun run(project);
     if (!RunGenScript(run) && Engine().ProjErr.empty()) Abort("Generation failed!");
     // What was written stays recorded, also after a cancel or an abort.
     run.writer.Finish();
     LastTimings() = run.timings;
     LastSummary() = run.writer.Summary();
+    LastSummary().seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace velmora

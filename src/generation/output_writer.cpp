@@ -1,6 +1,5 @@
 #include "generation/output_writer.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -16,10 +15,6 @@
 namespace velmora {
 namespace fs = std::filesystem;
 namespace {
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 struct OutcomeName {
     FileOutcome outcome;
@@ -103,7 +98,6 @@ void OutputWriter::Begin(const std::string& destination, bool dryRun, bool resto
     summary_ = {};
     summary_.dryRun = dryRun;
     knownFolders_.clear();
-    startSeconds_ = Now();
     started_ = true;
     std::string error;
     if (!manifest_.Open(destination_, error)) ShowMessage(error);
@@ -112,7 +106,6 @@ void OutputWriter::Begin(const std::string& destination, bool dryRun, bool resto
 bool OutputWriter::Finish() {
     if (!started_) return true;
     started_ = false;
-    summary_.seconds = Now() - startSeconds_;
     if (dryRun_) return true;
     std::string previous = Engine().ProjErr;
     Engine().ProjErr.clear();

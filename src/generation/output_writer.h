@@ -38,7 +38,7 @@ struct GeneratedFile {
 struct GenerationSummary {
     std::int32_t created = 0, updated = 0, merged = 0, conflicts = 0, unchanged = 0, skipped = 0;
     std::vector<GeneratedFile> files;  // in the order the run met them
-    double seconds = 0;
+    double seconds = 0;  // the whole GenScript
     bool dryRun = false;
 
     std::int32_t Written() const { return created + updated + merged; }
@@ -62,7 +62,7 @@ public:
     // Starts a run into `destination`. With `dryRun` every file is classified and nothing is
     // written; with `restoreDeleted` files the user deleted are written again.
     void Begin(const std::string& destination, bool dryRun, bool restoreDeleted);
-    // Ends the run: saves the manifest (also after a cancel or an abort) and times the run.
+    // Ends the run: saves the manifest (also after a cancel or an abort).
     // False, with ProjErr set, when the manifest cannot be written.
     bool Finish();
 
@@ -103,7 +103,6 @@ private:
     bool started_ = false;
     // Folders this run created or found, so that each is made sure of once.
     std::set<std::string> knownFolders_;
-    double startSeconds_ = 0;
 };
 
 }  // namespace velmora

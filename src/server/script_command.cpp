@@ -33,7 +33,7 @@ int RunScriptIn(ScriptEngine& engine, const std::string& file, const std::vector
     Variant::Array scriptArgs;
     for (const std::string& arg : args) scriptArgs.emplace_back(arg);
     engine.AddObject("scriptArgs", Variant(std::move(scriptArgs)));
-    if (!engine.AddCode(ReadTextFile(file), file)) {
+    if (!engine.AddCode(ReadScriptText(file), file)) {
         std::cout.flush();
         std::cerr << ScriptErrorReport(engine.LastError(), file) << '\n';
         return kExitFailure;

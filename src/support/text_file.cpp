@@ -276,6 +276,16 @@ std::string ReadTextFile(std::string_view path, std::string_view codePage) {
     return DecodeFromCodePage(*bytes, codePage);
 }
 
+std::string ReadScriptText(std::string_view path) {
+    auto bytes = ReadBytes(path);
+    if (!bytes) return {};
+    std::string_view text(*bytes);
+    if (text.starts_with(kUtf8Mark)) return SanitizeUtf8(text.substr(kUtf8Mark.size()));
+    if (text.starts_with("\xFF\xFE")) return DecodeFromCodePage(text.substr(2), "1200");
+    if (text.starts_with("\xFE\xFF")) return DecodeFromCodePage(text.substr(2), "1201");
+    return SanitizeUtf8(text);
+}
+
 bool StripUtf8Bom(std::string_view path) {
     auto bytes = ReadBytes(path);
     if (!bytes) return false;

@@ -28,6 +28,10 @@ std::string DetectEncoding(std::string_view path);
 std::string ReadTextFile(std::string_view path);
 std::string ReadTextFile(std::string_view path, std::string_view codePage);
 
+// A script of the user's (velmora script): UTF-8 with or without its mark, or UTF-16 when a
+// byte-order mark says so; invalid UTF-8 sequences become U+FFFD. A missing file gives "".
+std::string ReadScriptText(std::string_view path);
+
 // Rewrites the file without its UTF-8 mark; a file without the mark is left alone. Returns false
 // only when the file could not be read or rewritten.
 bool StripUtf8Bom(std::string_view path);

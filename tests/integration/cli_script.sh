@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# velmora script: root objects made by a script, print and scriptArgs, errors and exit codes.
+# velmora script: root objects made by a script, print and scriptArgs, errors and exit codes, and
+# the encodings a script file may come in.
 set -u
 velmora=$(realpath "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -67,6 +68,18 @@ printf 'var x = ;\n' > "$scratch/syntax.js"
 check syntax-text "Text: var x = ;" "$(grep '^Text:' "$scratch/err")"
 
 "$velmora" script "$scratch/none.js" >/dev/null 2>&1; check missing-exit 1 $?
+
+# Scripts are UTF-8 with or without a mark, and UTF-16 when a mark says so.
+python3 - "$scratch" <<'PY'
+import sys
+text = 'var s = "Grüße ü";\nprint(s.length, s);\n'
+for name, data in [("utf8", text.encode()), ("utf8bom", b"\xef\xbb\xbf" + text.encode()),
+                   ("utf16le", b"\xff\xfe" + text.encode("utf-16-le")), ("utf16be", b"\xfe\xff" + text.encode("utf-16-be"))]:
+    open(f"{sys.argv[1]}/{name}.js", "wb").write(data)
+PY
+for encoding in utf8 utf8bom utf16le utf16be; do
+    check "script-$encoding" "7 Grüße ü" "$("$velmora" script "$scratch/$encoding.js" 2>&1)"
+done
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -48,6 +48,13 @@ struct DatabaseOptions {
 int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db);
 // Prints the tables and fields of a project file with types, keys and flags.
 int InspectProject(const std::string& file, bool json);
+
+// Prints one setting, "[TABLE[.FIELD].]Property", or with `all` every setting of the project, the
+// table or the field that `path` names, as Name=Value lines.
+int GetProperty(const std::string& file, const std::string& path, bool all);
+// Applies "[TABLE[.FIELD].]Property=Value" assignments, each value converted to its property's
+// type, and saves the project once; a wrong name or value leaves the file as it was.
+int SetProperties(const std::string& file, const std::vector<std::string>& assignments);
 // Prints a project file's name, database and tables.
 int ShowProject(const std::string& file, bool json);
 

@@ -63,6 +63,27 @@ int main(int argc, char** argv) {
     create->add_option("--encoding", database.encoding, "Client character set (default UTF-8)");
     create->callback([&] { rc = cli::NewProject(projectFile, projectName, database); });
 
+    std::string propertyPath;
+    bool allProperties = false;
+    CLI::App* getProperty = app.add_subcommand("get", "Print a setting of a project, a table or a field");
+    getProperty->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    getProperty->add_option("SETTING", propertyPath, "[TABLE[.FIELD].]Property, or TABLE[.FIELD] with --all");
+    getProperty->add_flag("--all", allProperties, "Every setting of the project, the table or the field");
+    getProperty->callback([&] {
+        if (propertyPath.empty() && !allProperties) {
+            std::cerr << "Name a setting, or give --all\n";
+            rc = cli::kExitUsage;
+            return;
+        }
+        rc = cli::GetProperty(projectFile, propertyPath, allProperties);
+    });
+
+    std::vector<std::string> assignments;
+    CLI::App* setProperty = app.add_subcommand("set", "Change settings of a project, its tables and fields");
+    setProperty->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    setProperty->add_option("ASSIGNMENT", assignments, "[TABLE[.FIELD].]Property=Value, one or more")->required();
+    setProperty->callback([&] { rc = cli::SetProperties(projectFile, assignments); });
+
     bool inspectJson = false;
     CLI::App* inspect = app.add_subcommand("inspect", "Show a project's tables and fields with types, keys and flags");
     inspect->add_option("FILE", projectFile, "Project file (.vlp)")->required();

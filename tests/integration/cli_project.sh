@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The command line with project files: a new project saves and loads back; the sample loads;
-# a damaged file is reported and left as it was.
+# a damaged file is reported and left as it was; settings are read and changed with get and set.
 set -u
 velmora=$(realpath "$1")
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -27,6 +27,22 @@ cp "$scratch/cut.vlp" "$scratch/cut.before"
 check truncated-message 1 "$(grep -c . "$scratch/err" | awk '{print ($1 > 0)}')"
 cmp -s "$scratch/cut.vlp" "$scratch/cut.before"; check truncated-kept 0 $?
 "$velmora" show "$scratch/missing.vlp" >/dev/null 2>&1; check missing-exit 1 $?
+
+# Settings read and changed without a script: converted by type, saved together, refused whole.
+sample="$scratch/sample.vlp"
+cp "$root/examples/sample.vlp" "$sample"
+"$velmora" set "$sample" orders.TblCaption="Open orders" orders.TblGen=False RecPerPage=25 \
+    orders.OrderDate.FldCaption=Placed 2>/dev/null; check set-exit 0 $?
+for pair in "orders.TblCaption=Open orders" "orders.TblGen=False" "RecPerPage=25" "orders.OrderDate.FldCaption=Placed"; do
+    check "get-${pair%%=*}" "${pair#*=}" "$("$velmora" get "$sample" "${pair%%=*}" 2>/dev/null)"
+done
+check get-all 1 "$("$velmora" get "$sample" orders --all 2>/dev/null | grep -c '^TblCaption=Open orders$')"
+cp "$sample" "$scratch/sample.before"
+for bad in "RecPerPage=lots" "orders.TblCaptoin=x" "nowhere.TblCaption=x" "orders.TblName=x" "orders.Nothing.FldCaption=x"; do
+    "$velmora" set "$sample" orders.TblCaption=Changed "$bad" >/dev/null 2>&1; check "set-refuses-$bad" 1 $?
+done
+cmp -s "$sample" "$scratch/sample.before"; check set-refused-keeps-file 0 $?
+"$velmora" set "$sample" no-equals-sign >/dev/null 2>&1; check set-usage 2 $?
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -7,12 +7,15 @@
 #include <jsfriendapi.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "platform/script_engine.h"
 #include "platform/script_errors.h"
 #include "platform/script_global.h"
 #include "platform/script_values.h"
+#include "support/text.h"
 
 namespace velmora::jsengine {
 namespace {
@@ -160,10 +163,9 @@ JSObject* NewMemberFunction(JSContext* cx, JSNative native, unsigned nargs, cons
     return object;
 }
 
+// Defines the member on the prototype under `id`: its own name, or another spelling of it.
 bool DefineMember(JSContext* cx, JS::HandleObject prototype, const ScriptClass& scriptClass,
-                  const ScriptMember& member) {
-    JS::RootedId id(cx);
-    if (!ToId(cx, member.name, &id)) return false;
+                  const ScriptMember& member, JS::HandleId id) {
     if (member.kind == ScriptMember::Kind::Method) {
         JS::RootedObject method(
             cx, NewMemberFunction(cx, CallMethod, 0, member.name, &member, scriptClass));
@@ -179,11 +181,57 @@ bool DefineMember(JSContext* cx, JS::HandleObject prototype, const ScriptClass& 
     return setter && JS_DefinePropertyById(cx, prototype, id, getter, setter, JSPROP_ENUMERATE);
 }
 
+// The members of a class by their names in lower case, made once per class.
+const ScriptMember* MemberInAnyCase(const ScriptClass& scriptClass, const std::string& name) {
+    static std::mutex lock;
+    static std::unordered_map<const ScriptClass*, std::unordered_map<std::string, const ScriptMember*>> byClass;
+    std::lock_guard guard(lock);
+    auto [entry, added] = byClass.try_emplace(&scriptClass);
+    if (added) {
+        for (const ScriptMember& member : scriptClass.members) entry->second.emplace(ToLowerAscii(member.name), &member);
+    }
+    auto found = entry->second.find(ToLowerAscii(name));
+    return found == entry->second.end() ? nullptr : found->second;
+}
+
+// Member names are matched without regard to case, as an automation host matches them: a
+// spelling the prototype lacks is looked up once and then defined beside the member's own. Names
+// the prototype has are found without coming here, so the usual spelling costs nothing extra.
+bool ResolveOtherCase(JSContext* cx, JS::HandleObject prototype, JS::HandleId id, bool* resolved) {
+    *resolved = false;
+    if (!id.isString()) return true;
+    const auto* scriptClass = JS::GetMaybePtrFromReservedSlot<const ScriptClass>(prototype, kDataSlot);
+    if (!scriptClass) return true;
+    const ScriptMember* member = MemberInAnyCase(*scriptClass, IdText(cx, id));
+    if (!member) return true;
+    *resolved = DefineMember(cx, prototype, *scriptClass, *member, id);
+    return *resolved;
+}
+
+const JSClassOps kPrototypeOps = {
+    nullptr,           // addProperty
+    nullptr,           // delProperty
+    nullptr,           // enumerate
+    nullptr,           // newEnumerate
+    ResolveOtherCase,  // resolve
+    nullptr,           // mayResolve
+    nullptr,           // finalize
+    nullptr,           // call
+    nullptr,           // construct
+    nullptr,           // trace
+};
+
+const JSClass kPrototypeClass = {
+    "NativePrototype", JSCLASS_HAS_RESERVED_SLOTS(1), &kPrototypeOps, nullptr, nullptr, nullptr};
+
 JSObject* NewPrototype(JSContext* cx, const ScriptClass& scriptClass) {
-    JS::RootedObject prototype(cx, JS_NewPlainObject(cx));
+    JS::RootedObject prototype(cx, JS_NewObject(cx, &kPrototypeClass));
     if (!prototype) return nullptr;
-    for (const ScriptMember& member : scriptClass.members)
-        if (!DefineMember(cx, prototype, scriptClass, member)) return nullptr;
+    JS::SetReservedSlot(prototype, kDataSlot, JS::PrivateValue(const_cast<ScriptClass*>(&scriptClass)));
+    for (const ScriptMember& member : scriptClass.members) {
+        JS::RootedId id(cx);
+        if (!ToId(cx, member.name, &id) || !DefineMember(cx, prototype, scriptClass, member, id)) return nullptr;
+    }
     JS::RootedId id(cx, JS::GetWellKnownSymbolKey(cx, JS::SymbolCode::toStringTag));
     JS::RootedString tag(cx, NewString(cx, scriptClass.name));
     if (!tag || !JS_DefinePropertyById(cx, prototype, id, tag, JSPROP_READONLY)) return nullptr;

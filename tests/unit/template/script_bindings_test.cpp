@@ -271,5 +271,14 @@ TEST_F(ScriptBindingsEngineTest, ScriptErrorsAreCatchableAndReadOnlyMembersRefus
     EXPECT_FALSE(engine.Eval("DB.Tables.Item(1).TblCaptoin = 'x'", ignored));
 }
 
+TEST_F(ScriptBindingsEngineTest, MembersAreFoundInAnyLetterCase) {
+    Eval("var t = DB.Tables.Item('orders'); t.tblcaption = 'Open'; t.TBLCAPTION += ' orders'");
+    EXPECT_EQ(db->Tables()->Item(Variant("orders"))->TblCaption(), "Open orders");
+    EXPECT_EQ(Eval("[t.TblCaption, t.tblCaption, PROJ.db.tables.count(), typeof t.TblCaptoin].join()"),
+              Variant("Open orders,Open orders,3,undefined"));
+    Variant ignored;
+    EXPECT_FALSE(engine.Eval("t.tblcaptoin = 'x'", ignored));
+}
+
 }  // namespace
 }  // namespace velmora

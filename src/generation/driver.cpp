@@ -475,7 +475,8 @@ void ReadRelatedProjectVersion(AGP& project) {
     if (!document.Load(related)) return;
     std::string version = document.DocumentElement().GetAttribute("Version");
     std::string major = Split(version, '.').empty() ? std::string() : Split(version, '.').front();
-    Engine().appCompatVersion = static_cast<std::int16_t>(ToLong(Variant(major)).value_or(0));
+    // The project property, which templates read, and the engine-wide copy with it.
+    project.SetAppCompatVersion(static_cast<std::int16_t>(ToLong(Variant(major)).value_or(0)));
 }
 
 bool CheckDatabase(AGP& project) {

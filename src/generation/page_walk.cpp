@@ -141,15 +141,44 @@ void PlanTables(GenerationRun& run) {
     }
 }
 
-// The file of a file-based database copied into the application.
-bool CopyDatabaseFile(GenerationRun& run, AGPDatabase& database) {
+// The files of a database that lives in files: a SQLite or Access file, or the data file and its
+// log of a SQL Server Express database attached by file name. Missing files are left out.
+std::vector<std::string> DatabaseFiles(AGPDatabase& database) {
     std::string type = ToUpperAscii(database.DBType());
-    if (type != "SQLITE" && type != "ACCESS") return true;
-    std::string source = ReplaceAll(database.DBPhyPath().empty() ? database.DBPath() : database.DBPhyPath(), "\\", "/");
-    // A relative database path belongs to the project, so that a project and its database move together.
-    if (!source.empty() && fs::path(source).is_relative() && !Engine().currentProjectFile.empty())
-        source = (fs::path(Engine().currentProjectFile).parent_path() / source).lexically_normal().string();
-    if (source.empty() || !fs::is_regular_file(source)) return true;
+    std::vector<std::string> files;
+    if (type == "SQLITE" || type == "ACCESS") {
+        files.push_back(database.DBPhyPath().empty() ? database.DBPath() : database.DBPhyPath());
+    } else {
+        std::string connection = database.DBConnstr();
+        std::string lower = ToLowerAscii(connection);
+        std::size_t attach = lower.find("attachdbfilename");
+        if (attach != std::string::npos && lower.find("\\sqlexpress") != std::string::npos) {
+            std::size_t equals = connection.find('=', attach);
+            std::size_t end = connection.find(';', equals);
+            std::string data = equals == std::string::npos ? std::string() : Trim(connection.substr(equals + 1, end - equals - 1));
+            if (data.size() >= 2 && data.front() == '"' && data.back() == '"') data = data.substr(1, data.size() - 2);
+            if (EndsWithNoCase(data, ".mdf")) {
+                files.push_back(data);
+                files.push_back(data.substr(0, data.size() - 4) + "_log.ldf");
+            }
+        }
+    }
+    std::vector<std::string> found;
+    for (std::string file : files) {
+        file = ReplaceAll(file, "\\", "/");
+        // A relative database path belongs to the project, so that a project and its database move together.
+        if (!file.empty() && fs::path(file).is_relative() && !Engine().currentProjectFile.empty())
+            file = (fs::path(Engine().currentProjectFile).parent_path() / file).lexically_normal().string();
+        std::error_code ec;
+        if (!file.empty() && fs::is_regular_file(file, ec)) found.push_back(file);
+    }
+    return found;
+}
+
+// The files of a database that lives in files, copied into the application's "db" folder.
+bool CopyDatabaseFile(GenerationRun& run, AGPDatabase& database) {
+    std::vector<std::string> sources = DatabaseFiles(database);
+    if (sources.empty()) return true;
     AGP& project = run.project;
     std::string base = project.AppRootFolder().empty() ? project.Destination()
                                                          : JoinScriptPath(project.Destination(), project.AppRootFolder());
@@ -168,14 +197,16 @@ bool CopyDatabaseFile(GenerationRun& run, AGPDatabase& database) {
         std::error_code ec;
         fs::create_directories(folder, ec);
     }
-    std::string target = JoinScriptPath(folder, fs::path(source).filename().string());
-    run.status.DispStatus("Copy database " + fs::path(source).filename().string() + "...");
-    // The application changes its copy of the data; the writer keeps those changes unless the
-    // project's database changed too, and then asks.
-    if (run.writer.Copy(source, target, "@database", true, UnknownFile::Ask)) return true;
-    if (run.rules.Cancelled()) return false;
-    ShowMessage("Copy database " + source + " failed: " + Engine().ProjErr);
-    Engine().ProjErr.clear();
+    for (const std::string& source : sources) {
+        std::string target = JoinScriptPath(folder, fs::path(source).filename().string());
+        run.status.DispStatus("Copy database " + fs::path(source).filename().string() + "...");
+        // The application changes its copy of the data; the writer keeps those changes unless the
+        // project's database changed too, and then asks.
+        if (run.writer.Copy(source, target, "@database", true, UnknownFile::Ask)) continue;
+        if (run.rules.Cancelled()) return false;
+        ShowMessage("Copy database " + source + " failed: " + Engine().ProjErr);
+        Engine().ProjErr.clear();
+    }
     return true;
 }
 

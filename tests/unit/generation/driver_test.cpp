@@ -204,6 +204,18 @@ TEST_F(GenerationTest, GeneratesPagesCopiesAndConfiguration) {
     EXPECT_NE(language.find("version=\"12.0.0\""), std::string::npos) << language;
 }
 
+// A SQL Server Express database attached by file name travels with the application, log and all.
+TEST_F(GenerationTest, AnAttachedDatabaseFileIsCopiedWithItsLog) {
+    WriteFile(work / "data/Shop.mdf", "data");
+    WriteFile(work / "data/Shop_log.ldf", "log");
+    project->DB()->SetDBType("ODBC");
+    project->DB()->SetDBConnstr("Driver={SQL Server};Server=.\\SQLExpress;AttachDbFilename=" + (work / "data/Shop.mdf") +
+                                ";Trusted_Connection=Yes");
+    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
+    EXPECT_EQ(ReadFile(work / "app/db/Shop.mdf"), "data");
+    EXPECT_EQ(ReadFile(work / "app/db/Shop_log.ldf"), "log");
+}
+
 TEST_F(GenerationTest, SameInputsGiveTheSameFiles) {
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
     ASSERT_TRUE(Generate(project)) << Engine().ProjErr;

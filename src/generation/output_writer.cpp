@@ -136,6 +136,7 @@ std::string OutputWriter::Relative(const std::string& path) const {
 }
 
 bool OutputWriter::Note(const std::string& path, FileOutcome outcome, std::string detail) {
+    // In the order of FileOutcome.
     std::int32_t* counters[] = {&summary_.created,  &summary_.updated,   &summary_.merged,
                                 &summary_.conflicts, &summary_.unchanged, &summary_.skipped};
     ++*counters[static_cast<int>(outcome)];

@@ -1,6 +1,12 @@
 // The root object's members for master/detail relations and custom scripts.
 #include "model/agp.h"
+#include "model/controls.h"
 #include "model/custom_scripts.h"
+#include "model/database.h"
+#include "model/field.h"
+#include "model/fields.h"
+#include "model/table.h"
+#include "model/tables.h"
 #include "model/engine_objects.h"
 #include "model/master_details.h"
 #include "support/engine_state.h"
@@ -92,9 +98,23 @@ bool AGP::DeleteCustomScript(std::string_view sScriptType, std::string_view sCod
 std::string AGP::LoadCustomScriptCode(std::string_view sScriptType, std::string_view sCodeType,
                                       std::string_view sName, std::string_view sCtrlID, std::string_view sL1Key,
                                       std::string_view sL2Key) const {
+    bool codeBase = EqualsNoCase(sScriptType, "CodeBase");
+    if (!codeBase) {
+        // Code for a page belongs to a control of the template, and a table's or a field's code
+        // to a table or field the project has.
+        if (!controls_ || !controls_->ControlExist(sCtrlID)) return {};
+        bool forTable = EqualsNoCase(sScriptType, "table");
+        bool forField = EqualsNoCase(sScriptType, "field");
+        if (forTable || forField) {
+            auto tables = DB() ? DB()->Tables() : nullptr;
+            if (!tables || !tables->TableExist(Variant(std::string(sL1Key)))) return {};
+            if (forField && !tables->Item(Variant(std::string(sL1Key)))->Fields()->FieldExist(Variant(std::string(sL2Key))))
+                return {};
+        }
+    }
     if (auto script = CustomScripts().ScriptItem(sScriptType, sCodeType, sName, sCtrlID, sL1Key, sL2Key))
         return script->ScriptCode();
-    if (EqualsNoCase(sScriptType, "CodeBase")) return CodeBase().CodeSource(sScriptType, sCodeType, sName);
+    if (codeBase) return CodeBase().CodeSource(sScriptType, sCodeType, sName);
     return {};
 }
 

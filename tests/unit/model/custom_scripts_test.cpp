@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "model/agp.h"
+#include "model/controls.h"
+#include "model/database.h"
+#include "model/tables.h"
 #include "model/custom_scripts.h"
 #include "model/engine_objects.h"
 #include "support/engine_state.h"
@@ -88,7 +91,15 @@ TEST_F(CustomScriptsTest, RootMembersStoreUpdateAndLoadCode) {
     AGP proj;
     ASSERT_TRUE(proj.AddCustomScript("table", "server", "Row_Rendered", "list", "orders", "", "a();"));
     EXPECT_FALSE(proj.AddCustomScript("table", "server", "Row_Rendered", "list", "orders", "", "b();"));
+    // Code is loaded only for a control of the template and a table of the project.
+    EXPECT_EQ(proj.LoadCustomScriptCode("table", "server", "Row_Rendered", "list", "orders", ""), "");
+    AGPControl list;
+    list.CtrlID = "list";
+    proj.Controls()->AddControl(list);
+    EXPECT_EQ(proj.LoadCustomScriptCode("table", "server", "Row_Rendered", "list", "orders", ""), "");
+    proj.AddMainDatabase("shop.db")->Tables()->Add("orders");
     EXPECT_EQ(proj.LoadCustomScriptCode("table", "server", "Row_Rendered", "list", "orders", ""), "a();");
+    EXPECT_EQ(proj.LoadCustomScriptCode("field", "server", "Row_Rendered", "list", "orders", "id"), "");
 
     Engine().projectDirty = false;
     ASSERT_TRUE(proj.UpdateCustomScript("table", "server", "Row_Rendered", "list", "orders", "", "b();"));

@@ -18,11 +18,13 @@ GenerationRun::GenerationRun(std::shared_ptr<AGP> project) : shared(std::move(pr
     rules.SetPolicy(CurrentGenerationOptions().overwrite);
     writeGenLog = ToLowerAscii(GeneralSetting("WriteGenLog")) == "true";
     HoldBackDebugFiles(CurrentGenerationOptions().dryRun);
+    KeepAuxiliaryHost(true);
 }
 
 GenerationRun::~GenerationRun() {
     status.CloseStatus();
     host.Reset();
+    KeepAuxiliaryHost(false);
     ClearPackageScriptFiles();
     HoldBackDebugFiles(false);
 }

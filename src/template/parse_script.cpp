@@ -1,4 +1,6 @@
 // ParseScript: a template text translated and run at once, for hosts and template scripts.
+#include <memory>
+
 #include "model/agp.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
@@ -14,29 +16,59 @@ void WriteParseError(const AGP& project, std::string_view text) {
     WriteDebugFile(project.Destination(), "parseerror.txt", text);
 }
 
+struct AuxiliaryHost {
+    std::unique_ptr<AGScript> host;
+    const AGP* project = nullptr;
+    bool kept = false;
+};
+
+AuxiliaryHost& Auxiliary() {
+    static AuxiliaryHost auxiliary;
+    return auxiliary;
+}
+
+void ReleaseAuxiliaryHost() {
+    AuxiliaryHost& auxiliary = Auxiliary();
+    if (auxiliary.host) auxiliary.host->Reset();
+    auxiliary.host.reset();
+    auxiliary.project = nullptr;
+}
+
 }  // namespace
+
+void KeepAuxiliaryHost(bool keep) {
+    Auxiliary().kept = keep;
+    if (!keep) ReleaseAuxiliaryHost();
+}
 
 std::string ParseScript(const std::shared_ptr<AGP>& project, std::string_view str) {
     if (!project) return std::string(str);
-    AGScript host;
-    host.Initialize(project);
-    if (!host.IsInitialized()) {
-        WriteParseError(*project, "Script object not initialised\r\n" + std::string(str));
-        return std::string(str);
+    AuxiliaryHost& auxiliary = Auxiliary();
+    if (auxiliary.host && auxiliary.project != project.get()) ReleaseAuxiliaryHost();
+    if (!auxiliary.host) {
+        auxiliary.host = std::make_unique<AGScript>();
+        auxiliary.project = project.get();
+        auxiliary.host->Initialize(project);
+        if (!auxiliary.host->IsInitialized()) {
+            ReleaseAuxiliaryHost();
+            WriteParseError(*project, "Script object not initialised\r\n" + std::string(str));
+            return std::string(str);
+        }
     }
+    std::string result(str);
     Translator translator;
     translator.Reset();
     translator.TranslateTemplate(str);
     if (!Engine().ProjErr.empty()) {
         WriteParseError(*project, "Parse script error: " + Engine().ProjErr + "\r\n" + std::string(str));
-        return std::string(str);
+    } else {
+        std::string code = translator.ParseScriptFunction();
+        std::int32_t timeout = ToLong(Variant(GeneralSetting("ScriptEngineTimeout"))).value_or(0);
+        result = auxiliary.host->BuildNewCode("zvExParse", code, 0, timeout);
+        if (!Engine().ProjErr.empty())
+            WriteParseError(*project, "Parse script run error: " + Engine().ProjErr + "\r\n" + code + "\r\n" + result);
     }
-    std::string code = translator.ParseScriptFunction();
-    std::int32_t timeout = ToLong(Variant(GeneralSetting("ScriptEngineTimeout"))).value_or(0);
-    std::string result = host.BuildNewCode("zvExParse", code, 0, timeout);
-    if (!Engine().ProjErr.empty())
-        WriteParseError(*project, "Parse script run error: " + Engine().ProjErr + "\r\n" + code + "\r\n" + result);
-    host.Reset();
+    if (!auxiliary.kept) ReleaseAuxiliaryHost();
     return result;
 }
 

@@ -96,6 +96,11 @@ private:
 // Translates a template text and runs it at once in an auxiliary script host; failures are written
 // to "parseerror.txt" in the project's Destination folder and the input (or the partial result)
 // is returned.
+// The auxiliary host is made by the first call and, while a generation keeps it, reused by the
+// calls after it.
 std::string ParseScript(const std::shared_ptr<AGP>& project, std::string_view str);
+// A generation keeps the auxiliary host from its start (true) to its end (false, which releases
+// it), so that templates that call ParseScript on every page do not start a host each time.
+void KeepAuxiliaryHost(bool keep);
 
 }  // namespace velmora

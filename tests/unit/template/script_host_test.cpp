@@ -79,6 +79,19 @@ TEST_F(ScriptHostTest, DefaultLibraryRunsParseScript) {
     EXPECT_EQ(ParseScript(project, "<!--## zv_LoadCurrent(); ##--><!--##=TABLE.TblName##-->"), "orders");
 }
 
+// Within a generation the auxiliary host lives on between calls; outside one, each call has its own.
+TEST_F(ScriptHostTest, ParseScriptKeepsItsHostWhileAGenerationKeepsIt) {
+    auto project = ShopProject(dest.path().string());
+    const std::string define = "<!--## zvKept = 1; ##-->", probe = "<!--##=typeof zvKept##-->";
+    ParseScript(project, define);
+    EXPECT_EQ(ParseScript(project, probe), "undefined");
+    KeepAuxiliaryHost(true);
+    ParseScript(project, define);
+    EXPECT_EQ(ParseScript(project, probe), "number");
+    KeepAuxiliaryHost(false);
+    EXPECT_EQ(ParseScript(project, probe), "undefined");
+}
+
 TEST_F(ScriptHostTest, ParseScriptFailuresGoToTheErrorFile) {
     auto project = ShopProject(dest.path().string());
     std::string nested = "x<!--##= 1 <!--##= 2 ##-->";

@@ -14,6 +14,7 @@
 #include "persistence/project_writer.h"
 #include "schema/schema_load.h"
 #include "server/commands.h"
+#include "support/config_paths.h"
 #include "support/text.h"
 
 namespace velmora::cli {
@@ -47,6 +48,18 @@ bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
     return LoadDB(project, args);
 }
 
+// The language file of the shipped default package: english.xml when it has one, else its first.
+std::string ShippedLanguageFile() {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(InstallFolder()) / "templates" / "default" / "languages";
+    std::set<std::string> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().extension() == ".xml") files.insert(it->path().filename().string());
+    if (files.empty()) return {};
+    return files.count("english.xml") ? std::string("english.xml") : *files.begin();
+}
+
 }  // namespace
 
 int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db) {
@@ -57,6 +70,8 @@ int NewProject(const std::string& file, const std::string& name, const DatabaseO
     }
     AGP project;
     project.AddProj(name.empty() ? std::filesystem::path(file).stem().string() : name);
+    // A new project generates with no other step: without the user's default, the shipped one.
+    if (Trim(project.DefaultLanguageFile()).empty()) project.SetDefaultLanguageFile(ShippedLanguageFile());
     if (!db.type.empty() && !LoadDatabase(project, db)) {
         std::cerr << project.ProjErr() << '\n';
         if (!project.ProjErrDb().empty() && project.ProjErr().find(project.ProjErrDb()) == std::string::npos) {

@@ -48,6 +48,19 @@ bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
     return LoadDB(project, args);
 }
 
+// Pages that find a row by its key cannot serve a table without one: such a table gets the pages
+// of a view (list and add), so that the new project passes the package's checks.
+void KeylessTablesAsViews(AGP& project) {
+    if (!project.DB()) return;
+    for (const auto& table : project.DB()->Tables()->Items()) {
+        if (!EqualsNoCase(table->TblType(), "TABLE") || !Trim(table->TblKey()).empty()) continue;
+        table->SetTblView(false);
+        table->SetTblEdit(false);
+        table->SetTblDelete(false);
+        table->SetTblCopy(false);
+    }
+}
+
 // The language file of the shipped default package: english.xml when it has one, else its first.
 std::string ShippedLanguageFile() {
     namespace fs = std::filesystem;
@@ -79,6 +92,7 @@ int NewProject(const std::string& file, const std::string& name, const DatabaseO
         }
         return kExitFailure;
     }
+    KeylessTablesAsViews(project);
     if (!Save(project, file)) {
         std::cerr << project.ProjErr() << '\n';
         return kExitFailure;

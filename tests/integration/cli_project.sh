@@ -28,11 +28,17 @@ check truncated-message 1 "$(grep -c . "$scratch/err" | awk '{print ($1 > 0)}')"
 cmp -s "$scratch/cut.vlp" "$scratch/cut.before"; check truncated-kept 0 $?
 "$velmora" show "$scratch/missing.vlp" >/dev/null 2>&1; check missing-exit 1 $?
 
-# A new project of a database generates with no other step.
+# A new project of a database generates with no other step; a table without a key gets the pages
+# of a view.
 sqlite3 "$scratch/shop.db" < "$root/examples/sql/sample_sqlite.sql"
+sqlite3 "$scratch/shop.db" "CREATE TABLE audit (at TEXT, what TEXT)"
 "$velmora" new "$scratch/fresh.vlp" --db sqlite --file "$scratch/shop.db" >/dev/null 2>&1; check new-from-db 0 $?
 check new-language "english.xml" "$("$velmora" get "$scratch/fresh.vlp" DefaultLanguageFile 2>/dev/null)"
+for setting in TblEdit TblDelete; do
+    check "new-keyless-$setting" "False" "$("$velmora" get "$scratch/fresh.vlp" "audit.$setting" 2>/dev/null)"
+done
 "$velmora" generate "$scratch/fresh.vlp" --dest "$scratch/fresh-app" </dev/null >/dev/null 2>&1; check new-generates 0 $?
+check new-keyless-pages "auditadd.php auditlist.php" "$(cd "$scratch/fresh-app" && ls audit* | xargs)"
 
 # Settings read and changed without a script: converted by type, saved together, refused whole.
 sample="$scratch/sample.vlp"

@@ -6,7 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "model/agp.h"
+#include "model/data_types.h"
 #include "model/database.h"
+#include "model/field.h"
 #include "model/fields.h"
 #include "model/table.h"
 #include "model/tables.h"
@@ -48,11 +50,20 @@ bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
     return LoadDB(project, args);
 }
 
-// Pages that find a row by its key cannot serve a table without one: such a table gets the pages
-// of a view (list and add), so that the new project passes the package's checks.
-void KeylessTablesAsViews(AGP& project) {
+// What a user expects of a new project's pages: quick search over its text columns,
+// CSV export of its lists, and for a table without a primary key the pages of a view (list and
+// add), since the pages that find a row by its key cannot serve it.
+void NewProjectPages(AGP& project) {
     if (!project.DB()) return;
+    project.SetExportCsv(true);
     for (const auto& table : project.DB()->Tables()->Items()) {
+        bool searched = false;
+        for (const auto& field : table->Fields()->Items()) {
+            bool quick = FldTypeCategory(field->FldType()) == kCatString;
+            field->SetFldBasicSearch(quick);
+            searched = searched || quick;
+        }
+        table->SetTblBasicSearch(searched);
         if (!EqualsNoCase(table->TblType(), "TABLE") || !Trim(table->TblKey()).empty()) continue;
         table->SetTblView(false);
         table->SetTblEdit(false);
@@ -92,7 +103,7 @@ int NewProject(const std::string& file, const std::string& name, const DatabaseO
         }
         return kExitFailure;
     }
-    KeylessTablesAsViews(project);
+    NewProjectPages(project);
     if (!Save(project, file)) {
         std::cerr << project.ProjErr() << '\n';
         return kExitFailure;

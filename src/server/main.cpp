@@ -1,10 +1,14 @@
 // velmora: the engine's command line.
+#include <unistd.h>
+
 #include <iostream>
+#include <memory>
 
 #include <CLI/CLI.hpp>
 
 #include "server/commands.h"
 #include "support/engine_state.h"
+#include "support/status.h"
 
 using namespace velmora;
 
@@ -15,6 +19,17 @@ int main(int argc, char** argv) {
 
     cli::SettingsOptions settings;
     int rc = cli::kExitOk;
+
+    // Without a terminal, status lines name each table and page only with --verbose; commands
+    // whose output is their result print nothing else unless asked.
+    bool verbose = false;
+    auto statusLines = [&verbose](bool resultOnly) {
+        if (::isatty(STDERR_FILENO)) return;
+        if (verbose)
+            SetStatusSink(std::make_shared<LineStatusSink>(std::cerr, true));
+        else if (resultOnly)
+            SetStatusSink(std::make_shared<NullStatusSink>());
+    };
 
     CLI::App* settingsCmd = app.add_subcommand("settings", "Read and write the user's or the machine's settings");
     settingsCmd->require_subcommand(1);
@@ -61,7 +76,11 @@ int main(int argc, char** argv) {
     create->add_option("--database", database.database, "Database on the server");
     create->add_option("--schema", database.schema, "Schema (SQL Server)");
     create->add_option("--encoding", database.encoding, "Client character set (default UTF-8)");
-    create->callback([&] { rc = cli::NewProject(projectFile, projectName, database); });
+    create->add_flag("--verbose", verbose, "Without a terminal, a line for every table too");
+    create->callback([&] {
+        statusLines(false);
+        rc = cli::NewProject(projectFile, projectName, database);
+    });
 
     std::string propertyPath;
     bool allProperties = false;
@@ -70,6 +89,7 @@ int main(int argc, char** argv) {
     getProperty->add_option("SETTING", propertyPath, "[TABLE[.FIELD].]Property, or TABLE[.FIELD] with --all");
     getProperty->add_flag("--all", allProperties, "Every setting of the project, the table or the field");
     getProperty->callback([&] {
+        statusLines(true);
         if (propertyPath.empty() && !allProperties) {
             std::cerr << "Name a setting, or give --all\n";
             rc = cli::kExitUsage;
@@ -82,19 +102,30 @@ int main(int argc, char** argv) {
     CLI::App* setProperty = app.add_subcommand("set", "Change settings of a project, its tables and fields");
     setProperty->add_option("FILE", projectFile, "Project file (.vlp)")->required();
     setProperty->add_option("ASSIGNMENT", assignments, "[TABLE[.FIELD].]Property=Value, one or more")->required();
-    setProperty->callback([&] { rc = cli::SetProperties(projectFile, assignments); });
+    setProperty->callback([&] {
+        statusLines(true);
+        rc = cli::SetProperties(projectFile, assignments);
+    });
 
     bool inspectJson = false;
     CLI::App* inspect = app.add_subcommand("inspect", "Show a project's tables and fields with types, keys and flags");
     inspect->add_option("FILE", projectFile, "Project file (.vlp)")->required();
     inspect->add_flag("--json", inspectJson, "Print as JSON");
-    inspect->callback([&] { rc = cli::InspectProject(projectFile, inspectJson); });
+    inspect->add_flag("--verbose", verbose, "Print the progress of reading the project too");
+    inspect->callback([&] {
+        statusLines(true);
+        rc = cli::InspectProject(projectFile, inspectJson);
+    });
 
     bool showJson = false;
     CLI::App* show = app.add_subcommand("show", "Show a project file's database and tables");
     show->add_option("FILE", projectFile, "Project file (.vlp)")->required();
     show->add_flag("--json", showJson, "Print as JSON");
-    show->callback([&] { rc = cli::ShowProject(projectFile, showJson); });
+    show->add_flag("--verbose", verbose, "Print the progress of reading the project too");
+    show->callback([&] {
+        statusLines(true);
+        rc = cli::ShowProject(projectFile, showJson);
+    });
 
     std::string scriptFile;
     std::vector<std::string> scriptArgs;
@@ -124,7 +155,11 @@ int main(int argc, char** argv) {
     generateCmd->add_option("--overwrite", generate.overwrite,
                             "Existing files no earlier run wrote: ask, all or skip (default ask)");
     generateCmd->add_option("--answers", generate.answers, "JSON file of answers by question id");
-    generateCmd->callback([&] { rc = cli::Generate(generate); });
+    generateCmd->add_flag("--verbose", verbose, "Without a terminal, a line for every page too");
+    generateCmd->callback([&] {
+        statusLines(false);
+        rc = cli::Generate(generate);
+    });
 
     cli::ServeOptions serve;
     CLI::App* serveCmd = app.add_subcommand("serve", "Run a generated application with PHP's built-in server");

@@ -156,7 +156,7 @@ void LineStatusSink::Show(int, std::string_view message) {
 }
 
 void LineStatusSink::SetInfo(std::string_view text) {
-    if (text == info_) return;
+    if (!verbose_ || text == info_) return;
     info_ = std::string(text);
     out_ << info_ << '\n';
     out_.flush();

@@ -59,11 +59,11 @@ private:
     std::string drawn_;
 };
 
-// One line per caption and per change of the information line; progress only when it enters
-// another tenth (10%, 20%, ...), so that logs stay small.
+// One line per caption and, when verbose, per change of the information line (the table or page
+// at hand); progress only when it enters another tenth (10%, 20%, ...), so that logs stay small.
 class LineStatusSink : public StatusSink {
 public:
-    explicit LineStatusSink(std::ostream& out) : out_(out) {}
+    explicit LineStatusSink(std::ostream& out, bool verbose = false) : out_(out), verbose_(verbose) {}
     void Show(int style, std::string_view message) override;
     void SetInfo(std::string_view text) override;
     void SetProgress(double value) override;
@@ -73,6 +73,7 @@ public:
 
 private:
     std::ostream& out_;
+    bool verbose_;
     std::string info_;
     int printed_ = 0;
 };

@@ -145,21 +145,23 @@ TEST(StatusSinks, JsonEventsAreOneObjectPerLine) {
 }
 
 TEST(StatusSinks, PlainLinesStaySmall) {
-    std::ostringstream out;
-    LineStatusSink sink(out);
-    sink.Show(3, "Velmora - Generating");
-    for (int i = 0; i <= 100; ++i) {
-        sink.SetInfo(i < 50 ? "first half" : "second half");
-        sink.SetProgress(i);
+    for (bool verbose : {false, true}) {
+        std::ostringstream out;
+        LineStatusSink sink(out, verbose);
+        sink.Show(3, "Velmora - Generating");
+        for (int i = 0; i <= 100; ++i) {
+            sink.SetInfo(i < 50 ? "first half" : "second half");
+            sink.SetProgress(i);
+        }
+        sink.Message(MessageKind::Warning, "Velmora", "careful");
+        std::vector<std::string> expected{"Velmora - Generating"};
+        if (verbose) expected.push_back("first half");
+        for (int p = 10; p <= 40; p += 10) expected.push_back(std::to_string(p) + "%");
+        if (verbose) expected.push_back("second half");
+        for (int p = 50; p <= 100; p += 10) expected.push_back(std::to_string(p) + "%");
+        expected.push_back("warning: careful");
+        EXPECT_EQ(Lines(out.str()), expected) << "verbose " << verbose;
     }
-    sink.Message(MessageKind::Warning, "Velmora", "careful");
-    auto lines = Lines(out.str());
-    std::vector<std::string> expected{"Velmora - Generating", "first half"};
-    for (int p = 10; p <= 40; p += 10) expected.push_back(std::to_string(p) + "%");
-    expected.push_back("second half");
-    for (int p = 50; p <= 100; p += 10) expected.push_back(std::to_string(p) + "%");
-    expected.push_back("warning: careful");
-    EXPECT_EQ(lines, expected);
 }
 
 TEST(StatusSinks, TerminalRedrawsInPlaceWithinTheWidth) {

@@ -163,6 +163,7 @@ bool OutputWriter::Copy(const std::string& source, const std::string& path, std:
 
 bool OutputWriter::KnowsFolder(const std::string& path) const {
     std::string relative = Relative(path);
+    while (!relative.empty() && relative.back() == '/') relative.pop_back();
     if (relative.empty()) return false;
     relative += "/";
     auto next = manifest_.Entries().lower_bound(relative);

@@ -3,18 +3,8 @@
 # generation, hand edits and deleted pages, the overwrite policies, a dry run that leaves the
 # destination alone, a zipped package that changed since it was unpacked, and a page that cannot
 # be written.
-set -u
-velmora=$(realpath "$1")
-root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/lib/common.sh" "$1"
 package="$root/tests/data/gen_package"
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
-passed=0 failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
-}
 
 python3 - "$root/examples/sql/sample_sqlite.sql" "$scratch/shop.db" <<'PY'
 import sqlite3, sys

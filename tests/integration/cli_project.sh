@@ -1,17 +1,7 @@
 #!/usr/bin/env bash
 # The command line with project files: a new project saves and loads back; the sample loads;
 # a damaged file is reported and left as it was; settings are read and changed with get and set.
-set -u
-velmora=$(realpath "$1")
-root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
-passed=0 failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
-}
+source "$(dirname "$0")/lib/common.sh" "$1"
 
 check new-path "$scratch/shop.vlp" "$("$velmora" new "$scratch/shop.vlp" --name "My Shop")"
 grep -q 'ProjName="My Shop"' "$scratch/shop.vlp"; check new-name 0 $?

@@ -2,17 +2,7 @@
 # velmora new with a database and velmora inspect: the sample schema from SQLite, and from the
 # PostgreSQL and MariaDB test servers when they run (required under CI=true); failures exit 1
 # with the reason and write no project file.
-set -u
-velmora=$(realpath "$1")
-root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
-passed=0 failed=0 skipped=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
-}
+source "$(dirname "$0")/lib/common.sh" "$1"
 
 # field TABLE FIELD KEY: one value of `inspect --json`.
 field() {

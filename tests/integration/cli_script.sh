@@ -1,17 +1,7 @@
 #!/usr/bin/env bash
 # velmora script: root objects made by a script, print and scriptArgs, errors and exit codes, and
 # the encodings a script file may come in.
-set -u
-velmora=$(realpath "$1")
-root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
-passed=0 failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
-}
+source "$(dirname "$0")/lib/common.sh" "$1"
 
 out=$("$velmora" script "$root/examples/scripts/project.js" "$root/examples/sample.vlp")
 check example-exit 0 $?

@@ -1,15 +1,6 @@
 #!/usr/bin/env bash
 # The command line: version, usage errors, settings round trips, defaults.
-set -u
-velmora=$1
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
-passed=0 failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
-}
+source "$(dirname "$0")/lib/common.sh" "$1"
 
 check version "Velmora 12.0.0" "$("$velmora" --version)"
 "$velmora" no-such-command >/dev/null 2>&1; check usage-exit 2 $?

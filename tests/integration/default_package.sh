@@ -5,17 +5,7 @@
 # scripts/test-servers.sh) and the same HTTP checks run on it. Chinook is generated from SQLite,
 # PostgreSQL and MariaDB and every list and first view page opens without a PHP warning. A server
 # that cannot be reached skips its cases, unless CI=true.
-set -u
-velmora=$(realpath "$1")
-root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
-passed=0 failed=0 skipped=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
-}
+source "$(dirname "$0")/lib/common.sh" "$1"
 
 lint() {  # lint APP: the number of PHP files that fail php -l
     local bad=0 file

@@ -4,17 +4,7 @@
 # not touch is merged and the application still passes its HTTP checks; a conflicting edit is
 # kept, replaced or marked as the user answers; a folder with unrelated files keeps them; a
 # script generates by the same rules.
-set -u
-velmora=$(realpath "$1")
-root=$(cd "$(dirname "$0")/../.." && pwd)
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
-passed=0 failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi
-}
+source "$(dirname "$0")/lib/common.sh" "$1"
 
 app="$scratch/app"
 generate() {  # generate [ARGS...]: the run's summary as JSON in $scratch/run.json

@@ -1,6 +1,7 @@
 // velmora: the engine's command line.
 #include <unistd.h>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -30,6 +31,16 @@ int main(int argc, char** argv) {
         else if (resultOnly)
             SetStatusSink(std::make_shared<NullStatusSink>());
     };
+    // Runs `command` with the status lines set up; `verboseHelp` empty: the command has no --verbose.
+    auto runWithStatus = [&](CLI::App* command, bool resultOnly, const std::string& verboseHelp,
+                             std::function<int()> run) {
+        if (!verboseHelp.empty()) command->add_flag("--verbose", verbose, verboseHelp);
+        command->callback([&rc, statusLines, resultOnly, run] {
+            statusLines(resultOnly);
+            rc = run();
+        });
+    };
+    const std::string kProgressHelp = "Print the progress of reading the project too";
 
     CLI::App* settingsCmd = app.add_subcommand("settings", "Read and write the user's or the machine's settings");
     settingsCmd->require_subcommand(1);
@@ -76,11 +87,8 @@ int main(int argc, char** argv) {
     create->add_option("--database", database.database, "Database on the server");
     create->add_option("--schema", database.schema, "Schema (SQL Server)");
     create->add_option("--encoding", database.encoding, "Client character set (default UTF-8)");
-    create->add_flag("--verbose", verbose, "Without a terminal, a line for every table too");
-    create->callback([&] {
-        statusLines(false);
-        rc = cli::NewProject(projectFile, projectName, database);
-    });
+    runWithStatus(create, false, "Without a terminal, a line for every table too",
+                  [&] { return cli::NewProject(projectFile, projectName, database); });
 
     std::string propertyPath;
     bool allProperties = false;
@@ -88,44 +96,29 @@ int main(int argc, char** argv) {
     getProperty->add_option("FILE", projectFile, "Project file (.vlp)")->required();
     getProperty->add_option("SETTING", propertyPath, "[TABLE[.FIELD].]Property, or TABLE[.FIELD] with --all");
     getProperty->add_flag("--all", allProperties, "Every setting of the project, the table or the field");
-    getProperty->callback([&] {
-        statusLines(true);
-        if (propertyPath.empty() && !allProperties) {
-            std::cerr << "Name a setting, or give --all\n";
-            rc = cli::kExitUsage;
-            return;
-        }
-        rc = cli::GetProperty(projectFile, propertyPath, allProperties);
+    runWithStatus(getProperty, true, "", [&] {
+        if (!propertyPath.empty() || allProperties) return cli::GetProperty(projectFile, propertyPath, allProperties);
+        std::cerr << "Name a setting, or give --all\n";
+        return cli::kExitUsage;
     });
 
     std::vector<std::string> assignments;
     CLI::App* setProperty = app.add_subcommand("set", "Change settings of a project, its tables and fields");
     setProperty->add_option("FILE", projectFile, "Project file (.vlp)")->required();
     setProperty->add_option("ASSIGNMENT", assignments, "[TABLE[.FIELD].]Property=Value, one or more")->required();
-    setProperty->callback([&] {
-        statusLines(true);
-        rc = cli::SetProperties(projectFile, assignments);
-    });
+    runWithStatus(setProperty, true, "", [&] { return cli::SetProperties(projectFile, assignments); });
 
     bool inspectJson = false;
     CLI::App* inspect = app.add_subcommand("inspect", "Show a project's tables and fields with types, keys and flags");
     inspect->add_option("FILE", projectFile, "Project file (.vlp)")->required();
     inspect->add_flag("--json", inspectJson, "Print as JSON");
-    inspect->add_flag("--verbose", verbose, "Print the progress of reading the project too");
-    inspect->callback([&] {
-        statusLines(true);
-        rc = cli::InspectProject(projectFile, inspectJson);
-    });
+    runWithStatus(inspect, true, kProgressHelp, [&] { return cli::InspectProject(projectFile, inspectJson); });
 
     bool showJson = false;
     CLI::App* show = app.add_subcommand("show", "Show a project file's database and tables");
     show->add_option("FILE", projectFile, "Project file (.vlp)")->required();
     show->add_flag("--json", showJson, "Print as JSON");
-    show->add_flag("--verbose", verbose, "Print the progress of reading the project too");
-    show->callback([&] {
-        statusLines(true);
-        rc = cli::ShowProject(projectFile, showJson);
-    });
+    runWithStatus(show, true, kProgressHelp, [&] { return cli::ShowProject(projectFile, showJson); });
 
     std::string scriptFile;
     std::vector<std::string> scriptArgs;
@@ -155,11 +148,8 @@ int main(int argc, char** argv) {
     generateCmd->add_option("--overwrite", generate.overwrite,
                             "Existing files no earlier run wrote: ask, all or skip (default ask)");
     generateCmd->add_option("--answers", generate.answers, "JSON file of answers by question id");
-    generateCmd->add_flag("--verbose", verbose, "Without a terminal, a line for every page too");
-    generateCmd->callback([&] {
-        statusLines(false);
-        rc = cli::Generate(generate);
-    });
+    runWithStatus(generateCmd, false, "Without a terminal, a line for every page too",
+                  [&] { return cli::Generate(generate); });
 
     cli::ServeOptions serve;
     CLI::App* serveCmd = app.add_subcommand("serve", "Run a generated application with PHP's built-in server");

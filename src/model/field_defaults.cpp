@@ -9,6 +9,7 @@
 #include "model/caption.h"
 #include "model/data_types.h"
 #include "model/field.h"
+#include "model/table_defaults.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 
@@ -109,6 +110,7 @@ void AGPField::LoadFldDefault() {
     ApplyAlignmentDefault();
 
     if (FldCaption().empty()) SetFldCaption(CaptionFromName(FldName()));
+    ApplyFieldDefaultSettings(*Properties());
 }
 
 void AGPField::LoadFldDataTypeDefault() {

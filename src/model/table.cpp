@@ -9,6 +9,7 @@
 #include "model/controls.h"
 #include "model/fields.h"
 #include "model/property_accessors.h"
+#include "model/table_defaults.h"
 #include "support/settings_store.h"
 #include "support/text.h"
 
@@ -112,6 +113,7 @@ void AGPTable::LoadTableDefault() {
     SetTblUseDropDownForAction(true);
     SetTblUseDropDownForListOptions(true);
     SetTblUseDropDownForExport(true);
+    ApplyTableDefaultSettings(*Properties());
 }
 
 }  // namespace velmora

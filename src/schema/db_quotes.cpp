@@ -2,6 +2,8 @@
 
 #include "model/agp.h"
 #include "model/data_types.h"
+#include "model/property_bag.h"
+#include "model/table_defaults.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 
@@ -40,6 +42,7 @@ void CacheProjectSettings(AGP& project) {
     Engine().sqlQuote = project.SQLQuote();
     Engine().defaultDateFormat = project.DefaultDateFormat();
     Loader().dynamicLoad = project.DynamicLoadDB();
+    CacheTableDefaultSettings(*project.Properties());
 }
 
 std::string QuoteIdentifier(std::string_view id, std::string_view quoteStart, std::string_view quoteEnd) {

@@ -13,6 +13,8 @@
 #include "platform/db/catalogue.h"
 #include "platform/regex.h"
 #include "schema/db_quotes.h"
+#include "schema/derived_steps.h"
+#include "schema/derived_tables.h"
 #include "schema/load_steps.h"
 #include "schema/schema_load.h"
 #include "support/config_paths.h"
@@ -42,10 +44,6 @@ std::string OracleHost(std::string_view connStr) {
     return std::string(connStr);
 }
 
-void LoadKeywords() {
-    std::string file = GetConfigPath("Keyword");
-    if (!file.empty()) Keywords().Load(file);
-}
 
 // The extensions registered for every project, each a subsection with Name, Template, XmlFile.
 void LoadRegisteredExtensions(AGP& project) {
@@ -87,6 +85,11 @@ bool LoadMainDatabase(AGP& project, const std::string& name, bool showStatus, Di
 }
 
 }  // namespace
+
+void LoadKeywords() {
+    std::string file = GetConfigPath("Keyword");
+    if (!file.empty()) Keywords().Load(file);
+}
 
 bool LoadDB(AGP& project, const LoadDbArgs& args) {
     if (project.DB()) return Fail("database already loaded!");
@@ -161,10 +164,14 @@ bool LoadTableMySQL(AGP& project, std::string_view sTableName) {
 bool LoadTable(AGP& project, std::string_view sTableName) {
     auto database = project.DB();
     if (!database) return Fail(ProductMessage("Database not loaded!"));
-    std::string type = ToUpperAscii(database->DBType());
-    if (type == "MYSQL" || type == "POSTGRESQL") return LoadTableMySQL(project, sTableName);
     std::string name(sTableName);
     auto tables = database->Tables();
+    if (auto table = tables->Find(Variant(name)); table && !table->TblLoaded() &&
+                                                  EqualsNoCase(table->TblType(), "LINKTABLE")) {
+        return LoadRegisteredLinkTable(project, name);
+    }
+    if (UsesServerConnection(*database)) return LoadTableMySQL(project, sTableName);
+    std::string type = ToUpperAscii(database->DBType());
     if (auto table = tables->Find(Variant(name)); table && table->TblLoaded()) {
         return Fail(ProductMessage("Table " + name + " already loaded!"));
     }
@@ -215,20 +222,23 @@ std::string LoadDatabaseNames(AGP&, const ServerDbArgs& args) {
     }
 }
 
-std::string CustomViewConnStr(AGP& project) {
-    auto database = project.DB();
-    if (!database) return {};
-    std::string type = ToUpperAscii(database->DBType());
+std::string ConnectionStringOf(const AGPDatabase& database) {
+    std::string type = ToUpperAscii(database.DBType());
     if (type == "ACCESS") {
-        std::string connStr = "Provider=" + AccessProviderFor(database->DBDBMSVer()) +
-                              ";Data Source=" + database->DBPhyPath() + ";";
-        if (!database->DBPwd().empty()) connStr += "Jet OLEDB:Database Password=" + database->DBPwd() + ";";
+        std::string connStr = "Provider=" + AccessProviderFor(database.DBDBMSVer()) +
+                              ";Data Source=" + database.DBPhyPath() + ";";
+        if (!database.DBPwd().empty()) connStr += "Jet OLEDB:Database Password=" + database.DBPwd() + ";";
         return connStr;
     }
-    if (type == "ODBC" && database->DBConnstr().empty()) {
-        return "dsn=" + database->DBName() + ";uid=" + database->DBUID() + ";pwd=" + database->DBPwd();
+    if (type == "ODBC" && database.DBConnstr().empty()) {
+        return "dsn=" + database.DBName() + ";uid=" + database.DBUID() + ";pwd=" + database.DBPwd();
     }
-    return database->DBConnstr();
+    return database.DBConnstr();
+}
+
+std::string CustomViewConnStr(AGP& project) {
+    auto database = project.DB();
+    return database ? ConnectionStringOf(*database) : std::string();
 }
 
 }  // namespace velmora

@@ -203,7 +203,17 @@ AGPStatus*& LoadStatusSlot() {
     return status;
 }
 
+std::shared_ptr<AGPTables>& LinkTarget() {
+    static std::shared_ptr<AGPTables> target;
+    return target;
+}
+
 }  // namespace
+
+LinkTargetScope::LinkTargetScope(std::shared_ptr<AGPTables> target) : previous_(std::move(LinkTarget())) {
+    LinkTarget() = std::move(target);
+}
+LinkTargetScope::~LinkTargetScope() { LinkTarget() = std::move(previous_); }
 
 LoadStatusScope::LoadStatusScope(AGPStatus* status) : previous_(LoadStatusSlot()) { LoadStatusSlot() = status; }
 LoadStatusScope::~LoadStatusScope() { LoadStatusSlot() = previous_; }
@@ -292,7 +302,7 @@ bool WalkTables(const TableWalk& walk, std::vector<db::TableInfo> listed) {
         return Fail(ProductMessage("Table " + walk.tableName + " not found!"));
     }
 
-    auto tables = walk.database.Tables();
+    auto tables = linkMode && LinkTarget() ? LinkTarget() : walk.database.Tables();
     bool readFields = !(Loader().dynamicLoad && loadAll);
     for (std::size_t begin = 0; begin < taken.size(); begin += kColumnBatch) {
         std::span<db::TableInfo> batch(taken.data() + begin, std::min(kColumnBatch, taken.size() - begin));

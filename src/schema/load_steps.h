@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,7 @@ class AGPDatabase;
 class AGPField;
 class AGPStatus;
 class AGPTable;
+class AGPTables;
 
 // How the schema was reached; each sets field properties by its own rules.
 enum class LoadRoute { Ado, Dao, Bridge };
@@ -65,6 +67,25 @@ private:
     AGPStatus* previous_;
 };
 AGPStatus* CurrentLoadStatus();
+
+// While it lives, a link-mode load adds its table to `target` (the main database's tables)
+// instead of the tables of the linked database it reads from.
+class LinkTargetScope {
+public:
+    explicit LinkTargetScope(std::shared_ptr<AGPTables> target);
+    ~LinkTargetScope();
+    LinkTargetScope(const LinkTargetScope&) = delete;
+    LinkTargetScope& operator=(const LinkTargetScope&) = delete;
+
+private:
+    std::shared_ptr<AGPTables> previous_;
+};
+
+// The connection string a database is opened by: its own, the "dsn=" form of an ODBC data
+// source, or the provider form of an Access file.
+std::string ConnectionStringOf(const AGPDatabase& database);
+// Loads the reserved-word list named by the configuration.
+void LoadKeywords();
 
 // The name of an Access database: its file name, after the last "\\" or "/" of the path.
 std::string AccessFileName(std::string_view path);

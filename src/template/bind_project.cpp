@@ -14,6 +14,7 @@
 #include "model/menus.h"
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
+#include "schema/derived_tables.h"
 #include "schema/schema_load.h"
 #include "template/bind_helpers.h"
 #include "template/file_cache.h"
@@ -40,6 +41,20 @@ ServerDbArgs ServerDbArgsFrom(const Args& args, bool withName) {
         *field = args.Text(index++);
     }
     return server;
+}
+
+// sDbName, sDbType, sPath, sPhyPath, bDBUseServerMapPath, sConnStr, sSchema, sHost, sPort, sUID,
+// sPwd, sSID, sMethod, sUrl, sEncoding, from argument `first` on.
+LinkDbArgs LinkDbArgsFrom(const Args& args, std::size_t first) {
+    LinkDbArgs link;
+    std::size_t index = first;
+    for (std::string* field : {&link.sDbName, &link.sDbType, &link.sPath, &link.sPhyPath}) *field = args.Text(index++);
+    link.bDBUseServerMapPath = args.As<bool>(index++);
+    for (std::string* field : {&link.sConnStr, &link.sSchema, &link.sHost, &link.sPort, &link.sUID, &link.sPwd,
+                               &link.sSID, &link.sMethod, &link.sUrl, &link.sEncoding}) {
+        *field = args.Text(index++);
+    }
+    return link;
 }
 
 }  // namespace
@@ -95,6 +110,65 @@ void BindProject(ClassMap& classes) {
         .Method("LoadCodeBase", &AGP::LoadCodeBase)
         .Method("CodeBaseExist", &AGP::CodeBaseExist)
         .Method("LoadCustomScriptCode", &AGP::LoadCustomScriptCode)
+        .Method("LoadDB", 9, [](AGP& project, const Args& args) { return LoadDB(project, LoadDbArgsFrom(args)); })
+        .Method("LoadLinkDB", 15,
+                [](AGP& project, const Args& args) { return LoadLinkDB(project, LinkDbArgsFrom(args, 0)); })
+        .Method("SyncLinkDB", 16,
+                [](AGP& project, const Args& args) {
+                    return SyncLinkDB(project, args.Text(0), LinkDbArgsFrom(args, 1));
+                })
+        .Method("UnloadLinkDB", 1, [](AGP& project, const Args& args) { return UnloadLinkDB(project, args.Text(0)); })
+        .Method("LoadLinkTable", 3,
+                [](AGP& project, const Args& args) {
+                    return LoadLinkTable(project, args.Text(0), args.Text(1), args.Text(2));
+                })
+        .Method("LoadCustomField", 3,
+                [](AGP& project, const Args& args) {
+                    return LoadCustomField(project, args.Text(0), args.Text(1), args.Text(2));
+                })
+        .Method("ChangeCustomField", 3,
+                [](AGP& project, const Args& args) {
+                    return ChangeCustomField(project, args.Text(0), args.Text(1), args.Text(2));
+                })
+        .Method("UnloadCustomField", 2,
+                [](AGP& project, const Args& args) { return UnloadCustomField(project, args.Text(0), args.Text(1)); })
+        .Method("LoadTable", 1, [](AGP& project, const Args& args) { return LoadTable(project, args.Text(0)); })
+        .Method("UnLoadTable", 1, [](AGP& project, const Args& args) { return UnLoadTable(project, args.Text(0)); })
+        .Method("CustomViewConnStr", 0, [](AGP& project, const Args&) { return CustomViewConnStr(project); })
+        .Method("JVMLoaded", 0, [](AGP&, const Args&) { return JVMLoaded(); })
+        .Method("LoadDatabaseNames", 9,
+                [](AGP& project, const Args& args) {
+                    return LoadDatabaseNames(project, ServerDbArgsFrom(args, false));
+                })
+        .Method("LoadDBMySQL", 10,
+                [](AGP& project, const Args& args) { return LoadDBMySQL(project, ServerDbArgsFrom(args, true)); })
+        .Method("LoadTableMySQL", 1,
+                [](AGP& project, const Args& args) { return LoadTableMySQL(project, args.Text(0)); })
+        .Method("LoadCustomView", 3,
+                [](AGP& project, const Args& args) {
+                    return LoadCustomView(project, args.Text(0), args.Text(1), args.As<bool>(2));
+                })
+        .Method("LoadView", 3,
+                [](AGP& project, const Args& args) {
+                    return LoadView(project, args.Text(0), args.Text(1), args.As<bool>(2));
+                })
+        .Method("ChangeCustomViewToView", 2,
+                [](AGP& project, const Args& args) {
+                    return ChangeCustomViewToView(project, args.Text(0), args.Text(1));
+                })
+        .Method("CopyTableSettings", 2,
+                [](AGP& project, const Args& args) { return CopyTableSettings(project, args.Text(0), args.Text(1)); })
+        .Method("CopyFieldSettings", 4,
+                [](AGP& project, const Args& args) {
+                    return CopyFieldSettings(project, args.Text(0), args.Text(1), args.Text(2), args.Text(3));
+                })
+        .Method("LoadReport", 2,
+                [](AGP& project, const Args& args) { return LoadReport(project, args.Text(0), args.Text(1)); })
+        .Method("UnLoadDB", 0,
+                [](AGP& project, const Args&) {
+                    UnLoadDB(project);
+                    return Variant();
+                })
         .Method("Save", 1, [](AGP& project, const Args& args) { return Save(project, args.Text(0)); })
         .Method("SaveLanguagePhrasesToFile", &AGP::SaveLanguagePhrasesToFile)
         .Method("LoadLanguagePhrasesFromFile", &AGP::LoadLanguagePhrasesFromFile)
@@ -116,18 +190,6 @@ void BindProject(ClassMap& classes) {
                     return shared ? ParseScript(shared, text) : text;
                 })
         .Method("ListIncludedFiles", 1, [](AGP&, const Args& args) { return ListIncludedFiles(args.Text(0)); })
-        .Method("LoadDB", 9, [](AGP& project, const Args& args) { return LoadDB(project, LoadDbArgsFrom(args)); })
-        .Method("LoadDBMySQL", 10,
-                [](AGP& project, const Args& args) { return LoadDBMySQL(project, ServerDbArgsFrom(args, true)); })
-        .Method("LoadTable", 1, [](AGP& project, const Args& args) { return LoadTable(project, args.Text(0)); })
-        .Method("LoadTableMySQL", 1,
-                [](AGP& project, const Args& args) { return LoadTableMySQL(project, args.Text(0)); })
-        .Method("LoadDatabaseNames", 9,
-                [](AGP& project, const Args& args) {
-                    return LoadDatabaseNames(project, ServerDbArgsFrom(args, false));
-                })
-        .Method("JVMLoaded", 0, [](AGP&, const Args&) { return JVMLoaded(); })
-        .Method("CustomViewConnStr", 0, [](AGP& project, const Args&) { return CustomViewConnStr(project); })
         .Method("GenCheck", 0,
                 [](AGP& project, const Args&) {
                     auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());

@@ -1,0 +1,206 @@
+// Linked databases: second databases whose tables the project reads and writes as link tables.
+#include "model/agp.h"
+#include "model/database.h"
+#include "model/databases.h"
+#include "model/field.h"
+#include "model/fields.h"
+#include "model/menus.h"
+#include "model/property_bag.h"
+#include "model/table.h"
+#include "model/tables.h"
+#include "schema/derived_steps.h"
+#include "schema/derived_tables.h"
+#include "schema/load_steps.h"
+#include "schema/schema_load.h"
+#include "support/engine_state.h"
+#include "support/text.h"
+
+namespace velmora {
+namespace {
+
+constexpr std::string_view kFieldIdentity[] = {"FldSeq", "FldName"};
+
+bool IsServerType(std::string_view type) {
+    std::string lower = ToLowerAscii(type);
+    return lower == "mysql" || lower == "postgresql";
+}
+
+// The argument checks of LoadLinkDB; empty when the arguments can be tried.
+std::string LinkArgsError(const LinkDbArgs& args) {
+    std::string type = ToUpperAscii(args.sDbType);
+    if (type == "ACCESS") return args.sPhyPath.empty() ? "invalid database path!" : "";
+    if (IsServerType(type) && !args.sHost.empty()) return args.sDbName.empty() ? "Invalid DBName specified!" : "";
+    if (type == "SQLITE" && !args.sPhyPath.empty()) return "";
+    return args.sConnStr.empty() ? "invalid connection string specified!" : "";
+}
+
+std::string LinkDatabaseName(const LinkDbArgs& args) {
+    if (EqualsNoCase(args.sDbType, "ACCESS")) return AccessFileName(args.sPhyPath);
+    if (!args.sDbName.empty()) return args.sDbName;
+    return EqualsNoCase(args.sDbType, "ODBC") ? "ODBC" : "DB";
+}
+
+// Connects `database` by `args` and fills its connection properties; no table is read.
+std::int16_t ConnectLinkDatabase(AGPDatabase& database, const LinkDbArgs& args) {
+    LoaderStateScope keepState;
+    std::string type = ToUpperAscii(args.sDbType);
+    if (type == "ACCESS") {
+        return LoadDAODB(database, args.sPath, args.sPhyPath, args.bDBUseServerMapPath, args.sUID, args.sPwd, "@",
+                         "@");
+    }
+    if (IsServerType(type) && !args.sHost.empty()) {
+        ServerDbArgs server{args.sDbName, args.sDbType, args.sHost, args.sPort, args.sUID,
+                            args.sPwd,    args.sSID,    args.sMethod, args.sUrl, args.sEncoding};
+        database.SetDBConnstr(std::string());
+        return LoadzvDB(database, server, "@", "@");
+    }
+    std::string connStr = args.sConnStr;
+    if (type == "SQLITE" && !args.sPhyPath.empty()) connStr = "Data Source=" + args.sPhyPath;
+    return LoadADODB(database, args.sDbType, args.sDbName, args.sUID, args.sPwd, connStr, args.sSchema, "@", "@");
+}
+
+// Reads table sTableName of the linked database into the main database's tables as sProjTable.
+std::int16_t ReadLinkTable(AGP& project, AGPDatabase& link, const std::string& sTableName,
+                           const std::string& sProjTable) {
+    LoaderStateScope keepState;
+    LinkTargetScope target(project.DB()->Tables());
+    if (EqualsNoCase(link.DBType(), "ACCESS")) {
+        return LoadDAODB(link, link.DBPath(), link.DBPhyPath(), link.DBUseServerMapPath(), link.DBUID(), link.DBPwd(),
+                         sTableName, sProjTable);
+    }
+    if (UsesServerConnection(link)) return LoadzvDB(link, ServerArgsOf(link), sTableName, sProjTable);
+    return LoadADODB(link, link.DBType(), link.DBName(), link.DBUID(), link.DBPwd(), ConnectionStringOf(link),
+                     link.DBSchema(), sTableName, sProjTable);
+}
+
+std::vector<std::shared_ptr<AGPTable>> LinkTablesOf(AGP& project, std::string_view id) {
+    std::vector<std::shared_ptr<AGPTable>> linked;
+    if (!project.DB()) return linked;
+    for (const auto& table : project.DB()->Tables()->Items())
+        if (EqualsNoCase(table->TblType(), "LINKTABLE") && EqualsNoCase(table->LinkDBID(), id)) linked.push_back(table);
+    return linked;
+}
+
+// Brings a link table in step with a fresh read of it: the schema's view of each field is
+// taken, fields the source no longer has go (custom fields stay), new ones are added.
+void RefreshFields(AGPTable& table, AGPTable& fresh) {
+    auto fields = table.Fields();
+    auto freshFields = fresh.Fields();
+    for (const auto& field : fields->Items()) {
+        if (!field->FldIsCustom() && !freshFields->FieldExist(Variant(field->FldName())))
+            fields->Delete(table.TblName(), Variant(field->FldName()));
+    }
+    for (const auto& source : freshFields->Items()) {
+        auto field = fields->Find(Variant(source->FldName()));
+        if (!field) {
+            fields->Add(table.TblName(), source->FldName());
+            field = fields->Find(Variant(source->FldName()));
+            CopyPropertyValues(*source->Properties(), *field->Properties(), kFieldIdentity, true);
+            continue;
+        }
+        for (std::string_view name : FieldSchemaProperties()) {
+            std::size_t from = source->Properties()->IndexOf(name);
+            std::size_t to = field->Properties()->IndexOf(name);
+            bool identity = name == "FldSeq" || name == "FldName" || name == "FldVar";
+            if (!identity && from != AGProperties::npos && to != AGProperties::npos)
+                field->Properties()->SetValueAt(to, source->Properties()->ValueAt(from));
+        }
+    }
+    table.SetTblKey(fresh.TblKey());
+    table.SetLinkTableType(fresh.LinkTableType());
+    table.SetTblLoaded(true);
+}
+
+}  // namespace
+
+std::string LoadLinkDB(AGP& project, const LinkDbArgs& args) {
+    if (std::string error = LinkArgsError(args); !error.empty()) {
+        Fail(error);
+        return {};
+    }
+    auto links = project.LINKDBS();
+    std::string id;
+    for (int n = links->Count() + 1; id.empty() || links->DBExist(Variant(id)); ++n) id = "LINKDB" + std::to_string(n);
+    links->Add(id);
+    auto database = links->Find(Variant(id));
+    std::string name = LinkDatabaseName(args);
+    database->SetDBID(id);
+    database->SetDBName(name);
+    database->SetDBVar(MakeVarName(name.substr(0, name.find('.')), ""));
+    Engine().ProjErrDb.clear();
+    if (ConnectLinkDatabase(*database, args) != 0) {
+        links->Delete(Variant(id));
+        Fail("Load database failed");
+        return {};
+    }
+    Engine().ProjErr.clear();
+    return id;
+}
+
+bool SyncLinkDB(AGP& project, std::string_view sDbID, const LinkDbArgs& args) {
+    std::string id(sDbID);
+    auto link = project.LINKDBS()->Find(Variant(id));
+    if (!link) return Fail("Link Database with id '" + id + "' not found");
+    std::string failed = "Synchronize link database '" + link->DBName() + "' failed";
+    if (!LinkArgsError(args).empty() || ConnectLinkDatabase(*link, args) != 0) return Fail(failed);
+    if (!args.sDbName.empty()) link->SetDBName(args.sDbName);
+    auto tables = project.DB() ? project.DB()->Tables() : nullptr;
+    for (const auto& table : LinkTablesOf(project, id)) {
+        std::string probe = FreeTableName("TEMP", {tables.get()});
+        if (ReadLinkTable(project, *link, table->LinkTableName(), probe) != 0 || !tables->TableExist(Variant(probe))) {
+            if (tables->TableExist(Variant(probe))) tables->Delete(Variant(probe));
+            return Fail(failed);
+        }
+        RefreshFields(*table, *tables->Find(Variant(probe)));
+        tables->Delete(Variant(probe));
+    }
+    Engine().ProjErr.clear();
+    return true;
+}
+
+bool UnloadLinkDB(AGP& project, std::string_view sDbID) {
+    std::string id(sDbID);
+    auto links = project.LINKDBS();
+    if (!links->DBExist(Variant(id))) return Fail("Link Database with id '" + id + "' not found");
+    for (const auto& table : LinkTablesOf(project, id)) project.DB()->Tables()->Delete(Variant(table->TblName()));
+    links->Delete(Variant(id));
+    SyncMenuWithTables(project);
+    Engine().ProjErr.clear();
+    return true;
+}
+
+bool LoadLinkTable(AGP& project, std::string_view sLinkDBID, std::string_view sTableName,
+                   std::string_view sProjTableName) {
+    if (sTableName.empty()) return Fail("table name is empty!");
+    if (sProjTableName.empty()) return Fail("project table name is empty!");
+    if (!project.DB()) return Fail("database not loaded!");
+    std::string id(sLinkDBID);
+    auto link = project.LINKDBS()->Find(Variant(id));
+    if (!link) return Fail("link database '" + id + "' not found!");
+    std::string projName(sProjTableName);
+    auto tables = project.DB()->Tables();
+    if (tables->TableExist(Variant(projName))) return Fail("table '" + projName + "' already exists!");
+    Engine().ProjErrDb.clear();
+    std::int16_t result = ReadLinkTable(project, *link, std::string(sTableName), projName);
+    auto table = tables->Find(Variant(projName));
+    if (result != 0 || !table) {
+        if (table) tables->Delete(Variant(projName));
+        return Fail("table not found");
+    }
+    table->SetLinkDBID(id);
+    SyncMenuWithTables(project);
+    Engine().ProjErr.clear();
+    return true;
+}
+
+bool LoadRegisteredLinkTable(AGP& project, std::string_view sTableName) {
+    auto tables = project.DB()->Tables();
+    std::string name(sTableName);
+    auto table = tables->Find(Variant(name));
+    std::string id = table->LinkDBID();
+    std::string source = table->LinkTableName().empty() ? name : table->LinkTableName();
+    tables->Delete(Variant(name));
+    return LoadLinkTable(project, id, source, name);
+}
+
+}  // namespace velmora

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+class AGPTable;
+}
+
 namespace velmora::cli {
 
 inline constexpr int kExitOk = 0;
@@ -46,6 +50,10 @@ struct DatabaseOptions {
 // Creates a project named `name` (default: the file's stem), loads its database when one is
 // given and saves it to `file`.
 int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db);
+// What a user expects of the pages of a table new to a project: quick search over its text
+// columns, and for a table without a primary key the pages of a view (list and add), since the
+// pages that find a row by its key cannot serve it.
+void NewTablePages(AGPTable& table);
 // Prints the tables and fields of a project file with types, keys and flags.
 int InspectProject(const std::string& file, bool json);
 
@@ -57,6 +65,17 @@ int GetProperty(const std::string& file, const std::string& path, bool all);
 int SetProperties(const std::string& file, const std::vector<std::string>& assignments);
 // Prints a project file's name, database and tables.
 int ShowProject(const std::string& file, bool json);
+
+// Project additions, each saving the project: a custom view over an SQL statement (with
+// `copySettings` its columns take the settings of the table columns they come from), a custom
+// field computed by an SQL expression (an existing custom field gets the new expression), its
+// removal, a table of another database linked under `as` (default: its own name), and a report
+// on a table.
+int AddView(const std::string& file, const std::string& name, const std::string& sql, bool copySettings);
+int AddField(const std::string& file, const std::string& table, const std::string& name, const std::string& sql);
+int RemoveField(const std::string& file, const std::string& table, const std::string& name);
+int LinkTable(const std::string& file, const DatabaseOptions& db, const std::string& table, const std::string& as);
+int AddReport(const std::string& file, const std::string& name, const std::string& from);
 
 // Runs a script file with `new AGP()`, print() and scriptArgs; 1 on an uncaught error.
 int RunScript(const std::string& file, const std::vector<std::string>& args);

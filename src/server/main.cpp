@@ -70,25 +70,74 @@ int main(int argc, char** argv) {
     defaults->add_flag("--json", json, "Print as JSON");
     defaults->callback([&] { rc = cli::Defaults(json); });
 
+    // Where a database is, for new and link.
+    auto addDatabaseOptions = [](CLI::App* command, cli::DatabaseOptions& database) {
+        command->add_option("--db", database.type, "Database type: sqlite, access, odbc, postgresql, mysql");
+        command->add_option("--file", database.file, "SQLite or Access database file");
+        command->add_option("--connect", database.connect,
+                            "Connection string (ODBC, or \"Data Source=FILE\" for SQLite)");
+        command->add_option("--dsn", database.dsn, "ODBC data source name");
+        command->add_option("--host", database.host, "Database server (default 127.0.0.1)");
+        command->add_option("--port", database.port, "Server port (default: the database's own)");
+        command->add_option("--user", database.user, "User name");
+        command
+            ->add_option("--password", database.password, "Password (or the VELMORA_DB_PASSWORD environment variable)")
+            ->envname("VELMORA_DB_PASSWORD");
+        command->add_option("--database", database.database, "Database on the server");
+        command->add_option("--schema", database.schema, "Schema (SQL Server)");
+        command->add_option("--encoding", database.encoding, "Client character set (default UTF-8)");
+    };
+
     std::string projectName, projectFile;
     cli::DatabaseOptions database;
     CLI::App* create = app.add_subcommand("new", "Create a project file, with the schema of a database");
     create->add_option("FILE", projectFile, "Project file to write (.vlp)")->required();
     create->add_option("--name", projectName, "Project name (default: the file's name)");
-    create->add_option("--db", database.type, "Database type: sqlite, access, odbc, postgresql, mysql");
-    create->add_option("--file", database.file, "SQLite or Access database file");
-    create->add_option("--connect", database.connect, "Connection string (ODBC, or \"Data Source=FILE\" for SQLite)");
-    create->add_option("--dsn", database.dsn, "ODBC data source name");
-    create->add_option("--host", database.host, "Database server (default 127.0.0.1)");
-    create->add_option("--port", database.port, "Server port (default: the database's own)");
-    create->add_option("--user", database.user, "User name");
-    create->add_option("--password", database.password, "Password (or the VELMORA_DB_PASSWORD environment variable)")
-        ->envname("VELMORA_DB_PASSWORD");
-    create->add_option("--database", database.database, "Database on the server");
-    create->add_option("--schema", database.schema, "Schema (SQL Server)");
-    create->add_option("--encoding", database.encoding, "Client character set (default UTF-8)");
+    addDatabaseOptions(create, database);
     runWithStatus(create, false, "Without a terminal, a line for every table too",
                   [&] { return cli::NewProject(projectFile, projectName, database); });
+
+    std::string derivedName, derivedTable, derivedSql;
+    bool copySettings = false;
+    CLI::App* addView = app.add_subcommand("add-view", "Add a custom view: a table made by an SQL SELECT statement");
+    addView->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    addView->add_option("NAME", derivedName, "Name of the view in the project")->required();
+    addView->add_option("--sql", derivedSql, "The SELECT statement")->required();
+    addView->add_flag("--copy-settings", copySettings,
+                      "Columns taken from a table column get that column's settings (caption, edit control, ...)");
+    runWithStatus(addView, true, "",
+                  [&] { return cli::AddView(projectFile, derivedName, derivedSql, copySettings); });
+
+    CLI::App* addField = app.add_subcommand("add-field", "Add a custom field: a column computed by an SQL expression "
+                                                         "(an existing custom field gets the new expression)");
+    addField->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    addField->add_option("TABLE", derivedTable, "Table, view, custom view or link table")->required();
+    addField->add_option("NAME", derivedName, "Name of the field")->required();
+    addField->add_option("--sql", derivedSql, "The SQL expression, e.g. \"price * quantity\"")->required();
+    runWithStatus(addField, true, "",
+                  [&] { return cli::AddField(projectFile, derivedTable, derivedName, derivedSql); });
+
+    CLI::App* removeField = app.add_subcommand("remove-field", "Remove a custom field");
+    removeField->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    removeField->add_option("TABLE", derivedTable, "Table of the field")->required();
+    removeField->add_option("NAME", derivedName, "Name of the custom field")->required();
+    runWithStatus(removeField, true, "", [&] { return cli::RemoveField(projectFile, derivedTable, derivedName); });
+
+    cli::DatabaseOptions linkDatabase;
+    std::string linkAs;
+    CLI::App* link = app.add_subcommand("link", "Link a table of another database into the project");
+    link->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    link->add_option("TABLE", derivedTable, "Table or view in the other database")->required();
+    link->add_option("--as", linkAs, "Name in the project (default: the table's own)");
+    addDatabaseOptions(link, linkDatabase);
+    runWithStatus(link, true, "", [&] { return cli::LinkTable(projectFile, linkDatabase, derivedTable, linkAs); });
+
+    std::string reportFrom;
+    CLI::App* addReport = app.add_subcommand("add-report", "Add a report: a summary page of a table");
+    addReport->add_option("FILE", projectFile, "Project file (.vlp)")->required();
+    addReport->add_option("NAME", derivedName, "Name of the report")->required();
+    addReport->add_option("--from", reportFrom, "The table it summarises")->required();
+    runWithStatus(addReport, true, "", [&] { return cli::AddReport(projectFile, derivedName, reportFrom); });
 
     std::string propertyPath;
     bool allProperties = false;

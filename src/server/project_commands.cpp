@@ -50,26 +50,12 @@ bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
     return LoadDB(project, args);
 }
 
-// What a user expects of a new project's pages: quick search over its text columns,
-// CSV export of its lists, and for a table without a primary key the pages of a view (list and
-// add), since the pages that find a row by its key cannot serve it.
+// What a user expects of a new project's pages: CSV export of its lists, and the table pages of
+// NewTablePages.
 void NewProjectPages(AGP& project) {
     if (!project.DB()) return;
     project.SetExportCsv(true);
-    for (const auto& table : project.DB()->Tables()->Items()) {
-        bool searched = false;
-        for (const auto& field : table->Fields()->Items()) {
-            bool quick = FldTypeCategory(field->FldType()) == kCatString;
-            field->SetFldBasicSearch(quick);
-            searched = searched || quick;
-        }
-        table->SetTblBasicSearch(searched);
-        if (!EqualsNoCase(table->TblType(), "TABLE") || !Trim(table->TblKey()).empty()) continue;
-        table->SetTblView(false);
-        table->SetTblEdit(false);
-        table->SetTblDelete(false);
-        table->SetTblCopy(false);
-    }
+    for (const auto& table : project.DB()->Tables()->Items()) NewTablePages(*table);
 }
 
 // The language file of the shipped default package: english.xml when it has one, else its first.
@@ -85,6 +71,21 @@ std::string ShippedLanguageFile() {
 }
 
 }  // namespace
+
+void NewTablePages(AGPTable& table) {
+    bool searched = false;
+    for (const auto& field : table.Fields()->Items()) {
+        bool quick = FldTypeCategory(field->FldType()) == kCatString;
+        field->SetFldBasicSearch(quick);
+        searched = searched || quick;
+    }
+    table.SetTblBasicSearch(searched);
+    if (!EqualsNoCase(table.TblType(), "TABLE") || !Trim(table.TblKey()).empty()) return;
+    table.SetTblView(false);
+    table.SetTblEdit(false);
+    table.SetTblDelete(false);
+    table.SetTblCopy(false);
+}
 
 int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db) {
     static const std::set<std::string> kTypes{"sqlite", "access", "odbc", "postgresql", "mysql"};

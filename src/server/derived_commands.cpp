@@ -1,0 +1,157 @@
+// Commands that add what a project derives from its database: custom views, custom fields, link
+// tables and reports. Each reads the project, changes it and saves it once; a refused change
+// leaves the file as it was.
+#include <filesystem>
+#include <functional>
+#include <iostream>
+
+#include "model/agp.h"
+#include "model/data_types.h"
+#include "model/database.h"
+#include "model/databases.h"
+#include "model/field.h"
+#include "model/fields.h"
+#include "model/table.h"
+#include "model/tables.h"
+#include "persistence/project_reader.h"
+#include "persistence/project_writer.h"
+#include "schema/derived_tables.h"
+#include "server/commands.h"
+#include "support/text.h"
+
+namespace velmora::cli {
+namespace {
+
+void PrintError(AGP& project) {
+    std::cerr << project.ProjErr() << '\n';
+    if (!project.ProjErrDb().empty() && project.ProjErr().find(project.ProjErrDb()) == std::string::npos)
+        std::cerr << project.ProjErrDb() << '\n';
+}
+
+// Loads `file`, runs `change` and saves; `change` returns the line to print, or nullopt with
+// ProjErr set.
+int ChangeProject(const std::string& file, const std::function<std::optional<std::string>(AGP&)>& change) {
+    AGP project;
+    if (!Load(project, file, false)) {
+        PrintError(project);
+        return kExitFailure;
+    }
+    if (!project.DB()) {
+        std::cerr << "The project " << file << " has no database\n";
+        return kExitFailure;
+    }
+    std::optional<std::string> done = change(project);
+    if (!done) {
+        PrintError(project);
+        return kExitFailure;
+    }
+    if (!Save(project, file)) {
+        PrintError(project);
+        return kExitFailure;
+    }
+    std::cout << *done << '\n';
+    return kExitOk;
+}
+
+std::string FieldCount(AGP& project, const std::string& table) {
+    auto found = project.DB()->Tables()->Find(Variant(table));
+    return std::to_string(found ? found->Fields()->Count() : 0) + " fields";
+}
+
+LinkDbArgs LinkArgsOf(const DatabaseOptions& db) {
+    std::string type = ToLowerAscii(db.type);
+    LinkDbArgs args;
+    args.sDbType = type == "sqlite" || type == "access" || type == "odbc" ? ToUpperAscii(type) : type;
+    args.sDbName = type == "odbc" ? db.dsn : db.database;
+    if (args.sDbName.empty() && type == "sqlite") args.sDbName = std::filesystem::path(db.file).stem().string();
+    args.sPhyPath = db.file;
+    args.sConnStr = db.connect;
+    args.sSchema = db.schema;
+    if ((type == "postgresql" || type == "mysql") && db.connect.empty())
+        args.sHost = db.host.empty() ? std::string("127.0.0.1") : db.host;
+    args.sPort = db.port;
+    args.sUID = db.user;
+    args.sPwd = db.password;
+    args.sEncoding = db.encoding;
+    return args;
+}
+
+// A linked database the project already reads from the same place, so that tables linked one by
+// one share it.
+std::string SameLinkDatabase(AGP& project, const LinkDbArgs& args) {
+    for (const auto& link : project.LINKDBS()->Items()) {
+        bool sameType = EqualsNoCase(link->DBType(), args.sDbType);
+        bool samePlace = args.sHost.empty()
+                             ? (!args.sPhyPath.empty() ? link->DBPhyPath() == args.sPhyPath
+                                                       : link->DBConnstr() == args.sConnStr)
+                             : link->DBHost() == args.sHost && link->DBPort() == args.sPort &&
+                                   link->DBName() == args.sDbName && link->DBUID() == args.sUID;
+        if (sameType && samePlace) return link->DBID();
+    }
+    return {};
+}
+
+}  // namespace
+
+int AddView(const std::string& file, const std::string& name, const std::string& sql, bool copySettings) {
+    return ChangeProject(file, [&](AGP& project) -> std::optional<std::string> {
+        if (!LoadCustomView(project, name, sql, copySettings)) return std::nullopt;
+        auto view = project.DB()->Tables()->Find(Variant(name));
+        NewTablePages(*view);
+        if (!view->TblCustomError().empty())
+            return "Custom view " + name + " added, but its SQL failed: " + view->TblCustomError();
+        return "Custom view " + name + ": " + FieldCount(project, name);
+    });
+}
+
+int AddField(const std::string& file, const std::string& table, const std::string& name, const std::string& sql) {
+    return ChangeProject(file, [&](AGP& project) -> std::optional<std::string> {
+        auto found = project.DB()->Tables()->Find(Variant(table));
+        auto field = found ? found->Fields()->Find(Variant(name)) : nullptr;
+        bool changed = field && field->FldIsCustom();
+        bool done = changed ? ChangeCustomField(project, table, name, sql) : LoadCustomField(project, table, name, sql);
+        if (!done) return std::nullopt;
+        auto computed = found->Fields()->Find(Variant(name));
+        computed->SetFldBasicSearch(FldTypeCategory(computed->FldType()) == kCatString);
+        return std::string(changed ? "Changed" : "Added") + " custom field " + table + "." + name;
+    });
+}
+
+int RemoveField(const std::string& file, const std::string& table, const std::string& name) {
+    return ChangeProject(file, [&](AGP& project) -> std::optional<std::string> {
+        if (!UnloadCustomField(project, table, name)) return std::nullopt;
+        return "Removed custom field " + table + "." + name;
+    });
+}
+
+int LinkTable(const std::string& file, const DatabaseOptions& db, const std::string& table, const std::string& as) {
+    if (db.type.empty()) {
+        std::cerr << "Name the linked database with --db TYPE and its options\n";
+        return kExitUsage;
+    }
+    LinkDbArgs args = LinkArgsOf(db);
+    std::string projName = as.empty() ? table : as;
+    return ChangeProject(file, [&](AGP& project) -> std::optional<std::string> {
+        std::string id = SameLinkDatabase(project, args);
+        bool added = id.empty();
+        if (added) id = LoadLinkDB(project, args);
+        if (id.empty()) return std::nullopt;
+        if (!LoadLinkTable(project, id, table, projName)) {
+            std::string error = project.ProjErr();
+            if (added) UnloadLinkDB(project, id);
+            project.SetProjErr(error + ": " + table);
+            return std::nullopt;
+        }
+        NewTablePages(*project.DB()->Tables()->Find(Variant(projName)));
+        return "Link table " + projName + " (" + id + "): " + FieldCount(project, projName);
+    });
+}
+
+int AddReport(const std::string& file, const std::string& name, const std::string& from) {
+    return ChangeProject(file, [&](AGP& project) -> std::optional<std::string> {
+        if (!LoadReport(project, name, from)) return std::nullopt;
+        return "Report " + name + " on " + from + ": " + FieldCount(project, name);
+    });
+}
+
+}  // namespace velmora::cli

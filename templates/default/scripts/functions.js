@@ -127,6 +127,37 @@ function DatabaseKind(db) {
 	return type.toLowerCase();
 }
 
+// A value of a "key=value;..." connection string by any of its key names.
+function ConnectionValue(connStr, keys) {
+	for (var pair of String(connStr || "").split(";")) {
+		var eq = pair.indexOf("=");
+		if (eq < 0) continue;
+		var key = pair.substring(0, eq).trim().toLowerCase();
+		if (keys.indexOf(key) >= 0) return pair.substring(eq + 1).trim();
+	}
+	return "";
+}
+
+// A database's connection as the PHP array the runtime opens it by: a SQLite file in the
+// application's db/ folder, or a server by its own settings or its connection string.
+function DatabaseConfig(db, indent) {
+	var kind = DatabaseKind(db);
+	var lines = ["'type' => " + PhpString(kind)];
+	if (kind == "sqlite") {
+		var file = String(db.DBPhyPath || db.DBPath || ConnectionValue(db.DBConnstr, ["data source"])).replace(/\\/g, "/");
+		lines.push("'path' => __DIR__ . '/db/' . " + PhpString(file.substring(file.lastIndexOf("/") + 1)));
+	} else {
+		var cs = db.DBConnstr;
+		lines.push("'host' => " + PhpString(db.DBHost || ConnectionValue(cs, ["server", "host"]) || "127.0.0.1"));
+		lines.push("'port' => " + PhpString(db.DBPort || ConnectionValue(cs, ["port"])));
+		lines.push("'name' => " + PhpString(ConnectionValue(cs, ["database", "dbname", "initial catalog"]) || db.DBName));
+		lines.push("'user' => " + PhpString(db.DBUID || ConnectionValue(cs, ["uid", "user id", "user", "username"])));
+		lines.push("'password' => " + PhpString(db.DBPwd || ConnectionValue(cs, ["pwd", "password"])));
+		lines.push("'schema' => " + PhpString(db.DBSchema || ""));
+	}
+	return "[\n" + indent + "    " + lines.join(",\n" + indent + "    ") + ",\n" + indent + "]";
+}
+
 // The runtime's security type by the project's SecType.
 function SecurityKind() {
 	var type = String(PROJ.SecType || "").toLowerCase().replace(/[\s_-]/g, "");
@@ -177,16 +208,36 @@ function MenuItems() {
 		if (m.MenuSource) {
 			var t = TableByName(m.MenuSource);
 			if (!t || !t.TblGen || !t.TblList) continue;
-			result.push({ caption: m.MenuText || Caption(t, t.TblName), url: t.TblVar + "list." + (PROJ.Ext || "php") });
+			result.push({ caption: m.MenuText || Caption(t, t.TblName), url: FirstPage(t) });
 		} else if (m.MenuUrl || m.MenuExtUrl) {
 			result.push({ caption: m.MenuText, url: m.MenuUrl || m.MenuExtUrl });
 		}
 	}
 	if (result.length == 0 && items.length == 0) {
 		for (var t of GeneratedTables())
-			if (t.TblList) result.push({ caption: Caption(t, t.TblName), url: t.TblVar + "list." + (PROJ.Ext || "php") });
+			if (t.TblList) result.push({ caption: Caption(t, t.TblName), url: FirstPage(t) });
 	}
 	return result;
+}
+
+// The page a menu item of a table opens: a report's summary, any other table's list.
+function FirstPage(tbl) {
+	var page = String(tbl.TblType).toUpperCase() == "REPORT" ? "report" : "list";
+	return tbl.TblVar + page + "." + (PROJ.Ext || "php");
+}
+
+// The fields a report groups its rows by: those with a group-by order, else its first text field
+// that is not a key.
+function ReportGroups(tbl) {
+	var grouped = [];
+	for (var f of tbl.Fields) if (f.FldGroupBy > 0) grouped.push(f);
+	grouped.sort(function (a, b) { return a.FldGroupBy - b.FldGroupBy; });
+	var names = [];
+	for (var i = 0; i < grouped.length; i++) names.push(String(grouped[i].FldName));
+	if (names.length > 0) return names;
+	for (var f of tbl.Fields)
+		if (!f.FldIsPrimaryKey && FieldType(f) == "string") return [String(f.FldName)];
+	return [];
 }
 
 function TableByName(name) {

@@ -31,7 +31,9 @@ function HasKey() {
 }
 
 function IsUpdatable() {
-	return !!TABLE && String(TABLE.TblType).toUpperCase() == "TABLE" && !!TABLE.TblUpdatable;
+	if (!TABLE || !TABLE.TblUpdatable) return false;
+	var type = String(TABLE.TblType).toUpperCase();
+	return type == "TABLE" || type == "LINKTABLE" && String(TABLE.LinkTableType).toUpperCase() == "TABLE";
 }
 
 // The arguments of the runtime's entry for a page.

@@ -5,17 +5,19 @@ declare(strict_types=1);
 
 function vm_db(): PDO
 {
-    static $pdo = null;
-    if ($pdo instanceof PDO) {
-        return $pdo;
+    static $connections = [];
+    $id = vm_connection();
+    if (isset($connections[$id])) {
+        return $connections[$id];
     }
     $c = array_replace(['type' => 'sqlite', 'path' => '', 'host' => '127.0.0.1', 'port' => '',
-        'name' => '', 'user' => '', 'password' => '', 'schema' => ''], vm_config()['db']);
+        'name' => '', 'user' => '', 'password' => '', 'schema' => ''], vm_db_config());
     $options = [
         PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
         PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_ASSOC,
         PDO::ATTR_EMULATE_PREPARES => false,
     ];
+    $pdo = null;
     switch (vm_driver()) {
         case 'sqlite':
             $path = (string) $c['path'];
@@ -41,13 +43,36 @@ function vm_db(): PDO
             $pdo = new PDO($dsn, (string) $c['user'], (string) $c['password'], $options);
             break;
     }
-    return $pdo;
+    return $connections[$id] = $pdo;
+}
+
+/**
+ * The database the queries of this request go to: '' the application's own, or the id of a
+ * linked database (config 'links') whose table the page shows.
+ */
+function vm_connection(?string $set = null): string
+{
+    static $id = '';
+    if ($set !== null) {
+        if ($set !== '' && !isset(vm_config()['links'][$set])) {
+            throw new RuntimeException('Linked database not configured: ' . $set);
+        }
+        $id = $set;
+    }
+    return $id;
+}
+
+/** The configuration of the current connection. */
+function vm_db_config(): array
+{
+    $id = vm_connection();
+    return $id === '' ? (array) vm_config()['db'] : (array) vm_config()['links'][$id];
 }
 
 /** sqlite | pgsql | mysql */
 function vm_driver(): string
 {
-    $type = strtolower((string) (vm_config()['db']['type'] ?? 'sqlite'));
+    $type = strtolower((string) (vm_db_config()['type'] ?? 'sqlite'));
     return match ($type) {
         'pgsql', 'postgres', 'postgresql' => 'pgsql',
         'mysql', 'mariadb' => 'mysql',

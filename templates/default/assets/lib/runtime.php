@@ -161,7 +161,7 @@ function vm_dispatch(string $page, string $table, string $field): void
     $pages = [
         'list' => 'list', 'view' => 'view', 'add' => 'edit', 'copy' => 'edit', 'edit' => 'edit',
         'delete' => 'delete', 'export' => 'export', 'lookup' => 'lookup', 'index' => 'index',
-        'login' => 'login', 'logout' => 'login',
+        'login' => 'login', 'logout' => 'login', 'report' => 'report',
     ];
     if (!isset($pages[$page])) {
         throw new VmHttpError(404, 'PageNotFound');
@@ -172,6 +172,7 @@ function vm_dispatch(string $page, string $table, string $field): void
         return;
     }
     $t = vm_table($table);
+    vm_connection((string) $t['db']);
     switch ($page) {
         case 'list':
             vm_require_page($t, 'list');
@@ -212,6 +213,10 @@ function vm_dispatch(string $page, string $table, string $field): void
             break;
         case 'lookup':
             vm_page_lookup($t, $field);
+            break;
+        case 'report':
+            vm_require_page($t, 'report');
+            vm_page_report($t);
             break;
     }
 }

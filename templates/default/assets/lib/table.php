@@ -7,7 +7,7 @@ const VM_FIELD_DEFAULTS = [
     'caption' => '', 'type' => 'string', 'autoinc' => false, 'size' => 0, 'required' => false,
     'tag' => 'TEXT', 'values' => [], 'lookup' => null, 'list' => true, 'view' => true,
     'add' => true, 'edit' => true, 'search' => false, 'default' => null, 'validate' => '',
-    'align' => '', 'format' => '', 'date_format' => '', 'upload' => false,
+    'align' => '', 'format' => '', 'date_format' => '', 'upload' => false, 'expr' => '',
 ];
 
 /** The description of the table with this var, every key present; 404 for an unknown var. */
@@ -31,7 +31,7 @@ function vm_table(string $var): array
     $t = array_replace([
         'name' => $var, 'var' => $var, 'caption' => $var, 'type' => 'TABLE', 'key' => [],
         'rec_per_page' => 0, 'pages' => [], 'concurrency' => false, 'default_order' => '',
-        'fields' => [], 'details' => [], 'masters' => [], 'scripts' => [],
+        'fields' => [], 'details' => [], 'masters' => [], 'scripts' => [], 'db' => '', 'sql' => '',
     ], $t);
     $t['var'] = $var;
     $fields = [];
@@ -122,6 +122,27 @@ function vm_page_file(array $t, string $page): string
 function vm_max_length(array $f): int
 {
     return in_array($f['type'], ['string', 'text'], true) ? max(0, (int) $f['size']) : 0;
+}
+
+/**
+ * What the table's rows are read from: the table itself, a custom view's statement, and either
+ * with the table's computed fields added as columns, so that lists, searches and sorting treat
+ * them as any other column.
+ */
+function vm_from(array $t): string
+{
+    $source = $t['sql'] !== '' ? '(' . $t['sql'] . ') ' . vm_qi('vm_view') : vm_qt($t['name']);
+    $computed = [];
+    foreach ($t['fields'] as $col => $f) {
+        if ($f['expr'] !== '') {
+            $computed[] = '(' . $f['expr'] . ') AS ' . vm_qi((string) $col);
+        }
+    }
+    if ($computed === []) {
+        return $source;
+    }
+    $all = $t['sql'] !== '' ? vm_qi('vm_view') . '.*' : vm_qt($t['name']) . '.*';
+    return '(SELECT ' . $all . ', ' . implode(', ', $computed) . ' FROM ' . $source . ') ' . vm_qi('vm_rows');
 }
 
 /** The column list of the described fields, quoted. */
@@ -220,7 +241,7 @@ function vm_fetch_row(array $t, array $key): ?array
 {
     [$where, $params] = vm_key_where($t, $key);
     try {
-        $row = vm_query('SELECT ' . vm_select_columns($t) . ' FROM ' . vm_qt($t['name'])
+        $row = vm_query('SELECT ' . vm_select_columns($t) . ' FROM ' . vm_from($t)
             . ' WHERE ' . $where, $params)->fetch();
     } catch (PDOException $e) {
         if (vm_sql_state($e) !== '22') {

@@ -9,7 +9,7 @@ function vm_page_export(array $t): void
 {
     $ctx = vm_list_query($t);
     $listed = vm_columns_with($t, 'list');
-    $st = vm_query('SELECT ' . vm_select_columns($t) . ' FROM ' . vm_qt($t['name']) . $ctx['where']
+    $st = vm_query('SELECT ' . vm_select_columns($t) . ' FROM ' . vm_from($t) . $ctx['where']
         . $ctx['order_by'], $ctx['params']);
 
     vm_stream_output();

@@ -79,7 +79,7 @@ function vm_list_query(array $t): array
 function vm_page_list(array $t): void
 {
     $ctx = vm_list_query($t);
-    $from = ' FROM ' . vm_qt($t['name']) . $ctx['where'];
+    $from = ' FROM ' . vm_from($t) . $ctx['where'];
     $total = (int) vm_query('SELECT COUNT(*)' . $from, $ctx['params'])->fetchColumn();
 
     $per = (int) $t['rec_per_page'] > 0 ? (int) $t['rec_per_page'] : (int) vm_config()['rec_per_page'];
@@ -204,7 +204,7 @@ function vm_master_caption(array $master): void
         $where[] = vm_qi((string) $link['master']) . ' = ?';
         $params[] = $values[(string) $link['detail']];
     }
-    $row = vm_query('SELECT ' . vm_select_columns($mt) . ' FROM ' . vm_qt($mt['name'])
+    $row = vm_query('SELECT ' . vm_select_columns($mt) . ' FROM ' . vm_from($mt)
         . ' WHERE ' . implode(' AND ', $where), $params)->fetch();
     echo '<section class="vm-master"><h2>', vm_h(vm_phrase_fill('MasterRecord', ['table' => $mt['caption']])), '</h2>';
     if (is_array($row)) {

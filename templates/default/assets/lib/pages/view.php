@@ -75,7 +75,7 @@ function vm_view_detail(array $t, array $row, array $detail): void
     }
     $limit = 200;
     $order = $dt['key'] === [] ? '' : ' ORDER BY ' . implode(', ', array_map('vm_qi', $dt['key']));
-    $rows = vm_query('SELECT ' . vm_select_columns($dt) . ' FROM ' . vm_qt($dt['name']) . ' WHERE '
+    $rows = vm_query('SELECT ' . vm_select_columns($dt) . ' FROM ' . vm_from($dt) . ' WHERE '
         . implode(' AND ', $where) . $order . ' LIMIT ' . ($limit + 1), $params)->fetchAll();
     $more = count($rows) > $limit;
     $rows = array_slice($rows, 0, $limit);

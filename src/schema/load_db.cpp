@@ -166,9 +166,13 @@ bool LoadTable(AGP& project, std::string_view sTableName) {
     if (!database) return Fail(ProductMessage("Database not loaded!"));
     std::string name(sTableName);
     auto tables = database->Tables();
-    if (auto table = tables->Find(Variant(name)); table && !table->TblLoaded() &&
-                                                  EqualsNoCase(table->TblType(), "LINKTABLE")) {
-        return LoadRegisteredLinkTable(project, name);
+    if (auto table = tables->Find(Variant(name)); table && !table->TblLoaded()) {
+        if (EqualsNoCase(table->TblType(), "LINKTABLE")) return LoadRegisteredLinkTable(project, name);
+        if (EqualsNoCase(table->TblType(), "CUSTOMVIEW")) {
+            std::string sql = table->TblCustomSQL();
+            tables->Delete(Variant(name));
+            return LoadCustomView(project, name, sql, false);
+        }
     }
     if (UsesServerConnection(*database)) return LoadTableMySQL(project, sTableName);
     std::string type = ToUpperAscii(database->DBType());

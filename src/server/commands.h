@@ -77,6 +77,19 @@ int RemoveField(const std::string& file, const std::string& table, const std::st
 int LinkTable(const std::string& file, const DatabaseOptions& db, const std::string& table, const std::string& as);
 int AddReport(const std::string& file, const std::string& name, const std::string& from);
 
+// A chart on a table's list: `y` summarised per value of `x`, with trend lines "VALUE[=CAPTION]".
+struct ChartOptions {
+    std::string file;
+    std::string table;
+    std::string name;
+    std::string x;
+    std::string y;
+    std::string type = "bar";     // bar, line, pie, area
+    std::string summary = "SUM";  // SUM, COUNT, AVG, MIN, MAX
+    std::vector<std::string> trends;
+};
+int AddChart(const ChartOptions& options);
+
 // Runs a script file with `new AGP()`, print() and scriptArgs; 1 on an uncaught error.
 int RunScript(const std::string& file, const std::vector<std::string>& args);
 

@@ -1,11 +1,15 @@
 // Commands that add what a project derives from its database: custom views, custom fields, link
 // tables and reports. Each reads the project, changes it and saves it once; a refused change
 // leaves the file as it was.
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 
 #include "model/agp.h"
+#include "model/chart.h"
+#include "model/charts.h"
+#include "model/trend.h"
 #include "model/data_types.h"
 #include "model/database.h"
 #include "model/databases.h"
@@ -17,6 +21,7 @@
 #include "persistence/project_writer.h"
 #include "schema/derived_tables.h"
 #include "server/commands.h"
+#include "support/convert.h"
 #include "support/text.h"
 
 namespace velmora::cli {
@@ -151,6 +156,58 @@ int AddReport(const std::string& file, const std::string& name, const std::strin
     return ChangeProject(file, [&](AGP& project) -> std::optional<std::string> {
         if (!LoadReport(project, name, from)) return std::nullopt;
         return "Report " + name + " on " + from + ": " + FieldCount(project, name);
+    });
+}
+
+int AddChart(const ChartOptions& options) {
+    static const std::vector<std::string> kTypes{"bar", "line", "pie", "area"};
+    static const std::vector<std::string> kSummaries{"SUM", "COUNT", "AVG", "MIN", "MAX"};
+    auto type = std::find(kTypes.begin(), kTypes.end(), ToLowerAscii(options.type));
+    std::string summary = ToUpperAscii(options.summary);
+    if (type == kTypes.end() || std::find(kSummaries.begin(), kSummaries.end(), summary) == kSummaries.end()) {
+        std::cerr << "Chart type is bar, line, pie or area; summary is SUM, COUNT, AVG, MIN or MAX\n";
+        return kExitUsage;
+    }
+    std::vector<std::pair<double, std::string>> trends;
+    for (const std::string& trend : options.trends) {
+        std::size_t equals = trend.find('=');
+        auto value = ParseNumber(trend.substr(0, equals));
+        if (!value) {
+            std::cerr << "A trend line is VALUE or VALUE=CAPTION, not " << trend << "\n";
+            return kExitUsage;
+        }
+        trends.emplace_back(*value, equals == std::string::npos ? std::string() : trend.substr(equals + 1));
+    }
+    return ChangeProject(options.file, [&](AGP& project) -> std::optional<std::string> {
+        auto refuse = [&](std::string message) {
+            project.SetProjErr(std::move(message));
+            return std::optional<std::string>();
+        };
+        auto table = project.DB()->Tables()->Find(Variant(options.table));
+        if (!table) return refuse("The project has no table " + options.table);
+        for (const std::string& field : {options.x, options.y}) {
+            if (!field.empty() && !table->Fields()->FieldExist(Variant(field)))
+                return refuse("Table " + options.table + " has no field " + field);
+        }
+        auto charts = table->Charts();
+        if (!charts->Add(table->TblName(), options.name))
+            return refuse("Table " + options.table + " has a chart " + options.name);
+        auto chart = charts->Find(Variant(options.name));
+        chart->SetChartCaption(options.name);
+        chart->SetChartXFldName(options.x);
+        chart->SetChartYFldName(options.y);
+        chart->SetChartType(static_cast<std::int32_t>(type - kTypes.begin()) + 1);
+        chart->SetChartSummaryType(summary);
+        chart->SetShowChart(true);
+        for (std::size_t i = 0; i < trends.size(); ++i) {
+            std::string name = "Trend" + std::to_string(i + 1);
+            chart->Trendlines()->Add(name);
+            auto line = chart->Trendlines()->Find(Variant(name));
+            line->SetTrendShow(true);
+            line->SetTrendStartValue(trends[i].first);
+            line->SetTrendDisplayValue(trends[i].second);
+        }
+        return "Chart " + options.name + " on " + options.table + " (" + *type + ")";
     });
 }
 

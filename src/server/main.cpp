@@ -139,6 +139,18 @@ int main(int argc, char** argv) {
     addReport->add_option("--from", reportFrom, "The table it summarises")->required();
     runWithStatus(addReport, true, "", [&] { return cli::AddReport(projectFile, derivedName, reportFrom); });
 
+    cli::ChartOptions chart;
+    CLI::App* addChart = app.add_subcommand("add-chart", "Add a chart to the list page of a table");
+    addChart->add_option("FILE", chart.file, "Project file (.vlp)")->required();
+    addChart->add_option("TABLE", chart.table, "Table whose list shows the chart")->required();
+    addChart->add_option("NAME", chart.name, "Name and caption of the chart")->required();
+    addChart->add_option("--x", chart.x, "Field whose values make the bars, points or slices")->required();
+    addChart->add_option("--y", chart.y, "Field summarised per value (none: rows are counted)");
+    addChart->add_option("--type", chart.type, "bar, line, pie or area (default bar)");
+    addChart->add_option("--summary", chart.summary, "SUM, COUNT, AVG, MIN or MAX (default SUM)");
+    addChart->add_option("--trend", chart.trends, "A trend line: VALUE or VALUE=CAPTION; repeatable");
+    runWithStatus(addChart, true, "", [&] { return cli::AddChart(chart); });
+
     std::string propertyPath;
     bool allProperties = false;
     CLI::App* getProperty = app.add_subcommand("get", "Print a setting of a project, a table or a field");

@@ -208,6 +208,11 @@ describe('the orders list', () => {
     assert.ok((await page.locator('table.vm-grid tbody tr').count()) > 1);
     // The customer column shows the lookup's display value, not the stored id.
     assert.doesNotMatch(await page.locator('table.vm-grid tbody tr td').nth(2).textContent(), /^\d+$/);
+    // The charts: a bar per status with the trend line, and a slice per status.
+    const bars = page.getByRole('img', { name: 'Orders by status' });
+    assert.ok((await bars.locator('rect').count()) >= 3);
+    assert.match(await bars.textContent(), /Target/);
+    assert.ok((await page.getByRole('img', { name: 'Share by status' }).locator('path').count()) >= 2);
     const file = path.join(artefacts, 'demo-orders-list.png');
     await page.screenshot({ path: file, fullPage: true });
   });

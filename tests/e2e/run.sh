@@ -47,6 +47,11 @@ export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/mac
 mkdir -p "$scratch/demo"
 sqlite3 "$scratch/demo/shop.db" < "$root/examples/demo/shop.sql" || exit 1
 cp "$root/examples/demo/shop.vlp" "$scratch/demo/shop.vlp"
+# Charts on the orders list, drawn by the application as SVG.
+"$velmora" add-chart "$scratch/demo/shop.vlp" orders "Orders by status" --x status --summary COUNT \
+    --trend "100=Target" >/dev/null &&
+    "$velmora" add-chart "$scratch/demo/shop.vlp" orders "Share by status" --x status --summary COUNT --type pie \
+        >/dev/null || { echo "e2e: adding the charts failed" >&2; exit 1; }
 if ! "$velmora" generate "$scratch/demo/shop.vlp" --dest "$scratch/app" --yes --overwrite all >"$scratch/gen.log" 2>&1; then
     echo "e2e: generating the demo failed" >&2
     tail -5 "$scratch/gen.log" >&2

@@ -240,6 +240,29 @@ function ReportGroups(tbl) {
 	return [];
 }
 
+// The runtime's chart kind by ChartType: 1 bar, 2 line, 3 pie, 4 area; anything else bar.
+function ChartKind(chart) {
+	return { 2: "line", 3: "pie", 4: "area" }[chart.ChartType] || "bar";
+}
+
+// The trend lines a chart shows, as PHP arrays.
+function ChartTrends(chart) {
+	var parts = [];
+	for (var t of chart.Trendlines) {
+		if (!t.TrendShow) continue;
+		var start = parseFloat(t.TrendStartValue);
+		if (isNaN(start)) continue;
+		// A line without its own end value is level; a zone needs both.
+		var end = parseFloat(t.TrendEndValue);
+		if (isNaN(end) || end == 0 && !t.TrendIsTrendZone) end = start;
+		parts.push("['start' => " + start + ", 'end' => " + end +
+			", 'caption' => " + PhpString(t.TrendDisplayValue || String(start)) +
+			", 'color' => " + PhpString(/^#?[0-9A-Fa-f]{6}$/.test(String(t.TrendColor)) ? "#" + String(t.TrendColor).replace("#", "") : "#c0392b") +
+			", 'zone' => " + PhpBool(t.TrendIsTrendZone) + "]");
+	}
+	return "[" + parts.join(", ") + "]";
+}
+
 function TableByName(name) {
 	for (var t of DB.Tables) if (t.TblName == name) return t;
 	return null;

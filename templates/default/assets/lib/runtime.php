@@ -21,6 +21,7 @@ require_once VM_LIB_DIR . '/format.php';
 require_once VM_LIB_DIR . '/csrf.php';
 require_once VM_LIB_DIR . '/auth.php';
 require_once VM_LIB_DIR . '/upload.php';
+require_once VM_LIB_DIR . '/chart.php';
 
 /** An answer other than the page itself: a status and a phrase id to show. */
 final class VmHttpError extends RuntimeException

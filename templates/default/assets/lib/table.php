@@ -31,7 +31,7 @@ function vm_table(string $var): array
     $t = array_replace([
         'name' => $var, 'var' => $var, 'caption' => $var, 'type' => 'TABLE', 'key' => [],
         'rec_per_page' => 0, 'pages' => [], 'concurrency' => false, 'default_order' => '',
-        'fields' => [], 'details' => [], 'masters' => [], 'scripts' => [], 'db' => '', 'sql' => '',
+        'fields' => [], 'details' => [], 'masters' => [], 'scripts' => [], 'db' => '', 'sql' => '', 'charts' => [],
     ], $t);
     $t['var'] = $var;
     $fields = [];
@@ -60,6 +60,7 @@ function vm_table(string $var): array
     $t['key'] = array_values(array_filter((array) $t['key'], static fn($k) => isset($fields[$k])));
     $t['details'] = is_array($t['details']) ? $t['details'] : [];
     $t['masters'] = is_array($t['masters']) ? $t['masters'] : [];
+    $t['charts'] = is_array($t['charts']) ? $t['charts'] : [];
     return $cache[$var] = $t;
 }
 

@@ -76,5 +76,25 @@ return [
         ['table' => <!--##=PhpString(r.table.TblVar)##-->, 'links' => <!--##=r.links##-->],
 <!--## } ##-->
     ],
+    'charts' => [
+<!--## for (var c of TABLE.Charts) { if (!c.ShowChart || !c.ChartXFldName) continue; ##-->
+        [
+            'caption' => <!--##=PhpString(c.ChartCaption || c.ChartName)##-->,
+            'type' => '<!--##=ChartKind(c)##-->',
+            'x' => <!--##=PhpString(c.ChartXFldName)##-->,
+            'y' => <!--##=PhpString(c.ChartYFldName || "")##-->,
+            'summary' => <!--##=PhpString(String(c.ChartSummaryType || "").toUpperCase())##-->,
+            'sort' => <!--##=PhpInt(c.ChartSortType, 0)##-->,
+            'position' => <!--##=c.ChartPosition == 2 ? "'bottom'" : "'top'"##-->,
+            'width' => <!--##=PhpInt(c.ChartWidth > 0 ? c.ChartWidth : 480, 480)##-->,
+            'height' => <!--##=PhpInt(c.ChartHeight > 0 ? c.ChartHeight : 260, 260)##-->,
+            'grid' => <!--##=PhpInt(c.ChartNumGridLines > 0 ? c.ChartNumGridLines : 4, 4)##-->,
+            'values' => <!--##=PhpBool(c.ChartShowValues)##-->,
+            'x_name' => <!--##=PhpString(c.ChartXAxisName || "")##-->,
+            'y_name' => <!--##=PhpString(c.ChartYAxisName || "")##-->,
+            'trends' => <!--##=ChartTrends(c)##-->,
+        ],
+<!--## } ##-->
+    ],
 ];
 <!--##/session##-->

@@ -132,6 +132,7 @@ function vm_page_list(array $t): void
         echo ' ', vm_link(vm_url($self, $state + ['export' => 'csv']), vm_phrase('ExportCsv'), 'vm-button');
     }
     echo "</div></div>\n";
+    echo vm_charts_html($t, $ctx, 'top');
 
     if ($total === 0) {
         echo '<p class="vm-message">', vm_ph('NoRecords'), "</p>\n";
@@ -174,6 +175,7 @@ function vm_page_list(array $t): void
     }
     echo "</tbody></table></div>\n";
     vm_pager($self, $state, $start, $per, $total, count($rows));
+    echo vm_charts_html($t, $ctx, 'bottom');
     vm_footer();
 }
 

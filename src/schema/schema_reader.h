@@ -65,7 +65,7 @@ struct AGSchemaDB {
     AGSchemaTables Tables;
 };
 
-class AGPSchema {
+class AGPSchema : public AutomationObject {
 public:
     const AGSchemaDB& DB() const { return db_; }
     // Tables read; below 1 when nothing is loaded.

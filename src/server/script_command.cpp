@@ -4,6 +4,7 @@
 #include "generation/driver.h"
 #include "model/agp.h"
 #include "platform/script_engine.h"
+#include "schema/schema_reader.h"
 #include "server/commands.h"
 #include "support/engine_state.h"
 #include "support/text_file.h"
@@ -21,6 +22,7 @@ int RunScriptIn(ScriptEngine& engine, const std::string& file, const std::vector
         return kExitFailure;
     }
     engine.AddConstructor("AGP", [](ScriptArgs) -> ObjectRef { return std::make_shared<AGP>(); });
+    engine.AddConstructor("AGPSchema", [](ScriptArgs) -> ObjectRef { return std::make_shared<AGPSchema>(); });
     engine.AddFunction("print", [](ScriptArgs values) {
         std::string line;
         for (const Variant& value : values) {

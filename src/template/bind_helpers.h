@@ -34,6 +34,7 @@ void BindProject(ClassMap& classes);
 void BindEntities(ClassMap& classes);
 void BindCollections(ClassMap& classes);
 void BindMisc(ClassMap& classes);
+void BindSchema(ClassMap& classes);
 
 template <class T> struct IsSharedPtr : std::false_type {};
 template <class T> struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {};

@@ -34,6 +34,7 @@ const ScriptClass* ModelScriptClass(const AutomationObject& object) {
         bind::BindEntities(map);
         bind::BindCollections(map);
         bind::BindMisc(map);
+        bind::BindSchema(map);
         return map;
     }();
     auto found = classes.find(std::type_index(typeid(object)));

@@ -81,6 +81,15 @@ JS
 check script-members "true|true|true|false|Velmora: Table/View sales already exists!|true|true" \
     "$("$velmora" script members.js scripted.vlp 2>&1 | tail -1)"
 
+cat > schema.js <<'JS'
+var s = new AGPSchema();
+var loaded = s.LoadDB("lib", "SQLITE", "", scriptArgs[0], false, "", "", "", "", "");
+var book = s.Tbl(2);
+print([loaded, s.tblcnt, book.TblName, book.TblKey, book.TblFields.fld(3).FldName, book.TblFields.fld(3).FldSize,
+    s.Tbl(3) == null].join("|"));
+JS
+check script-schema "true|2|book|id|title|200|true" "$("$velmora" script schema.js lib.db 2>&1 | tail -1)"
+
 # The pages.
 "$velmora" generate lib.vlp --dest app --yes >gen.log 2>&1; check generate 0 $?
 bad=0

@@ -1,4 +1,6 @@
 // Linked databases: second databases whose tables the project reads and writes as link tables.
+#include <filesystem>
+
 #include "model/agp.h"
 #include "model/database.h"
 #include "model/databases.h"
@@ -37,6 +39,8 @@ std::string LinkArgsError(const LinkDbArgs& args) {
 std::string LinkDatabaseName(const LinkDbArgs& args) {
     if (EqualsNoCase(args.sDbType, "ACCESS")) return AccessFileName(args.sPhyPath);
     if (!args.sDbName.empty()) return args.sDbName;
+    if (EqualsNoCase(args.sDbType, "SQLITE") && !args.sPhyPath.empty())
+        return std::filesystem::path(args.sPhyPath).stem().string();
     return EqualsNoCase(args.sDbType, "ODBC") ? "ODBC" : "DB";
 }
 

@@ -52,6 +52,12 @@ protected:
         return LoadLinkDB(project_, args);
     }
 
+    // Runs SQL on one of the test's database files.
+    void Execute(const std::string& file, const std::string& sql) {
+        std::ofstream(dir_ / "change.sql") << sql;
+        test::MakeSqliteDatabase(dir_ / file, dir_ / "change.sql");
+    }
+
     test::TempDir dir_;
     AGP project_;
 };
@@ -127,6 +133,42 @@ TEST_F(DerivedTablesTest, LinkTablesLiveInTheMainListAndGoWithTheirDatabase) {
     ASSERT_TRUE(UnloadLinkDB(project_, id));
     EXPECT_FALSE(TableOf(project_, "shelves"));
     EXPECT_EQ(project_.LINKDBS()->Count(), 0);
+}
+
+TEST_F(DerivedTablesTest, CustomViewBecomesTheDatabaseViewMadeFromIt) {
+    ASSERT_TRUE(LoadCustomView(project_, "recent", "SELECT order_id, status FROM orders", false));
+    TableOf(project_, "recent")->SetTblCaption("Recent orders");
+    Execute("sample.db", "CREATE VIEW v_recent AS SELECT order_id, status FROM orders;"
+                         "CREATE VIEW v_other AS SELECT order_id FROM orders;");
+    EXPECT_FALSE(ChangeCustomViewToView(project_, "recent", "v_other"));
+    EXPECT_EQ(project_.ProjErr(), "Velmora: fields mismatched!");
+    EXPECT_FALSE(ChangeCustomViewToView(project_, "recent", "v_missing"));
+    EXPECT_EQ(project_.ProjErr(), "Velmora: load view failed!");
+
+    ASSERT_TRUE(ChangeCustomViewToView(project_, "recent", "v_recent")) << project_.ProjErr();
+    EXPECT_FALSE(TableOf(project_, "recent"));
+    auto view = TableOf(project_, "v_recent");
+    EXPECT_EQ(view->TblType(), "VIEW");
+    EXPECT_EQ(view->TblCaption(), "Recent orders");
+    EXPECT_EQ(FieldOf(project_, "v_recent", "status")->FldSize(), 20);
+}
+
+TEST_F(DerivedTablesTest, SyncLinkDBReadsItsTablesAgainKeepingSettings) {
+    std::string id = LinkOther();
+    ASSERT_TRUE(LoadLinkTable(project_, id, "shelf", "shelves"));
+    FieldOf(project_, "shelves", "room")->SetFldCaption("Where");
+    Execute("other.db", "ALTER TABLE shelf ADD COLUMN floor INTEGER;");
+    LinkDbArgs args;
+    args.sDbType = "SQLITE";
+    args.sPhyPath = dir_ / "other.db";
+    ASSERT_TRUE(SyncLinkDB(project_, id, args)) << project_.ProjErr();
+    EXPECT_TRUE(FieldOf(project_, "shelves", "floor"));
+    EXPECT_EQ(FieldOf(project_, "shelves", "room")->FldCaption(), "Where");
+    EXPECT_FALSE(TableOf(project_, "TEMP"));
+
+    args.sPhyPath = dir_ / "missing.db";
+    EXPECT_FALSE(SyncLinkDB(project_, id, args));
+    EXPECT_EQ(project_.ProjErr(), "Synchronize link database 'other' failed");
 }
 
 TEST_F(DerivedTablesTest, ReportsAndSettingsCopies) {

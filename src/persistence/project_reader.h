@@ -13,8 +13,7 @@ class AGProperties;
 
 // Reads `projFile` into `proj`. Success leaves ProjErr empty; every failure is reported through
 // ProjErr only. `sync` asks for the schema check after reading (CheckProjectAgainstSchema, run
-// when the project's AutoSync is set too); while that check does nothing, Load(file, true) reads
-// exactly like Load(file, false). The result is ProjErr().empty().
+// when the project's AutoSync is set too). The result is ProjErr().empty().
 bool Load(AGP& proj, std::string_view projFile, bool sync);
 
 // Takes over the menu of a Corvantis project: checks the file, writes its menu as a Menus
@@ -42,8 +41,8 @@ std::string GetAttr(const XmlNode& element, std::string_view name);
 // and a's minor part is greater, -1 when a part (of the first three) of a is smaller, else 0.
 int CompareVersion(std::string_view a, std::string_view b);
 
-// Compares the loaded project with the live database schema and offers synchronisation. The
-// schema check is not available yet: this returns true without opening a connection.
+// Compares the loaded project with the live database schema and offers synchronisation, through
+// the check installed with SetProjectSchemaCheck (none: nothing happens).
 bool CheckProjectAgainstSchema(AGP& proj);
 
 }  // namespace velmora

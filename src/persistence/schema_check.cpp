@@ -1,8 +1,11 @@
+#include "model/schema_check_hook.h"
 #include "persistence/project_reader.h"
 
 namespace velmora {
 
-// The schema check is not available yet: the synchronisation subsystem does not exist.
-bool CheckProjectAgainstSchema(AGP&) { return true; }
+bool CheckProjectAgainstSchema(AGP& proj) {
+    RunProjectSchemaCheck(proj);
+    return true;
+}
 
 }  // namespace velmora

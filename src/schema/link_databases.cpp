@@ -14,13 +14,12 @@
 #include "schema/derived_tables.h"
 #include "schema/load_steps.h"
 #include "schema/schema_load.h"
+#include "schema/sync_steps.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 
 namespace velmora {
 namespace {
-
-constexpr std::string_view kFieldIdentity[] = {"FldSeq", "FldName"};
 
 bool IsServerType(std::string_view type) {
     std::string lower = ToLowerAscii(type);
@@ -63,11 +62,12 @@ std::int16_t ConnectLinkDatabase(AGPDatabase& database, const LinkDbArgs& args) 
     return LoadADODB(database, args.sDbType, args.sDbName, args.sUID, args.sPwd, connStr, args.sSchema, "@", "@");
 }
 
-// Reads table sTableName of the linked database into the main database's tables as sProjTable.
-std::int16_t ReadLinkTable(AGP& project, AGPDatabase& link, const std::string& sTableName,
+// Reads table sTableName of the linked database into `target` (the main database's tables, or a
+// scratch list) as sProjTable.
+std::int16_t ReadLinkTable(std::shared_ptr<AGPTables> target, AGPDatabase& link, const std::string& sTableName,
                            const std::string& sProjTable) {
     LoaderStateScope keepState;
-    LinkTargetScope target(project.DB()->Tables());
+    LinkTargetScope scope(std::move(target));
     if (EqualsNoCase(link.DBType(), "ACCESS")) {
         return LoadDAODB(link, link.DBPath(), link.DBPhyPath(), link.DBUseServerMapPath(), link.DBUID(), link.DBPwd(),
                          sTableName, sProjTable);
@@ -83,36 +83,6 @@ std::vector<std::shared_ptr<AGPTable>> LinkTablesOf(AGP& project, std::string_vi
     for (const auto& table : project.DB()->Tables()->Items())
         if (EqualsNoCase(table->TblType(), "LINKTABLE") && EqualsNoCase(table->LinkDBID(), id)) linked.push_back(table);
     return linked;
-}
-
-// Brings a link table in step with a fresh read of it: the schema's view of each field is
-// taken, fields the source no longer has go (custom fields stay), new ones are added.
-void RefreshFields(AGPTable& table, AGPTable& fresh) {
-    auto fields = table.Fields();
-    auto freshFields = fresh.Fields();
-    for (const auto& field : fields->Items()) {
-        if (!field->FldIsCustom() && !freshFields->FieldExist(Variant(field->FldName())))
-            fields->Delete(table.TblName(), Variant(field->FldName()));
-    }
-    for (const auto& source : freshFields->Items()) {
-        auto field = fields->Find(Variant(source->FldName()));
-        if (!field) {
-            fields->Add(table.TblName(), source->FldName());
-            field = fields->Find(Variant(source->FldName()));
-            CopyPropertyValues(*source->Properties(), *field->Properties(), kFieldIdentity, true);
-            continue;
-        }
-        for (std::string_view name : FieldSchemaProperties()) {
-            std::size_t from = source->Properties()->IndexOf(name);
-            std::size_t to = field->Properties()->IndexOf(name);
-            bool identity = name == "FldSeq" || name == "FldName" || name == "FldVar";
-            if (!identity && from != AGProperties::npos && to != AGProperties::npos)
-                field->Properties()->SetValueAt(to, source->Properties()->ValueAt(from));
-        }
-    }
-    table.SetTblKey(fresh.TblKey());
-    table.SetLinkTableType(fresh.LinkTableType());
-    table.SetTblLoaded(true);
 }
 
 }  // namespace
@@ -148,18 +118,30 @@ bool SyncLinkDB(AGP& project, std::string_view sDbID, const LinkDbArgs& args) {
     std::string failed = "Synchronize link database '" + link->DBName() + "' failed";
     if (!LinkArgsError(args).empty() || ConnectLinkDatabase(*link, args) != 0) return Fail(failed);
     if (!args.sDbName.empty()) link->SetDBName(args.sDbName);
-    auto tables = project.DB() ? project.DB()->Tables() : nullptr;
+    std::vector<SyncChange> changes;
+    SyncRun run{project, changes};
     for (const auto& table : LinkTablesOf(project, id)) {
-        std::string probe = FreeTableName("TEMP", {tables.get()});
-        if (ReadLinkTable(project, *link, table->LinkTableName(), probe) != 0 || !tables->TableExist(Variant(probe))) {
-            if (tables->TableExist(Variant(probe))) tables->Delete(Variant(probe));
-            return Fail(failed);
-        }
-        RefreshFields(*table, *tables->Find(Variant(probe)));
-        tables->Delete(Variant(probe));
+        auto fresh = ReadFreshLinkTable(project, *table);
+        if (!fresh) return Fail(failed);
+        MergeFields(run, *table, *fresh, KeyRule::Take, {});
+        table->SetLinkTableType(fresh->LinkTableType());
+        table->SetTblLoaded(true);
     }
     Engine().ProjErr.clear();
     return true;
+}
+
+std::shared_ptr<AGPTable> ReadFreshLinkTable(AGP& project, const AGPTable& linkTable) {
+    auto link = project.LINKDBS()->Find(Variant(linkTable.LinkDBID()));
+    if (!link) return Fail("link database not found"), nullptr;
+    auto scratch = std::make_shared<AGPDatabase>();
+    std::string source = linkTable.LinkTableName().empty() ? linkTable.TblName() : linkTable.LinkTableName();
+    Engine().ProjErr.clear();
+    if (ReadLinkTable(scratch->Tables(), *link, source, linkTable.TblName()) != 0) {
+        if (Engine().ProjErr.empty()) Fail("table not found");
+        return nullptr;
+    }
+    return scratch->Tables()->Find(Variant(linkTable.TblName()));
 }
 
 bool UnloadLinkDB(AGP& project, std::string_view sDbID) {
@@ -185,7 +167,7 @@ bool LoadLinkTable(AGP& project, std::string_view sLinkDBID, std::string_view sT
     auto tables = project.DB()->Tables();
     if (tables->TableExist(Variant(projName))) return Fail("table '" + projName + "' already exists!");
     Engine().ProjErrDb.clear();
-    std::int16_t result = ReadLinkTable(project, *link, std::string(sTableName), projName);
+    std::int16_t result = ReadLinkTable(tables, *link, std::string(sTableName), projName);
     auto table = tables->Find(Variant(projName));
     if (result != 0 || !table) {
         if (table) tables->Delete(Variant(projName));

@@ -31,7 +31,7 @@ AGSchemaField FieldRecord(const AGPField& field, std::int16_t seq) {
     record.FldIsPrimaryKey = field.FldIsPrimaryKey();
     record.FldAutoIncrement = field.FldAutoIncrement();
     record.FldAttribute = field.FldAttribute();
-    record.FldDefault = field.FldDefault();
+    record.FldDefault = field.FldDbDefault();
     record.FldQuoteS = field.FldQuoteS();
     record.FldQuoteE = field.FldQuoteE();
     record.FldCaption = field.FldCaption();
@@ -106,6 +106,7 @@ bool AGPSchema::Read(const std::string& name, bool showStatus, Load load) {
     for (const auto& table : database->Tables()->Items()) db_.Tables.Tbl.push_back(TableRecord(*table, ++seq));
     db_.DBTblCnt = seq;
     tblcnt_ = seq;
+    loaded_ = database;
     return true;
 }
 

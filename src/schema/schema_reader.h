@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "support/variant.h"
 
 namespace velmora {
+
+class AGPDatabase;
 
 struct AGSchemaField {
     bool FldSync = false;
@@ -81,10 +84,15 @@ public:
     bool LoadADOCustomView(std::string_view sConnStr, std::string_view sTableName, std::string_view sSQL);
     bool LoadzvCustomView(const ServerDbArgs& args, std::string_view sTableName, std::string_view sSQL);
 
+    // The tables as the load read them, with every setting a fresh load gives (nullptr before a
+    // load): what a synchronisation copies into a project.
+    std::shared_ptr<AGPDatabase> Loaded() const { return loaded_; }
+
 private:
     template <class Load>
     bool Read(const std::string& name, bool showStatus, Load load);
 
+    std::shared_ptr<AGPDatabase> loaded_;
     AGSchemaDB db_;
     std::int16_t tblcnt_ = 0;
 };

@@ -90,6 +90,21 @@ struct ChartOptions {
 };
 int AddChart(const ChartOptions& options);
 
+// velmora sync: --check counts and lists the differences (exit 1 when there are some); without it
+// the project is synchronised and saved; --dry-run shows the changes and saves nothing.
+struct SyncOptions {
+    std::string project;
+    bool check = false;
+    bool dryRun = false;
+    bool links = false;                    // re-read link tables too
+    bool json = false;
+    std::vector<std::string> renames;      // TABLE.OLD=NEW
+    std::vector<std::string> tableRenames; // OLD=NEW
+    std::string key;                       // keep or update: the answer for a changed primary key
+    std::string answers;                   // answers file (JSON)
+};
+int Sync(const SyncOptions& options);
+
 // Runs a script file with `new AGP()`, print() and scriptArgs; 1 on an uncaught error.
 int RunScript(const std::string& file, const std::vector<std::string>& args);
 

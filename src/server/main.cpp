@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "schema/schema_sync.h"
 #include "server/commands.h"
 #include "support/engine_state.h"
 #include "support/status.h"
@@ -15,6 +16,8 @@ using namespace velmora;
 
 int main(int argc, char** argv) {
     CLI::App app{std::string(kProductName) + ": generates PHP web applications from database schemas"};
+    // A project read with Sync (Load(file, true) from scripts) is checked against its database.
+    InstallReaderSchemaCheck();
     app.require_subcommand(0, 1);
     app.set_version_flag("--version", std::string(kProductName) + " " + EngineVersion());
 
@@ -150,6 +153,19 @@ int main(int argc, char** argv) {
     addChart->add_option("--summary", chart.summary, "SUM, COUNT, AVG, MIN or MAX (default SUM)");
     addChart->add_option("--trend", chart.trends, "A trend line: VALUE or VALUE=CAPTION; repeatable");
     runWithStatus(addChart, true, "", [&] { return cli::AddChart(chart); });
+
+    cli::SyncOptions sync;
+    CLI::App* syncCmd = app.add_subcommand("sync", "Check a project against its database, or bring it in step");
+    syncCmd->add_option("FILE", sync.project, "Project file (.vlp)")->required();
+    syncCmd->add_flag("--check", sync.check, "Count and list the differences; exit 1 when there are some");
+    syncCmd->add_flag("--dry-run", sync.dryRun, "Show what synchronising would change; save nothing");
+    syncCmd->add_option("--rename", sync.renames, "A renamed field keeps its settings: TABLE.OLD=NEW; repeatable");
+    syncCmd->add_option("--rename-table", sync.tableRenames, "A renamed table keeps its settings: OLD=NEW");
+    syncCmd->add_option("--key", sync.key, "A changed primary key: keep the project's or update (default keep)");
+    syncCmd->add_flag("--links", sync.links, "Read link tables again from their databases too");
+    syncCmd->add_option("--answers", sync.answers, "JSON file of answers by question id");
+    syncCmd->add_flag("--json", sync.json, "Print the differences and changes as JSON");
+    runWithStatus(syncCmd, true, kProgressHelp, [&] { return cli::Sync(sync); });
 
     std::string propertyPath;
     bool allProperties = false;

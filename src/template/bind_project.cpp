@@ -16,6 +16,7 @@
 #include "persistence/project_writer.h"
 #include "schema/derived_tables.h"
 #include "schema/schema_load.h"
+#include "schema/schema_sync.h"
 #include "template/bind_helpers.h"
 #include "template/file_cache.h"
 #include "support/engine_state.h"
@@ -169,6 +170,15 @@ void BindProject(ClassMap& classes) {
                     UnLoadDB(project);
                     return Variant();
                 })
+        .Method("CheckDB", 0, [](AGP& project, const Args&) { return CheckDB(project); })
+        .Method("CheckTable", 1, [](AGP& project, const Args& args) { return CheckTable(project, args.Text(0)); })
+        .Method("SynchronizeDB", 1,
+                [](AGP& project, const Args& args) { return SynchronizeDB(project, args.As<bool>(0)); })
+        .Method("SyncTable", 1, [](AGP& project, const Args& args) { return SyncTable(project, args.Text(0)); })
+        .Method("SyncCustom", 1, [](AGP& project, const Args& args) { return SyncCustom(project, args.Text(0)); })
+        .Method("SyncLinkTable", 1,
+                [](AGP& project, const Args& args) { return SyncLinkTable(project, args.Text(0)); })
+        .Method("SyncReport", 1, [](AGP& project, const Args& args) { return SyncReport(project, args.Text(0)); })
         .Method("Save", 1, [](AGP& project, const Args& args) { return Save(project, args.Text(0)); })
         .Method("SaveLanguagePhrasesToFile", &AGP::SaveLanguagePhrasesToFile)
         .Method("LoadLanguagePhrasesFromFile", &AGP::LoadLanguagePhrasesFromFile)

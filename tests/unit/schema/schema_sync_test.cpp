@@ -144,6 +144,22 @@ TEST_F(SchemaSyncTest, DerivedTablesAndFailures) {
     EXPECT_EQ(project_.ProjErrDb(), "shop");
 }
 
+// What a project read with Sync does when its database changed: keep asks nothing more, update
+// synchronises.
+TEST_F(SchemaSyncTest, ReaderCheckKeepsOrUpdates) {
+    Execute("ALTER TABLE book ADD COLUMN isbn VARCHAR(20);");
+    for (std::string answer : {"keep", "update"}) {
+        prompter_->Set("sync-keep-or-update", answer);
+        ReaderSchemaCheck(project_);
+        EXPECT_EQ(project_.ProjErr(), "");
+        EXPECT_EQ(FieldOf(project_, "book", "isbn") != nullptr, answer == "update") << answer;
+    }
+    const auto& asked = prompter_->Asked();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].message, "Database has been modified since last change. Do you want to keep old definition or "
+                                "update to new definition?");
+}
+
 TEST(SyncLogLines, BlocksPerTableAndPaddedWords) {
     std::vector<SyncChange> changes{{"A", "Field", "book", "TABLE", "Added field", "", "", "isbn"},
                                     {"C", "Field", "book", "TABLE", "Changed size from 1 to 2", "", "", "title"},

@@ -29,6 +29,7 @@
 #include "model/tables.h"
 #include "platform/db/catalogue.h"
 #include "schema/schema_load.h"
+#include "schema/schema_sync.h"
 #include "support/status.h"
 
 namespace {
@@ -420,6 +421,21 @@ EngineRun LoadOnce(const Server& server) {
     return run;
 }
 
+// CheckDB and SynchronizeDB on a freshly loaded project, nothing changed: seconds each, negative
+// when the check does not find the project equal to its database.
+std::pair<double, double> SyncOnce(const Server& server) {
+    velmora::AGP project;
+    if (!velmora::LoadDBMySQL(project, LoadArgs(server))) return {-1, -1};
+    auto start = Clock::now();
+    std::int16_t differences = velmora::CheckDB(project);
+    double check = SecondsSince(start);
+    start = Clock::now();
+    bool synced = velmora::SynchronizeDB(project, false);
+    double sync = SecondsSince(start);
+    if (differences != 0 || !synced) return {-1, -1};
+    return {check, sync};
+}
+
 // The same catalogue queries the load sends, in the same batches, without building the model:
 // what the server and the client library cost on their own. Negative when it fails.
 double CatalogueOnce(const Server& server) {
@@ -527,6 +543,8 @@ void RunServer(const Server& server, int runs) {
     std::vector<double> teardown;
     std::vector<double> dump;
     std::vector<double> heap;
+    std::vector<double> checks;
+    std::vector<double> syncs;
     Counts last;
     // Interleaved, so that a busy moment on the shared machine falls on all sides alike.
     for (int r = 0; r < runs; ++r) {
@@ -537,6 +555,12 @@ void RunServer(const Server& server, int runs) {
         heap.push_back(run.heapMiB);
         last = run.counts;
         if (double seconds = CatalogueOnce(server); seconds >= 0) catalogue.push_back(seconds);
+        if (auto [check, sync] = SyncOnce(server); check >= 0) {
+            checks.push_back(check);
+            syncs.push_back(sync);
+        } else {
+            std::printf("  WARNING: the check found differences on an unchanged database\n");
+        }
         double seconds = DumpOnce(server);
         if (seconds < 0) {
             std::printf("  WARNING: %s failed; its figures are left out\n", server.dumpName);
@@ -552,6 +576,12 @@ void RunServer(const Server& server, int runs) {
         std::printf("  %-34s median %7.3f s   min %7.3f s\n", server.dumpName, Median(dump), Min(dump));
         std::printf("  %-34s median %7.2f     min %7.2f\n", "ratio engine/dump", Median(engine) / Median(dump),
                     Min(engine) / Min(dump));
+    }
+    if (!checks.empty()) {
+        std::printf("  %-34s median %7.3f s   min %7.3f s   (%.2f x the load)\n", "engine CheckDB, nothing changed",
+                    Median(checks), Min(checks), Median(checks) / Median(engine));
+        std::printf("  %-34s median %7.3f s   min %7.3f s   (%.2f x the load)\n", "engine SynchronizeDB, nothing changed",
+                    Median(syncs), Min(syncs), Median(syncs) / Median(engine));
     }
     if (!catalogue.empty()) {
         std::printf("  %-34s median %7.3f s   min %7.3f s\n", "catalogue queries alone, no model",

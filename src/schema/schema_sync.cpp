@@ -68,9 +68,15 @@ std::shared_ptr<AGPSchema> ReadSchema(AGP& project, std::string_view caption) {
         if (UsesServerConnection(*database)) {
             read = schema->LoadDBMySQL(ServerArgsOf(*database));
         } else {
-            LoadDbArgs args{database->DBName(),  database->DBType(), database->DBPath(),
-                            database->DBPhyPath(), database->DBUseServerMapPath(), database->DBUID(),
-                            database->DBPwd(),    ConnectionStringOf(*database), database->DBSchema()};
+            LoadDbArgs args{database->DBName(),
+                            database->DBType(),
+                            database->DBPath(),
+                            database->DBPhyPath(),
+                            database->DBUseServerMapPath(),
+                            database->DBUID(),
+                            database->DBPwd(),
+                            ConnectionStringOf(*database),
+                            database->DBSchema()};
             read = schema->LoadDB(args);
         }
     }
@@ -129,9 +135,9 @@ std::shared_ptr<AGPTable> FreshDerived(AGP& project, AGPTable& table) {
 }
 
 // Asks for (old, new) pairs one at a time until "none"; the pairs decided beforehand instead.
-std::vector<std::pair<std::string, std::string>> AskPairs(const std::string& id, const std::string& message,
-                                                           std::vector<std::string> olds, std::vector<std::string> news,
-                                                           const std::vector<std::pair<std::string, std::string>>* given) {
+std::vector<std::pair<std::string, std::string>> AskPairs(
+    const std::string& id, const std::string& message, std::vector<std::string> olds, std::vector<std::string> news,
+    const std::vector<std::pair<std::string, std::string>>* given) {
     if (given) return *given;
     std::vector<std::pair<std::string, std::string>> pairs;
     while (!olds.empty() && !news.empty()) {
@@ -168,8 +174,9 @@ void MapRenames(SyncRun& run, const AGPSchema& schema, const std::string& scope)
         if (olds.empty() || news.empty()) continue;
         auto given = renames.fields.find(table->TblName());
         auto pairs = AskPairs("sync-field-mapping",
-                              "Table: " + table->TblName() + " - New fields found in schema\r\nTo use old settings, "
-                              "please select the old fields which you would like to map to the new fields",
+                              "Table: " + table->TblName() +
+                                  " - New fields found in schema\r\nTo use old settings, "
+                                  "please select the old fields which you would like to map to the new fields",
                               olds, news, given == renames.fields.end() ? nullptr : &given->second);
         for (const auto& [o, n] : pairs)
             if (table->Fields()->FieldExist(Variant(o)) && fresh->Fields()->FieldExist(Variant(n)))
@@ -378,7 +385,8 @@ void ReaderSchemaCheck(AGP& project) {
                                       "definition or update to new definition?"
                                     : "Field Type Names are empty for some of the fields in the project. Generated "
                                       "codes may not work correctly. Update from database schema?";
-    Question question{"sync-keep-or-update", message, {}, Buttons::Ok, {{"keep", "Keep"}, {"update", "Update"}}, "keep"};
+    Question question{
+        "sync-keep-or-update", message, {}, Buttons::Ok, {{"keep", "Keep"}, {"update", "Update"}}, "keep"};
     if (Ask(question).Is("update")) SynchronizeDB(project, false);
     Engine().ProjErr.clear();
 }

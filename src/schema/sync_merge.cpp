@@ -21,10 +21,9 @@ namespace velmora {
 namespace {
 
 // What the schema decides about a field; a changed field takes these and keeps the rest.
-constexpr std::string_view kSchemaValues[] = {"FldType",      "FldTypeName", "NativeDataType", "FldSize",
-                                              "FldUniqueIdx", "FldZeroLen",  "FldReq",         "FldAutoIncrement",
-                                              "FldAttribute", "FldDbDefault", "FldQuoteS",     "FldQuoteE",
-                                              "FldSupport"};
+constexpr std::string_view kSchemaValues[] = {
+    "FldType",          "FldTypeName",  "NativeDataType", "FldSize",   "FldUniqueIdx", "FldZeroLen", "FldReq",
+    "FldAutoIncrement", "FldAttribute", "FldDbDefault",   "FldQuoteS", "FldQuoteE",    "FldSupport"};
 constexpr std::string_view kIdentity[] = {"FldSeq", "FldName"};
 
 bool HasValueList(std::int32_t nativeType) { return nativeType == 247 || nativeType == 248; }
@@ -56,7 +55,8 @@ void MergeKey(SyncRun& run, AGPTable& table, const AGPTable& fresh, KeyRule keys
         field->SetFldIsPrimaryKey(source && source->FldIsPrimaryKey());
     }
     table.SetTblKey(newKey);
-    std::string message = "Changed key from " + ReplaceAll(oldKey, "\r\n", ",") + " to " + ReplaceAll(newKey, "\r\n", ",");
+    std::string message =
+        "Changed key from " + ReplaceAll(oldKey, "\r\n", ",") + " to " + ReplaceAll(newKey, "\r\n", ",");
     table.SetTblSyncMessage(table.TblSyncMessage().empty() ? message : table.TblSyncMessage() + "\r\n" + message);
     LogChange(run, "C", table, nullptr, message, oldKey, newKey);
 }
@@ -68,7 +68,8 @@ bool FieldDiffers(const AGPField& field, const AGPField& schema) {
                                                 : field.FldType() == schema.FldType();
     if (!sameType || field.FldUniqueIdx() != schema.FldUniqueIdx() ||
         field.FldAutoIncrement() != schema.FldAutoIncrement() || field.FldSize() != schema.FldSize() ||
-        field.FldAttribute() != schema.FldAttribute() || field.FldDbDefault().ToText() != schema.FldDbDefault().ToText())
+        field.FldAttribute() != schema.FldAttribute() ||
+        field.FldDbDefault().ToText() != schema.FldDbDefault().ToText())
         return true;
     return HasValueList(schema.NativeDataType()) && field.FldTagValues() != schema.FldTagValues();
 }
@@ -241,15 +242,17 @@ void RepairFieldReferences(SyncRun& run) {
                                               LookupSetting{"FldTagLnkDisp2", "display field 2", true},
                                               LookupSetting{"FldTagLnkOrderBy", "order by field", true},
                                               LookupSetting{"FldSelectFilterFld", "filter field", true}};
-    static constexpr std::string_view kOwnFields[] = {"FileNameFld",    "FileTypeFld", "FileSizeFld",
-                                                      "ImageWidthFld",  "ImageHeightFld", "FldHrefFld",
+    static constexpr std::string_view kOwnFields[] = {"FileNameFld",     "FileTypeFld",    "FileSizeFld",
+                                                      "ImageWidthFld",   "ImageHeightFld", "FldHrefFld",
                                                       "FldParentSelect", "FldTooltipFld"};
     for (const auto& table : tables->Items()) {
         if (!table->TblLoaded()) continue;
         for (const auto& field : table->Fields()->Items()) {
             AGProperties& bag = *field->Properties();
             auto text = [&](std::string_view name) { return bag.ValueAt(bag.IndexOf(name)).ToText(); };
-            auto set = [&](std::string_view name, std::string value) { bag.SetValueAt(bag.IndexOf(name), Variant(value)); };
+            auto set = [&](std::string_view name, std::string value) {
+                bag.SetValueAt(bag.IndexOf(name), Variant(value));
+            };
             auto repair = [&](const std::string& message) { LogChange(run, "C", *table, field.get(), message); };
 
             std::string lookup = field->FldTagLnkTbl();
@@ -265,7 +268,8 @@ void RepairFieldReferences(SyncRun& run) {
                     if (lost || value.empty()) continue;
                     if (std::string renamed = renamedIn(lookup, value); !renamed.empty()) {
                         set(setting.name, renamed);
-                        repair("Rename lookup table " + std::string(setting.words) + " from " + value + " to " + renamed);
+                        repair("Rename lookup table " + std::string(setting.words) + " from " + value + " to " +
+                               renamed);
                     } else if (!existsIn(lookup, value)) {
                         if (!setting.clearable) {
                             lost = true;

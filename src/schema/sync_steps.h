@@ -3,11 +3,11 @@
 #pragma once
 
 #include <map>
-#include <vector>
 #include <memory>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "schema/schema_sync.h"
 

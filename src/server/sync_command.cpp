@@ -1,6 +1,5 @@
 // velmora sync: a project checked against its database, or brought in step with it.
 #include <iostream>
-
 #include <nlohmann/json.hpp>
 
 #include "model/agp.h"
@@ -34,14 +33,20 @@ bool ParseRename(std::string_view text, bool withTable, std::string& table, std:
 void PrintChanges(const std::vector<SyncChange>& changes) {
     std::vector<std::string> lines = SyncLogLines(changes, "");
     for (std::size_t i = 3; i < lines.size(); ++i)
-        if (!lines[i].empty() && lines[i] != "#") std::cout << (lines[i].starts_with("# ") ? lines[i].substr(2) : "  " + lines[i]) << "\n";
+        if (!lines[i].empty() && lines[i] != "#")
+            std::cout << (lines[i].starts_with("# ") ? lines[i].substr(2) : "  " + lines[i]) << "\n";
 }
 
 nlohmann::json ChangesJson(const std::vector<SyncChange>& changes) {
     nlohmann::json list = nlohmann::json::array();
     for (const SyncChange& c : changes) {
-        list.push_back({{"action", c.action}, {"table", c.table}, {"type", c.tableType}, {"field", c.field},
-                        {"message", c.message}, {"old", c.oldValue}, {"new", c.newValue}});
+        list.push_back({{"action", c.action},
+                        {"table", c.table},
+                        {"type", c.tableType},
+                        {"field", c.field},
+                        {"message", c.message},
+                        {"old", c.oldValue},
+                        {"new", c.newValue}});
     }
     return list;
 }
@@ -100,7 +105,8 @@ int Sync(const SyncOptions& options) {
     bool looking = options.check || options.dryRun;
     SetSyncLogWriting(!looking);
     // A check shows what a run would do; its questions take their defaults unless answered.
-    if (looking && options.answers.empty() && key.empty() && !renamesGiven) SetPrompter(std::make_shared<NonInteractivePrompter>());
+    if (looking && options.answers.empty() && key.empty() && !renamesGiven)
+        SetPrompter(std::make_shared<NonInteractivePrompter>());
     bool synced = count == 0 || SynchronizeDB(project, options.links);
     SetSyncLogWriting(true);
     if (!synced) {
@@ -117,13 +123,15 @@ int Sync(const SyncOptions& options) {
         saved = true;
     }
     if (options.json) {
-        nlohmann::json out{{"differences", count}, {"changes", ChangesJson(changes)}, {"saved", saved},
-                           {"log", project.SyncLog()}};
+        nlohmann::json out{
+            {"differences", count}, {"changes", ChangesJson(changes)}, {"saved", saved}, {"log", project.SyncLog()}};
         std::cout << out.dump(2) << "\n";
     } else {
         std::cout << count << (count == 1 ? " difference" : " differences") << "\n";
         PrintChanges(changes);
-        if (saved) std::cout << "Saved " << options.project << (project.SyncLog().empty() ? "" : "; log: " + project.SyncLog()) << "\n";
+        if (saved)
+            std::cout << "Saved " << options.project << (project.SyncLog().empty() ? "" : "; log: " + project.SyncLog())
+                      << "\n";
     }
     return options.check && count > 0 ? kExitFailure : kExitOk;
 }

@@ -1,5 +1,6 @@
 // velmora sync: a project checked against its database, or brought in step with it.
 #include <iostream>
+
 #include <nlohmann/json.hpp>
 
 #include "model/agp.h"

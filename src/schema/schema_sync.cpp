@@ -267,6 +267,11 @@ bool SyncDerived(SyncRun& run, std::string_view type, const std::string& scope) 
         table->SetTblSyncMessage(std::string());
         auto fresh = FreshDerived(run.project, *table);
         if (!fresh) continue;
+        // A report keeps the settings of a field its source renamed in this run.
+        if (type == "REPORT")
+            if (auto renamed = run.renamedFields.find(table->TblRptSrc()); renamed != run.renamedFields.end())
+                for (const auto& [from, to] : renamed->second)
+                    if (!table->Fields()->FieldExist(Variant(to))) RenameField(run, *table, from, to);
         if (type == "CUSTOMVIEW") table->SetTblCustomError(std::string());
         MergeFields(run, *table, *fresh, type == "LINKTABLE" ? KeyRule::Take : KeyRule::Leave, words);
         table->SetTblLoaded(true);

@@ -81,7 +81,9 @@ bool TableDiffers(const AGPTable& table, const AGPTable& fresh, bool compareKey)
     auto fields = table.Fields();
     std::int32_t own = 0;
     for (const auto& field : fields->Items()) own += field->FldIsCustom() ? 0 : 1;
-    if (own != fresh.Fields()->Count()) return true;
+    std::int32_t theirs = 0;
+    for (const auto& field : fresh.Fields()->Items()) theirs += field->FldIsCustom() ? 0 : 1;
+    if (own != theirs) return true;
     for (const auto& schema : fresh.Fields()->Items()) {
         auto field = fields->Find(Variant(schema->FldName()));
         if (!field || FieldDiffers(*field, *schema)) return true;

@@ -263,6 +263,21 @@ function ChartTrends(chart) {
 	return "[" + parts.join(", ") + "]";
 }
 
+// The fields a report sums: those marked FldRptAggSum, else its numbers that are neither keys,
+// groups nor identifiers (a name ending in "id").
+function ReportSums(tbl) {
+	var groups = ReportGroups(tbl), marked = [], numbers = [];
+	for (var f of tbl.Fields) {
+		var name = String(f.FldName);
+		if (groups.indexOf(name) >= 0) continue;
+		if (f.FldRptAggSum) marked.push(name);
+		var type = FieldType(f);
+		if ((type == "int" || type == "float" || type == "decimal") && !f.FldIsPrimaryKey && !f.FldAutoIncrement &&
+			!f.FldTagLnkTbl && !/id$/i.test(name)) numbers.push(name);
+	}
+	return marked.length > 0 ? marked : numbers;
+}
+
 function TableByName(name) {
 	for (var t of DB.Tables) if (t.TblName == name) return t;
 	return null;

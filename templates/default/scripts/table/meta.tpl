@@ -30,7 +30,7 @@ return [
         'report' => <!--##=PhpBool(zvTableType == "REPORT")##-->,
     ],
 <!--## if (zvTableType == "REPORT") { var zvSource = TableByName(TABLE.TblRptSrc); ##-->
-    'report' => ['source' => <!--##=PhpString(zvSource ? zvSource.TblVar : "")##-->, 'group' => <!--##=PhpList(ReportGroups(TABLE))##-->],
+    'report' => ['source' => <!--##=PhpString(zvSource ? zvSource.TblVar : "")##-->, 'group' => <!--##=PhpList(ReportGroups(TABLE))##-->, 'sums' => <!--##=PhpList(ReportSums(TABLE))##-->],
 <!--## } ##-->
     'concurrency' => <!--##=PhpBool(TABLE.TblCheckConcurrentUpdate)##-->,
     'default_order' => '',

@@ -3,28 +3,14 @@ declare(strict_types=1);
 
 /** The report page: the source table's rows grouped, with a count and the sums of numbers. */
 
-/** The columns summed: numbers of the report that are neither group columns nor keys. */
-function vm_report_sums(array $t, array $src, array $groups): array
-{
-    $sums = [];
-    foreach ($t['fields'] as $col => $f) {
-        $number = in_array($f['type'], ['int', 'float', 'decimal'], true) && $f['lookup'] === null
-            && $f['values'] === [];
-        if ($number && isset($src['fields'][$col]) && !in_array($col, $groups, true)
-            && !in_array($col, $src['key'], true) && !$f['autoinc']) {
-            $sums[] = $col;
-        }
-    }
-    return $sums;
-}
-
 function vm_page_report(array $t): void
 {
     $src = vm_table((string) ($t['report']['source'] ?? ''));
     vm_connection((string) $src['db']);
     $groups = array_values(array_filter((array) ($t['report']['group'] ?? []),
         static fn($c) => isset($src['fields'][$c], $t['fields'][$c])));
-    $sums = vm_report_sums($t, $src, $groups);
+    $sums = array_values(array_filter((array) ($t['report']['sums'] ?? []),
+        static fn($c) => isset($src['fields'][$c], $t['fields'][$c]) && !in_array($c, $groups, true)));
 
     // Output columns: the groups, the count, the sums; sorting by position keeps names out of SQL.
     $select = array_map('vm_qi', $groups);

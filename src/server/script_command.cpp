@@ -11,6 +11,7 @@
 #include "template/script_bindings.h"
 #include "template/script_files.h"
 #include "template/script_host.h"
+#include "template/script_xml.h"
 
 namespace velmora::cli {
 
@@ -23,6 +24,7 @@ int RunScriptIn(ScriptEngine& engine, const std::string& file, const std::vector
     }
     engine.AddConstructor("AGP", [](ScriptArgs) -> ObjectRef { return std::make_shared<AGP>(); });
     engine.AddConstructor("AGPSchema", [](ScriptArgs) -> ObjectRef { return std::make_shared<AGPSchema>(); });
+    engine.AddConstructor("XmlDocument", [](ScriptArgs) -> ObjectRef { return std::make_shared<ScriptXmlDocument>(); });
     engine.AddFunction("print", [](ScriptArgs values) {
         std::string line;
         for (const Variant& value : values) {

@@ -35,6 +35,9 @@ void BindEntities(ClassMap& classes);
 void BindCollections(ClassMap& classes);
 void BindMisc(ClassMap& classes);
 void BindSchema(ClassMap& classes);
+void BindXml(ClassMap& classes);
+// The Load members that read an XML element, added to classes BindMisc binds.
+void BindXmlReaders(ClassMap& classes);
 
 template <class T> struct IsSharedPtr : std::false_type {};
 template <class T> struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {};

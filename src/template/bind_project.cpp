@@ -20,8 +20,10 @@
 #include "template/bind_helpers.h"
 #include "template/file_cache.h"
 #include "support/engine_state.h"
+#include "support/status.h"
 #include "template/script_bindings.h"
 #include "template/script_host.h"
+#include "template/script_xml.h"
 
 namespace velmora::bind {
 
@@ -100,6 +102,12 @@ void BindProject(ClassMap& classes) {
         .Method("GetExtTblAtt", &AGP::GetExtTblAtt)
         .Method("SetExtFldAtt", &AGP::SetExtFldAtt)
         .Method("GetExtFldAtt", &AGP::GetExtFldAtt)
+        .Method("AddExtendedField", 4,
+                [](AGP& project, const Args& args) {
+                    auto node = args.As<std::shared_ptr<ScriptXmlNode>>(3);
+                    return project.AddExtendedField(args.Text(0), args.Text(1), args.Text(2),
+                                                    node ? node->Node() : XmlNode());
+                })
         .Method("DeleteExtension", &AGP::DeleteExtension)
         .Method("AddMasterDetail", &AGP::AddMasterDetail)
         .Method("AddMasterDetailRelation", &AGP::AddMasterDetailRelation)
@@ -200,14 +208,7 @@ void BindProject(ClassMap& classes) {
                     return shared ? ParseScript(shared, text) : text;
                 })
         .Method("ListIncludedFiles", 1, [](AGP&, const Args& args) { return ListIncludedFiles(args.Text(0)); })
-        .Method("GenCheck", 0,
-                [](AGP& project, const Args&) {
-                    auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());
-                    const auto& members = CurrentGenerationMembers();
-                    if (shared && members.genCheck) return members.genCheck(shared);
-                    Fail(ProductMessage("Generation is not available to this host."));
-                    return std::int32_t{0};
-                })
+        .Method("FldSrchOprs", &AGP::FldSrchOprs)
         .Method("GenScript", 0,
                 [](AGP& project, const Args&) {
                     auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());
@@ -216,12 +217,24 @@ void BindProject(ClassMap& classes) {
                     else Fail(ProductMessage("Generation is not available to this host."));
                     return Variant();
                 })
+        .Method("GenCheck", 0,
+                [](AGP& project, const Args&) {
+                    auto shared = std::static_pointer_cast<AGP>(project.weak_from_this().lock());
+                    const auto& members = CurrentGenerationMembers();
+                    if (shared && members.genCheck) return members.genCheck(shared);
+                    Fail(ProductMessage("Generation is not available to this host."));
+                    return std::int32_t{0};
+                })
+        .Method("BringToFront", 0,
+                [](AGP&, const Args&) {
+                    CurrentStatusSink()->BringToFront();
+                    return Variant();
+                })
         .Method("GenSummary", 0,
                 [](AGP&, const Args&) {
                     const auto& members = CurrentGenerationMembers();
                     return members.summary ? members.summary() : std::string();
                 })
-        .Method("FldSrchOprs", &AGP::FldSrchOprs)
         .Method("EvaluateCondition", &AGP::EvaluateCondition);
 }
 

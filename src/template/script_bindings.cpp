@@ -35,6 +35,8 @@ const ScriptClass* ModelScriptClass(const AutomationObject& object) {
         bind::BindCollections(map);
         bind::BindMisc(map);
         bind::BindSchema(map);
+        bind::BindXml(map);
+        bind::BindXmlReaders(map);
         return map;
     }();
     auto found = classes.find(std::type_index(typeid(object)));

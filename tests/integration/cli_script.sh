@@ -71,5 +71,18 @@ for encoding in utf8 utf8bom utf16le utf16be; do
     check "script-$encoding" "7 Grüße ü" "$("$velmora" script "$scratch/$encoding.js" 2>&1)"
 done
 
+# The XML document object, and members that read an element from it.
+cat > "$scratch/xml.js" <<'JS'
+var d = new XmlDocument();
+var loaded = d.loadXML('<control id="list" type="table"><session type="include" value="header" parm="list"/>' +
+    '<session type="key" value="hooks"/></control>');
+var root = d.documentElement;
+var sessions = root.selectNodes("session");
+print([loaded, root.nodeName, root.getAttribute("type"), root.childNodes.length, root.attributes[1].nodeValue,
+    sessions.length, d.selectSingleNode("//session[@type='key']").getAttribute("value"),
+    sessions[0].xml.indexOf('parm="list"') > 0, d.loadXML("<broken"), d.documentElement == null].join("|"));
+JS
+check xml-document "true|control|table|2|table|2|hooks|true|false|true" "$("$velmora" script "$scratch/xml.js" 2>&1)"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

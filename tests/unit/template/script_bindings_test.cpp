@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -278,6 +279,37 @@ TEST_F(ScriptBindingsEngineTest, MembersAreFoundInAnyLetterCase) {
               Variant("Open orders,Open orders,3,undefined"));
     Variant ignored;
     EXPECT_FALSE(engine.Eval("t.tblcaptoin = 'x'", ignored));
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The operations of the root object in the order of its dispatch interface; members a host
+// never had (GenSummary, ...) may follow, nothing may be missing or out of order.
+TEST(RootObjectMembers, OperationsInSlotOrder) {
+    static const std::vector<std::string> kOperations{
+        "ReadRegValue", "AddTrace", "AddProj", "DeleteProj", "AddViewTemplateExtension", "AddExtension",
+        "GetExtDefault", "SetExtProjAtt", "GetExtProjAtt", "SetExtDbAtt", "GetExtDbAtt", "SetExtTblAtt",
+        "GetExtTblAtt", "SetExtFldAtt", "GetExtFldAtt", "AddExtendedField", "DeleteExtension", "AddMasterDetail",
+        "AddMasterDetailRelation", "DeleteMasterDetail", "DeleteMasterDetailRelation", "AddCustomScript",
+        "UpdateCustomScript", "DeleteCustomScript", "LoadCodeBase", "CodeBaseExist", "LoadCustomScriptCode",
+        "LoadDB", "LoadLinkDB", "SyncLinkDB", "UnloadLinkDB", "LoadLinkTable", "LoadCustomField",
+        "ChangeCustomField", "UnloadCustomField", "LoadTable", "UnLoadTable", "CustomViewConnStr", "JVMLoaded",
+        "LoadDatabaseNames", "LoadDBMySQL", "LoadTableMySQL", "LoadCustomView", "LoadView", "ChangeCustomViewToView",
+        "CopyTableSettings", "CopyFieldSettings", "LoadReport", "UnLoadDB", "CheckDB", "CheckTable", "SynchronizeDB",
+        "SyncTable", "SyncCustom", "SyncLinkTable", "SyncReport", "Save", "SaveLanguagePhrasesToFile",
+        "LoadLanguagePhrasesFromFile", "IsDirty", "Load", "LoadMenuFromProj", "LoadMenuFromXml", "LoadDefault",
+        "SaveDefault", "ParseScript", "FldSrchOprs", "GenScript", "GenCheck", "BringToFront"};
+    std::vector<std::string> methods;
+    for (const ScriptMember& member : ModelScriptClass(AGP())->members)
+        if (member.kind == ScriptMember::Kind::Method) methods.push_back(member.name);
+    std::vector<std::string> listed;
+    for (const std::string& name : methods)
+        if (std::find(kOperations.begin(), kOperations.end(), name) != kOperations.end()) listed.push_back(name);
+    EXPECT_EQ(listed, kOperations);
 }
 
 }  // namespace

@@ -105,6 +105,10 @@ struct SyncOptions {
 };
 int Sync(const SyncOptions& options);
 
+// JSON-RPC 2.0 over stdin and stdout (docs/rpc.md); a question not answered within
+// `questionTimeoutSeconds` takes its safe default.
+int Rpc(int questionTimeoutSeconds);
+
 // Runs a script file with `new AGP()`, print() and scriptArgs; 1 on an uncaught error.
 int RunScript(const std::string& file, const std::vector<std::string>& args);
 

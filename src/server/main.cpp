@@ -208,6 +208,12 @@ int main(int argc, char** argv) {
         rc = cli::RunScript(scriptFile, scriptArgs);
     });
 
+    int questionTimeout = 60;
+    CLI::App* rpc = app.add_subcommand("rpc", "Serve JSON-RPC 2.0 on stdin and stdout (one object per line)");
+    rpc->add_option("--question-timeout", questionTimeout,
+                    "Seconds a question waits for the client's answer before its safe default (default 60)");
+    rpc->callback([&] { rc = cli::Rpc(questionTimeout); });
+
     cli::GenerateOptions generate;
     CLI::App* generateCmd = app.add_subcommand("generate", "Generate the application of a project");
     generateCmd->add_option("PROJECT", generate.project, "Project file (.vlp)")->required();

@@ -2,6 +2,7 @@
 // custom views, link tables and reports, the rename questions, and the log file.
 #include <chrono>
 #include <ctime>
+#include <functional>
 
 #include <fmt/format.h>
 
@@ -135,15 +136,19 @@ std::shared_ptr<AGPTable> FreshDerived(AGP& project, AGPTable& table) {
 }
 
 // Asks for (old, new) pairs one at a time until "none"; the pairs decided beforehand instead.
+// Pairs whose two sides `alike` says are of a kind (fields of one type) are offered first.
 std::vector<std::pair<std::string, std::string>> AskPairs(
     const std::string& id, const std::string& message, std::vector<std::string> olds, std::vector<std::string> news,
-    const std::vector<std::pair<std::string, std::string>>* given) {
+    const std::vector<std::pair<std::string, std::string>>* given,
+    const std::function<bool(const std::string&, const std::string&)>& alike) {
     if (given) return *given;
     std::vector<std::pair<std::string, std::string>> pairs;
     while (!olds.empty() && !news.empty()) {
         Question question{id, message, {}, Buttons::Ok, {}, "none"};
-        for (const std::string& n : news)
-            for (const std::string& o : olds) question.choices.push_back({o + "=" + n, o + " -> " + n});
+        for (bool first : {true, false})
+            for (const std::string& n : news)
+                for (const std::string& o : olds)
+                    if (alike(o, n) == first) question.choices.push_back({o + "=" + n, o + " -> " + n});
         question.choices.push_back({"none", "No more"});
         Answer answer = Ask(question);
         if (answer.Is("none") || answer.byDefault) break;
@@ -177,7 +182,11 @@ void MapRenames(SyncRun& run, const AGPSchema& schema, const std::string& scope)
                               "Table: " + table->TblName() +
                                   " - New fields found in schema\r\nTo use old settings, "
                                   "please select the old fields which you would like to map to the new fields",
-                              olds, news, given == renames.fields.end() ? nullptr : &given->second);
+                              olds, news, given == renames.fields.end() ? nullptr : &given->second,
+                              [&](const std::string& o, const std::string& n) {
+                                  return table->Fields()->Find(Variant(o))->FldType() ==
+                                         fresh->Fields()->Find(Variant(n))->FldType();
+                              });
         for (const auto& [o, n] : pairs)
             if (table->Fields()->FieldExist(Variant(o)) && fresh->Fields()->FieldExist(Variant(n)))
                 RenameField(run, *table, o, n);
@@ -196,7 +205,8 @@ void MapRenames(SyncRun& run, const AGPSchema& schema, const std::string& scope)
         auto pairs = AskPairs("sync-table-mapping",
                               "New " + word + " found in schema\r\nTo use old settings, please select the old " + word +
                                   "(s) which you would like to map to the new " + word,
-                              olds, news, renames.tables.empty() ? nullptr : &renames.tables);
+                              olds, news, renames.tables.empty() ? nullptr : &renames.tables,
+                              [](const std::string&, const std::string&) { return true; });
         for (const auto& [o, n] : pairs)
             if (tables->TableExist(Variant(o)) && !tables->TableExist(Variant(n)) && SchemaTable(schema, n))
                 RenameTable(run, o, n);

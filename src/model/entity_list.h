@@ -102,6 +102,19 @@ public:
         current_.reset();
     }
 
+    // Moves the entity under `key` to `position` (from 1) and numbers every entity by its place.
+    bool MoveTo(std::string_view key, std::int32_t position) {
+        if (!items_.FindByKey(key) || position < 1 || position > items_.Count()) return false;
+        try {
+            items_.MoveItem(Variant(std::string(key)), Variant(position));
+        } catch (const CollectionError&) {
+            return false;
+        }
+        std::int16_t seq = 0;
+        for (const auto& entity : Items()) ((*entity).*PutSeq)(++seq);
+        return true;
+    }
+
     std::vector<std::shared_ptr<T>> Items() const {
         std::vector<std::shared_ptr<T>> entities;
         entities.reserve(static_cast<std::size_t>(items_.Count()));
@@ -153,6 +166,8 @@ public:
     std::vector<std::shared_ptr<T>> Items() const { return list_.Items(); }
     // Removes every item and nothing else.
     void Clear() { list_.Clear(); }
+    // Moves the item under `key` to `position` (from 1); the items are numbered again by place.
+    bool MoveTo(std::string_view key, std::int32_t position) { return list_.MoveTo(key, position); }
 
 protected:
     bool Exists(const Variant& index) const { return list_.Find(index) != nullptr; }

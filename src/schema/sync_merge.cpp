@@ -105,16 +105,21 @@ void LogChange(SyncRun& run, std::string action, const AGPTable& table, AGPField
 void MergeFields(SyncRun& run, AGPTable& table, const AGPTable& fresh, KeyRule keys, const MergeWords& words) {
     auto fields = table.Fields();
     bool touched = false;
+    std::shared_ptr<AGPField> previous;
     for (const auto& schema : fresh.Fields()->Items()) {
         auto field = fields->Find(Variant(schema->FldName()));
         if (!field) {
             fields->Add(table.TblName(), schema->FldName());
             field = fields->Find(Variant(schema->FldName()));
             CopyPropertyValues(*schema->Properties(), *field->Properties(), kIdentity, true);
+            // At its place in the schema: behind the field the schema has before it.
+            fields->MoveTo(schema->FldName(), previous ? previous->FldSeq() + 1 : 1);
+            previous = field;
             LogChange(run, "A", table, field.get(), std::string(words.added));
             touched = true;
             continue;
         }
+        previous = field;
         if (!FieldDiffers(*field, *schema)) {
             // Older projects lack these; they are filled in without counting as a change.
             if (field->NativeDataType() == 0) field->SetNativeDataType(schema->NativeDataType());

@@ -102,13 +102,16 @@ TEST_F(SchemaSyncTest, FieldChangesKeepOrResetTypeSettingsByCategory) {
     qty->SetFldHtmlTag("RADIO");
     Execute("CREATE TABLE book2 AS SELECT * FROM book; DROP TABLE book;"
             "CREATE TABLE book (id INTEGER PRIMARY KEY, author_id INTEGER, title VARCHAR(250) NOT NULL,"
-            " qty DATE, cover VARCHAR(80), cover_name VARCHAR(80), legacy TEXT); DROP TABLE book2;");
+            " subtitle VARCHAR(20), qty DATE, cover VARCHAR(80), cover_name VARCHAR(80), legacy TEXT);"
+            "DROP TABLE book2;");
     ASSERT_TRUE(SyncTable(project_, "book")) << project_.ProjErr();
     EXPECT_EQ(title->FldSize(), 250);
     EXPECT_EQ(title->FldCaption(), "Headline");
     EXPECT_EQ(title->FldSyncMessage(), "Changed size from 100 to 250");
     EXPECT_NE(qty->FldHtmlTag(), "RADIO") << "an integer that became a date gets a date's edit control";
     EXPECT_NE(qty->FldSyncMessage().find("Changed type from"), std::string::npos);
+    EXPECT_EQ(FieldOf(project_, "book", "subtitle")->FldSeq(), 4) << "a new field takes its place in the schema";
+    EXPECT_EQ(qty->FldSeq(), 5);
     EXPECT_TRUE(TableOf(project_, "gone")) << "a table run leaves the other tables alone";
 }
 

@@ -2,7 +2,7 @@
 # velmora sync on SQLite, PostgreSQL and MariaDB: a project with the user's captions, then a column
 # renamed, one added, one dropped and one widened in the database. --check reports and fails, the
 # run with --rename keeps the captions and writes its log, a second check finds nothing, and the
-# generated list page shows the new column and not the dropped one. A server out of reach is
+# generated list page, over HTTP, shows the new column and not the dropped one. A server out of reach is
 # skipped outside CI.
 source "$(dirname "$0")/lib/common.sh" "$1"
 cd "$scratch"
@@ -45,10 +45,13 @@ case_for() {  # case_for NAME RUN-SQL WIDEN-SQL NEW-ARGS...
     [ -n "$widen" ] && check "$name-widened" 200 "$("$velmora" get "$name.vlp" vm_sync_book.title.FldSize)"
 
     "$velmora" generate "$name.vlp" --dest "$name-app" --yes >/dev/null 2>&1; check "$name-generate" 0 $?
-    local page
-    page=$(cd "$name-app" && php -r '
-        $_SERVER["SCRIPT_NAME"] = "/vm_sync_booklist.php"; $_SERVER["REQUEST_METHOD"] = "GET";
-        include "vm_sync_booklist.php";' 2>/dev/null | sed 's/<[^>]*>/ /g' | tr -s ' \n' ' ')
+    local page port server
+    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    php -S "127.0.0.1:$port" -t "$name-app" "$name-app/router.php" >/dev/null 2>&1 &
+    server=$!
+    for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/index.php" && break; sleep 0.1; done
+    page=$(curl -s "http://127.0.0.1:$port/vm_sync_booklist.php" | sed 's/<[^>]*>/ /g' | tr -s ' \n' ' ')
+    kill $server 2>/dev/null
     check "$name-page-new-column" 1 "$(grep -c 'Quantity Isbn' <<<"$page")"
     check "$name-page-dropped-column" 0 "$(grep -c 'Legacy' <<<"$page")"
 }

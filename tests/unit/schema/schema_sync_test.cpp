@@ -140,6 +140,12 @@ TEST_F(SchemaSyncTest, DerivedTablesAndFailures) {
     EXPECT_TRUE(FieldOf(project_, "per_author", "name")) << "a report follows its source";
     EXPECT_FALSE(FieldOf(project_, "per_author", "title"));
 
+    ASSERT_TRUE(LoadReport(project_, "writers", "author"));
+    Execute("DROP TABLE author;");
+    ASSERT_TRUE(SynchronizeDB(project_, false));
+    EXPECT_EQ(TableOf(project_, "writers")->TblSyncMessage(), "Velmora: Source Table not found");
+    EXPECT_TRUE(FieldOf(project_, "writers", "name")) << "a report whose source vanished is left as it was";
+
     EXPECT_EQ(CheckTable(project_, "nope"), -1);
     EXPECT_EQ(project_.ProjErr(), "Table not exist");
     std::filesystem::remove(dir_ / "shop.db");

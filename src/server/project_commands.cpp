@@ -78,6 +78,9 @@ void NewTablePages(AGPTable& table) {
         bool quick = FldTypeCategory(field->FldType()) == kCatString;
         field->SetFldBasicSearch(quick);
         searched = searched || quick;
+        // A list cuts long texts short; without them many views show next to nothing.
+        bool longText = field->FldType() == kAdLongVarChar || field->FldType() == kAdLongVarWChar;
+        if (longText && field->FldSupport()) field->SetFldList(true);
     }
     table.SetTblBasicSearch(searched);
     if (!EqualsNoCase(table.TblType(), "TABLE") || !Trim(table.TblKey()).empty()) return;

@@ -108,18 +108,24 @@ function vm_format(string $format, string $v, string $datePattern = ''): string
     return $v;
 }
 
-/** The displayed value, escaped for HTML. */
-/** The table cells of a row's listed columns; $labels holds lookup labels by column. */
+/** The table cells of a row's listed columns; $labels holds lookup labels by column. Long texts are
+ * cut to their beginning, which the view page shows in full. */
 function vm_cells_html(array $t, array $cols, array $row, array $labels): string
 {
     $html = '';
     foreach ($cols as $col) {
         $f = $t['fields'][$col];
-        $html .= '<td' . vm_align_class($f) . '>' . vm_display_html($f, $row[$col] ?? null, $labels[$col] ?? []) . '</td>';
+        $value = $row[$col] ?? null;
+        if ($f['type'] === 'text' && $f['lookup'] === null && $f['values'] === []
+            && preg_match('/^(.{100}).{2,}/us', vm_str($value), $m)) {
+            $value = rtrim($m[1]) . '…';
+        }
+        $html .= '<td' . vm_align_class($f) . '>' . vm_display_html($f, $value, $labels[$col] ?? []) . '</td>';
     }
     return $html;
 }
 
+/** The displayed value, escaped for HTML. */
 function vm_display_html(array $f, mixed $value, array $labels = []): string
 {
     $text = vm_display_text($f, $value, $labels);

@@ -240,6 +240,25 @@ function ReportGroups(tbl) {
 	return [];
 }
 
+// Whether the database computes a column's default (now(), CURRENT_TIMESTAMP, a sequence, a
+// cast expression) rather than holding a literal; the project's FldDefault is then the loader's
+// copy of that expression, or a cut of it, and no value for a form.
+function DatabaseFills(fld) {
+	var raw = String(fld.FldDbDefault === null || fld.FldDbDefault === undefined ? "" : fld.FldDbDefault).trim();
+	if (raw == "") return false;
+	var literal = /^'(?:[^']|'')*'(::[\w ]+)?$/.test(raw) || /^\(?[-+]?\d+(\.\d+)?\)?(::[\w ]+)?$/.test(raw) ||
+		/^(true|false|null)$/i.test(raw) || /^b'[01]'$/i.test(raw);
+	if (literal) return false;
+	var value = String(fld.FldDefault === null || fld.FldDefault === undefined ? "" : fld.FldDefault);
+	return value == "" || raw.toLowerCase().indexOf(value.toLowerCase()) == 0;
+}
+
+// The add form's value of a field: its literal default, or none.
+function FormDefault(fld) {
+	var value = fld.FldDefault === null || fld.FldDefault === undefined ? "" : String(fld.FldDefault);
+	return value == "" || DatabaseFills(fld) ? "null" : PhpString(value);
+}
+
 // The runtime's chart kind by ChartType: 1 bar, 2 line, 3 pie, 4 area; anything else bar.
 function ChartKind(chart) {
 	return { 2: "line", 3: "pie", 4: "area" }[chart.ChartType] || "bar";

@@ -7,7 +7,7 @@ const VM_FIELD_DEFAULTS = [
     'caption' => '', 'type' => 'string', 'autoinc' => false, 'size' => 0, 'required' => false,
     'tag' => 'TEXT', 'values' => [], 'lookup' => null, 'list' => true, 'view' => true,
     'add' => true, 'edit' => true, 'search' => false, 'default' => null, 'validate' => '',
-    'align' => '', 'format' => '', 'date_format' => '', 'upload' => false, 'expr' => '',
+    'align' => '', 'format' => '', 'date_format' => '', 'upload' => false, 'expr' => '', 'db_default' => false,
 ];
 
 /** The description of the table with this var, every key present; 404 for an unknown var. */

@@ -40,14 +40,14 @@ return [
 	var zvAuto = !!f.FldAutoIncrement;
 	var zvComputed = !!f.FldIsCustom && String(f.FldSQL || "") != "";
 	var zvTag = FieldTag(f);
-	var zvDefault = (f.FldDefault === null || f.FldDefault === undefined || String(f.FldDefault) == "") ? "null" : PhpString(f.FldDefault);
+	var zvDefault = FormDefault(f);
 ##-->
         <!--##=PhpString(f.FldName)##--> => [
             'caption' => <!--##=PhpString(Caption(f, f.FldName))##-->,
             'type' => '<!--##=zvType##-->',
             'autoinc' => <!--##=PhpBool(zvAuto)##-->,
             'size' => <!--##=PhpInt(f.FldTagMaxLength > 0 ? f.FldTagMaxLength : f.FldSize, 0)##-->,
-            'required' => <!--##=PhpBool(f.FldRequired && !zvAuto)##-->,
+            'required' => <!--##=PhpBool(f.FldRequired && !zvAuto && !DatabaseFills(f))##-->,
             'tag' => '<!--##=zvTag##-->',
             'values' => <!--##=TagValues(f)##-->,
             'lookup' => <!--##=LookupOf(f)##-->,
@@ -57,6 +57,7 @@ return [
             'edit' => <!--##=PhpBool(f.FldEdit && !zvAuto && !zvComputed)##-->,
             'search' => <!--##=PhpBool(f.FldSearch || f.FldBasicSearch || (zvType == "string" || zvType == "text") && f.FldList)##-->,
             'default' => <!--##=zvDefault##-->,
+            'db_default' => <!--##=PhpBool(DatabaseFills(f))##-->,
             'validate' => '<!--##=FieldValidation(f)##-->',
             'align' => '<!--##=f.FldTagLnkTbl ? "" : String(f.FldAlign || "").toLowerCase()##-->',
             'format' => '<!--##=FieldFormat(f)##-->',

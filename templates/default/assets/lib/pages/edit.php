@@ -156,8 +156,8 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
         if ($v === '') {
             if ($f['required']) {
                 $errors[$col] = vm_phrase('FieldRequired');
-            } else {
-                $store[$col] = null;
+            } elseif ($mode !== 'add' || !$f['db_default']) {
+                $store[$col] = null;   // on add, a column the database fills is left to it
             }
             continue;
         }

@@ -248,7 +248,9 @@ function DatabaseFills(fld) {
 	if (raw == "") return false;
 	var literal = /^'(?:[^']|'')*'(::[\w ]+)?$/.test(raw) || /^\(?[-+]?\d+(\.\d+)?\)?(::[\w ]+)?$/.test(raw) ||
 		/^(true|false|null)$/i.test(raw) || /^b'[01]'$/i.test(raw);
-	if (literal) return false;
+	// A call or a keyword of the clock; MySQL hands literals over without their quotes.
+	var computed = /\(/.test(raw) || /^(current_timestamp|current_date|current_time|localtimestamp|localtime)$/i.test(raw);
+	if (literal || !computed) return false;
 	var value = String(fld.FldDefault === null || fld.FldDefault === undefined ? "" : fld.FldDefault);
 	return value == "" || raw.toLowerCase().indexOf(value.toLowerCase()) == 0;
 }

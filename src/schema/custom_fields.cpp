@@ -18,9 +18,8 @@ namespace velmora {
 namespace {
 
 // The type of the column the database gives a probed expression.
-constexpr std::string_view kTypeProperties[] = {"FldType",  "FldTypeName", "NativeDataType", "FldSize",
-                                                "FldSupport", "FldQuoteS", "FldQuoteE",      "FldAttribute",
-                                                "FldZeroLen"};
+constexpr std::string_view kTypeProperties[] = {"FldType",   "FldTypeName", "NativeDataType", "FldSize",   "FldSupport",
+                                                "FldQuoteS", "FldQuoteE",   "FldAttribute",   "FldZeroLen"};
 
 void CopyTypeOf(const AGPField& probe, AGPField& field) {
     const AGProperties& from = *probe.Properties();
@@ -101,8 +100,7 @@ bool LoadCustomField(AGP& project, std::string_view sTableName, std::string_view
     });
 }
 
-bool ChangeCustomField(AGP& project, std::string_view sTableName, std::string_view sFieldName,
-                       std::string_view sSQL) {
+bool ChangeCustomField(AGP& project, std::string_view sTableName, std::string_view sFieldName, std::string_view sSQL) {
     auto table = CheckedTable(project, sTableName, sFieldName);
     if (!table) return false;
     std::string name(sFieldName);

@@ -30,8 +30,7 @@ std::int16_t LoadStatementView(AGPDatabase& database, std::string_view sTableNam
     return LoadADOCustomView(database, ConnectionStringOf(database), sTableName, sSQL);
 }
 
-void CopyPropertyValues(const AGProperties& from, AGProperties& to, std::span<const std::string_view> skip,
-                        bool all) {
+void CopyPropertyValues(const AGProperties& from, AGProperties& to, std::span<const std::string_view> skip, bool all) {
     for (std::size_t pos = 0; pos < from.Size(); ++pos) {
         const PropertyRow& row = from.RowAt(pos);
         if (!all && !row.sync) continue;
@@ -44,19 +43,19 @@ void CopyPropertyValues(const AGProperties& from, AGProperties& to, std::span<co
 }
 
 std::span<const std::string_view> TableSchemaProperties() {
-    static constexpr std::string_view kNames[] = {
-        "TblSeq",   "TblName",      "TblVar",        "TblType",       "TblSchema",      "TblKey",
-        "LinkDBID", "LinkTableName", "LinkTableType", "TblLoaded",     "TblCustomSQL",   "TblCustomError",
-        "TblError", "TblSync",      "TblSyncMessage", "TblRptSrc"};
+    static constexpr std::string_view kNames[] = {"TblSeq",        "TblName",   "TblVar",         "TblType",
+                                                  "TblSchema",     "TblKey",    "LinkDBID",       "LinkTableName",
+                                                  "LinkTableType", "TblLoaded", "TblCustomSQL",   "TblCustomError",
+                                                  "TblError",      "TblSync",   "TblSyncMessage", "TblRptSrc"};
     return kNames;
 }
 
 std::span<const std::string_view> FieldSchemaProperties() {
     static constexpr std::string_view kNames[] = {
-        "FldSeq",         "FldName",        "FldVar",         "FldType",          "FldTypeName",  "NativeDataType",
-        "FldSize",        "FldSupport",     "FldQuoteS",      "FldQuoteE",        "FldUniqueIdx", "FldZeroLen",
-        "FldReq",         "FldIsPrimaryKey", "FldAutoIncrement", "FldAttribute",    "FldDbDefault", "FldIsCustom",
-        "FldSQL",         "FldSourceName",  "FldSourceTable", "FldSourceField",   "FldSync",      "FldSyncMessage"};
+        "FldSeq",  "FldName",         "FldVar",           "FldType",        "FldTypeName",  "NativeDataType",
+        "FldSize", "FldSupport",      "FldQuoteS",        "FldQuoteE",      "FldUniqueIdx", "FldZeroLen",
+        "FldReq",  "FldIsPrimaryKey", "FldAutoIncrement", "FldAttribute",   "FldDbDefault", "FldIsCustom",
+        "FldSQL",  "FldSourceName",   "FldSourceTable",   "FldSourceField", "FldSync",      "FldSyncMessage"};
     return kNames;
 }
 

@@ -48,12 +48,11 @@ std::int16_t ConnectLinkDatabase(AGPDatabase& database, const LinkDbArgs& args) 
     LoaderStateScope keepState;
     std::string type = ToUpperAscii(args.sDbType);
     if (type == "ACCESS") {
-        return LoadDAODB(database, args.sPath, args.sPhyPath, args.bDBUseServerMapPath, args.sUID, args.sPwd, "@",
-                         "@");
+        return LoadDAODB(database, args.sPath, args.sPhyPath, args.bDBUseServerMapPath, args.sUID, args.sPwd, "@", "@");
     }
     if (IsServerType(type) && !args.sHost.empty()) {
-        ServerDbArgs server{args.sDbName, args.sDbType, args.sHost, args.sPort, args.sUID,
-                            args.sPwd,    args.sSID,    args.sMethod, args.sUrl, args.sEncoding};
+        ServerDbArgs server{args.sDbName, args.sDbType, args.sHost,   args.sPort, args.sUID,
+                            args.sPwd,    args.sSID,    args.sMethod, args.sUrl,  args.sEncoding};
         database.SetDBConnstr(std::string());
         return LoadzvDB(database, server, "@", "@");
     }

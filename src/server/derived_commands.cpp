@@ -86,11 +86,10 @@ LinkDbArgs LinkArgsOf(const DatabaseOptions& db) {
 std::string SameLinkDatabase(AGP& project, const LinkDbArgs& args) {
     for (const auto& link : project.LINKDBS()->Items()) {
         bool sameType = EqualsNoCase(link->DBType(), args.sDbType);
-        bool samePlace = args.sHost.empty()
-                             ? (!args.sPhyPath.empty() ? link->DBPhyPath() == args.sPhyPath
-                                                       : link->DBConnstr() == args.sConnStr)
-                             : link->DBHost() == args.sHost && link->DBPort() == args.sPort &&
-                                   link->DBName() == args.sDbName && link->DBUID() == args.sUID;
+        bool samePlace = args.sHost.empty() ? (!args.sPhyPath.empty() ? link->DBPhyPath() == args.sPhyPath
+                                                                      : link->DBConnstr() == args.sConnStr)
+                                            : link->DBHost() == args.sHost && link->DBPort() == args.sPort &&
+                                                  link->DBName() == args.sDbName && link->DBUID() == args.sUID;
         if (sameType && samePlace) return link->DBID();
     }
     return {};

@@ -17,17 +17,15 @@
 #include <nlohmann/json.hpp>
 
 #include "generation/driver.h"
-#include "model/agp.h"
 #include "platform/prompter.h"
 #include "platform/script_engine.h"
-#include "schema/schema_reader.h"
 #include "server/commands.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
 #include "support/status.h"
 #include "support/text.h"
 #include "template/script_bindings.h"
-#include "template/script_xml.h"
+#include "template/engine_objects_script.h"
 
 namespace velmora::cli {
 namespace {
@@ -72,8 +70,8 @@ public:
             }
             int wait = -1;
             if (timeoutMs >= 0) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                  std::chrono::steady_clock::now());
+                auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
                 if (left.count() <= 0) return std::nullopt;
                 wait = static_cast<int>(left.count());
             }
@@ -83,8 +81,10 @@ public:
             if (ready < 0) continue;
             char chunk[4096];
             ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-            if (got <= 0) closed_ = true;
-            else buffer_.append(chunk, static_cast<std::size_t>(got));
+            if (got <= 0)
+                closed_ = true;
+            else
+                buffer_.append(chunk, static_cast<std::size_t>(got));
         }
     }
 
@@ -107,9 +107,9 @@ public:
     void Close() override { lastPercent_ = -1; }
     void BringToFront() override {}
     void Message(MessageKind kind, std::string_view title, std::string_view text) override {
-        Notify("message", {{"kind", std::string(MessageKindName(kind))},
-                           {"title", std::string(title)},
-                           {"text", std::string(text)}});
+        Notify(
+            "message",
+            {{"kind", std::string(MessageKindName(kind))}, {"title", std::string(title)}, {"text", std::string(text)}});
     }
 
 private:
@@ -137,10 +137,9 @@ public:
         while (auto line = reader_.Next(timeoutMs_)) {
             Json reply = Json::parse(*line, nullptr, false);
             if (reply.is_object() && reply.value("id", Json()) == id) {
-                std::string answer =
-                    reply.contains("result") && reply["result"].is_string()
-                        ? MatchAnswer(question, reply["result"].get<std::string>())
-                        : std::string();
+                std::string answer = reply.contains("result") && reply["result"].is_string()
+                                         ? MatchAnswer(question, reply["result"].get<std::string>())
+                                         : std::string();
                 if (!answer.empty()) return {answer, false};
                 break;
             }
@@ -165,7 +164,8 @@ auto Guard(F body) {
     try {
         return body();
     } catch (const ScriptThrow& error) {
-        throw RpcError{kEngineFailure, error.what(), {{"ProjErr", Engine().ProjErr}, {"ProjErrDb", Engine().ProjErrDb}}};
+        throw RpcError{
+            kEngineFailure, error.what(), {{"ProjErr", Engine().ProjErr}, {"ProjErrDb", Engine().ProjErrDb}}};
     }
 }
 
@@ -183,11 +183,12 @@ public:
 private:
     Json Create(const Json& params) {
         std::string name = params.value("class", std::string("AGP"));
-        ObjectRef object;
-        if (EqualsNoCase(name, "AGP")) object = std::make_shared<AGP>();
-        else if (EqualsNoCase(name, "AGPSchema")) object = std::make_shared<AGPSchema>();
-        else if (EqualsNoCase(name, "XmlDocument")) object = std::make_shared<ScriptXmlDocument>();
-        else throw RpcError{kInvalidParams, "No class " + name + " (AGP, AGPSchema, XmlDocument)"};
+        ObjectRef object = CreateEngineObject(name);
+        if (!object) {
+            throw RpcError{kInvalidParams, "No class " + name +
+                                               " (AGP, AGPSchema, XmlDocument, AGParser, "
+                                               "AGPFileCache, AGPStatus, AGPSettings, cRegistry)"};
+        }
         return HandleOf(object);
     }
 
@@ -216,8 +217,10 @@ private:
         Engine().ProjErrDb.clear();
         for (const Step& step : steps) value = Apply(value, step, path);
         if (Failed(value)) {
-            throw RpcError{kEngineFailure, Engine().ProjErr,
-                           {{"ProjErr", Engine().ProjErr}, {"ProjErrDb", Engine().ProjErrDb}, {"result", ToJson(value)}}};
+            throw RpcError{
+                kEngineFailure,
+                Engine().ProjErr,
+                {{"ProjErr", Engine().ProjErr}, {"ProjErrDb", Engine().ProjErrDb}, {"result", ToJson(value)}}};
         }
         return ToJson(value);
     }
@@ -260,8 +263,10 @@ private:
                 for (; i < path.size(); ++i) {
                     char c = path[i];
                     if (quoted) {
-                        if (c == '\\') ++i;
-                        else if (c == '"') quoted = false;
+                        if (c == '\\')
+                            ++i;
+                        else if (c == '"')
+                            quoted = false;
                     } else if (c == '"') {
                         quoted = true;
                     } else if (c == '[' || c == '{') {
@@ -310,12 +315,16 @@ private:
     static bool Failed(const Variant& value) {
         if (Engine().ProjErr.empty()) return false;
         switch (value.Type()) {
-            case VarType::Empty: return true;
-            case VarType::Boolean: return !ToBoolean(value).value_or(true);
+            case VarType::Empty:
+                return true;
+            case VarType::Boolean:
+                return !ToBoolean(value).value_or(true);
             case VarType::Integer:
             case VarType::Long:
-            case VarType::Double: return ToDouble(value).value_or(0) < 0;
-            default: return false;
+            case VarType::Double:
+                return ToDouble(value).value_or(0) < 0;
+            default:
+                return false;
         }
     }
 
@@ -343,19 +352,25 @@ private:
     Json ToJson(const Variant& value) {
         switch (value.Type()) {
             case VarType::Empty:
-            case VarType::Null: return nullptr;
-            case VarType::Boolean: return ToBoolean(value).value_or(false);
+            case VarType::Null:
+                return nullptr;
+            case VarType::Boolean:
+                return ToBoolean(value).value_or(false);
             case VarType::Integer:
-            case VarType::Long: return ToLong(value).value_or(0);
+            case VarType::Long:
+                return ToLong(value).value_or(0);
             case VarType::Single:
-            case VarType::Double: return ToDouble(value).value_or(0);
-            case VarType::Object: return value.AsObject() ? HandleOf(value.AsObject()) : Json(nullptr);
+            case VarType::Double:
+                return ToDouble(value).value_or(0);
+            case VarType::Object:
+                return value.AsObject() ? HandleOf(value.AsObject()) : Json(nullptr);
             case VarType::Array: {
                 Json list = Json::array();
                 for (const Variant& item : value.AsArray()) list.push_back(ToJson(item));
                 return list;
             }
-            default: return value.ToText();
+            default:
+                return value.ToText();
         }
     }
 
@@ -410,7 +425,8 @@ int Rpc(int questionTimeoutSeconds) {
             continue;
         }
         try {
-            Json result = session.Dispatch(request["method"].get<std::string>(), request.value("params", Json::object()));
+            Json result =
+                session.Dispatch(request["method"].get<std::string>(), request.value("params", Json::object()));
             if (!id.is_null()) Send({{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
         } catch (const RpcError& error) {
             if (!id.is_null()) Send(ErrorReply(id, error));

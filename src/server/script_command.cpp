@@ -4,14 +4,13 @@
 #include "generation/driver.h"
 #include "model/agp.h"
 #include "platform/script_engine.h"
-#include "schema/schema_reader.h"
 #include "server/commands.h"
 #include "support/engine_state.h"
 #include "support/text_file.h"
 #include "template/script_bindings.h"
 #include "template/script_files.h"
 #include "template/script_host.h"
-#include "template/script_xml.h"
+#include "template/engine_objects_script.h"
 
 namespace velmora::cli {
 
@@ -22,9 +21,10 @@ int RunScriptIn(ScriptEngine& engine, const std::string& file, const std::vector
         std::cerr << ProductMessage("Script file " + file + " not found!") << '\n';
         return kExitFailure;
     }
-    engine.AddConstructor("AGP", [](ScriptArgs) -> ObjectRef { return std::make_shared<AGP>(); });
-    engine.AddConstructor("AGPSchema", [](ScriptArgs) -> ObjectRef { return std::make_shared<AGPSchema>(); });
-    engine.AddConstructor("XmlDocument", [](ScriptArgs) -> ObjectRef { return std::make_shared<ScriptXmlDocument>(); });
+    for (std::string_view name : {"AGP", "AGPSchema", "XmlDocument", "AGParser", "AGPFileCache", "AGPStatus",
+                                  "AGPSettings", "cRegistry"}) {
+        engine.AddConstructor(std::string(name), [name](ScriptArgs) { return CreateEngineObject(name); });
+    }
     engine.AddFunction("print", [](ScriptArgs values) {
         std::string line;
         for (const Variant& value : values) {

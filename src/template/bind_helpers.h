@@ -36,6 +36,7 @@ void BindCollections(ClassMap& classes);
 void BindMisc(ClassMap& classes);
 void BindSchema(ClassMap& classes);
 void BindXml(ClassMap& classes);
+void BindEngineObjects(ClassMap& classes);
 // The Load members that read an XML element, added to classes BindMisc binds.
 void BindXmlReaders(ClassMap& classes);
 

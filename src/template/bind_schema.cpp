@@ -119,9 +119,10 @@ void BindSchema(ClassMap& classes) {
     ClassBuilder<AGPSchema>(classes, "AGPSchema")
         .Get("DB", [](AGPSchema& schema) { return RecordOf(&schema.DB()); })
         .Get("tblcnt", &AGPSchema::tblcnt)
-        .Method("Tbl", 1, [](AGPSchema& schema, const Args& args) {
-            return RecordOf(schema.Tbl(static_cast<std::int16_t>(args.As<std::int32_t>(0))));
-        })
+        .Method("Tbl", 1,
+                [](AGPSchema& schema, const Args& args) {
+                    return RecordOf(schema.Tbl(static_cast<std::int16_t>(args.As<std::int32_t>(0))));
+                })
         .Method("LoadDB", 10,
                 [](AGPSchema& schema, const Args& args) {
                     LoadDbArgs load{args.Text(0), args.Text(1), args.Text(2), args.Text(3), args.As<bool>(4),

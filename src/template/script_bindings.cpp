@@ -36,6 +36,7 @@ const ScriptClass* ModelScriptClass(const AutomationObject& object) {
         bind::BindMisc(map);
         bind::BindSchema(map);
         bind::BindXml(map);
+        bind::BindEngineObjects(map);
         bind::BindXmlReaders(map);
         return map;
     }();

@@ -84,5 +84,16 @@ print([loaded, root.nodeName, root.getAttribute("type"), root.childNodes.length,
 JS
 check xml-document "true|control|table|2|table|2|hooks|true|false|true" "$("$velmora" script "$scratch/xml.js" 2>&1)"
 
+# The engine's helper objects a host creates besides the root object.
+cat > "$scratch/objects.js" <<'JS'
+var parser = new AGParser();
+parser.Parse("a<!--## x = 1; ##-->b");
+var reg = new cRegistry();
+reg.SectionKey = "Software\\Velmora\\12.0\\General"; reg.ValueKey = "ScriptProbe"; reg.Value = "yes";
+print([parser.Count, reg.Value, new AGPStatus().GetGUID().length > 30, new AGPFileCache().GetSession("x", "y"),
+    new AGPSettings().LoadSettingType("Project", "nope")].join("|"));
+JS
+check engine-objects "3|yes|true||" "$("$velmora" script "$scratch/objects.js" 2>&1)"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

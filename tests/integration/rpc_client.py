@@ -63,5 +63,9 @@ check("failure-projerr", True, "Load Project File failed" in failed["error"]["da
 check("release", True, request("release", handle=table["handle"])["result"])
 check("released-handle", -32001, request("get", handle=table["handle"], path="TblName")["error"]["code"])
 check("unknown-method", -32601, request("frobnicate")["error"]["code"])
+parser = request("create", **{"class": "AGParser"})["result"]["handle"]
+request("call", handle=parser, path="Parse", args=["a<!--## x ##-->b"])
+check("helper-object", 3, request("get", handle=parser, path="Count")["result"])
+check("unknown-class", -32602, request("create", **{"class": "Nope"})["error"]["code"])
 proc.stdin.close()
 check("exit", 0, proc.wait(timeout=30))

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "generation/cache_script_class.h"
 #include "generation/extension_merge.h"
 #include "generation/generation_run.h"
 #include "generation/output_naming.h"
@@ -31,6 +32,7 @@
 #include "support/engine_state.h"
 #include "support/text.h"
 #include "support/text_file.h"
+#include "template/engine_objects_script.h"
 #include "template/file_cache.h"
 #include "template/script_bindings.h"
 #include "template/script_files.h"
@@ -675,6 +677,11 @@ void PublishGenerationMembers() {
     SetGenerationMembers({guarded([](const std::shared_ptr<AGP>& project) { return GenCheck(project); }),
                           guarded([](const std::shared_ptr<AGP>& project) { GenScript(project); }),
                           [] { return LastGenerationSummary().Json(); }});
+    static bool cacheBound = false;
+    if (cacheBound) return;
+    cacheBound = true;
+    AddScriptClasses(BindGenerationCache);
+    AddEngineObjectClass("AGPCache", [] { return std::make_shared<AGPCache>(); });
 }
 
 std::int32_t GenCheck(const std::shared_ptr<AGP>& project) {

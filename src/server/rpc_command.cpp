@@ -187,7 +187,7 @@ private:
         if (!object) {
             throw RpcError{kInvalidParams, "No class " + name +
                                                " (AGP, AGPSchema, XmlDocument, AGParser, "
-                                               "AGPFileCache, AGPStatus, AGPSettings, cRegistry)"};
+                                               "AGPFileCache, AGPCache, AGPStatus, AGPSettings, cRegistry)"};
         }
         return HandleOf(object);
     }

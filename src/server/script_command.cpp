@@ -21,8 +21,8 @@ int RunScriptIn(ScriptEngine& engine, const std::string& file, const std::vector
         std::cerr << ProductMessage("Script file " + file + " not found!") << '\n';
         return kExitFailure;
     }
-    for (std::string_view name : {"AGP", "AGPSchema", "XmlDocument", "AGParser", "AGPFileCache", "AGPStatus",
-                                  "AGPSettings", "cRegistry"}) {
+    for (std::string_view name : {"AGP", "AGPSchema", "XmlDocument", "AGParser", "AGPFileCache", "AGPCache",
+                                  "AGPStatus", "AGPSettings", "cRegistry"}) {
         engine.AddConstructor(std::string(name), [name](ScriptArgs) { return CreateEngineObject(name); });
     }
     engine.AddFunction("print", [](ScriptArgs values) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "model/agp.h"
 #include "model/settings_file.h"
@@ -13,6 +14,19 @@
 #include "template/script_xml.h"
 
 namespace velmora {
+
+namespace {
+
+std::vector<std::pair<std::string, std::function<ObjectRef()>>>& AddedClasses() {
+    static std::vector<std::pair<std::string, std::function<ObjectRef()>>> classes;
+    return classes;
+}
+
+}  // namespace
+
+void AddEngineObjectClass(std::string name, std::function<ObjectRef()> create) {
+    AddedClasses().emplace_back(std::move(name), std::move(create));
+}
 
 ObjectRef CreateEngineObject(std::string_view className) {
     static const std::pair<std::string_view, std::function<ObjectRef()>> kClasses[] = {
@@ -26,6 +40,8 @@ ObjectRef CreateEngineObject(std::string_view className) {
         {"cRegistry", [] { return std::make_shared<ScriptObject<RegistryRef>>(); }},
     };
     for (const auto& [name, make] : kClasses)
+        if (EqualsNoCase(name, className)) return make();
+    for (const auto& [name, make] : AddedClasses())
         if (EqualsNoCase(name, className)) return make();
     return nullptr;
 }

@@ -2,7 +2,9 @@
 // that are not script objects themselves are held by one.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "support/variant.h"
@@ -18,8 +20,10 @@ struct ScriptObject : AutomationObject {
 struct RegistryRef {};
 
 // A new object of a class a host may create ("AGP", "AGPSchema", "XmlDocument", "AGParser",
-// "AGPFileCache", "AGPStatus", "AGPSettings", "cRegistry"; letter case aside); nullptr for any
-// other name.
+// "AGPFileCache", "AGPStatus", "AGPSettings", "cRegistry" and those added with
+// AddEngineObjectClass; letter case aside); nullptr for any other name.
 ObjectRef CreateEngineObject(std::string_view className);
+// Adds a class the layers above offer (the generation cache).
+void AddEngineObjectClass(std::string name, std::function<ObjectRef()> create);
 
 }  // namespace velmora

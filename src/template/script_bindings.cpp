@@ -22,7 +22,14 @@ GenerationMembers& Members() {
     static GenerationMembers members;
     return members;
 }
+
+ScriptClassMap& AddedClasses() {
+    static ScriptClassMap classes;
+    return classes;
+}
 }  // namespace
+
+void AddScriptClasses(const std::function<void(ScriptClassMap&)>& add) { add(AddedClasses()); }
 
 void SetGenerationMembers(GenerationMembers members) { Members() = std::move(members); }
 const GenerationMembers& CurrentGenerationMembers() { return Members(); }
@@ -41,7 +48,9 @@ const ScriptClass* ModelScriptClass(const AutomationObject& object) {
         return map;
     }();
     auto found = classes.find(std::type_index(typeid(object)));
-    return found == classes.end() ? nullptr : &found->second;
+    if (found != classes.end()) return &found->second;
+    auto added = AddedClasses().find(std::type_index(typeid(object)));
+    return added == AddedClasses().end() ? nullptr : &added->second;
 }
 
 }  // namespace velmora

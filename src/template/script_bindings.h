@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <typeindex>
+#include <unordered_map>
 
 #include "platform/script_engine.h"
 #include "support/variant.h"
@@ -25,6 +27,11 @@ struct GenerationMembers {
 };
 void SetGenerationMembers(GenerationMembers members);
 const GenerationMembers& CurrentGenerationMembers();
+
+// Script classes of the layers above (the generation cache), with the constructor of each that a
+// host may create; added before scripts run.
+using ScriptClassMap = std::unordered_map<std::type_index, ScriptClass>;
+void AddScriptClasses(const std::function<void(ScriptClassMap&)>& bind);
 
 // The script class of the object's dynamic type; nullptr for a type scripts may not see. Serves
 // as the ScriptClassResolver of the script engines.

@@ -90,10 +90,14 @@ var parser = new AGParser();
 parser.Parse("a<!--## x = 1; ##-->b");
 var reg = new cRegistry();
 reg.SectionKey = "Software\\Velmora\\12.0\\General"; reg.ValueKey = "ScriptProbe"; reg.Value = "yes";
+var cache = new AGPCache();
+cache.Open("probe");
+cache.AddCache("tpl", "a.js", new Date(2026, 0, 2), 10);
 print([parser.Count, reg.Value, new AGPStatus().GetGUID().length > 30, new AGPFileCache().GetSession("x", "y"),
-    new AGPSettings().LoadSettingType("Project", "nope")].join("|"));
+    new AGPSettings().LoadSettingType("Project", "nope"), cache.CheckCache("tpl", "A.js", new Date(2026, 0, 2), 10),
+    cache.CheckCache("tpl", "b.js", new Date(2026, 0, 2), 10)].join("|"));
 JS
-check engine-objects "3|yes|true||" "$("$velmora" script "$scratch/objects.js" 2>&1)"
+check engine-objects "3|yes|true|||0|2" "$("$velmora" script "$scratch/objects.js" 2>&1)"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

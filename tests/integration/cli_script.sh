@@ -83,6 +83,14 @@ print([loaded, root.nodeName, root.getAttribute("type"), root.childNodes.length,
     sessions[0].xml.indexOf('parm="list"') > 0, d.loadXML("<broken"), d.documentElement == null].join("|"));
 JS
 check xml-document "true|control|table|2|table|2|hooks|true|false|true" "$("$velmora" script "$scratch/xml.js" 2>&1)"
+cat > "$scratch/menu.js" <<'JS'
+var p = new AGP();
+p.Load(scriptArgs[0], false);
+var d = new XmlDocument();
+d.loadXML('<Menu MenuText="Shop orders"/>');
+for (var item of p.MenuList) { item.Load(d.documentElement); print(item.MenuText); break; }
+JS
+check xml-member "Shop orders" "$("$velmora" script "$scratch/menu.js" "$root/examples/demo/shop.vlp" 2>/dev/null | tail -1)"
 
 # The engine's helper objects a host creates besides the root object.
 cat > "$scratch/objects.js" <<'JS'

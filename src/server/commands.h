@@ -51,8 +51,9 @@ struct DatabaseOptions {
 // given and saves it to `file`.
 int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db);
 // What a user expects of the pages of a table new to a project: quick search over its text
-// columns, long texts in the list too, and for a table without a primary key the pages of a view (list and add), since the
-// pages that find a row by its key cannot serve it.
+// columns, long texts in the list too, a password control for columns named like secrets (never
+// listed, shown, searched or exported), and for a table without a primary key the pages of a view
+// (list and add), since the pages that find a row by its key cannot serve it.
 void NewTablePages(AGPTable& table);
 // Prints the tables and fields of a project file with types, keys and flags.
 int InspectProject(const std::string& file, bool json);

@@ -50,6 +50,14 @@ bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
     return LoadDB(project, args);
 }
 
+// A column named like a password or a hash of one: password, passwd, pwd, or ending in "_hash".
+bool LooksLikeSecret(std::string_view name) {
+    std::string lower = ToLowerAscii(name);
+    for (std::string_view word : {"password", "passwd", "pwd"})
+        if (lower.find(word) != std::string::npos) return true;
+    return lower.ends_with("_hash");
+}
+
 // What a user expects of a new project's pages: CSV export of its lists, and the table pages of
 // NewTablePages.
 void NewProjectPages(AGP& project) {
@@ -81,6 +89,13 @@ void NewTablePages(AGPTable& table) {
         // A list cuts long texts short; without them many views show next to nothing.
         bool longText = field->FldType() == kAdLongVarChar || field->FldType() == kAdLongVarWChar;
         if (longText && field->FldSupport()) field->SetFldList(true);
+        if (quick && LooksLikeSecret(field->FldName())) {
+            field->SetFldHtmlTag("PASSWORD");
+            field->SetFldList(false);
+            field->SetFldView(false);
+            field->SetFldExport(false);
+            field->SetFldBasicSearch(false);
+        }
     }
     table.SetTblBasicSearch(searched);
     if (!EqualsNoCase(table.TblType(), "TABLE") || !Trim(table.TblKey()).empty()) return;

@@ -19,13 +19,16 @@ cmp -s "$scratch/cut.vlp" "$scratch/cut.before"; check truncated-kept 0 $?
 "$velmora" show "$scratch/missing.vlp" >/dev/null 2>&1; check missing-exit 1 $?
 
 # A new project of a database generates with no other step; a table without a key gets the pages
-# of a view; text columns are quick-searched and lists export to CSV.
+# of a view; text columns are quick-searched, long texts listed and lists export to CSV; a column
+# named like a password gets the password control and stays off lists and view pages.
 sqlite3 "$scratch/shop.db" < "$root/examples/sql/sample_sqlite.sql"
-sqlite3 "$scratch/shop.db" "CREATE TABLE audit (at TEXT, what TEXT)"
+sqlite3 "$scratch/shop.db" "CREATE TABLE audit (at TEXT, what TEXT, user_pwd VARCHAR(60))"
 "$velmora" new "$scratch/fresh.vlp" --db sqlite --file "$scratch/shop.db" >/dev/null 2>&1; check new-from-db 0 $?
 check new-language "english.xml" "$("$velmora" get "$scratch/fresh.vlp" DefaultLanguageFile 2>/dev/null)"
 for pair in audit.TblEdit=False audit.TblDelete=False ExportCsv=True customers.TblBasicSearch=True \
-            customers.last_name.FldBasicSearch=True customers.birth_date.FldBasicSearch=False; do
+            customers.last_name.FldBasicSearch=True customers.birth_date.FldBasicSearch=False \
+            audit.what.FldList=True audit.user_pwd.FldHtmlTag=PASSWORD audit.user_pwd.FldList=False \
+            audit.user_pwd.FldView=False; do
     check "new-${pair%%=*}" "${pair#*=}" "$("$velmora" get "$scratch/fresh.vlp" "${pair%%=*}" 2>/dev/null)"
 done
 "$velmora" generate "$scratch/fresh.vlp" --dest "$scratch/fresh-app" </dev/null >/dev/null 2>&1; check new-generates 0 $?

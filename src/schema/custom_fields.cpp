@@ -76,6 +76,14 @@ std::shared_ptr<AGPTable> CheckedTable(AGP& project, std::string_view sTableName
     return table;
 }
 
+// The custom field `name` of the table; nullptr with ProjErr when it is missing or not custom.
+std::shared_ptr<AGPField> CheckedCustomField(AGPTable& table, const std::string& name) {
+    auto field = table.Fields()->Find(Variant(name));
+    if (!field) return Fail("field '" + name + "' not exists!"), nullptr;
+    if (!field->FldIsCustom()) return Fail("field '" + name + "' is not a custom field!"), nullptr;
+    return field;
+}
+
 }  // namespace
 
 bool LoadCustomField(AGP& project, std::string_view sTableName, std::string_view sFieldName, std::string_view sSQL) {
@@ -104,9 +112,8 @@ bool ChangeCustomField(AGP& project, std::string_view sTableName, std::string_vi
     auto table = CheckedTable(project, sTableName, sFieldName);
     if (!table) return false;
     std::string name(sFieldName);
-    auto field = table->Fields()->Find(Variant(name));
-    if (!field) return Fail("field '" + name + "' not exists!");
-    if (!field->FldIsCustom()) return Fail("field '" + name + "' is not a custom field!");
+    auto field = CheckedCustomField(*table, name);
+    if (!field) return false;
     return ProbeExpression(project, *table, name, sSQL, [&](AGPField& probe) {
         CopyTypeOf(probe, *field);
         field->SetFldSQL(std::string(sSQL));
@@ -117,9 +124,8 @@ bool UnloadCustomField(AGP& project, std::string_view sTableName, std::string_vi
     auto table = CheckedTable(project, sTableName, sFieldName);
     if (!table) return false;
     std::string name(sFieldName);
-    auto field = table->Fields()->Find(Variant(name));
-    if (!field) return Fail("field '" + name + "' not exists!");
-    if (!field->FldIsCustom()) return Fail("field '" + name + "' is not a custom field!");
+    auto field = CheckedCustomField(*table, name);
+    if (!field) return false;
     if (!table->Fields()->Delete(table->TblName(), Variant(name)))
         return Fail("remove custom field '" + name + "' failed!");
     Engine().ProjErr.clear();

@@ -79,16 +79,7 @@ bool ChangeCustomViewToView(AGP& project, std::string_view SourceName, std::stri
         if (UsesServerConnection(*database)) {
             read = schema.LoadDBMySQL(ServerArgsOf(*database), TargetName);
         } else {
-            LoadDbArgs args{database->DBName(),
-                            database->DBType(),
-                            database->DBPath(),
-                            database->DBPhyPath(),
-                            database->DBUseServerMapPath(),
-                            database->DBUID(),
-                            database->DBPwd(),
-                            ConnectionStringOf(*database),
-                            database->DBSchema()};
-            read = schema.LoadDB(args, TargetName);
+            read = schema.LoadDB(LoadDbArgsOf(*database), TargetName);
         }
     }
     const AGSchemaTable* view = read ? schema.Tbl(1) : nullptr;

@@ -240,6 +240,12 @@ std::string ConnectionStringOf(const AGPDatabase& database) {
     return database.DBConnstr();
 }
 
+LoadDbArgs LoadDbArgsOf(const AGPDatabase& database) {
+    return {database.DBName(), database.DBType(), database.DBPath(), database.DBPhyPath(),
+            database.DBUseServerMapPath(), database.DBUID(), database.DBPwd(), ConnectionStringOf(database),
+            database.DBSchema()};
+}
+
 std::string CustomViewConnStr(AGP& project) {
     auto database = project.DB();
     return database ? ConnectionStringOf(*database) : std::string();

@@ -105,6 +105,8 @@ std::optional<db::ConnectOptions> AdoConnectOptions(std::string_view dbType, std
 std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args);
 // A server database's connection settings as stored on the database, and the other way round.
 ServerDbArgs ServerArgsOf(const AGPDatabase& database);
+// A database's stored connection as LoadDB takes it (the connection string as ConnectionStringOf).
+LoadDbArgs LoadDbArgsOf(const AGPDatabase& database);
 void SetServerConnection(AGPDatabase& database, const ServerDbArgs& args);
 
 // The connection-string route once its catalogue is open; the dialect steps of SQL Server and

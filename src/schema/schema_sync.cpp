@@ -69,16 +69,7 @@ std::shared_ptr<AGPSchema> ReadSchema(AGP& project, std::string_view caption) {
         if (UsesServerConnection(*database)) {
             read = schema->LoadDBMySQL(ServerArgsOf(*database));
         } else {
-            LoadDbArgs args{database->DBName(),
-                            database->DBType(),
-                            database->DBPath(),
-                            database->DBPhyPath(),
-                            database->DBUseServerMapPath(),
-                            database->DBUID(),
-                            database->DBPwd(),
-                            ConnectionStringOf(*database),
-                            database->DBSchema()};
-            read = schema->LoadDB(args);
+            read = schema->LoadDB(LoadDbArgsOf(*database));
         }
     }
     Loader().dynamicLoad = dynamic;

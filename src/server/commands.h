@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "schema/derived_tables.h"
+
 namespace velmora {
 class AGPTable;
 }
@@ -46,6 +48,10 @@ struct DatabaseOptions {
     std::string schema;
     std::string encoding;
 };
+
+// The connection the options name, as LoadDB and LoadDBMySQL take it together: a server by host
+// (127.0.0.1 by default) unless a connection string is given, a file by its path.
+LinkDbArgs DatabaseArgsOf(const DatabaseOptions& db);
 
 // Creates a project named `name` (default: the file's stem), loads its database when one is
 // given and saves it to `file`.

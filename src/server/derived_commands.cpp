@@ -63,24 +63,6 @@ std::string FieldCount(AGP& project, const std::string& table) {
     return std::to_string(found ? found->Fields()->Count() : 0) + " fields";
 }
 
-LinkDbArgs LinkArgsOf(const DatabaseOptions& db) {
-    std::string type = ToLowerAscii(db.type);
-    LinkDbArgs args;
-    args.sDbType = type == "sqlite" || type == "access" || type == "odbc" ? ToUpperAscii(type) : type;
-    args.sDbName = type == "odbc" ? db.dsn : db.database;
-    if (args.sDbName.empty() && type == "sqlite") args.sDbName = std::filesystem::path(db.file).stem().string();
-    args.sPhyPath = db.file;
-    args.sConnStr = db.connect;
-    args.sSchema = db.schema;
-    if ((type == "postgresql" || type == "mysql") && db.connect.empty())
-        args.sHost = db.host.empty() ? std::string("127.0.0.1") : db.host;
-    args.sPort = db.port;
-    args.sUID = db.user;
-    args.sPwd = db.password;
-    args.sEncoding = db.encoding;
-    return args;
-}
-
 // A linked database the project already reads from the same place, so that tables linked one by
 // one share it.
 std::string SameLinkDatabase(AGP& project, const LinkDbArgs& args) {
@@ -133,7 +115,7 @@ int LinkTable(const std::string& file, const DatabaseOptions& db, const std::str
         std::cerr << "Name the linked database with --db TYPE and its options\n";
         return kExitUsage;
     }
-    LinkDbArgs args = LinkArgsOf(db);
+    LinkDbArgs args = DatabaseArgsOf(db);
     std::string projName = as.empty() ? table : as;
     return ChangeProject(file, [&](AGP& project) -> std::optional<std::string> {
         std::string id = SameLinkDatabase(project, args);

@@ -14,6 +14,7 @@
 #include "model/tables.h"
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
+#include "schema/derived_tables.h"
 #include "schema/schema_load.h"
 #include "server/commands.h"
 #include "support/config_paths.h"
@@ -25,29 +26,10 @@ namespace {
 
 // Loads the database the options name; false with ProjErr set.
 bool LoadDatabase(AGP& project, const DatabaseOptions& db) {
-    std::string type = ToLowerAscii(db.type);
-    if ((type == "postgresql" || type == "mysql") && db.connect.empty()) {
-        ServerDbArgs args;
-        args.sDbName = db.database;
-        args.sDbType = type;
-        args.sHost = db.host.empty() ? std::string("127.0.0.1") : db.host;
-        args.sPort = db.port;
-        args.sUID = db.user;
-        args.sPwd = db.password;
-        args.sEncoding = db.encoding;
-        return LoadDBMySQL(project, args);
-    }
-    LoadDbArgs args;
-    args.sDbType = type == "sqlite" || type == "access" || type == "odbc" ? ToUpperAscii(type) : type;
-    args.sDbName = type == "odbc" ? db.dsn : db.database;
-    // A database file is named after itself.
-    if (args.sDbName.empty() && type == "sqlite") args.sDbName = std::filesystem::path(db.file).stem().string();
-    args.sPhyPath = db.file;
-    args.sUID = db.user;
-    args.sPwd = db.password;
-    args.sConnStr = db.connect;
-    args.sSchema = db.schema;
-    return LoadDB(project, args);
+    LinkDbArgs a = DatabaseArgsOf(db);
+    if (!a.sHost.empty())
+        return LoadDBMySQL(project, {a.sDbName, a.sDbType, a.sHost, a.sPort, a.sUID, a.sPwd, "", "", "", a.sEncoding});
+    return LoadDB(project, {a.sDbName, a.sDbType, "", a.sPhyPath, false, a.sUID, a.sPwd, a.sConnStr, a.sSchema});
 }
 
 // A column named like a password or a hash of one: password, passwd, pwd, or ending in "_hash".
@@ -79,6 +61,25 @@ std::string ShippedLanguageFile() {
 }
 
 }  // namespace
+
+LinkDbArgs DatabaseArgsOf(const DatabaseOptions& db) {
+    std::string type = ToLowerAscii(db.type);
+    LinkDbArgs args;
+    args.sDbType = type == "sqlite" || type == "access" || type == "odbc" ? ToUpperAscii(type) : type;
+    args.sDbName = type == "odbc" ? db.dsn : db.database;
+    // A database file is named after itself.
+    if (args.sDbName.empty() && type == "sqlite") args.sDbName = std::filesystem::path(db.file).stem().string();
+    args.sPhyPath = db.file;
+    args.sConnStr = db.connect;
+    args.sSchema = db.schema;
+    if ((type == "postgresql" || type == "mysql") && db.connect.empty())
+        args.sHost = db.host.empty() ? std::string("127.0.0.1") : db.host;
+    args.sPort = db.port;
+    args.sUID = db.user;
+    args.sPwd = db.password;
+    args.sEncoding = db.encoding;
+    return args;
+}
 
 void NewTablePages(AGPTable& table) {
     bool searched = false;

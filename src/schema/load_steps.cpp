@@ -94,6 +94,17 @@ void LoadFldAdo(AGPField& field, const db::ColumnInfo& column, std::int16_t kind
     }
 }
 
+// What the database writes itself: a computed column is never entered, and one the database
+// sets on every update is not sent back by an edit. A PostgreSQL enumeration is picked from a list.
+void ApplyDatabaseWrites(AGPField& field, const db::ColumnInfo& column, std::int16_t kind) {
+    if (column.computed || column.updatedByDatabase) {
+        field.SetFldEdit(false);
+        field.SetFldMultiUpdate(false);
+    }
+    if (column.computed) field.SetFldAdd(false);
+    if (column.isEnum && kind == kDbPostgreSql) field.SetFldHtmlTag("SELECT");
+}
+
 // PostgreSQL's native type names: types the engine does not know are not generated, and "bool"
 // columns are check boxes.
 void ApplyPgNativeType(AGPField& field, const db::ColumnInfo& column) {
@@ -138,7 +149,9 @@ void LoadFldBridge(AGPField& field, const db::ColumnInfo& column, std::int16_t k
     } else {
         field.SetFldTypeInfo(column.adoType, column.precision);
     }
-    if (kind == kDbPostgreSql && !IsPgNativeType(column.typeName)) field.SetFldSupport(false);
+    // The bridge maps what it can show (enumerations, domains, arrays, full-text vectors); the
+    // types it has no code for stay unsupported.
+    if (kind == kDbPostgreSql && !column.isEnum && column.adoType < 0) field.SetFldSupport(false);
     field.SetFldSize(column.size);
     field.SetFldZeroLen(column.zeroLength);
     field.SetFldReq(!column.nullable);
@@ -153,6 +166,7 @@ void LoadFldBridge(AGPField& field, const db::ColumnInfo& column, std::int16_t k
     field.SetFldDbDefault(Variant(raw));
     if (column.isEnum || column.isSet) field.SetFldTagValues(column.tagValues);
     field.LoadFldDefault();
+    ApplyDatabaseWrites(field, column, kind);
 }
 
 // Keys and constraints that the ADO route reads after the columns, by the database's kind.
@@ -261,6 +275,7 @@ void LoadTableColumns(AGPTable& table, const db::TableInfo& info, LoadRoute rout
             case LoadRoute::Ado:
                 LoadFldAdo(*field, column, kind);
                 if (kind == kDbPostgreSql) ApplyPgNativeType(*field, column);
+                ApplyDatabaseWrites(*field, column, kDbOther);
                 break;
             case LoadRoute::Dao: LoadFldDao(*field, column); break;
             case LoadRoute::Bridge: LoadFldBridge(*field, column, kind); break;

@@ -103,6 +103,8 @@ std::int16_t CatalogueFailure(const db::CatalogueError& error, std::string_view 
 std::optional<db::ConnectOptions> AdoConnectOptions(std::string_view dbType, std::string_view connStr);
 // A MySQL or PostgreSQL server; nullopt for another type or a port that is not a number.
 std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args);
+// Where a database of the project lives, by the properties its load stored.
+std::optional<db::ConnectOptions> ConnectOptionsOf(const AGPDatabase& database);
 // A server database's connection settings as stored on the database, and the other way round.
 ServerDbArgs ServerArgsOf(const AGPDatabase& database);
 // A database's stored connection as LoadDB takes it (the connection string as ConnectionStringOf).

@@ -122,6 +122,27 @@ std::optional<db::ConnectOptions> ServerConnectOptions(const ServerDbArgs& args)
     return options;
 }
 
+std::optional<db::ConnectOptions> ConnectOptionsOf(const AGPDatabase& database) {
+    std::string type = ToUpperAscii(database.DBType());
+    if (type == "ACCESS") {
+        db::ConnectOptions options;
+        options.route = Route::Access;
+        options.path = database.DBPhyPath();
+        options.password = database.DBPwd();
+        return options;
+    }
+    if ((type == "MYSQL" || type == "POSTGRESQL") && database.DBConnstr().empty())
+        return ServerConnectOptions(ServerArgsOf(database));
+    if (type == "SQLITE" && !database.DBPhyPath().empty()) {
+        db::ConnectOptions options;
+        options.path = database.DBPhyPath();
+        return options;
+    }
+    std::string connStr = type == "ODBC" && database.DBConnstr().empty()
+                              ? "dsn=" + database.DBName() + ";uid=" + database.DBUID() + ";pwd=" + database.DBPwd()
+                              : database.DBConnstr();
+    return AdoConnectOptions(database.DBType(), connStr);
+}
 
 std::int16_t LoadADODB(AGPDatabase& database, std::string_view DBType, std::string_view DBName,
                        std::string_view uid, std::string_view pwd, std::string_view sConnStr,

@@ -67,29 +67,6 @@ std::int32_t DeclaredSizeOf(const db::ColumnInfo& column) {
     return column.size > 0 ? column.size : kUnlimitedTextSize;
 }
 
-// Where a database of the project lives, by the properties its load stored.
-std::optional<db::ConnectOptions> ConnectOptionsOf(const AGPDatabase& database) {
-    std::string type = ToUpperAscii(database.DBType());
-    if (type == "ACCESS") {
-        db::ConnectOptions options;
-        options.route = Route::Access;
-        options.path = database.DBPhyPath();
-        options.password = database.DBPwd();
-        return options;
-    }
-    if ((type == "MYSQL" || type == "POSTGRESQL") && database.DBConnstr().empty())
-        return ServerConnectOptions(ServerArgsOf(database));
-    if (type == "SQLITE" && !database.DBPhyPath().empty()) {
-        db::ConnectOptions options;
-        options.path = database.DBPhyPath();
-        return options;
-    }
-    std::string connStr = type == "ODBC" && database.DBConnstr().empty()
-                              ? "dsn=" + database.DBName() + ";uid=" + database.DBUID() + ";pwd=" + database.DBPwd()
-                              : database.DBConnstr();
-    return AdoConnectOptions(database.DBType(), connStr);
-}
-
 // The database kind behind a connection: the route's own, or for ODBC the driver's DBMS.
 std::int16_t KindOf(Route route, const db::ServerInfo& info) {
     switch (route) {

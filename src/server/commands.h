@@ -55,7 +55,7 @@ LinkDbArgs DatabaseArgsOf(const DatabaseOptions& db);
 
 // Creates a project named `name` (default: the file's stem), loads its database when one is
 // given and saves it to `file`.
-int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db);
+int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db, bool relations = true);
 // What a user expects of the pages of a table new to a project: quick search over its text
 // columns, long texts in the list too, a password control for columns named like secrets (never
 // listed, shown, searched or exported), and for a table without a primary key the pages of a view

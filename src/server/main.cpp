@@ -97,8 +97,11 @@ int main(int argc, char** argv) {
     create->add_option("FILE", projectFile, "Project file to write (.vlp)")->required();
     create->add_option("--name", projectName, "Project name (default: the file's name)");
     addDatabaseOptions(create, database);
+    bool noRelations = false;
+    create->add_flag("--no-relations", noRelations,
+                     "Leave foreign keys alone: no lookups and no master/detail relations from them");
     runWithStatus(create, false, "Without a terminal, a line for every table too",
-                  [&] { return cli::NewProject(projectFile, projectName, database); });
+                  [&] { return cli::NewProject(projectFile, projectName, database, !noRelations); });
 
     std::string derivedName, derivedTable, derivedSql;
     bool copySettings = false;

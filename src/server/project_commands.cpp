@@ -15,6 +15,7 @@
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
 #include "schema/derived_tables.h"
+#include "schema/foreign_keys.h"
 #include "schema/schema_load.h"
 #include "server/commands.h"
 #include "support/config_paths.h"
@@ -106,7 +107,7 @@ void NewTablePages(AGPTable& table) {
     table.SetTblCopy(false);
 }
 
-int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db) {
+int NewProject(const std::string& file, const std::string& name, const DatabaseOptions& db, bool relations) {
     static const std::set<std::string> kTypes{"sqlite", "access", "odbc", "postgresql", "mysql"};
     if (!db.type.empty() && !kTypes.contains(ToLowerAscii(db.type))) {
         std::cerr << "Unknown database type " << db.type << " (sqlite, access, odbc, postgresql, mysql)\n";
@@ -124,6 +125,9 @@ int NewProject(const std::string& file, const std::string& name, const DatabaseO
         return kExitFailure;
     }
     NewProjectPages(project);
+    // The project stays useful without its relations: a key that cannot be read is a warning.
+    if (!db.type.empty() && relations && !LoadForeignKeys(project))
+        std::cerr << "Warning: " << project.ProjErr() << '\n';
     if (!Save(project, file)) {
         std::cerr << project.ProjErr() << '\n';
         return kExitFailure;

@@ -13,8 +13,10 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <span>
 #include <string_view>
 #include <system_error>
+#include <tuple>
 
 #include "platform/db/access_query_columns.h"
 #include "platform/db/drivers.h"
@@ -205,43 +207,68 @@ std::optional<std::vector<ColumnInfo>> ReadTableColumns(MdbCatalogEntry* entry) 
     return columns;
 }
 
-// The rows of MSysQueries, by the catalogue id of the query they belong to.
-std::map<unsigned long, std::vector<AccessQueryRow>> ReadQueryRows(MdbCatalogEntry* entry) {
-    std::map<unsigned long, std::vector<AccessQueryRow>> queries;
+// The named columns of every row of a system table, as text; empty when a column is missing.
+std::vector<std::vector<std::string>> ReadSystemRows(MdbCatalogEntry* entry, std::span<const char* const> names) {
+    std::vector<std::vector<std::string>> rows;
     TableDef table(mdb_read_table(entry));
-    if (!table || !mdb_read_columns(table.get())) return queries;
-
-    constexpr std::array<const char*, 6> kNames{"ObjectId", "Attribute", "Flag", "Name1", "Name2", "Expression"};
+    if (!table || !mdb_read_columns(table.get())) return rows;
     std::size_t bindSize = entry->mdb->bind_size;
-    std::array<std::vector<char>, kNames.size()> values;
-    std::array<int, kNames.size()> lengths{};
-    for (std::size_t n = 0; n < kNames.size(); ++n) {
-        values[n].assign(bindSize + 1, '\0');
+    std::vector<std::vector<char>> values(names.size(), std::vector<char>(bindSize + 1, '\0'));
+    std::vector<int> lengths(names.size(), 0);
+    for (std::size_t n = 0; n < names.size(); ++n) {
         bool bound = false;
         for (guint i = 0; i < table->columns->len && !bound; ++i) {
             auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-            if (std::strcmp(column->name, kNames[n]) != 0) continue;
+            if (std::strcmp(column->name, names[n]) != 0) continue;
             mdb_bind_column(table.get(), static_cast<int>(i) + 1, values[n].data(), &lengths[n]);
             bound = true;
         }
-        if (!bound) return queries;
+        if (!bound) return rows;
     }
-    auto text = [&](std::size_t n) { return std::string(values[n].data(), static_cast<std::size_t>(lengths[n])); };
-    auto number = [&](std::size_t n) { return lengths[n] ? std::strtol(values[n].data(), nullptr, 10) : 0L; };
-
     mdb_rewind_table(table.get());
     while (mdb_fetch_row(table.get())) {
+        auto& row = rows.emplace_back();
+        for (std::size_t n = 0; n < names.size(); ++n)
+            row.emplace_back(values[n].data(), static_cast<std::size_t>(lengths[n]));
+    }
+    return rows;
+}
+
+long NumberOf(const std::string& text) { return text.empty() ? 0L : std::strtol(text.c_str(), nullptr, 10); }
+
+// The rows of MSysQueries, by the catalogue id of the query they belong to.
+std::map<unsigned long, std::vector<AccessQueryRow>> ReadQueryRows(MdbCatalogEntry* entry) {
+    static constexpr std::array<const char*, 6> kNames{"ObjectId", "Attribute", "Flag", "Name1", "Name2", "Expression"};
+    std::map<unsigned long, std::vector<AccessQueryRow>> queries;
+    for (auto& values : ReadSystemRows(entry, kNames)) {
         AccessQueryRow row;
-        row.attribute = static_cast<int>(number(1));
-        row.flag = static_cast<int>(number(2));
-        row.name1 = text(3);
-        row.name2 = text(4);
-        row.expression = text(5);
+        row.attribute = static_cast<int>(NumberOf(values[1]));
+        row.flag = static_cast<int>(NumberOf(values[2]));
+        row.name1 = std::move(values[3]);
+        row.name2 = std::move(values[4]);
+        row.expression = std::move(values[5]);
         // The catalogue keeps an object's id without its top byte.
-        unsigned long id = static_cast<unsigned long>(number(0)) & 0x00FFFFFFUL;
+        unsigned long id = static_cast<unsigned long>(NumberOf(values[0])) & 0x00FFFFFFUL;
         queries[id].push_back(std::move(row));
     }
     return queries;
+}
+
+// The relationships of MSysRelationships as foreign keys, pairs in their column order.
+std::vector<ForeignKeyInfo> ReadRelationships(MdbCatalogEntry* entry) {
+    static constexpr std::array<const char*, 6> kNames{"szObject", "szRelationship", "szReferencedObject",
+                                                       "szColumn", "szReferencedColumn", "icolumn"};
+    auto rows = ReadSystemRows(entry, kNames);
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        return std::tuple(a[0], a[1], NumberOf(a[5])) < std::tuple(b[0], b[1], NumberOf(b[5]));
+    });
+    std::vector<ForeignKeyInfo> keys;
+    for (auto& row : rows) {
+        if (keys.empty() || keys.back().table != row[0] || keys.back().name != row[1])
+            keys.push_back({"", row[0], row[1], "", row[2], {}});
+        keys.back().columns.emplace_back(std::move(row[3]), std::move(row[4]));
+    }
+    return keys;
 }
 
 // A query's own field property, e.g. the caption it gives an output.
@@ -324,6 +351,12 @@ public:
             }
             table.columns = *columns;
         }
+    }
+
+    std::vector<ForeignKeyInfo> ReadForeignKeys() override {
+        for (const CatalogObject& object : objects_)
+            if (object.type == MDB_TABLE && object.name == "MSysRelationships") return ReadRelationships(object.entry);
+        return {};
     }
 
 private:

@@ -8,6 +8,8 @@ std::vector<ColumnInfo> Catalogue::DescribeQuery(const std::string&) {
     throw CatalogueError(CatalogueError::Reason::Unsupported, "this connection cannot describe a query");
 }
 
+std::vector<ForeignKeyInfo> Catalogue::ReadForeignKeys() { return {}; }
+
 std::vector<QueryRow> Catalogue::Query(const std::string&) {
     throw CatalogueError(CatalogueError::Reason::Unsupported, "this connection runs no dialect queries");
 }

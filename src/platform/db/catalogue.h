@@ -12,6 +12,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::db {
@@ -62,6 +63,20 @@ struct ColumnInfo {
     // Access: the "Caption" property and the DAO field attributes.
     std::string caption;
     std::int32_t attributes = 0;
+    // The database computes the value (a generated column, a full-text vector): never written.
+    bool computed = false;
+    // The database sets the value on every update (MySQL's ON UPDATE CURRENT_TIMESTAMP).
+    bool updatedByDatabase = false;
+};
+
+// A foreign key: `table`'s columns referring to `refTable`'s, pairs in key order.
+struct ForeignKeyInfo {
+    std::string schema;  // empty where the database has none
+    std::string table;
+    std::string name;
+    std::string refSchema;
+    std::string refTable;
+    std::vector<std::pair<std::string, std::string>> columns;  // (column, referenced column)
 };
 
 struct TableInfo {
@@ -118,6 +133,9 @@ public:
     // names, types, sizes and nullability as far as the database tells them for a statement.
     // Throws CatalogueError with the database's message when the statement does not compile.
     virtual std::vector<ColumnInfo> DescribeQuery(const std::string& sql);
+    // Every foreign key between the catalogue's tables, ordered by table and key name; empty on
+    // routes that keep no foreign keys.
+    virtual std::vector<ForeignKeyInfo> ReadForeignKeys();
     // Runs a read-only statement of the database's own dialect, for what the catalogue views
     // do not tell (SQL Server identities, Oracle triggers). Routes without it throw Unsupported.
     virtual std::vector<QueryRow> Query(const std::string& sql);

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/db/drivers.h"
+#include "support/text.h"
 
 namespace velmora::db {
 namespace {
@@ -272,14 +273,19 @@ ColumnInfo MakeColumn(const Row& row, bool sqlDefaults) {
     bool isNumber = !row.Null(kPrecision);
     column.size = ClampedSize(isNumber ? row.Number(kPrecision) : row.Number(kCharLength));
     if (isNumber) column.precision = column.size;
-    if (column.typeName == "bit" && column.size == 1) column.adoType = 11;
+    // BOOLEAN is TINYINT(1) in the catalogue; both it and BIT(1) are yes/no values.
+    bool isBoolean = (column.typeName == "bit" && column.size == 1) || columnType.starts_with("tinyint(1)");
+    if (isBoolean) column.adoType = 11;
     column.isEnum = column.typeName == "enum";
     column.isSet = column.typeName == "set";
     if (column.isEnum || column.isSet) column.tagValues = TagValues(columnType);
     column.nullable = row.Text(kNullable) == "YES";
     column.defaultValue = DefaultValue(row, kDefault, sqlDefaults);
     column.primaryKey = row.Text(kKey) == "PRI";
-    column.autoIncrement = row.Text(kExtra).find("auto_increment") != std::string::npos;
+    std::string extra = ToLowerAscii(row.Text(kExtra));
+    column.autoIncrement = extra.find("auto_increment") != std::string::npos;
+    column.updatedByDatabase = extra.find("on update") != std::string::npos;
+    column.computed = extra.find("generated") != std::string::npos && extra.find("default_generated") == std::string::npos;
     return column;
 }
 
@@ -381,6 +387,21 @@ public:
                 table.error = "the columns of " + table.name + " cannot be read";
             }
         }
+    }
+
+    std::vector<ForeignKeyInfo> ReadForeignKeys() override {
+        std::vector<ForeignKeyInfo> keys;
+        ForEachRow(mysql_.get(),
+              "SELECT TABLE_NAME, CONSTRAINT_NAME, REFERENCED_TABLE_NAME, COLUMN_NAME, REFERENCED_COLUMN_NAME "
+              "FROM information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE() "
+              "AND REFERENCED_TABLE_SCHEMA = DATABASE() AND REFERENCED_TABLE_NAME IS NOT NULL "
+              "ORDER BY TABLE_NAME, CONSTRAINT_NAME, ORDINAL_POSITION",
+              [&](const Row& row) {
+                  if (keys.empty() || keys.back().table != row.Text(0) || keys.back().name != row.Text(1))
+                      keys.push_back({"", row.Text(0), row.Text(1), "", row.Text(2), {}});
+                  keys.back().columns.emplace_back(row.Text(3), row.Text(4));
+              });
+        return keys;
     }
 
 private:

@@ -456,6 +456,37 @@ private:
         statement.Check(SQLExecDirectW(statement.get(), text.data(), SQL_NTS));
     }
 
+    // SQLForeignKeys takes one table at a time; a driver without it gives no keys.
+    std::vector<ForeignKeyInfo> ReadForeignKeys() override {
+        std::vector<ForeignKeyInfo> keys;
+        for (const TableInfo& table : ListTables()) {
+            if (table.type != "TABLE") continue;
+            try {
+                Statement statement(dbc_.get());
+                Argument catalog(catalog_);
+                Argument schema(NonEmpty(table.schema));
+                WideText name = Widen(table.name);
+                statement.Check(SQLForeignKeysW(statement.get(), nullptr, 0, nullptr, 0, nullptr, 0, catalog.data(),
+                                                catalog.length(), schema.data(), schema.length(), name.data(), SQL_NTS));
+                while (statement.Fetch()) {
+                    // Drivers hand out columns in increasing order only.
+                    std::string refSchema = statement.Text(2).value_or("");
+                    std::string refTable = statement.Text(3).value_or("");
+                    std::string refColumn = statement.Text(4).value_or("");
+                    std::string column = statement.Text(8).value_or("");
+                    bool first = statement.Number(9).value_or(1) == 1;
+                    std::string keyName = statement.Text(12).value_or("");
+                    if (first || keys.empty() || keys.back().table != table.name || keys.back().name != keyName)
+                        keys.push_back({table.schema, table.name, keyName, refSchema, refTable, {}});
+                    keys.back().columns.emplace_back(column, refColumn);
+                }
+            } catch (const CatalogueError&) {
+                continue;
+            }
+        }
+        return keys;
+    }
+
     std::vector<std::string> ReadPrimaryKey(TableInfo& table) {
         Statement statement(dbc_.get());
         Argument catalog(catalog_);

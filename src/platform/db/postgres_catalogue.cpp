@@ -189,7 +189,10 @@ SELECT w.ord, a.attname, t.typname, coalesce(b.typname, t.typname), a.atttypid,
                WHERE i.indrelid = c.oid AND i.indisprimary AND a.attnum = ANY (i.indkey)),
        EXISTS (SELECT 1 FROM pg_index i
                WHERE i.indrelid = c.oid AND i.indisunique AND NOT i.indisprimary AND i.indisvalid
-                 AND i.{keycount} = 1 AND i.indkey[0] = a.attnum AND i.indpred IS NULL)
+                 AND i.{keycount} = 1 AND i.indkey[0] = a.attnum AND i.indpred IS NULL),
+       t.typtype, t.typcategory, {generated} <> '',
+       CASE WHEN t.typtype = 'e' THEN (SELECT string_agg(e.enumlabel, E'\n' ORDER BY e.enumsortorder)
+                                       FROM pg_enum e WHERE e.enumtypid = t.oid) END
 FROM unnest($1::text[], $2::text[]) WITH ORDINALITY AS w(nsp, rel, ord)
 JOIN pg_class c ON c.relname = w.rel AND c.relkind IN ('r', 'p', 'v', 'm', 'f')
 JOIN pg_namespace n ON n.oid = c.relnamespace
@@ -199,6 +202,17 @@ LEFT JOIN pg_type t ON t.oid = a.atttypid
 LEFT JOIN pg_type b ON b.oid = t.typbasetype AND t.typtype = 'd'
 LEFT JOIN pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum
 ORDER BY w.ord, a.attnum)";
+
+constexpr const char* kForeignKeys = R"(
+SELECT n.nspname, c.relname, con.conname, rn.nspname, rc.relname, a.attname, ra.attname
+FROM pg_constraint con
+JOIN pg_class c ON c.oid = con.conrelid JOIN pg_namespace n ON n.oid = c.relnamespace
+JOIN pg_class rc ON rc.oid = con.confrelid JOIN pg_namespace rn ON rn.oid = rc.relnamespace
+CROSS JOIN LATERAL unnest(con.conkey, con.confkey) WITH ORDINALITY AS k(attnum, refnum, ord)
+JOIN pg_attribute a ON a.attrelid = con.conrelid AND a.attnum = k.attnum
+JOIN pg_attribute ra ON ra.attrelid = con.confrelid AND ra.attnum = k.refnum
+WHERE con.contype = 'f' AND n.nspname NOT IN ('pg_catalog', 'information_schema')
+ORDER BY n.nspname, c.relname, con.conname, k.ord)";
 
 struct CatalogueColumn {
     std::string_view placeholder;
@@ -224,7 +238,30 @@ std::string ReadColumnsQuery(int serverVersion) {
     return sql;
 }
 
-enum ColumnField { kOrd, kName, kType, kBaseType, kOid, kTypmod, kTyplen, kNotNull, kDefault, kIdentity, kPrimary, kUnique };
+enum ColumnField {
+    kOrd, kName, kType, kBaseType, kOid, kTypmod, kTyplen, kNotNull, kDefault, kIdentity, kPrimary, kUnique,
+    kTypeKind, kTypeCategory, kGenerated, kEnumLabels
+};
+
+// ADO codes of the types that have no counterpart of their own: an enumeration is a short text
+// with a value list, an array is edited in its text form, a full-text vector is shown as text.
+constexpr std::int16_t kAdVarWChar = 202;
+constexpr std::int16_t kAdLongVarChar = 201;
+
+// Enumeration labels as edit-control tag values: "\"a\",\"a\"" lines joined with CR LF.
+std::string EnumTagValues(std::string_view labels, std::int32_t& longest) {
+    std::string values;
+    while (!labels.empty()) {
+        std::string_view label = labels.substr(0, labels.find('\n'));
+        labels.remove_prefix(std::min(labels.size(), label.size() + 1));
+        std::string quoted;
+        for (char c : label) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        if (!values.empty()) values += "\r\n";
+        values += '"' + quoted + "\",\"" + quoted + '"';
+        longest = std::max(longest, static_cast<std::int32_t>(label.size()));
+    }
+    return values;
+}
 
 ColumnInfo MakeColumn(const Row& row) {
     ColumnInfo column;
@@ -235,6 +272,20 @@ ColumnInfo MakeColumn(const Row& row) {
     column.adoType = AdoType(baseType);
     column.size = ColumnSize(baseType, static_cast<int>(row.Number(kTypmod)), static_cast<int>(row.Number(kTyplen)));
     if (baseType == "numeric") column.precision = column.size;
+    // A domain is its base type by name too; its constraints are the database's business.
+    if (row.Text(kTypeKind) == "d") column.typeName = baseType;
+    if (row.Text(kTypeKind) == "e") {
+        column.isEnum = true;
+        column.adoType = kAdVarWChar;
+        column.size = 0;
+        column.tagValues = EnumTagValues(row.Text(kEnumLabels), column.size);
+    } else if (row.Text(kTypeCategory) == "A") {
+        column.adoType = kAdLongVarChar;
+    } else if (baseType == "tsvector") {
+        column.adoType = kAdLongVarChar;
+        column.computed = true;
+    }
+    column.computed = column.computed || row.Flag(kGenerated);
     column.nullable = !row.Flag(kNotNull);
     if (!row.Null(kDefault)) column.defaultValue = row.Text(kDefault);
     column.autoIncrement = row.Flag(kIdentity) || (column.defaultValue && column.defaultValue->starts_with("nextval("));
@@ -289,6 +340,19 @@ public:
             const TableInfo& table = tables[i];
             tables[i].error = "table not found: " + (table.schema.empty() ? table.name : table.schema + "." + table.name);
         }
+    }
+
+    std::vector<ForeignKeyInfo> ReadForeignKeys() override {
+        Result result = RunQuery(conn_.get(), kForeignKeys);
+        std::vector<ForeignKeyInfo> keys;
+        for (int i = 0; i < PQntuples(result.get()); ++i) {
+            Row row(result.get(), i);
+            bool next = keys.empty() || keys.back().schema != row.Text(0) || keys.back().table != row.Text(1) ||
+                        keys.back().name != row.Text(2);
+            if (next) keys.push_back({row.Text(0), row.Text(1), row.Text(2), row.Text(3), row.Text(4), {}});
+            keys.back().columns.emplace_back(row.Text(5), row.Text(6));
+        }
+        return keys;
     }
 
     std::vector<ColumnInfo> DescribeQuery(const std::string& sql) override {

@@ -11,6 +11,7 @@
 #include <map>
 #include <string_view>
 #include <system_error>
+#include <tuple>
 
 #include "platform/db/drivers.h"
 
@@ -41,10 +42,11 @@ constexpr std::array kDeclaredTypes{
     DeclaredType{"REAL", 5, kReal},             DeclaredType{"DOUBLE", 5, kReal},
     DeclaredType{"FLOAT", 5, kReal},            DeclaredType{"UUID", 72, kText},
     DeclaredType{"GUID", 72, kText},            DeclaredType{"UNIQUEIDENTIFIER", 72, kText},
-    DeclaredType{"CHAR", 129, kText},           DeclaredType{"NCHAR", 129, kText},
+    DeclaredType{"CHAR", 129, kText},           DeclaredType{"NCHAR", 130, kText},
     DeclaredType{"CHARACTER", 129, kText},      DeclaredType{"VARCHAR", 200, kText},
-    DeclaredType{"NVARCHAR", 200, kText},       DeclaredType{"VARYING", 200, kText},
+    DeclaredType{"NVARCHAR", 202, kText},       DeclaredType{"VARYING", 200, kText},
     DeclaredType{"TEXT", 201, kText},           DeclaredType{"CLOB", 201, kText},
+    DeclaredType{"NTEXT", 203, kText},          DeclaredType{"NCLOB", 203, kText},
     DeclaredType{"BLOB", 205, kBlob},
 };
 
@@ -75,9 +77,8 @@ MappedType MapDeclaredType(std::string_view declared) {
     std::string_view word(upper);
     word = word.substr(0, word.find_first_of(" (\t"));
     // "CHARACTER VARYING", "DOUBLE PRECISION" and friends take the second word's meaning.
-    if ((word == "CHARACTER" || word == "NATIONAL") && upper.find("VARYING") != std::string::npos) {
-        return {200, kText};
-    }
+    if (word == "NATIONAL") return {upper.find("VARYING") != std::string::npos ? std::int16_t{202} : std::int16_t{130}, kText};
+    if (word == "CHARACTER" && upper.find("VARYING") != std::string::npos) return {200, kText};
     for (const auto& type : kDeclaredTypes) {
         if (type.word == word) return {type.adoType, type.affinity};
     }
@@ -203,7 +204,7 @@ private:
     void ReadAllColumns(const std::map<std::string, TableInfo*>& wanted) {
         auto statement = Prepare(
             "SELECT m.name, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk, "
-            "(SELECT count(*) FROM pragma_table_info(m.name) k WHERE k.pk > 0) "
+            "(SELECT count(*) FROM pragma_table_info(m.name) k WHERE k.pk > 0), p.hidden, m.type "
             "FROM sqlite_master m JOIN pragma_table_xinfo(m.name) p "
             "WHERE m.type IN ('table','view') AND p.hidden IN (0, 2, 3) ORDER BY m.name, p.cid");
         while (Step(statement.get())) {
@@ -219,7 +220,73 @@ private:
             bool soleKey = column.primaryKey && sqlite3_column_int(statement.get(), 6) == 1;
             column.autoIncrement = soleKey && Upper(column.typeName) == "INTEGER";
             if (column.autoIncrement) column.nullable = false;
+            column.computed = sqlite3_column_int(statement.get(), 7) != 0;
+            bool untypedViewColumn = column.typeName.empty() && ColumnText(statement.get(), 8) == "view";
+            if (untypedViewColumn) TypeByValues(found->first, column);
             found->second->columns.push_back(std::move(column));
+        }
+    }
+
+    // A view's expression column has no declared type: its first value's type stands in, text
+    // when it holds no value yet.
+    void TypeByValues(const std::string& view, ColumnInfo& column) {
+        std::string sql = "SELECT typeof(" + Quoted(column.name) + ") FROM " + Quoted(view) + " WHERE " +
+                          Quoted(column.name) + " IS NOT NULL LIMIT 1";
+        sqlite3_stmt* raw = nullptr;
+        std::string kind = "text";
+        if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) == SQLITE_OK) {
+            Statement statement(raw);
+            if (sqlite3_step(statement.get()) == SQLITE_ROW) kind = ColumnText(statement.get(), 0);
+        }
+        static constexpr std::array<std::tuple<std::string_view, std::int16_t, Affinity>, 3> kByValue{{
+            {"integer", 20, kInteger}, {"real", 5, kReal}, {"blob", 205, kBlob}}};
+        column.adoType = 200;
+        column.nativeType = kText;
+        for (const auto& [name, adoType, affinity] : kByValue) {
+            if (name != kind) continue;
+            column.adoType = adoType;
+            column.nativeType = affinity;
+        }
+    }
+
+    static std::string Quoted(std::string_view name) {
+        std::string out = "\"";
+        for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return out + '"';
+    }
+
+public:
+    std::vector<ForeignKeyInfo> ReadForeignKeys() override {
+        auto statement = Prepare(
+            "SELECT m.name, f.id, f.\"table\", f.\"from\", f.\"to\" FROM sqlite_master m "
+            "JOIN pragma_foreign_key_list(m.name) f WHERE m.type = 'table' ORDER BY m.name, f.id, f.seq");
+        std::vector<ForeignKeyInfo> keys;
+        while (Step(statement.get())) {
+            std::string table = ColumnText(statement.get(), 0);
+            std::string id = ColumnText(statement.get(), 1);
+            if (keys.empty() || keys.back().table != table || keys.back().name != id) {
+                keys.push_back({"", table, id, "", ColumnText(statement.get(), 2), {}});
+            }
+            keys.back().columns.emplace_back(ColumnText(statement.get(), 3), ColumnText(statement.get(), 4));
+        }
+        for (ForeignKeyInfo& key : keys) FillPrimaryKeyColumns(key);
+        return keys;
+    }
+
+private:
+    // "REFERENCES t" without columns refers to t's primary key, in key order.
+    void FillPrimaryKeyColumns(ForeignKeyInfo& key) {
+        if (std::none_of(key.columns.begin(), key.columns.end(), [](const auto& pair) { return pair.second.empty(); }))
+            return;
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", -1, &raw,
+                               nullptr) != SQLITE_OK)
+            return;
+        Statement statement(raw);
+        sqlite3_bind_text(statement.get(), 1, key.refTable.c_str(), -1, SQLITE_TRANSIENT);
+        for (auto& pair : key.columns) {
+            if (sqlite3_step(statement.get()) != SQLITE_ROW) break;
+            if (pair.second.empty()) pair.second = ColumnText(statement.get(), 0);
         }
     }
 

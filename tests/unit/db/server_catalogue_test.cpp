@@ -350,30 +350,41 @@ TEST_F(DbServerPostgresScratch, TableDroppedWhileReadingGetsAnError) {
 TEST_F(DbServerPostgresScratch, DomainsMapByTheirBaseTypeAndEmptyTablesAreFound) {
     PgSession session("velmora_scratch");
     std::string domain = ScratchName("short_code");
+    std::string mood = ScratchName("mood");
     std::vector<TableInfo> tables(2);
     tables[0].schema = tables[1].schema = "public";
     tables[0].name = ScratchName("with_domain");
     tables[1].name = ScratchName("no_columns");
     session.Run("CREATE DOMAIN " + domain + " AS varchar(30)");
+    session.Run("CREATE TYPE " + mood + " AS ENUM ('ok', 'so \"so\"')");
     session.Run("CREATE TABLE " + tables[0].name + " (code " + domain +
-                " UNIQUE, tags int4[], g int GENERATED ALWAYS AS (1) STORED)");
+                " UNIQUE, tags int4[], g int GENERATED ALWAYS AS (1) STORED, m " + mood + ", doc tsvector)");
     session.Run("CREATE TABLE " + tables[1].name + " ()");
     AtExit cleanup{[&] {
         session.Run("DROP TABLE IF EXISTS " + tables[0].name + ", " + tables[1].name);
         session.Run("DROP DOMAIN IF EXISTS " + domain);
+        session.Run("DROP TYPE IF EXISTS " + mood);
     }};
     db::OpenCatalogue(PgOptions("velmora_scratch"))->ReadColumns(tables);
 
-    ASSERT_EQ(tables[0].columns.size(), 3u);
+    ASSERT_EQ(tables[0].columns.size(), 5u);
     const ColumnInfo& code = tables[0].columns[0];
-    EXPECT_EQ(code.typeName, domain);
+    EXPECT_EQ(code.typeName, "varchar");  // a domain goes by its base type
     EXPECT_EQ(code.adoType, 200);
     EXPECT_EQ(code.size, 30);
     EXPECT_TRUE(code.unique);
     EXPECT_EQ(tables[0].columns[1].typeName, "_int4");
-    EXPECT_EQ(tables[0].columns[1].adoType, -1);
-    // A generated column's expression is no default.
+    EXPECT_EQ(tables[0].columns[1].adoType, 201);  // edited in its text form
+    // A generated column's expression is no default, and the column is never written.
     EXPECT_EQ(tables[0].columns[2].defaultValue, std::nullopt);
+    EXPECT_TRUE(tables[0].columns[2].computed);
+    // An enumeration is a value list of its labels; a full-text vector is shown, never written.
+    const ColumnInfo& m = tables[0].columns[3];
+    EXPECT_TRUE(m.isEnum);
+    EXPECT_EQ(m.adoType, 202);
+    EXPECT_EQ(m.size, 7);
+    EXPECT_EQ(m.tagValues, "\"ok\",\"ok\"\r\n\"so \"\"so\"\"\",\"so \"\"so\"\"\"");
+    EXPECT_TRUE(tables[0].columns[4].computed);
     EXPECT_TRUE(tables[1].error.empty());
     EXPECT_TRUE(tables[1].columns.empty());
 }
@@ -414,7 +425,7 @@ TEST_F(DbServerMySql, EnumAndSetCarryTheirValues) {
 TEST_F(DbServerMySql, TypesSizesAndNullability) {
     const ExpectedColumn expected[] = {
         {"customers", "customer_id", "int", 3, 10, 3},          {"customers", "email", "varchar", 200, 120, 253},
-        {"customers", "is_active", "tinyint", 16, 3, 1},        {"customers", "birth_date", "date", 133, 0, 10},
+        {"customers", "is_active", "tinyint", 11, 3, 1},        {"customers", "birth_date", "date", 133, 0, 10},
         {"customers", "created_at", "timestamp", 135, 0, 7},    {"customers", "newsletter", "bit", 11, 1, 16},
         {"customers", "credit_limit", "decimal", 131, 10, 246}, {"suppliers", "supplier_id", "int", 19, 10, 3},
         {"suppliers", "phone", "char", 129, 20, 254},           {"products", "stock_level", "smallint", 2, 5, 2},
@@ -487,6 +498,30 @@ TEST_F(DbServerMySqlScratch, DroppedTableAndBrokenViewGetErrors) {
     EXPECT_TRUE(staying.error.empty());
     ASSERT_EQ(staying.columns.size(), 2u);
     EXPECT_EQ(staying.columns[1].name, "other");
+}
+
+TEST_F(DbServerMySqlScratch, ColumnsTheServerWritesAndForeignKeys) {
+    MySqlSession session("velmora_scratch");
+    std::vector<TableInfo> tables(2);
+    tables[0].name = ScratchName("fk_master");
+    tables[1].name = ScratchName("fk_detail");
+    session.Run("CREATE TABLE " + tables[0].name + " (a int, b int, PRIMARY KEY (a, b))");
+    session.Run("CREATE TABLE " + tables[1].name + " (x int, y int, len int AS (x + 1) VIRTUAL, "
+                "stamp timestamp NOT NULL DEFAULT CURRENT_TIMESTAMP ON UPDATE CURRENT_TIMESTAMP, "
+                "CONSTRAINT two FOREIGN KEY (x, y) REFERENCES " + tables[0].name + " (a, b))");
+    AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + tables[1].name + ", " + tables[0].name); }};
+    auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_scratch"));
+    catalogue->ReadColumns(tables);
+    ASSERT_EQ(tables[1].columns.size(), 4u);
+    EXPECT_TRUE(tables[1].columns[2].computed);
+    EXPECT_FALSE(tables[1].columns[3].computed);
+    EXPECT_TRUE(tables[1].columns[3].updatedByDatabase);
+    auto keys = catalogue->ReadForeignKeys();
+    auto key = std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.table == tables[1].name; });
+    ASSERT_NE(key, keys.end());
+    EXPECT_EQ(key->name, "two");
+    EXPECT_EQ(key->refTable, tables[0].name);
+    EXPECT_EQ(key->columns, (std::vector<std::pair<std::string, std::string>>{{"x", "a"}, {"y", "b"}}));
 }
 
 TEST_F(DbServerMySqlScratch, QuotedLiteralsAreUnescaped) {

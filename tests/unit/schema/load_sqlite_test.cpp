@@ -331,7 +331,7 @@ TEST(ChinookSqlite, KeysTypesAndSizes) {
     EXPECT_EQ(project.DB()->Tables()->Count(), 11);
     EXPECT_EQ(TableOf(project, "PlaylistTrack")->TblKey(), "PlaylistId\r\nTrackId");
     auto title = FieldOf(project, "Album", "Title");
-    EXPECT_EQ(title->FldType(), kAdVarChar);
+    EXPECT_EQ(title->FldType(), kAdVarWChar);  // NVARCHAR(160)
     EXPECT_EQ(title->FldSize(), 160);
     EXPECT_TRUE(title->FldReq());
     EXPECT_EQ(FieldOf(project, "InvoiceLine", "UnitPrice")->FldType(), kAdNumeric);

@@ -106,7 +106,7 @@ has() {  # has NAME PAGE TEXT
 }
 has view-rows books_bylist.php "3 Cobol Grace 100 COBOL"
 has view-search "books_bylist.php?q=compil" "2 Compilers Grace 30 COMPILERS"
-has computed-column booklist.php "1 1 Notes 12.5 3 37.5"
+has computed-column booklist.php "1 Ada Notes 12.5 3 37.5"  # the author through the foreign key's lookup
 has link-sqlite-rows shelveslist.php "A1"
 has report "salesreport.php?order=2&dir=desc" "2 2 50 6 1 1 12.5 3 Total 3 62.5 9"
 add_row() {  # add_row PAGE FIELD=VALUE...: posts the add form with its token, prints the status

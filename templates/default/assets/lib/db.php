@@ -120,9 +120,77 @@ function vm_like_pattern(string $text): string
 }
 
 /**
+ * A binary column as lists and record pages read it: its size and the hex of its first 16 bytes
+ * ("1234:89504e47..."), enough to tell whether anything is stored and whether it is an image,
+ * without reading the content of every row; NULL stays NULL.
+ */
+function vm_sql_blob_summary(string $c): string
+{
+    return 'CASE WHEN ' . $c . ' IS NULL THEN NULL ELSE ' . match (vm_driver()) {
+        'pgsql' => 'octet_length(' . $c . ") || ':' || encode(substring(" . $c . " from 1 for 16), 'hex')",
+        'mysql' => 'CONCAT(LENGTH(' . $c . "), ':', HEX(SUBSTRING(" . $c . ', 1, 16)))',
+        default => 'length(' . $c . ") || ':' || hex(substr(" . $c . ', 1, 16))',
+    } . ' END';
+}
+
+/**
+ * "expr = ?" comparing a number column with a number given as text, exactly and without an error
+ * for any number: PostgreSQL would read the text as the column's type (2.5 or 99999 for a
+ * smallint fail), SQLite would compare text with a number and find nothing.
+ */
+function vm_sql_number_equals(string $expr): string
+{
+    return $expr . match (vm_driver()) {
+        'mysql' => ' = CAST(? AS DECIMAL(65,30))',
+        default => ' = CAST(? AS NUMERIC)',
+    };
+}
+
+/**
+ * Precision and scale of a table's constrained decimal columns from the database's catalogue:
+ * column => [precision, scale].
+ */
+function vm_catalogue_decimals(string $table): array
+{
+    $parts = explode('.', $table);
+    $name = array_pop($parts);
+    $schema = $parts === [] ? null : implode('.', $parts);
+    $out = [];
+    switch (vm_driver()) {
+        case 'pgsql':
+            $rows = vm_query("SELECT attname AS c, atttypmod AS m FROM pg_attribute WHERE attrelid = CAST(? AS regclass)"
+                . " AND attnum > 0 AND NOT attisdropped AND atttypid = 'numeric'::regtype", [vm_qt($table)])->fetchAll();
+            foreach ($rows as $r) {
+                $m = (int) $r['m'] - 4;   // -1: no precision given
+                if ($m >= 0) {
+                    $out[(string) $r['c']] = [($m >> 16) & 0xffff, $m & 0xffff];
+                }
+            }
+            break;
+        case 'mysql':
+            $rows = vm_query('SELECT COLUMN_NAME AS c, NUMERIC_PRECISION AS p, NUMERIC_SCALE AS s FROM information_schema.COLUMNS'
+                . " WHERE TABLE_SCHEMA = COALESCE(?, DATABASE()) AND TABLE_NAME = ? AND DATA_TYPE IN ('decimal', 'numeric')",
+                [$schema, $name])->fetchAll();
+            foreach ($rows as $r) {
+                $out[(string) $r['c']] = [(int) $r['p'], (int) $r['s']];
+            }
+            break;
+        default:
+            $rows = $schema === null ? vm_query('SELECT name AS c, type AS t FROM pragma_table_info(?)', [$name])
+                : vm_query('SELECT name AS c, type AS t FROM pragma_table_info(?, ?)', [$name, $schema]);
+            foreach ($rows->fetchAll() as $r) {   // the declared type: NUMERIC(4,2)
+                if (preg_match('/\(\s*(\d+)\s*(?:,\s*(\d+)\s*)?\)/', (string) $r['t'], $m)) {
+                    $out[(string) $r['c']] = [(int) $m[1], (int) ($m[2] ?? 0)];
+                }
+            }
+    }
+    return $out;
+}
+
+/**
  * Runs a query with bound values. Strings are bound as text, which every database converts to
  * the column's type; true/false are bound as booleans, because MySQL takes the text '1' for a
- * BIT(1) column as the character '1', which does not fit.
+ * BIT(1) column as the character '1', which does not fit; an open stream is bound as a LOB.
  */
 function vm_query(string $sql, array $params = []): PDOStatement
 {
@@ -132,6 +200,7 @@ function vm_query(string $sql, array $params = []): PDOStatement
             $v === null => PDO::PARAM_NULL,
             is_bool($v) => PDO::PARAM_BOOL,
             is_int($v) => PDO::PARAM_INT,
+            is_resource($v) => PDO::PARAM_LOB,   // the content of a binary column
             default => PDO::PARAM_STR,
         });
     }
@@ -146,16 +215,58 @@ function vm_sql_state(PDOException $e): string
 }
 
 /**
- * The message for an error the user can fix while saving: a constraint violation (duplicate,
- * missing related record) or a value the column cannot hold; null for any other error.
+ * What a database error says about the values written: [kind, column, rule], kind one of unique,
+ * foreign, check, not_null, too_long, range, or '' for another error; column and rule ('' when
+ * the driver names none) as the driver's message gives them, never shown as they are.
  */
-function vm_save_error(PDOException $e): ?string
+function vm_db_error(PDOException $e): array
 {
-    return match (vm_sql_state($e)) {
-        '23' => 'ConstraintError',
-        '22' => 'DataError',
-        default => null,
-    };
+    $state = (string) ($e->errorInfo[0] ?? $e->getCode());
+    $code = (int) ($e->errorInfo[1] ?? 0);
+    $msg = (string) ($e->errorInfo[2] ?? $e->getMessage());
+    $col = '';
+    $rule = '';
+    switch (vm_driver()) {
+        case 'pgsql':
+            $kind = match ($state) {
+                '23505' => 'unique', '23503' => 'foreign', '23514' => 'check', '23502' => 'not_null',
+                '22001' => 'too_long', '22003' => 'range', default => '',
+            };
+            if (preg_match('/constraint "((?:[^"]|"")+)"/', $msg, $m)) {
+                $rule = str_replace('""', '"', $m[1]);
+            }
+            if (preg_match('/(?:Key \(|column ")([^)"]+)/', $msg, $m)) {
+                $col = $m[1];
+            }
+            break;
+        case 'mysql':
+            $kind = match ($code) {
+                1062 => 'unique', 1451, 1452 => 'foreign', 3819, 4025 => 'check', 1048 => 'not_null',
+                1406 => 'too_long', 1264 => 'range', default => '',
+            };
+            if (preg_match("/(?:column '([^']+)'|FOREIGN KEY \(`([^`]+)`\))/i", $msg, $m)) {
+                $col = $m[1] !== '' ? $m[1] : $m[2];
+            }
+            if (preg_match("/(?:CONSTRAINT `([^`]+)`|constraint '([^']+)'|for key '([^']+)')/i", $msg, $m)) {
+                $rule = (string) array_values(array_filter(array_slice($m, 1), 'strlen'))[0];
+                $rule = $kind === 'unique' ? substr($rule, (int) strrpos('.' . $rule, '.')) : $rule;
+            }
+            break;
+        default:
+            $kind = '';
+            if (preg_match('/(UNIQUE|PRIMARY KEY|CHECK|FOREIGN KEY|NOT NULL) constraint failed(?::\s*(.+))?/', $msg, $m)) {
+                $kind = match ($m[1]) {
+                    'CHECK' => 'check', 'FOREIGN KEY' => 'foreign', 'NOT NULL' => 'not_null', default => 'unique',
+                };
+                $what = trim($m[2] ?? '');
+                if ($kind === 'check') {
+                    $rule = $what;
+                } elseif (!str_contains($what, ',')) {
+                    $col = substr($what, (int) strrpos('.' . $what, '.'));   // "table.column"
+                }
+            }
+    }
+    return [$kind, $col, $rule];
 }
 
 /** A value as text: null as '', booleans as 1/0, streams (binary columns) read. */

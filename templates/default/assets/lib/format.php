@@ -64,7 +64,7 @@ function vm_display_text(array $f, mixed $value, array $labels = []): string
         return vm_phrase(vm_is_true($value) ? 'Yes' : 'No');
     }
     if ($f['type'] === 'binary') {
-        return $v === '' ? '' : '[' . vm_phrase('BinaryData') . ']';
+        return vm_blob_summary($value) === null ? '' : '[' . vm_phrase('BinaryData') . ']';
     }
     return vm_format($f['format'], $v, (string) $f['date_format']);
 }
@@ -116,6 +116,10 @@ function vm_cells_html(array $t, array $cols, array $row, array $labels): string
     foreach ($cols as $col) {
         $f = $t['fields'][$col];
         $value = $row[$col] ?? null;
+        if (vm_is_blob_field($f)) {
+            $html .= '<td>' . vm_blob_html($t, $col, $row) . '</td>';
+            continue;
+        }
         if ($f['type'] === 'text' && $f['lookup'] === null && $f['values'] === []
             && preg_match('/^(.{100}).{2,}/us', vm_str($value), $m)) {
             $value = rtrim($m[1]) . '…';
@@ -123,6 +127,28 @@ function vm_cells_html(array $t, array $cols, array $row, array $labels): string
         $html .= '<td' . vm_align_class($f) . '>' . vm_display_html($f, $value, $labels[$col] ?? []) . '</td>';
     }
     return $html;
+}
+
+/**
+ * A binary column's content on a page: a thumbnail of an image (png, jpeg, gif, webp, told by its
+ * first bytes), else a download link, both through the view page; nothing when none is stored.
+ */
+function vm_blob_html(array $t, string $col, array $row): string
+{
+    $f = $t['fields'][$col];
+    $blob = vm_blob_summary($row[$col] ?? null);
+    if ($blob === null) {
+        return '';
+    }
+    if (!vm_has_page($t, 'view') || !vm_row_has_key($t, $row)) {
+        return vm_display_html($f, $row[$col]);
+    }
+    $url = vm_record_url($t, 'view', vm_row_key($t, $row), ['download' => $col]);
+    if (vm_image_type($blob[1]) === '') {
+        return vm_link($url, vm_phrase('Download'));
+    }
+    return '<a href="' . vm_h($url) . '"><img class="vm-thumb" src="' . vm_h($url) . '" alt="' . vm_h($f['caption'])
+        . '" loading="lazy"></a>';
 }
 
 /** The displayed value, escaped for HTML. */

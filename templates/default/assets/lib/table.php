@@ -8,6 +8,7 @@ const VM_FIELD_DEFAULTS = [
     'tag' => 'TEXT', 'values' => [], 'lookup' => null, 'list' => true, 'view' => true,
     'add' => true, 'edit' => true, 'search' => false, 'default' => null, 'validate' => '',
     'align' => '', 'format' => '', 'date_format' => '', 'upload' => false, 'expr' => '', 'db_default' => false,
+    'nullable' => null, 'precision' => null, 'scale' => null,
 ];
 
 /** The description of the table with this var, every key present; 404 for an unknown var. */
@@ -44,6 +45,7 @@ function vm_table(string $var): array
         $f['tag'] = strtoupper((string) $f['tag']);
         $f['type'] = strtolower((string) $f['type']);
         $f['values'] = is_array($f['values']) ? $f['values'] : [];
+        $f['nullable'] = $f['nullable'] === null ? !$f['required'] : (bool) $f['nullable'];
         if (is_array($f['lookup'])) {
             $f['lookup'] = array_replace(['table' => '', 'key' => '', 'display' => [], 'order' => '',
                 'filter' => ''], $f['lookup']);
@@ -146,10 +148,49 @@ function vm_from(array $t): string
     return '(SELECT ' . $all . ', ' . implode(', ', $computed) . ' FROM ' . $source . ') ' . vm_qi('vm_rows');
 }
 
-/** The column list of the described fields, quoted. */
+/** The column list of the described fields, quoted; binary columns as vm_sql_blob_summary reads them. */
 function vm_select_columns(array $t): string
 {
-    return implode(', ', array_map('vm_qi', array_keys($t['fields'])));
+    $cols = [];
+    foreach ($t['fields'] as $col => $f) {
+        $q = vm_qi((string) $col);
+        $cols[] = vm_is_blob_field($f) ? vm_sql_blob_summary($q) . ' AS ' . $q : $q;
+    }
+    return implode(', ', $cols);
+}
+
+/**
+ * Precision and scale of the table's decimal columns, column => [precision, scale]: from the
+ * field's 'scale' (and 'precision', else 'size') when the description has it, else from the
+ * database's catalogue, read once per request. Columns without limits are absent.
+ */
+function vm_decimal_limits(array $t): array
+{
+    static $cache = [];
+    $id = vm_connection() . "\0" . $t['name'];
+    if (isset($cache[$id])) {
+        return $cache[$id];
+    }
+    $out = [];
+    $ask = [];
+    foreach ($t['fields'] as $col => $f) {
+        if ($f['type'] !== 'decimal' || $f['expr'] !== '') {
+            continue;
+        }
+        if ($f['scale'] !== null) {
+            $out[$col] = [(int) ($f['precision'] ?? $f['size']), (int) $f['scale']];
+        } else {
+            $ask[$col] = true;
+        }
+    }
+    if ($ask !== [] && $t['sql'] === '') {
+        try {
+            $out += array_intersect_key(vm_catalogue_decimals($t['name']), $ask);
+        } catch (PDOException $e) {
+            error_log('velmora notice: no decimal limits for ' . $t['name'] . ': ' . $e->getMessage());
+        }
+    }
+    return $cache[$id] = $out;
 }
 
 /**

@@ -4,7 +4,7 @@ declare(strict_types=1);
 /**
  * Uploaded files. A file is stored in uploads/ under a random name keeping only an allowed
  * extension; the column holds that name. The folder is never served directly: files go out
- * through the view page as attachments.
+ * through the view page as attachments. A binary column holds the uploaded content itself.
  */
 
 /** Extensions refused whatever the configuration says: anything a web server might run. */
@@ -13,7 +13,40 @@ const VM_UPLOAD_NEVER = ['php', 'php3', 'php4', 'php5', 'php7', 'php8', 'phtml',
 
 function vm_is_upload_field(array $f): bool
 {
-    return $f['tag'] === 'FILE' || !empty($f['upload']);
+    return $f['tag'] === 'FILE' || !empty($f['upload']) || $f['type'] === 'binary';
+}
+
+/** A binary column: the upload's content is stored in it, not a file name. */
+function vm_is_blob_field(array $f): bool
+{
+    return $f['type'] === 'binary';
+}
+
+/** [size, first bytes] of a binary column as vm_sql_blob_summary reads it; null when empty. */
+function vm_blob_summary(mixed $v): ?array
+{
+    if (!preg_match('/^([1-9]\d*):((?:[0-9a-fA-F]{2})*)$/D', vm_str($v), $m)) {
+        return null;
+    }
+    return [(int) $m[1], (string) hex2bin($m[2])];
+}
+
+/** True when the row (as the runtime reads it) holds a file or content in the field. */
+function vm_upload_stored(array $f, mixed $v): bool
+{
+    return vm_is_blob_field($f) ? vm_blob_summary($v) !== null : vm_str($v) !== '';
+}
+
+/** The raster image type of content by its first bytes: png, jpeg, gif, webp, or ''. */
+function vm_image_type(string $head): string
+{
+    return match (true) {
+        str_starts_with($head, "\x89PNG\r\n\x1a\n") => 'png',
+        str_starts_with($head, "\xFF\xD8\xFF") => 'jpeg',
+        str_starts_with($head, 'GIF87a'), str_starts_with($head, 'GIF89a') => 'gif',
+        str_starts_with($head, 'RIFF') && substr($head, 8, 4) === 'WEBP' => 'webp',
+        default => '',
+    };
 }
 
 function vm_upload_dir(): string
@@ -67,6 +100,24 @@ function vm_upload_received(string $col): array|string|null
         return 'UploadBadType';
     }
     return [$tmp, $ext];
+}
+
+/**
+ * Puts accepted uploads into the values to store: a binary column gets the content (an open
+ * stream, bound as a LOB), any other the name of the file stored in uploads/. Returns those
+ * names, to remove when the save fails.
+ */
+function vm_upload_values(array $t, array $files, array &$store): array
+{
+    $stored = [];
+    foreach ($files as $col => [$tmp, $ext]) {
+        if (vm_is_blob_field($t['fields'][$col])) {
+            $store[$col] = fopen($tmp, 'rb') ?: throw new RuntimeException('cannot read an upload');
+        } else {
+            $stored[] = $store[$col] = vm_upload_store($tmp, $ext);
+        }
+    }
+    return $stored;
 }
 
 /** Moves an accepted upload into uploads/; returns the stored name. */

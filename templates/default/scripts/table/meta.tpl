@@ -48,6 +48,7 @@ return [
             'autoinc' => <!--##=PhpBool(zvAuto)##-->,
             'size' => <!--##=PhpInt(f.FldTagMaxLength > 0 ? f.FldTagMaxLength : f.FldSize, 0)##-->,
             'required' => <!--##=PhpBool(f.FldRequired && !zvAuto && !DatabaseFills(f))##-->,
+            'nullable' => <!--##=PhpBool((f.FldAttribute & 0x20) != 0)##-->,
             'tag' => '<!--##=zvTag##-->',
             'values' => <!--##=TagValues(f)##-->,
             'lookup' => <!--##=LookupOf(f)##-->,

@@ -89,6 +89,81 @@ function vm_valid_date(string $v, bool $time): bool
 }
 
 /**
+ * The message for a number with more decimal places, or more digits before the point, than the
+ * decimal column keeps (the database would round it or refuse it); null when it fits or the
+ * limits are unknown. A number with an exponent is left to the database.
+ */
+function vm_decimal_error(array $t, string $col, string $v): ?string
+{
+    $limits = vm_decimal_limits($t)[$col] ?? null;
+    if ($limits === null || !preg_match('/^[+-]?0*(\d*)(?:\.(\d*?)0*)?$/D', $v, $m)) {
+        return null;
+    }
+    [$precision, $scale] = $limits;
+    $caption = $t['fields'][$col]['caption'];
+    if (strlen($m[2] ?? '') > $scale) {
+        return vm_phrase_fill('TooManyDecimals', ['field' => $caption, 'scale' => $scale]);
+    }
+    if ($precision > 0 && strlen($m[1]) > $precision - $scale) {
+        return vm_phrase_fill('NumberTooLarge', ['field' => $caption, 'digits' => $precision - $scale]);
+    }
+    return null;
+}
+
+/**
+ * The message for a database error the user can fix while saving: which rule the values broke
+ * and, where the error tells, the field (by caption) and the constraint; null for any other error.
+ * The driver's own message only goes to the log.
+ */
+function vm_save_error(PDOException $e, array $t, array $store): ?string
+{
+    [$kind, $col, $rule] = vm_db_error($e);
+    if ($kind === '' && !in_array(vm_sql_state($e), ['22', '23'], true)) {
+        return null;
+    }
+    error_log('velmora notice: save refused: ' . $e->getMessage());
+    if ($kind === '') {
+        return vm_phrase(vm_sql_state($e) === '23' ? 'ConstraintError' : 'DataError');
+    }
+    $field = isset($t['fields'][$col]) ? $col : vm_error_field($t, $store, $kind, $rule, (string) ($e->errorInfo[2] ?? ''));
+    $text = vm_phrase(match ($kind) {
+        'unique' => 'DuplicateError', 'foreign' => 'ForeignKeyError', 'check' => 'CheckError',
+        'not_null' => 'NotNullError', 'too_long' => 'TooLongError', default => 'OutOfRangeError',
+    });
+    if ($field !== null) {
+        $text .= ' ' . vm_phrase_fill('ErrorField', ['field' => $t['fields'][$field]['caption']]);
+    }
+    if ($rule !== '' && $rule !== $field && preg_match('/^[\w.$-]{1,128}$/uD', $rule)) {
+        $text .= ' ' . vm_phrase_fill('ErrorRule', ['rule' => $rule]);
+    }
+    return $text;
+}
+
+/**
+ * The field a database error is about when the driver names no column: the one a constraint's
+ * name is made of (gadgets_qty_check, the longest when several fit), else the one value that
+ * breaks what PostgreSQL's or MySQL's message states (the length limit, the value quoted).
+ */
+function vm_error_field(array $t, array $store, string $kind, string $rule, string $msg): ?string
+{
+    $found = [];
+    foreach (array_keys($t['fields']) as $col) {
+        if ($rule !== '' && preg_match('/(^|[^A-Za-z0-9])' . preg_quote((string) $col, '/') . '($|[^A-Za-z0-9])/i', $rule)) {
+            $found[strlen((string) $col)] = $col;
+        }
+    }
+    if ($found !== []) {
+        krsort($found);
+        return reset($found);
+    }
+    $max = $kind === 'too_long' && preg_match('/character(?: varying)?\((\d+)\)/', $msg, $m) ? (int) $m[1] : null;
+    $value = preg_match('/(?:value "|entry \')(.*?)["\'] (?:is out of range|for key)/s', $msg, $m) ? $m[1] : null;
+    $hits = array_keys(array_filter($store, static fn($v) => is_string($v)
+        && (($max !== null && preg_match_all('/./us', $v) > $max) || ($value !== null && $v === $value))));
+    return count($hits) === 1 ? (string) $hits[0] : null;
+}
+
+/**
  * Reads the posted form: [values as typed (for showing the form again), values to store
  * (column => string or null), errors (column => message), accepted uploads (column => [tmp, ext])].
  */
@@ -104,12 +179,15 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
         $f = $t['fields'][$col];
         if (vm_is_upload_field($f)) {
             $got = vm_upload_received($col);
+            $remove = $_POST['vmremove'][$col] ?? null;
             if (is_string($got)) {
                 $errors[$col] = vm_phrase($got);
             } elseif (is_array($got)) {
                 $files[$col] = $got;
-            } elseif ($f['required'] && vm_str($old[$col] ?? null) === '') {
+            } elseif ($f['required'] && !vm_upload_stored($f, $old[$col] ?? null)) {
                 $errors[$col] = vm_phrase('FieldRequired');
+            } elseif ($remove === '1' && $f['nullable'] && !$f['required'] && $mode === 'edit') {
+                $store[$col] = null;
             }
             continue;
         }
@@ -161,7 +239,7 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
             }
             continue;
         }
-        $error = vm_validate($f, $v);
+        $error = vm_validate($f, $v) ?? ($f['type'] === 'decimal' ? vm_decimal_error($t, $col, $v) : null);
         if ($error !== null) {
             $errors[$col] = $error;
             continue;
@@ -226,24 +304,21 @@ function vm_page_add(array $t, bool $copy): void
         }
         if ($errors === []) {
             if (!vm_hook_allows('row_inserting', $store)) {
-                $message = 'InsertCancelled';
+                $message = vm_phrase('InsertCancelled');
             } else {
                 $stored = [];
                 try {
-                    foreach ($files as $col => [$tmp, $ext]) {
-                        $stored[] = $store[$col] = vm_upload_store($tmp, $ext);
-                    }
+                    $stored = vm_upload_values($t, $files, $store);
                     vm_insert($t, $store);
                     vm_flash('AddSuccess');
                     vm_redirect(vm_after_save_url($t, $master));
                 } catch (PDOException $e) {
                     array_map('vm_upload_remove', $stored);
-                    $message = vm_save_error($e) ?? throw $e;
-                    error_log('velmora notice: insert refused: ' . $e->getMessage());
+                    $message = vm_save_error($e, $t, $store) ?? throw $e;
                 }
             }
         } else {
-            $message = 'FormErrors';
+            $message = vm_phrase('FormErrors');
         }
     } else {
         foreach ($cols as $col) {
@@ -282,13 +357,13 @@ function vm_page_edit(array $t): void
     if (vm_method() === 'POST') {
         [$values, $store, $errors, $files] = vm_form_read($t, $cols, 'edit', $row);
         if ($errors !== []) {
-            $message = 'FormErrors';
+            $message = vm_phrase('FormErrors');
             if ($t['concurrency']) {
                 $hash = vm_post('_rowhash');
             }
         } else {
             $message = vm_save_edit($t, $key, $store, $files, $master);
-            if ($message === 'RecordChanged') {
+            if ($message === vm_phrase('RecordChanged')) {
                 http_response_code(409);
                 // the form now shows what is stored, so a second save is a deliberate overwrite
                 $row = vm_fetch_row($t, $key) ?? $row;
@@ -316,7 +391,7 @@ function vm_form_values(array $t, array $cols, array $row): array
     return $values;
 }
 
-/** Saves an edited record; redirects on success, else returns the phrase id of the message. */
+/** Saves an edited record; redirects on success, else returns the message. */
 function vm_save_edit(array $t, array $key, array $store, array $files, ?array $master): string
 {
     $db = vm_db();
@@ -331,15 +406,18 @@ function vm_save_edit(array $t, array $key, array $store, array $files, ?array $
         }
         if ($t['concurrency'] && !hash_equals(vm_row_hash($t, $current), vm_post('_rowhash'))) {
             $db->rollBack();
-            return 'RecordChanged';
+            return vm_phrase('RecordChanged');
         }
         if (!vm_hook_allows('row_updating', $store)) {
             $db->rollBack();
-            return 'UpdateCancelled';
+            return vm_phrase('UpdateCancelled');
         }
-        foreach ($files as $col => [$tmp, $ext]) {
-            $stored[] = $store[$col] = vm_upload_store($tmp, $ext);
-            $replaced[] = vm_str($current[$col] ?? null);
+        $stored = vm_upload_values($t, $files, $store);
+        foreach (array_keys($store) as $col) {
+            $f = $t['fields'][$col];
+            if (vm_is_upload_field($f) && !vm_is_blob_field($f)) {
+                $replaced[] = vm_str($current[$col] ?? null);   // a file replaced or removed
+            }
         }
         if ($store !== []) {
             $sets = [];
@@ -356,9 +434,7 @@ function vm_save_edit(array $t, array $key, array $store, array $files, ?array $
             $db->rollBack();
         }
         array_map('vm_upload_remove', $stored);
-        $message = vm_save_error($e) ?? throw $e;
-        error_log('velmora notice: update refused: ' . $e->getMessage());
-        return $message;
+        return vm_save_error($e, $t, $store) ?? throw $e;
     }
     array_map('vm_upload_remove', $replaced);
     vm_flash('EditSuccess');
@@ -383,7 +459,7 @@ function vm_form_render(array $t, array $cols, array $values, array $errors, str
     array $hidden, ?array $row, string $cancelUrl): void
 {
     if ($message !== '') {
-        echo '<p class="vm-message vm-error" role="alert">', vm_ph($message), "</p>\n";
+        echo '<p class="vm-message vm-error" role="alert">', vm_h($message), "</p>\n";
     }
     $multipart = false;
     foreach ($cols as $col) {
@@ -424,14 +500,18 @@ function vm_form_control(array $f, string $col, string $name, string $id, string
     $req = $f['required'] && !vm_is_bool_field($f) ? ' required' : '';
     $max = vm_max_length($f) > 0 ? ' maxlength="' . vm_max_length($f) . '"' : '';
     if (vm_is_upload_field($f)) {
-        $current = $row !== null ? vm_str($row[$col] ?? null) : '';
-        if ($current !== '') {
+        $current = $row !== null && vm_upload_stored($f, $row[$col] ?? null);
+        if ($current) {
             echo '<span class="vm-file-current">', vm_ph('FileStored'), '</span> ';
         }
         $accept = implode(',', array_map(static fn($e) => '.' . strtolower((string) $e),
             (array) vm_config()['upload']['extensions']));
         echo '<input type="file" id="', vm_h($id), '" name="vmfile[', vm_h($col), ']" accept="', vm_h($accept), '"',
-            $current === '' ? $req : '', $aria, '>';
+            $current ? '' : $req, $aria, '>';
+        if ($current && $f['nullable'] && !$f['required']) {
+            echo ' <label class="vm-file-remove"><input type="checkbox" name="vmremove[', vm_h($col), ']" value="1"> ',
+                vm_ph('RemoveFile'), '</label>';
+        }
         return;
     }
     if ($f['tag'] === 'CHECKBOX' && vm_is_bool_field($f)) {

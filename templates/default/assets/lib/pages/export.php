@@ -32,7 +32,8 @@ function vm_page_export(array $t): void
             foreach ($listed as $col) {
                 $f = $t['fields'][$col];
                 $v = $row[$col] ?? null;
-                if ($f['lookup'] !== null || $f['values'] !== [] || vm_is_bool_field($f) || $f['tag'] === 'PASSWORD') {
+                if ($f['lookup'] !== null || $f['values'] !== [] || vm_is_bool_field($f) || $f['tag'] === 'PASSWORD'
+                    || vm_is_blob_field($f)) {
                     $line[] = vm_csv_cell(vm_display_text($f, $v, $labels[$col] ?? []), false);
                 } else {
                     $line[] = vm_csv_cell(vm_str($v), in_array($f['type'], ['int', 'float', 'decimal'], true));

@@ -21,6 +21,7 @@ function vm_list_query(array $t): array
     $q = trim(vm_get('q'));
     if ($q !== '' && vm_has_page($t, 'search')) {
         $pattern = vm_like_pattern($q);
+        $number = (bool) preg_match('/^[+-]?(\d{1,30}(\.\d{0,30})?|\.\d{1,30})$/D', $q);
         $any = [];
         foreach (vm_columns_with($t, 'search') as $col) {
             $f = $t['fields'][$col];
@@ -34,6 +35,11 @@ function vm_list_query(array $t): array
                 }
                 $any[] = vm_qi($col) . ' IN (SELECT ' . vm_qi($lk['key']) . ' FROM ' . vm_qt($lk['table'])
                     . ' WHERE ' . implode(' OR ', $inner) . ')';
+            } elseif (in_array($f['type'], ['int', 'float', 'decimal'], true)) {
+                if ($number) {   // a number column matches a number typed in full, as a number
+                    $any[] = vm_sql_number_equals(vm_qi($col));
+                    $params[] = $q;
+                }
             } elseif ($f['type'] !== 'binary' && !$f['upload']) {
                 $any[] = vm_sql_like(vm_sql_text(vm_qi($col)));
                 $params[] = $pattern;

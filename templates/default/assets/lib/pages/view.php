@@ -11,7 +11,7 @@ function vm_page_view(array $t): void
         throw new VmHttpError(404, 'NoRecord');
     }
     if (vm_get('download') !== '') {
-        vm_download($t, $row, vm_get('download'));
+        vm_download($t, $key, $row, vm_get('download'));
     }
     if (function_exists('row_rendered')) {
         row_rendered($row);
@@ -33,7 +33,9 @@ function vm_page_view(array $t): void
     foreach ($cols as $col) {
         $f = $t['fields'][$col];
         echo '<tr><th scope="row">', vm_h($f['caption']), '</th><td>';
-        if (vm_is_upload_field($f)) {
+        if (vm_is_blob_field($f)) {
+            echo vm_blob_html($t, $col, $row);
+        } elseif (vm_is_upload_field($f)) {
             $stored = vm_str($row[$col] ?? null);
             if ($stored !== '') {
                 echo vm_link(vm_record_url($t, 'view', $key, ['download' => $col]), vm_phrase('Download'));
@@ -122,12 +124,17 @@ function vm_view_detail(array $t, array $row, array $detail): void
     echo "</section>\n";
 }
 
-/** Sends an uploaded file stored in a field of the row. */
-function vm_download(array $t, array $row, string $col): never
+/** Sends an uploaded file stored in a field of the row, or a binary column's content. */
+function vm_download(array $t, array $key, array $row, string $col): never
 {
     $f = $t['fields'][$col] ?? null;
-    if ($f === null || !vm_is_upload_field($f) || !$f['view']) {
+    if ($f === null || !vm_is_upload_field($f) || (!$f['view'] && !$f['list'])) {
         throw new VmHttpError(404, 'NoRecord');
+    }
+    $name = $t['var'] . '_' . preg_replace('/[^A-Za-z0-9_]/', '_', $col) . '_'
+        . implode('_', array_map(static fn($v) => preg_replace('/[^A-Za-z0-9_-]/', '_', $v), vm_row_key($t, $row)));
+    if (vm_is_blob_field($f)) {
+        vm_send_blob($t, $key, $col, $name);
     }
     $stored = vm_str($row[$col] ?? null);
     $path = vm_upload_path($stored);
@@ -135,14 +142,50 @@ function vm_download(array $t, array $row, string $col): never
         throw new VmHttpError(404, 'NoRecord');
     }
     $ext = pathinfo($stored, PATHINFO_EXTENSION);
-    $name = $t['var'] . '_' . preg_replace('/[^A-Za-z0-9_]/', '_', $col) . '_'
-        . implode('_', array_map(static fn($v) => preg_replace('/[^A-Za-z0-9_-]/', '_', $v), vm_row_key($t, $row)))
-        . ($ext !== '' ? '.' . $ext : '');
     vm_stream_output();
     header('Content-Type: application/octet-stream');
-    header('Content-Disposition: attachment; filename="' . $name . '"');
+    header('Content-Disposition: attachment; filename="' . $name . ($ext !== '' ? '.' . $ext : '') . '"');
     header('Content-Length: ' . (string) filesize($path));
     header('Cache-Control: private, no-store');
     readfile($path);
+    throw new VmStop();
+}
+
+/**
+ * Sends the content of a binary column, read only now. Its type is found from the bytes; a png,
+ * jpeg, gif or webp image is shown in the page (thumbnails), anything else only downloaded, and
+ * never sniffed or run by the browser.
+ */
+function vm_send_blob(array $t, array $key, string $col, string $name): never
+{
+    [$where, $params] = vm_key_where($t, $key);
+    $v = vm_query('SELECT ' . vm_qi($col) . ' FROM ' . vm_from($t) . ' WHERE ' . $where, $params)->fetchColumn();
+    $bytes = is_resource($v) ? (string) stream_get_contents($v) : vm_str($v === false ? null : $v);
+    if ($bytes === '') {
+        throw new VmHttpError(404, 'NoRecord');
+    }
+    $image = vm_image_type($bytes);
+    $type = 'application/octet-stream';
+    $ext = 'bin';
+    if (class_exists('finfo')) {
+        $info = new finfo();
+        $type = (string) ($info->buffer($bytes, FILEINFO_MIME_TYPE) ?: $type);
+        $ext = explode('/', (string) $info->buffer($bytes, FILEINFO_EXTENSION))[0];
+        $ext = preg_match('/^[a-z0-9]{1,10}$/D', $ext) ? $ext : 'bin';
+    } elseif ($image !== '') {
+        $type = 'image/' . $image;
+    }
+    $inline = $image !== '' && $type === 'image/' . $image;
+    if ($image !== '') {
+        $ext = $image === 'jpeg' ? 'jpg' : $image;
+    }
+    vm_stream_output();
+    header('Content-Type: ' . $type);
+    header('Content-Disposition: ' . ($inline ? 'inline' : 'attachment') . '; filename="' . $name . '.' . $ext . '"');
+    header('X-Content-Type-Options: nosniff');
+    header("Content-Security-Policy: default-src 'none'; sandbox");
+    header('Content-Length: ' . (string) strlen($bytes));
+    header('Cache-Control: private, no-store');
+    echo $bytes;
     throw new VmStop();
 }

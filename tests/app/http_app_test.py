@@ -611,7 +611,7 @@ class RecordTests(AppTest):
         _, form = self.c.form(page('categories', 'add'))
         r = self.c.submit(form, {'f[name]': 'Beverages', 'f[description]': f'dup {RUN}'})
         self.assertOk(r)
-        self.assertIn(phrase('ConstraintError'), r.text)
+        self.assertIn(phrase('DuplicateError') + ' ' + phrase('ErrorField').replace('{field}', 'Name'), r.text)
         self.assertNotIn('SQLSTATE', r.text)
         self.assertEqual(count('categories', 'description = ?', f'dup {RUN}'), 0)
 

@@ -85,13 +85,16 @@ LinkDbArgs DatabaseArgsOf(const DatabaseOptions& db) {
 void NewTablePages(AGPTable& table) {
     bool searched = false;
     for (const auto& field : table.Fields()->Items()) {
-        bool quick = FldTypeCategory(field->FldType()) == kCatString;
+        // Numbers match exactly; keys would only add noise to what a user looks for.
+        bool number = IsNumericAdoType(field->FldType()) && !field->FldIsPrimaryKey() && !field->FldAutoIncrement();
+        bool text = FldTypeCategory(field->FldType()) == kCatString;
+        bool quick = field->FldSupport() && (text || number);
         field->SetFldBasicSearch(quick);
         searched = searched || quick;
         // A list cuts long texts short; without them many views show next to nothing.
         bool longText = field->FldType() == kAdLongVarChar || field->FldType() == kAdLongVarWChar;
         if (longText && field->FldSupport()) field->SetFldList(true);
-        if (quick && LooksLikeSecret(field->FldName())) {
+        if (text && LooksLikeSecret(field->FldName())) {
             field->SetFldHtmlTag("PASSWORD");
             field->SetFldList(false);
             field->SetFldView(false);

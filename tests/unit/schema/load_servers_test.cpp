@@ -362,14 +362,18 @@ TEST_F(DbServerPgLoad, ForeignKeysGiveTheSameRelationsOnEveryDialect) {
     REQUIRE_SERVER(test::MySqlOptions("velmora_sample"));
     test::TempDir dir;
     test::MakeSqliteDatabase(dir / "sample.db", test::SourcePath("examples/sql/sample_sqlite.sql"));
-    AGP sqlite, pg, mysql;
+    AGP sqlite, pg, mysql, odbc;
     LoadDbArgs file;
     file.sDbType = "SQLITE";
     file.sPhyPath = dir / "sample.db";
     ASSERT_TRUE(LoadDB(sqlite, file)) << sqlite.ProjErr();
     ASSERT_TRUE(LoadDBMySQL(pg, Server("postgresql", "velmora_sample"))) << pg.ProjErr();
     ASSERT_TRUE(LoadDBMySQL(mysql, Server("mysql", "velmora_sample"))) << mysql.ProjErr();
-    for (AGP* project : {&sqlite, &pg, &mysql}) ASSERT_TRUE(LoadForeignKeys(*project)) << project->ProjErr();
+    LoadDbArgs dsnless;
+    dsnless.sDbType = "ODBC";
+    dsnless.sConnStr = "Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=5432;Database=velmora_sample;Uid=velmora;Pwd=velmora";
+    ASSERT_TRUE(LoadDB(odbc, dsnless)) << odbc.ProjErr();
+    for (AGP* project : {&sqlite, &pg, &mysql, &odbc}) ASSERT_TRUE(LoadForeignKeys(*project)) << project->ProjErr();
 
     std::set<std::string> expected = RelationFacts(sqlite);
     EXPECT_TRUE(expected.contains("orders.order_id>order_items.order_id"));
@@ -377,6 +381,7 @@ TEST_F(DbServerPgLoad, ForeignKeysGiveTheSameRelationsOnEveryDialect) {
     EXPECT_TRUE(expected.contains("employees.manager_id>employees.employee_id:full_name"));
     EXPECT_EQ(RelationFacts(pg), expected);
     EXPECT_EQ(RelationFacts(mysql), expected);
+    EXPECT_EQ(RelationFacts(odbc), expected);
 }
 
 TEST_F(DbServerChinookLoad, SameSchemaFromEveryDialectAndRoute) {
@@ -443,6 +448,10 @@ TEST(AccessLoad, NwindThroughTheDaoRoute) {
     EXPECT_EQ(FieldOf(project, "Employees", "LastName")->FldTypeName(), "VARWCHAR");
     EXPECT_EQ(FieldOf(project, "Products", "UnitPrice")->FldType(), kAdCurrency);
     EXPECT_EQ(FieldOf(project, "Products", "ProductName")->FldCaption(), "Product Name");
+    // Relationships of the file are its foreign keys.
+    ASSERT_TRUE(LoadForeignKeys(project)) << project.ProjErr();
+    EXPECT_TRUE(RelationFacts(project).contains("Categories.CategoryID>Products.CategoryID"));
+    EXPECT_TRUE(RelationFacts(project).contains("Products.CategoryID>Categories.CategoryID:CategoryName"));
     EXPECT_TRUE(FieldOf(project, "Products", "ProductName")->FldReq());
     EXPECT_TRUE(FieldOf(project, "Categories", "CategoryName")->FldUniqueIdx());
     EXPECT_EQ(FieldOf(project, "Products", "UnitPrice")->FldDefault().ToText(), "0");

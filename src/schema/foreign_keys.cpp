@@ -59,6 +59,10 @@ void AddLookup(AGPField& field, const AGPTable& target, const std::string& key) 
     field.SetFldTagLnkFld(key);
     field.SetFldTagLnkDisplay(display);
     field.SetFldTagLnkOrderBy(display);
+    // "Team Id" shows a team, not a number.
+    std::string caption = field.FldCaption();
+    if (caption.size() > 3 && EqualsNoCase(std::string_view(caption).substr(caption.size() - 3), " id"))
+        field.SetFldCaption(caption.substr(0, caption.size() - 3));
 }
 
 void AddRelation(AGPMasterDetails& relations, const db::ForeignKeyInfo& key, const std::string& master,

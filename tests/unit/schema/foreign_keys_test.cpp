@@ -74,6 +74,7 @@ TEST_F(ForeignKeysTest, LookupsShowTheTargetsUniqueOrNameLikeText) {
         EXPECT_EQ(field->FldTagLnkDisplay(), c.display);
         EXPECT_EQ(field->FldHtmlTag(), *c.lookupTable ? "SELECT" : "TEXT");
     }
+    EXPECT_EQ(FieldOf(project_, "album", "label_id")->FldCaption(), "Label");
 }
 
 TEST_F(ForeignKeysTest, RelationsPairTheKeysColumnsInOrder) {

@@ -57,9 +57,17 @@ bool GenerationManifest::Open(const std::string& destination, std::string& error
         changed_ = true;
         return false;
     }
+    // A hand-edited manifest may hold anything: entries whose texts are not texts are dropped.
+    auto textOf = [](const nlohmann::json& entry, const char* key) -> std::optional<std::string> {
+        auto found = entry.find(key);
+        if (found == entry.end() || !found->is_string()) return std::nullopt;
+        return found->get<std::string>();
+    };
     for (const auto& [relative, entry] : document["files"].items()) {
         if (!entry.is_object()) continue;
-        entries_[relative] = {entry.value("control", std::string()), entry.value("hash", std::string())};
+        auto control = textOf(entry, "control");
+        auto hash = textOf(entry, "hash");
+        if (control && hash) entries_[relative] = {*control, *hash};
     }
     return true;
 }

@@ -111,16 +111,19 @@ WrapperData* ThisData(JSContext* cx, const JS::CallArgs& args, const ScriptClass
 
 bool GetProperty(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
-    const auto [member, scriptClass] = CalleeOf(args);
-    WrapperData* data = ThisData(cx, args, *scriptClass, member->name);
+    // No structured binding: clang 14 cannot capture bindings in the lambdas below.
+    const Callee callee = CalleeOf(args);
+    const ScriptMember* member = callee.member;
+    WrapperData* data = ThisData(cx, args, *callee.scriptClass, member->name);
     if (!data) return false;
     return GuardNative(cx, [&] { return ToScript(cx, member->get(*data->object), args.rval()); });
 }
 
 bool SetProperty(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
-    const auto [member, scriptClass] = CalleeOf(args);
-    WrapperData* data = ThisData(cx, args, *scriptClass, member->name);
+    const Callee callee = CalleeOf(args);
+    const ScriptMember* member = callee.member;
+    WrapperData* data = ThisData(cx, args, *callee.scriptClass, member->name);
     if (!data) return false;
     if (!member->set) return ThrowTypeError(cx, member->name + " is read-only");
     const Variant value = FromScript(cx, args.get(0));
@@ -133,8 +136,9 @@ bool SetProperty(JSContext* cx, unsigned argc, JS::Value* vp) {
 
 bool CallMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
-    const auto [member, scriptClass] = CalleeOf(args);
-    WrapperData* data = ThisData(cx, args, *scriptClass, member->name);
+    const Callee callee = CalleeOf(args);
+    const ScriptMember* member = callee.member;
+    WrapperData* data = ThisData(cx, args, *callee.scriptClass, member->name);
     if (!data) return false;
     const std::vector<Variant> values = FromScriptArgs(cx, args);
     return GuardNative(

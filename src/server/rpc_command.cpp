@@ -20,6 +20,7 @@
 #include "platform/prompter.h"
 #include "platform/script_engine.h"
 #include "server/commands.h"
+#include "server/rpc_request.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
 #include "support/status.h"
@@ -31,20 +32,6 @@ namespace velmora::cli {
 namespace {
 
 using Json = nlohmann::json;
-
-// Error codes beyond JSON-RPC's own: an unknown handle, and a member that failed (ProjErr).
-constexpr int kParseError = -32700;
-constexpr int kInvalidRequest = -32600;
-constexpr int kMethodNotFound = -32601;
-constexpr int kInvalidParams = -32602;
-constexpr int kEngineFailure = -32000;
-constexpr int kUnknownHandle = -32001;
-
-struct RpcError {
-    int code;
-    std::string message;
-    Json data = nullptr;
-};
 
 void Send(const Json& message) {
     std::cout << message.dump() << '\n';
@@ -204,7 +191,7 @@ private:
     Json Evaluate(const Json& params, bool call) {
         ObjectRef object = ObjectFor(HandleParam(params));
         std::string path = params.value("path", std::string());
-        std::vector<Step> steps = ParsePath(path);
+        std::vector<RpcPathStep> steps = ParseRpcPath(path);
         if (call) {
             if (steps.empty()) throw RpcError{kInvalidParams, "Empty path"};
             Json args = params.value("args", Json::array());
@@ -215,7 +202,7 @@ private:
         Variant value(object);
         Engine().ProjErr.clear();
         Engine().ProjErrDb.clear();
-        for (const Step& step : steps) value = Apply(value, step, path);
+        for (const RpcPathStep& step : steps) value = Apply(value, step, path);
         if (Failed(value)) {
             throw RpcError{
                 kEngineFailure,
@@ -228,7 +215,7 @@ private:
     Json Assign(const Json& params) {
         ObjectRef object = ObjectFor(HandleParam(params));
         std::string path = params.value("path", std::string());
-        std::vector<Step> steps = ParsePath(path);
+        std::vector<RpcPathStep> steps = ParseRpcPath(path);
         if (steps.empty() || steps.back().called) throw RpcError{kInvalidParams, "Set needs a property: " + path};
         Variant owner(object);
         for (std::size_t i = 0; i + 1 < steps.size(); ++i) owner = Apply(owner, steps[i], path);
@@ -239,57 +226,7 @@ private:
         return nullptr;
     }
 
-    // One step of a path: a member, called with arguments when written Name(...).
-    struct Step {
-        std::string name;
-        bool called = false;
-        Json args = Json::array();
-    };
-
-    static std::vector<Step> ParsePath(const std::string& path) {
-        std::vector<Step> steps;
-        std::size_t i = 0;
-        auto bad = [&] { return RpcError{kInvalidParams, "Bad path " + path}; };
-        while (i < path.size()) {
-            Step step;
-            while (i < path.size() && (std::isalnum(static_cast<unsigned char>(path[i])) || path[i] == '_'))
-                step.name += path[i++];
-            if (step.name.empty()) throw bad();
-            if (i < path.size() && path[i] == '(') {
-                // The arguments are JSON values; the closing parenthesis is the first outside a string.
-                std::size_t start = ++i;
-                bool quoted = false;
-                int depth = 0;
-                for (; i < path.size(); ++i) {
-                    char c = path[i];
-                    if (quoted) {
-                        if (c == '\\')
-                            ++i;
-                        else if (c == '"')
-                            quoted = false;
-                    } else if (c == '"') {
-                        quoted = true;
-                    } else if (c == '[' || c == '{') {
-                        ++depth;
-                    } else if (c == ']' || c == '}') {
-                        --depth;
-                    } else if (c == ')' && depth == 0) {
-                        break;
-                    }
-                }
-                if (i >= path.size()) throw bad();
-                step.args = Json::parse("[" + path.substr(start, i - start) + "]", nullptr, false);
-                if (step.args.is_discarded()) throw bad();
-                step.called = true;
-                ++i;
-            }
-            steps.push_back(std::move(step));
-            if (i < path.size() && path[i++] != '.') throw bad();
-        }
-        return steps;
-    }
-
-    Variant Apply(const Variant& owner, const Step& step, const std::string& path) {
+    Variant Apply(const Variant& owner, const RpcPathStep& step, const std::string& path) {
         const ScriptMember& member = MemberOf(owner, step.name, path);
         AutomationObject& object = *owner.AsObject();
         if (member.kind == ScriptMember::Kind::Property) {
@@ -398,12 +335,6 @@ private:
     std::int64_t lastHandle_ = 0;
 };
 
-Json ErrorReply(const Json& id, const RpcError& error) {
-    Json body{{"code", error.code}, {"message", error.message}};
-    if (!error.data.is_null()) body["data"] = error.data;
-    return {{"jsonrpc", "2.0"}, {"id", id}, {"error", body}};
-}
-
 }  // namespace
 
 int Rpc(int questionTimeoutSeconds) {
@@ -414,19 +345,15 @@ int Rpc(int questionTimeoutSeconds) {
     RpcSession session;
     while (auto line = reader.Next()) {
         if (Trim(*line).empty()) continue;
-        Json request = Json::parse(*line, nullptr, false);
-        if (request.is_discarded()) {
-            Send(ErrorReply(nullptr, {kParseError, "Parse error"}));
+        Json reply;
+        std::optional<RpcRequest> request = ReadRpcRequest(*line, reply);
+        if (!request) {
+            Send(reply);
             continue;
         }
-        Json id = request.is_object() ? request.value("id", Json()) : Json();
-        if (!request.is_object() || !request.contains("method") || !request["method"].is_string()) {
-            Send(ErrorReply(id, {kInvalidRequest, "Invalid request"}));
-            continue;
-        }
+        const Json& id = request->id;
         try {
-            Json result =
-                session.Dispatch(request["method"].get<std::string>(), request.value("params", Json::object()));
+            Json result = session.Dispatch(request->method, request->params);
             if (!id.is_null()) Send({{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
         } catch (const RpcError& error) {
             if (!id.is_null()) Send(ErrorReply(id, error));

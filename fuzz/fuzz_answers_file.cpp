@@ -1,0 +1,77 @@
+// Fuzz target: arbitrary bytes as a --answers file. A file that loads answers each question with
+// one of the answers the question allows, whatever text it holds, and a list runs out into the
+// safe default; a file that does not load says why.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+#include "platform/prompter.h"
+#include "support/status.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+std::filesystem::path& MadeFolder() {
+    static std::filesystem::path made;
+    return made;
+}
+
+void RemoveWorkFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(MadeFolder(), ec);
+}
+
+const std::filesystem::path& AnswersFile() {
+    static const std::filesystem::path file = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
+        MadeFolder() = mkdtemp(pattern.data());
+        std::atexit(RemoveWorkFolder);
+        velmora::SetStatusSink(std::make_shared<velmora::NullStatusSink>());
+        return MadeFolder() / "answers.json";
+    }();
+    return file;
+}
+
+const velmora::Question kQuestions[] = {
+    {"overwrite-file", "", "", velmora::Buttons::YesNoCancel, {}, "no"},
+    {"merge-conflict",
+     "",
+     "",
+     velmora::Buttons::Ok,
+     {{"keep", "Keep"}, {"new", "New"}, {"markers", "Markers"}},
+     "keep"},
+    {"sync-keep-or-update", "", "", velmora::Buttons::OkCancel, {}, ""},
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    {
+        std::ofstream out(AnswersFile(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    velmora::AnswersFilePrompter prompter;
+    if (!prompter.Load(AnswersFile().string())) {
+        Check(!prompter.LastError().empty());
+        return 0;
+    }
+    for (int round = 0; round < 3; ++round) {
+        for (const velmora::Question& question : kQuestions) {
+            velmora::Answer answer = prompter.Ask(question);
+            auto allowed = velmora::AllowedAnswers(question);
+            Check(std::find(allowed.begin(), allowed.end(), answer.value) != allowed.end());
+            Check(!answer.byDefault || answer.value == velmora::SafeDefault(question));
+        }
+    }
+    return 0;
+}

@@ -6,7 +6,7 @@ declare(strict_types=1);
  *   php -S 127.0.0.1:8080 -t APP APP/router.php
  * Serves the pages and static files of the application and refuses the folders and files that
  * are never meant to be fetched (runtime, table descriptions, database, uploads, language files,
- * configuration, dot files, and the ".bak" backups and ".new" versions that regeneration leaves
+ * configuration, the application's own data, dot files, and the ".bak" backups and ".new" versions that regeneration leaves
  * beside pages, which would otherwise be sent as source text).
  */
 
@@ -15,6 +15,14 @@ function vm_router_refuse(): bool
     http_response_code(404);
     header('Content-Type: text/plain; charset=utf-8');
     echo "Not found\n";
+    return true;
+}
+
+header_remove('X-Powered-By');
+// TRACE would echo the request, cookies included, back to whoever sent it
+if (in_array(strtoupper((string) ($_SERVER['REQUEST_METHOD'] ?? 'GET')), ['TRACE', 'TRACK'], true)) {
+    http_response_code(405);
+    header('Allow: GET, HEAD, POST');
     return true;
 }
 
@@ -35,7 +43,7 @@ if ($segments === []) {
     return true;
 }
 
-$blockedDirs = ['lib', 'tables', 'db', 'uploads', 'lang', 'security'];
+$blockedDirs = ['lib', 'tables', 'db', 'uploads', 'lang', 'security', 'data'];
 $blockedFiles = ['config.php', 'router.php'];
 foreach ($segments as $segment) {
     if ($segment[0] === '.' || $segment === '..' || preg_match('/\.(bak|new)$/iD', $segment)) {

@@ -1,7 +1,7 @@
 <?php
 declare(strict_types=1);
 
-/** The session and the logged-in user. */
+/** The session, the logged-in user, passwords and the limit on failed logins. */
 
 function vm_session_start(): void
 {
@@ -13,12 +13,63 @@ function vm_session_start(): void
     ini_set('session.use_trans_sid', '0');
     $script = (string) ($_SERVER['SCRIPT_NAME'] ?? '/');
     $path = rtrim(str_replace('\\', '/', dirname($script)), '/') . '/';
-    $https = !empty($_SERVER['HTTPS']) && strtolower((string) $_SERVER['HTTPS']) !== 'off';
     session_name('VMSESS' . substr(hash('sha256', VM_APP_DIR), 0, 8));
     session_set_cookie_params([
-        'lifetime' => 0, 'path' => $path, 'secure' => $https, 'httponly' => true, 'samesite' => 'Lax',
+        'lifetime' => 0, 'path' => $path, 'secure' => vm_request_https(), 'httponly' => true, 'samesite' => 'Lax',
     ]);
     session_start();
+}
+
+/**
+ * The proxies whose forwarded headers are believed: the addresses listed (comma separated) in the
+ * server's environment variable VELMORA_TRUSTED_PROXIES. Without it the headers are ignored, as
+ * any client can send them.
+ */
+function vm_trusted_proxy(): bool
+{
+    $list = getenv('VELMORA_TRUSTED_PROXIES');
+    $remote = (string) ($_SERVER['REMOTE_ADDR'] ?? '');
+    if (!is_string($list) || $list === '' || $remote === '') {
+        return false;
+    }
+    return in_array($remote, array_map('trim', explode(',', $list)), true);
+}
+
+/** True when the browser talks HTTPS: to this server, or to a trusted proxy that says so. */
+function vm_request_https(): bool
+{
+    $https = (string) ($_SERVER['HTTPS'] ?? '');
+    if ($https !== '' && strtolower($https) !== 'off') {
+        return true;
+    }
+    $proto = (string) ($_SERVER['HTTP_X_FORWARDED_PROTO'] ?? '');
+    return vm_trusted_proxy() && strtolower(trim(explode(',', $proto)[0])) === 'https';
+}
+
+/** The client's address; behind a trusted proxy, the last one it added to X-Forwarded-For. */
+function vm_client_address(): string
+{
+    $remote = (string) ($_SERVER['REMOTE_ADDR'] ?? '');
+    if (vm_trusted_proxy()) {
+        $chain = array_filter(array_map('trim', explode(',', (string) ($_SERVER['HTTP_X_FORWARDED_FOR'] ?? ''))));
+        $last = end($chain);
+        if (is_string($last) && filter_var($last, FILTER_VALIDATE_IP) !== false) {
+            return $last;
+        }
+    }
+    return $remote;
+}
+
+/** A query on the application's own database, whatever database the page reads (linked tables). */
+function vm_query_main(string $sql, array $params = []): PDOStatement
+{
+    $was = vm_connection();
+    vm_connection('');
+    try {
+        return vm_query($sql, $params);
+    } finally {
+        vm_connection($was);
+    }
 }
 
 /** The login name of the user, '' when nobody is logged in. */
@@ -33,88 +84,354 @@ function vm_logged_in(): bool
     return vm_config()['security']['type'] === 'none' || vm_user() !== '';
 }
 
-/** Checks a login and password against the configured security; true when they match. */
-function vm_check_login(string $login, string $password): bool
+/** The user's id (the user table's user id column), '' when there is none. */
+function vm_user_id(): string
+{
+    $id = $_SESSION['vm_user_id'] ?? '';
+    return is_string($id) ? $id : '';
+}
+
+/**
+ * The user's level: -2 nobody logged in, -1 administrator, else the user table's level column
+ * (0 when the project has none). A hard-coded login is the administrator.
+ */
+function vm_user_level(): int
+{
+    $s = vm_config()['security'];
+    if ($s['type'] === 'none') {
+        return -1;
+    }
+    if (vm_user() === '') {
+        return -2;
+    }
+    if ($s['type'] === 'hardcoded') {
+        return -1;
+    }
+    $level = $_SESSION['vm_level'] ?? 0;
+    return is_int($level) ? $level : 0;
+}
+
+function vm_is_admin(): bool
+{
+    return vm_user_level() === -1;
+}
+
+// ---------------------------------------------------------------- passwords
+
+/** The password as hashed and compared: lower case unless passwords are case sensitive. */
+function vm_password_text(string $password): string
+{
+    return vm_config()['security']['case_sensitive'] ? $password : mb_strtolower($password, 'UTF-8');
+}
+
+/**
+ * The stored form of a new password: an Argon2id hash where PHP has it, else bcrypt of a SHA-384
+ * digest (bcrypt alone reads only the first 72 bytes); an MD5 digest when the project keeps MD5
+ * passwords for another program sharing the user table.
+ */
+function vm_password_hash(string $password): string
+{
+    $text = vm_password_text($password);
+    if (vm_config()['security']['md5']) {
+        return md5($text);
+    }
+    if (defined('PASSWORD_ARGON2ID')) {
+        return password_hash($text, PASSWORD_ARGON2ID);
+    }
+    return '$vmsha384$' . password_hash(base64_encode(hash('sha384', $text, true)), PASSWORD_BCRYPT);
+}
+
+/** Checks a password against its stored form; hashes of earlier versions (bcrypt) still verify. */
+function vm_password_verify(string $password, string $stored): bool
+{
+    $text = vm_password_text($password);
+    if (str_starts_with($stored, '$vmsha384$')) {
+        return password_verify(base64_encode(hash('sha384', $text, true)), substr($stored, 10));
+    }
+    if (preg_match('/^[0-9a-f]{32}$/iD', $stored)) {
+        return vm_config()['security']['md5'] && hash_equals(strtolower($stored), md5($text));
+    }
+    return password_verify($text, $stored)
+        || ($text !== $password && password_verify($password, $stored));   // made before case folding
+}
+
+/** True when a stored password should be hashed again at the next login (an older scheme). */
+function vm_password_outdated(string $stored): bool
+{
+    if (vm_config()['security']['md5']) {
+        return false;
+    }
+    if (defined('PASSWORD_ARGON2ID')) {
+        return password_needs_rehash($stored, PASSWORD_ARGON2ID);
+    }
+    return !str_starts_with($stored, '$vmsha384$');
+}
+
+/** The message for a new password that is too weak, or null. */
+function vm_password_problem(string $password): ?string
+{
+    $min = max(1, (int) vm_config()['security']['password_min_length']);
+    if (mb_strlen($password, 'UTF-8') < $min) {
+        return vm_phrase_fill('PasswordTooShort', ['min' => $min]);
+    }
+    if (str_contains($password, "\0") || !preg_match('//u', $password)) {
+        return vm_phrase('InvalidCharacter');
+    }
+    return null;
+}
+
+// ---------------------------------------------------------------- the user table
+
+/**
+ * The user table's row of a login name: 'password' (stored), 'level', 'id', 'email', 'active'
+ * (the activation column, true without one). Null for an unknown name.
+ */
+function vm_user_row(string $login): ?array
+{
+    $s = vm_config()['security'];
+    if ($s['type'] !== 'table' || $login === '') {
+        return null;
+    }
+    $cols = ['password' => $s['password_field'], 'level' => $s['level_field'], 'id' => $s['userid_field'],
+        'email' => $s['email_field'], 'active' => $s['activate_field']];
+    $select = [];
+    foreach ($cols as $alias => $col) {
+        if ($col !== '') {
+            $select[] = vm_qi_main($col) . ' AS ' . vm_qi_main('vm_' . $alias);
+        }
+    }
+    $row = vm_query_main('SELECT ' . implode(', ', $select) . ' FROM ' . vm_qt_main($s['table'])
+        . ' WHERE ' . vm_qi_main($s['login_field']) . ' = ?', [$login])->fetch();
+    if (!is_array($row)) {
+        return null;
+    }
+    $level = vm_str($row['vm_level'] ?? null);
+    return [
+        'password' => vm_str($row['vm_password'] ?? null),
+        'level' => $s['level_field'] === '' ? 0 : (preg_match('/^-?\d{1,9}$/D', $level) ? (int) $level : 0),
+        'id' => vm_str($row['vm_id'] ?? null),
+        'email' => vm_str($row['vm_email'] ?? null),
+        'active' => $s['activate_field'] === '' || vm_is_true($row['vm_active'] ?? null),
+    ];
+}
+
+/** Identifier quoting of the application's own database. */
+function vm_qi_main(string $name): string
+{
+    $was = vm_connection();
+    vm_connection('');
+    $q = vm_qi($name);
+    vm_connection($was);
+    return $q;
+}
+
+function vm_qt_main(string $name): string
+{
+    return implode('.', array_map('vm_qi_main', explode('.', $name)));
+}
+
+/** Stores a new password of a user (hashed). */
+function vm_store_password(string $login, string $password): void
+{
+    $s = vm_config()['security'];
+    vm_query_main('UPDATE ' . vm_qt_main($s['table']) . ' SET ' . vm_qi_main($s['password_field']) . ' = ? WHERE '
+        . vm_qi_main($s['login_field']) . ' = ?', [vm_password_hash($password), $login]);
+}
+
+/**
+ * What a login and password open: 'ok', 'inactive' (right password, account not activated yet)
+ * or 'bad'. A stored hash of an older scheme is replaced after a successful check.
+ */
+function vm_check_login(string $login, string $password): string
 {
     $s = vm_config()['security'];
     // A hash to verify against when the user is unknown, so both cases take the same time.
-    $dummy = '$2y$10$Ho88WsXZjdgs3CcpgAlFLec1uiyP7yziHfQugpMukRiaU8PRkf0Hm';
-    if ($login === '' || $password === '') {
-        return false;
+    $dummy = '$argon2id$v=19$m=65536,t=4,p=1$c3lYUWdHRmdURHhmcWt2ZA$/kHDOknlZdfPhyFRacdt46A+o+Vx8eCKtqks1Cua9dY';
+    if ($login === '' || $password === '' || str_contains($password, "\0")) {
+        return 'bad';
     }
     switch ($s['type']) {
         case 'hardcoded':
-            $ok = password_verify($password, (string) $s['password_hash']);
-            return hash_equals((string) $s['login'], $login) && $ok;
+            $ok = password_verify(vm_password_text($password), (string) $s['password_hash']);
+            return hash_equals((string) $s['login'], $login) && $ok ? 'ok' : 'bad';
         case 'table':
-            $sql = 'SELECT ' . vm_qi((string) $s['password_field']) . ' AS pw FROM ' . vm_qt((string) $s['table'])
-                . ' WHERE ' . vm_qi((string) $s['login_field']) . ' = ?';
-            $row = vm_query($sql, [$login])->fetch();
-            if (!is_array($row) || vm_str($row['pw']) === '') {
+            $row = vm_user_row($login);
+            if ($row === null || $row['password'] === '') {
                 password_verify($password, $dummy);
-                return false;
+                return 'bad';
             }
-            return password_verify($password, vm_str($row['pw']));
+            if (!vm_password_verify($password, $row['password'])) {
+                return 'bad';
+            }
+            if (!$row['active']) {
+                return 'inactive';
+            }
+            if (vm_password_outdated($row['password'])) {
+                vm_store_password($login, $password);
+            }
+            return 'ok';
     }
-    return false;
+    return 'bad';
 }
 
-/** Failed logins allowed within VM_LOGIN_WINDOW seconds, per session and per login name. */
-const VM_LOGIN_MAX_FAILURES = 5;
-const VM_LOGIN_WINDOW = 900;
-/** The most login names whose failures a session keeps. */
-const VM_LOGIN_NAMES_KEPT = 20;
+/** A digest of what the login depends on: a changed password ends the sessions opened with the old. */
+function vm_security_stamp(string $stored): string
+{
+    return hash('sha256', 'vm-stamp' . $stored);
+}
 
 /**
- * The failed logins of this session still within the window: '' => times of all of them,
- * 'u:<name>' => times of those with that login name (lower case).
+ * Checks the logged-in user against the user table on every request: a user deleted, deactivated
+ * or whose password changed since the login is logged out. Level and id are read afresh.
  */
-function vm_login_failures(): array
+function vm_session_check(): void
 {
-    $kept = $_SESSION['vm_login_failures'] ?? [];
-    $since = time() - VM_LOGIN_WINDOW;
-    $out = [];
-    foreach (is_array($kept) ? $kept : [] as $who => $times) {
-        $times = array_values(array_filter(is_array($times) ? $times : [],
-            static fn($t) => is_int($t) && $t > $since));
-        if ($times !== []) {
-            $out[(string) $who] = $times;
+    $s = vm_config()['security'];
+    $login = vm_user();
+    if ($login === '' || $s['type'] === 'none') {
+        return;
+    }
+    $stamp = (string) ($_SESSION['vm_stamp'] ?? '');
+    if ($s['type'] === 'hardcoded') {
+        $valid = hash_equals((string) $s['login'], $login)
+            && hash_equals(vm_security_stamp((string) $s['password_hash']), $stamp);
+    } else {
+        $row = vm_user_row($login);
+        $valid = $row !== null && $row['active'] && hash_equals(vm_security_stamp($row['password']), $stamp);
+        if ($valid) {
+            $_SESSION['vm_level'] = $row['level'];
+            $_SESSION['vm_user_id'] = $row['id'];
         }
     }
-    return $_SESSION['vm_login_failures'] = $out;
+    if (!$valid) {
+        foreach (['vm_user', 'vm_level', 'vm_user_id', 'vm_stamp'] as $k) {
+            unset($_SESSION[$k]);
+        }
+        session_regenerate_id(true);
+        vm_csrf_renew();
+    }
 }
 
-function vm_login_name_slot(string $login): string
+// ---------------------------------------------------------------- failed logins
+
+/** Failed logins per login name within VM_LOGIN_WINDOW seconds before the name is held back. */
+const VM_LOGIN_MAX_FAILURES = 5;
+/** The same per client address, for guesses spread over many names. */
+const VM_LOGIN_MAX_ADDRESS_FAILURES = 20;
+const VM_LOGIN_WINDOW = 900;
+/** The first wait once a limit is reached, doubled by every further failure. */
+const VM_LOGIN_FIRST_DELAY = 30;
+/** The most names and addresses kept, the least recently failed dropped first. */
+const VM_LOGIN_KEPT = 5000;
+
+/** The file failed logins are counted in, shared by all sessions. */
+function vm_login_file(): string
 {
-    return 'u:' . strtolower($login);
+    return VM_APP_DIR . '/data/logins.json';
 }
 
-/** True when this session, or this login name in it, has used up its failed logins. */
-function vm_login_blocked(string $login): bool
+/** The counters' keys of a login attempt: its name (without case) and its client address. */
+function vm_login_keys(string $login): array
 {
-    $failures = vm_login_failures();
-    return count($failures[''] ?? []) >= VM_LOGIN_MAX_FAILURES
-        || count($failures[vm_login_name_slot($login)] ?? []) >= VM_LOGIN_MAX_FAILURES;
+    return ['n:' . mb_strtolower($login, 'UTF-8') => VM_LOGIN_MAX_FAILURES,
+        'a:' . vm_client_address() => VM_LOGIN_MAX_ADDRESS_FAILURES];
+}
+
+/**
+ * Reads the failures (key => times within the window) and, with $change, writes back what it
+ * returns, under a lock. A store that cannot be opened is logged and counts nothing.
+ */
+function vm_login_store(?callable $change = null): array
+{
+    $file = vm_login_file();
+    $h = @fopen($file, 'c+');
+    if ($h === false) {
+        error_log('velmora error: cannot open ' . $file . ' to count failed logins');
+        return [];
+    }
+    try {
+        flock($h, $change === null ? LOCK_SH : LOCK_EX);
+        $data = json_decode((string) stream_get_contents($h), true);
+        $since = time() - VM_LOGIN_WINDOW;
+        $kept = [];
+        foreach (is_array($data) ? $data : [] as $key => $times) {
+            $times = array_values(array_filter(is_array($times) ? $times : [], static fn($t) => is_int($t) && $t > $since));
+            if ($times !== []) {
+                $kept[(string) $key] = $times;
+            }
+        }
+        if ($change !== null) {
+            $kept = $change($kept);
+            if (count($kept) > VM_LOGIN_KEPT) {
+                uasort($kept, static fn($a, $b) => max($b) <=> max($a));
+                $kept = array_slice($kept, 0, VM_LOGIN_KEPT, true);
+            }
+            ftruncate($h, 0);
+            rewind($h);
+            fwrite($h, json_encode($kept));
+            fflush($h);
+        }
+        return $kept;
+    } finally {
+        flock($h, LOCK_UN);
+        fclose($h);
+    }
+}
+
+/**
+ * Seconds until a login with this name from this address may be tried again, 0 when it may now:
+ * once the name or the address has its limit of failures, it waits VM_LOGIN_FIRST_DELAY seconds
+ * after the last one, twice as long after each further failure, at most the window.
+ */
+function vm_login_wait(string $login): int
+{
+    $failures = vm_login_store();
+    $wait = 0;
+    foreach (vm_login_keys($login) as $key => $max) {
+        $times = $failures[$key] ?? [];
+        if (count($times) >= $max) {
+            $delay = min(VM_LOGIN_WINDOW, VM_LOGIN_FIRST_DELAY * 2 ** min(10, count($times) - $max));
+            $wait = max($wait, max($times) + $delay - time());
+        }
+    }
+    return max(0, $wait);
 }
 
 function vm_login_failed(string $login): void
 {
-    $failures = vm_login_failures();
-    $now = time();
-    $failures[''][] = $now;
-    $slot = vm_login_name_slot($login);
-    $failures[$slot] = array_merge($failures[$slot] ?? [], [$now]);
-    // the names tried least recently go first when there are too many
-    uasort($failures, static fn($a, $b) => max($b) <=> max($a));
-    $_SESSION['vm_login_failures'] = array_slice($failures, 0, VM_LOGIN_NAMES_KEPT + 1, true);
+    vm_login_store(static function (array $failures) use ($login): array {
+        foreach (array_keys(vm_login_keys($login)) as $key) {
+            $failures[$key][] = time();
+        }
+        return $failures;
+    });
 }
+
+/** A successful login clears the failures of its name (those of the address stay). */
+function vm_login_succeeded(string $login): void
+{
+    vm_login_store(static function (array $failures) use ($login): array {
+        unset($failures[array_key_first(vm_login_keys($login))]);
+        return $failures;
+    });
+}
+
+// ---------------------------------------------------------------- login and logout
 
 /** Starts the user's session under a new id. */
 function vm_login(string $login): void
 {
     session_regenerate_id(true);
-    unset($_SESSION['vm_login_failures']);
+    $s = vm_config()['security'];
     $_SESSION['vm_user'] = $login;
+    if ($s['type'] === 'hardcoded') {
+        $_SESSION['vm_stamp'] = vm_security_stamp((string) $s['password_hash']);
+    } else {
+        $row = vm_user_row($login) ?? ['password' => '', 'level' => 0, 'id' => ''];
+        $_SESSION['vm_stamp'] = vm_security_stamp($row['password']);
+        $_SESSION['vm_level'] = $row['level'];
+        $_SESSION['vm_user_id'] = $row['id'];
+    }
     vm_csrf_renew();
 }
 

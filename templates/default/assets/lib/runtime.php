@@ -59,7 +59,9 @@ function vm_config(): array
         ], $loaded);
         $config['security'] = array_replace([
             'type' => 'none', 'login' => '', 'password_hash' => '',
-            'table' => '', 'login_field' => '', 'password_field' => '',
+            'table' => '', 'login_field' => '', 'password_field' => '', 'email_field' => '',
+            'level_field' => '', 'userid_field' => '', 'activate_field' => '',
+            'md5' => false, 'case_sensitive' => true, 'password_min_length' => 8,
         ], is_array($config['security']) ? $config['security'] : []);
         $config['upload'] = array_replace(['extensions' => [], 'max_size' => 2000000],
             is_array($config['upload']) ? $config['upload'] : []);
@@ -121,6 +123,10 @@ function vm_run(string $page, string $table = '', string $field = ''): void
     ob_start();
     try {
         vm_boot();
+        if (!in_array(vm_method(), ['GET', 'HEAD', 'POST'], true)) {
+            header('Allow: GET, HEAD, POST');
+            throw new VmHttpError(405, 'MethodNotAllowed');
+        }
         if ($page !== 'login' && !vm_logged_in()) {
             vm_redirect('login.php?return=' . rawurlencode(vm_current_url()), 302);
         }
@@ -233,8 +239,11 @@ function vm_boot(): void
         $_SESSION['vm_lang'] = $lang;
     }
     vm_lang();
+    vm_session_check();
+    header_remove('X-Powered-By');
     header('Content-Type: text/html; charset=' . vm_charset());
     header('X-Content-Type-Options: nosniff');
+    header('Permissions-Policy: camera=(), microphone=(), geolocation=(), payment=(), usb=()');
     header('X-Frame-Options: DENY');
     header('Referrer-Policy: same-origin');
     header("Content-Security-Policy: default-src 'self'; script-src 'self'; style-src 'self'; "

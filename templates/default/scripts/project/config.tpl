@@ -26,12 +26,19 @@ return [
         'type' => '<!--##=zvSecurity##-->',
 <!--## if (zvSecurity == "hardcoded") { ##-->
         'login' => <!--##=PhpString(PROJ.SecLoginID)##-->,
-        'password_hash' => <!--##=PhpString(CryptPassword(PROJ.SecPasswd, String(PROJ.ProjID).replace(/[^0-9A-Za-z]/g, "")))##-->,
+        'password_hash' => <!--##=PhpString(CryptPassword(PROJ.CaseSensitivePassword ? PROJ.SecPasswd : String(PROJ.SecPasswd).toLowerCase(), String(PROJ.ProjID).replace(/[^0-9A-Za-z]/g, "")))##-->,
 <!--## } else if (zvSecurity == "table") { ##-->
         'table' => <!--##=PhpString(PROJ.SecTbl)##-->,
         'login_field' => <!--##=PhpString(PROJ.SecLoginIDFld)##-->,
         'password_field' => <!--##=PhpString(PROJ.SecPasswdFld)##-->,
+        'email_field' => <!--##=PhpString(PROJ.SecEmailFld || "")##-->,
+        'level_field' => <!--##=PhpString(DB.SecUserLevelFld || "")##-->,
+        'userid_field' => <!--##=PhpString(DB.SecuUserIDFld || "")##-->,
+        'activate_field' => <!--##=PhpString(PROJ.SecRegisterActivate ? PROJ.SecRegisterActivateFld || "" : "")##-->,
 <!--## } ##-->
+        'md5' => <!--##=PhpBool(PROJ.MD5Password)##-->,
+        'case_sensitive' => <!--##=PhpBool(PROJ.CaseSensitivePassword)##-->,
+        'password_min_length' => <!--##=PhpInt(PROJ.SecPasswordMinLength > 0 ? PROJ.SecPasswordMinLength : 8, 8)##-->,
     ],
     'menu' => [
 <!--## for (var item of MenuItems()) { ##-->

@@ -7,7 +7,10 @@ declare(strict_types=1);
 function vm_form_columns(array $t, string $mode): array
 {
     $flag = $mode === 'edit' ? 'edit' : 'add';
-    return array_keys(array_filter($t['fields'], static fn($f) => !empty($f[$flag]) && !$f['autoinc']));
+    $cols = array_keys(array_filter($t['fields'], static fn($f) => !empty($f[$flag]) && !$f['autoinc']));
+    // only an administrator sets another user's password; one's own is changed knowing the old one
+    return array_values(array_filter($cols, static fn($col) => $mode !== 'edit' || vm_is_admin()
+        || !vm_is_login_password($t, (string) $col)));
 }
 
 /** Options of a field with a choice: [[value, label], ...] from its lookup or its values. */
@@ -44,6 +47,9 @@ function vm_validate(array $f, string $v): ?string
     if (!preg_match('//u', $v)) {
         return vm_phrase('InvalidValue');
     }
+    if (str_contains($v, "\0")) {
+        return vm_phrase('InvalidCharacter');   // text columns would cut or refuse it, or echo it back
+    }
     $max = vm_max_length($f);
     if ($max > 0 && preg_match_all('/./us', $v) > $max) {
         return vm_phrase_fill('TooLong', ['max' => $max]);
@@ -58,7 +64,8 @@ function vm_validate(array $f, string $v): ?string
     foreach (array_unique(array_filter($checks)) as $check) {
         $error = match ($check) {
             'integer' => preg_match('/^[+-]?\d{1,18}$/D', $v) ? null : 'InvalidInteger',
-            'number' => preg_match('/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?$/D', $v) ? null : 'InvalidNumber',
+            'number' => !preg_match('/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d{1,3})?$/D', $v) ? 'InvalidNumber'
+                : (is_finite((float) $v) ? null : 'NumberOutOfRange'),   // 1e999 would be stored as INF
             'email' => filter_var($v, FILTER_VALIDATE_EMAIL) !== false ? null : 'InvalidEmail',
             'url' => (filter_var($v, FILTER_VALIDATE_URL) !== false && preg_match('#^https?://#i', $v)) ? null : 'InvalidUrl',
             'date' => vm_valid_date($v, false) ? null : 'InvalidDate',
@@ -249,7 +256,12 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
             continue;
         }
         if (vm_is_login_password($t, $col)) {
-            $v = password_hash($v, PASSWORD_DEFAULT);
+            $problem = vm_password_problem($v);
+            if ($problem !== null) {
+                $errors[$col] = $problem;
+                continue;
+            }
+            $v = vm_password_hash($v);
         }
         $store[$col] = $v;
     }

@@ -24,13 +24,19 @@ function vm_page_login(): void
     $error = '';
     if (vm_method() === 'POST') {
         $login = trim(vm_post('username'));
-        if (vm_login_blocked($login)) {
-            // the password is not even looked at until the window has passed
+        $wait = vm_login_wait($login);
+        $result = $wait > 0 ? 'wait' : vm_check_login($login, vm_post('password'));
+        if ($result === 'wait') {
+            // the password is not even looked at until the wait is over
             http_response_code(429);
+            header('Retry-After: ' . $wait);
             $error = 'TooManyAttempts';
-        } elseif (vm_check_login($login, vm_post('password'))) {
+        } elseif ($result === 'ok') {
+            vm_login_succeeded($login);
             vm_login($login);
             vm_redirect($return);
+        } elseif ($result === 'inactive') {
+            $error = 'AccountNotActivated';
         } else {
             vm_login_failed($login);
             $error = 'IncorrectLogin';

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/super_collection.h"
+#include "model/core/super_collection.h"
 
 namespace {
 

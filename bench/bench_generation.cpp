@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "generation/driver.h"
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "schema/schema_load.h"
 #include "support/engine_state.h"
 #include "support/status.h"

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <string>
 
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "platform/script_engine.h"
 #include "support/engine_state.h"
 #include "template/script_host.h"

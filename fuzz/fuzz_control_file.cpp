@@ -11,11 +11,11 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "model/agp.h"
-#include "model/controls.h"
-#include "model/database.h"
-#include "model/fields.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
+#include "model/entities/database.h"
+#include "model/entities/fields.h"
+#include "model/entities/tables.h"
 #include "support/engine_state.h"
 #include "support/status.h"
 

@@ -10,11 +10,11 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "model/agp.h"
-#include "model/custom_scripts.h"
-#include "model/extensions.h"
-#include "model/language.h"
-#include "model/menus.h"
+#include "model/project/agp.h"
+#include "model/project/custom_scripts.h"
+#include "model/extensions/extensions.h"
+#include "model/project/language.h"
+#include "model/project/menus.h"
 #include "persistence/project_reader.h"
 #include "support/status.h"
 

@@ -10,8 +10,8 @@
 
 #include "generation/output_naming.h"
 #include "generation/output_writer.h"
-#include "model/agp.h"
-#include "model/controls.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
 #include "platform/prompter.h"
 #include "support/convert.h"
 #include "support/engine_state.h"

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "generation/driver.h"
-#include "model/agp.h"
-#include "model/controls.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 #include "template/script_files.h"

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "model/agp.h"
-#include "model/controls.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 

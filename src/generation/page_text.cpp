@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "model/agp.h"
+#include "model/project/agp.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 

@@ -7,12 +7,12 @@
 #include <system_error>
 #include <vector>
 
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/language.h"
-#include "model/menus.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/project/language.h"
+#include "model/project/menus.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "persistence/project_reader.h"
 #include "support/convert.h"
 #include "support/engine_state.h"

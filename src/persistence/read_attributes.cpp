@@ -4,8 +4,8 @@
 #include <system_error>
 #include <utility>
 
-#include "model/property_bag.h"
-#include "model/settings_file.h"
+#include "model/core/property_bag.h"
+#include "model/project/settings_file.h"
 #include "persistence/project_reader.h"
 #include "persistence/read_context.h"
 #include "support/convert.h"

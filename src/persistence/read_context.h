@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "model/data_types.h"
-#include "model/ext_definition.h"
+#include "model/core/data_types.h"
+#include "model/extensions/ext_definition.h"
 #include "platform/xml.h"
 
 namespace velmora {

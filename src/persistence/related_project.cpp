@@ -2,7 +2,7 @@
 #include <string>
 #include <system_error>
 
-#include "model/agp.h"
+#include "model/project/agp.h"
 #include "persistence/project_reader.h"
 #include "persistence/related_project.h"
 #include "platform/xml.h"

@@ -1,4 +1,4 @@
-#include "model/schema_check_hook.h"
+#include "model/project/schema_check_hook.h"
 #include "persistence/project_reader.h"
 
 namespace velmora {

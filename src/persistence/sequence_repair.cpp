@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/fields.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/entities/fields.h"
+#include "model/entities/tables.h"
 #include "platform/prompter.h"
 #include "support/engine_state.h"
 

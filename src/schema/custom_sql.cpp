@@ -5,11 +5,11 @@
 #include <optional>
 #include <span>
 
-#include "model/data_types.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/core/data_types.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 

@@ -1,9 +1,9 @@
 #include "schema/db_quotes.h"
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/property_bag.h"
-#include "model/table_defaults.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/core/property_bag.h"
+#include "model/entities/table_defaults.h"
 #include "support/engine_state.h"
 #include "support/text.h"
 

@@ -2,10 +2,10 @@
 // the build machines: the tests replay catalogue rows recorded from them.
 #include <set>
 
-#include "model/data_types.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
+#include "model/core/data_types.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
 #include "platform/regex.h"
 #include "schema/load_steps.h"
 #include "support/text.h"

@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/master_details.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/master_details.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "platform/db/catalogue.h"
 #include "schema/load_steps.h"
 #include "support/text.h"

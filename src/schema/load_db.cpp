@@ -2,14 +2,14 @@
 // the list of a server's databases, and what a successful load brings along.
 #include <algorithm>
 
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/databases.h"
-#include "model/engine_objects.h"
-#include "model/keyword.h"
-#include "model/menus.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/entities/databases.h"
+#include "model/project/engine_objects.h"
+#include "model/project/keyword.h"
+#include "model/project/menus.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "platform/db/catalogue.h"
 #include "platform/regex.h"
 #include "schema/db_quotes.h"

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <map>
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "schema/db_quotes.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"

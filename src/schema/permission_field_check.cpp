@@ -3,8 +3,8 @@
 #include <memory>
 #include <optional>
 
-#include "model/agp.h"
-#include "model/database.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
 #include "platform/prompter.h"
 #include "schema/text_column.h"
 

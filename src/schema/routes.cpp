@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/database.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/entities/database.h"
 #include "platform/db/catalogue.h"
 #include "schema/db_quotes.h"
 #include "schema/load_steps.h"

@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "schema/load_steps.h"
 #include "support/engine_state.h"
 #include "support/status.h"

@@ -6,14 +6,14 @@
 
 #include <fmt/format.h>
 
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/menus.h"
-#include "model/schema_check_hook.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/project/menus.h"
+#include "model/project/schema_check_hook.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "platform/prompter.h"
 #include "schema/db_quotes.h"
 #include "schema/derived_steps.h"

@@ -4,12 +4,12 @@
 #include <span>
 #include <utility>
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/database.h"
-#include "model/databases.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/entities/database.h"
+#include "model/entities/databases.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "platform/db/catalogue.h"
 #include "schema/db_quotes.h"
 #include "schema/load_steps.h"

@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "model/agp.h"
+#include "model/project/agp.h"
 #include "server/commands.h"
 
 namespace velmora::cli {

@@ -7,11 +7,11 @@
 #include <map>
 
 #include "generation/driver.h"
-#include "model/agp.h"
-#include "model/controls.h"
-#include "model/database.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
+#include "model/entities/database.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "persistence/project_reader.h"
 #include "platform/prompter.h"
 #include "server/commands.h"

@@ -5,13 +5,13 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
 #include "schema/derived_tables.h"

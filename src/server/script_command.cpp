@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "generation/driver.h"
-#include "model/agp.h"
+#include "model/project/agp.h"
 #include "platform/script_engine.h"
 #include "server/commands.h"
 #include "support/engine_state.h"

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/agp.h"
+#include "model/project/agp.h"
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
 #include "platform/prompter.h"

@@ -4,18 +4,18 @@
 #include <memory>
 #include <vector>
 
-#include "model/app_settings.h"
-#include "model/charts.h"
-#include "model/controls.h"
-#include "model/custom_scripts.h"
-#include "model/databases.h"
-#include "model/ext_objects.h"
-#include "model/fields.h"
-#include "model/master_details.h"
-#include "model/menus.h"
-#include "model/property_bag.h"
-#include "model/super_collection.h"
-#include "model/tables.h"
+#include "model/project/app_settings.h"
+#include "model/entities/charts.h"
+#include "model/controls/controls.h"
+#include "model/project/custom_scripts.h"
+#include "model/entities/databases.h"
+#include "model/extensions/ext_objects.h"
+#include "model/entities/fields.h"
+#include "model/entities/master_details.h"
+#include "model/project/menus.h"
+#include "model/core/property_bag.h"
+#include "model/core/super_collection.h"
+#include "model/entities/tables.h"
 #include "template/bind_helpers.h"
 
 namespace velmora::bind {

@@ -2,7 +2,7 @@
 // session store, the status window, the registry accessor and the custom-setting file.
 #include <memory>
 
-#include "model/settings_file.h"
+#include "model/project/settings_file.h"
 #include "support/registry.h"
 #include "support/status.h"
 #include "template/bind_helpers.h"

@@ -1,16 +1,16 @@
 // The entities with registered properties (database, table, field, chart, trend line, custom
 // script, extension) and the extension settings objects.
-#include "model/chart.h"
-#include "model/charts.h"
-#include "model/controls.h"
-#include "model/custom_scripts.h"
-#include "model/database.h"
-#include "model/ext_objects.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
-#include "model/trend.h"
+#include "model/entities/chart.h"
+#include "model/entities/charts.h"
+#include "model/controls/controls.h"
+#include "model/project/custom_scripts.h"
+#include "model/entities/database.h"
+#include "model/extensions/ext_objects.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
+#include "model/entities/trend.h"
 #include "schema/schema_load.h"
 #include "template/bind_helpers.h"
 
@@ -56,7 +56,7 @@ void BindDatabase(ClassMap& classes) {
             return LoadzvDB(database, server, args.Text(10), args.Text(11));
         });
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/database_properties.def"
+#include "model/core/database_properties.def"
 }
 
 void BindTable(ClassMap& classes) {
@@ -68,7 +68,7 @@ void BindTable(ClassMap& classes) {
         .Get("ControlList", &Bound::ControlList)
         .Method("LoadTableDefault", &Bound::LoadTableDefault);
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/table_properties.def"
+#include "model/core/table_properties.def"
 }
 
 void BindField(ClassMap& classes) {
@@ -78,7 +78,7 @@ void BindField(ClassMap& classes) {
     builder.Method("LoadFldDefault", &Bound::LoadFldDefault)
         .Method("LoadFldDataTypeDefault", &Bound::LoadFldDataTypeDefault);
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/field_properties.def"
+#include "model/core/field_properties.def"
 }
 
 void BindChart(ClassMap& classes) {
@@ -87,7 +87,7 @@ void BindChart(ClassMap& classes) {
     AddEntityMembers(builder);
     builder.Get("Trendlines", &Bound::Trendlines);
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/chart_properties.def"
+#include "model/core/chart_properties.def"
 }
 
 void BindTrend(ClassMap& classes) {
@@ -95,7 +95,7 @@ void BindTrend(ClassMap& classes) {
     ClassBuilder<Bound> builder(classes, "AGPTrend");
     AddEntityMembers(builder);
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/trend_properties.def"
+#include "model/core/trend_properties.def"
 }
 
 void BindCustomScript(ClassMap& classes) {
@@ -103,7 +103,7 @@ void BindCustomScript(ClassMap& classes) {
     ClassBuilder<Bound> builder(classes, "AGPCustomScript");
     builder.Get("Properties", &Bound::Properties);
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/custom_script_properties.def"
+#include "model/core/custom_script_properties.def"
 }
 
 void BindExtension(ClassMap& classes) {
@@ -114,7 +114,7 @@ void BindExtension(ClassMap& classes) {
         .Get("PROJ", &Bound::PROJ)
         .Get("Key", &Bound::Key);
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/extension_properties.def"
+#include "model/core/extension_properties.def"
 }
 
 void BindExtensionSettings(ClassMap& classes) {

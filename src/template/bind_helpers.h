@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "model/property_def.h"
-#include "model/super_collection.h"
+#include "model/core/property_def.h"
+#include "model/core/super_collection.h"
 #include "platform/script_engine.h"
 #include "support/convert.h"
 #include "support/variant.h"
@@ -342,6 +342,6 @@ private:
 // One typed property per row of a property table. Expanded where `Bound` names the class and
 // `builder` its ClassBuilder:
 //   #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-//   #include "model/table_properties.def"
+//   #include "model/core/table_properties.def"
 #define VELMORA_BIND_PROPERTY(name, accessor, type, regSave, regFormat, fileSave, sync, readOnly)        \
     builder.Typed<::velmora::PropType::type, (readOnly) != 0>(#accessor, &Bound::accessor, &Bound::Set##accessor);

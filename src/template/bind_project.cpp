@@ -3,15 +3,15 @@
 #include <memory>
 #include <string>
 
-#include "model/agp.h"
-#include "model/controls.h"
-#include "model/custom_scripts.h"
-#include "model/databases.h"
-#include "model/engine_objects.h"
-#include "model/extensions.h"
-#include "model/language.h"
-#include "model/master_details.h"
-#include "model/menus.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
+#include "model/project/custom_scripts.h"
+#include "model/entities/databases.h"
+#include "model/project/engine_objects.h"
+#include "model/extensions/extensions.h"
+#include "model/project/language.h"
+#include "model/entities/master_details.h"
+#include "model/project/menus.h"
 #include "persistence/project_reader.h"
 #include "persistence/project_writer.h"
 #include "schema/derived_tables.h"
@@ -85,7 +85,7 @@ void BindProject(ClassMap& classes) {
         .GetSet("ProjErrDb", &AGP::ProjErrDb, &AGP::SetProjErrDb);
 
 #define VELMORA_PROPERTY VELMORA_BIND_PROPERTY
-#include "model/project_properties.def"
+#include "model/core/project_properties.def"
 
     builder.Method("ReadRegValue", &AGP::ReadRegValue)
         .Method("AddTrace", &AGP::AddTrace)

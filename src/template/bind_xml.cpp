@@ -2,10 +2,10 @@
 #include <memory>
 #include <vector>
 
-#include "model/agp.h"
-#include "model/app_settings.h"
-#include "model/controls.h"
-#include "model/menus.h"
+#include "model/project/agp.h"
+#include "model/project/app_settings.h"
+#include "model/controls/controls.h"
+#include "model/project/menus.h"
 #include "support/engine_state.h"
 #include "template/bind_helpers.h"
 #include "template/script_xml.h"

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "model/agp.h"
-#include "model/settings_file.h"
+#include "model/project/agp.h"
+#include "model/project/settings_file.h"
 #include "schema/schema_reader.h"
 #include "support/status.h"
 #include "support/text.h"

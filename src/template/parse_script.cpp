@@ -1,7 +1,7 @@
 // ParseScript: a template text translated and run at once, for hosts and template scripts.
 #include <memory>
 
-#include "model/agp.h"
+#include "model/project/agp.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
 #include "template/script_files.h"

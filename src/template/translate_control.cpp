@@ -4,8 +4,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "model/agp.h"
-#include "model/controls.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
 #include "support/convert.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"

@@ -5,8 +5,8 @@
 
 #include "generation/file_rules.h"
 #include "generation/output_writer.h"
-#include "model/agp.h"
-#include "model/controls.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
 #include "platform/prompter.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"

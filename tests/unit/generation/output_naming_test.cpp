@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "generation/output_naming.h"
-#include "model/agp.h"
-#include "model/controls.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 

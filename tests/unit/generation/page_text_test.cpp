@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "generation/page_text.h"
-#include "model/agp.h"
+#include "model/project/agp.h"
 #include "support/engine_state.h"
 
 namespace velmora {

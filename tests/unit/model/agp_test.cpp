@@ -2,8 +2,8 @@
 
 #include <regex>
 
-#include "model/agp.h"
-#include "model/engine_objects.h"
+#include "model/project/agp.h"
+#include "model/project/engine_objects.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
 #include "test_support.h"
@@ -231,7 +231,7 @@ TEST_F(AGPTest, TraceLinesAreJoinedWithCrLf) {
 }  // namespace
 }  // namespace velmora
 
-#include "model/database.h"
+#include "model/entities/database.h"
 
 namespace velmora {
 namespace {

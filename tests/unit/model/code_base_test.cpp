@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "model/agp.h"
-#include "model/app_settings.h"
-#include "model/code_base.h"
-#include "model/engine_objects.h"
-#include "model/keyword.h"
+#include "model/project/agp.h"
+#include "model/project/app_settings.h"
+#include "model/project/code_base.h"
+#include "model/project/engine_objects.h"
+#include "model/project/keyword.h"
 #include "platform/prompter.h"
 #include "support/config_paths.h"
 #include "support/engine_state.h"

@@ -3,8 +3,8 @@
 #include <map>
 #include <set>
 
-#include "model/agp.h"
-#include "model/condition.h"
+#include "model/project/agp.h"
+#include "model/controls/condition.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 

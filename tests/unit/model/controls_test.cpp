@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "model/agp.h"
-#include "model/controls.h"
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 

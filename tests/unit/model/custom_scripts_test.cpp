@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "model/agp.h"
-#include "model/controls.h"
-#include "model/database.h"
-#include "model/tables.h"
-#include "model/custom_scripts.h"
-#include "model/engine_objects.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
+#include "model/entities/database.h"
+#include "model/entities/tables.h"
+#include "model/project/custom_scripts.h"
+#include "model/project/engine_objects.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/field.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/entities/field.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 

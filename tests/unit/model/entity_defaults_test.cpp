@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "model/caption.h"
-#include "model/data_types.h"
-#include "model/database.h"
-#include "model/field.h"
-#include "model/tables.h"
+#include "model/entities/caption.h"
+#include "model/core/data_types.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/tables.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 

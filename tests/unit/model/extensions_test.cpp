@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "model/agp.h"
-#include "model/ext_definition.h"
-#include "model/extensions.h"
+#include "model/project/agp.h"
+#include "model/extensions/ext_definition.h"
+#include "model/extensions/extensions.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
 #include "test_support.h"
@@ -386,11 +386,11 @@ TEST(ExtCollectionTest, CurrentItemRenameAndLookup) {
 }  // namespace
 }  // namespace velmora
 
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 
 namespace velmora {
 namespace {

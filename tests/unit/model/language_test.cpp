@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/fields.h"
-#include "model/language.h"
-#include "model/menus.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/entities/fields.h"
+#include "model/project/language.h"
+#include "model/project/menus.h"
+#include "model/entities/tables.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
 #include "test_support.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "model/agp.h"
-#include "model/master_details.h"
+#include "model/project/agp.h"
+#include "model/entities/master_details.h"
 #include "support/engine_state.h"
 
 namespace velmora {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "model/language.h"
-#include "model/menus.h"
-#include "model/table_events.h"
+#include "model/project/language.h"
+#include "model/project/menus.h"
+#include "model/entities/table_events.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 

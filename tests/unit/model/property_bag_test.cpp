@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/property_bag.h"
+#include "model/core/property_bag.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
 #include "test_support.h"

@@ -1,4 +1,4 @@
-#include "model/super_collection.h"
+#include "model/core/super_collection.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <functional>
 
-#include "model/databases.h"
-#include "model/language.h"
-#include "model/master_details.h"
-#include "model/menus.h"
+#include "model/entities/databases.h"
+#include "model/project/language.h"
+#include "model/entities/master_details.h"
+#include "model/project/menus.h"
 #include "schema/derived_tables.h"
 #include "schema/schema_load.h"
 #include "schema_test_support.h"

@@ -2,7 +2,7 @@
 // recorded on such servers: no SQL Server or Oracle runs where these tests do.
 #include <gtest/gtest.h>
 
-#include "model/data_types.h"
+#include "model/core/data_types.h"
 #include "schema/db_quotes.h"
 #include "schema/load_steps.h"
 #include "schema_test_support.h"

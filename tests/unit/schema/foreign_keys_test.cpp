@@ -5,9 +5,9 @@
 
 #include <fstream>
 
-#include "model/data_types.h"
-#include "model/master_details.h"
-#include "model/menus.h"
+#include "model/core/data_types.h"
+#include "model/entities/master_details.h"
+#include "model/project/menus.h"
 #include "schema/foreign_keys.h"
 #include "schema/schema_load.h"
 #include "schema_test_support.h"

@@ -9,10 +9,10 @@
 #include <set>
 #include <tuple>
 
-#include "model/data_types.h"
-#include "model/databases.h"
-#include "model/master_details.h"
-#include "model/menus.h"
+#include "model/core/data_types.h"
+#include "model/entities/databases.h"
+#include "model/entities/master_details.h"
+#include "model/project/menus.h"
 #include "schema/foreign_keys.h"
 #include "schema/load_steps.h"
 #include "schema/schema_load.h"

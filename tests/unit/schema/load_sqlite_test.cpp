@@ -4,14 +4,14 @@
 
 #include <filesystem>
 
-#include "model/data_types.h"
-#include "model/databases.h"
-#include "model/menus.h"
+#include "model/core/data_types.h"
+#include "model/entities/databases.h"
+#include "model/project/menus.h"
 #include "schema/load_steps.h"
 #include "schema/schema_load.h"
 #include "schema/schema_reader.h"
 #include "schema_test_support.h"
-#include "model/ext_objects.h"
+#include "model/extensions/ext_objects.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
 

@@ -6,12 +6,12 @@
 #include <memory>
 #include <optional>
 
-#include "model/agp.h"
-#include "model/data_types.h"
-#include "model/database.h"
-#include "model/databases.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
+#include "model/entities/database.h"
+#include "model/entities/databases.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "platform/prompter.h"
 #include "schema/permission_field_check.h"
 #include "schema/text_column.h"

@@ -2,8 +2,8 @@
 // values and PostgreSQL default texts.
 #include <gtest/gtest.h>
 
-#include "model/agp.h"
-#include "model/data_types.h"
+#include "model/project/agp.h"
+#include "model/core/data_types.h"
 #include "schema/db_quotes.h"
 #include "schema/load_steps.h"
 #include "support/engine_state.h"

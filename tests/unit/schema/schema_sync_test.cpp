@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "model/master_details.h"
-#include "model/menus.h"
+#include "model/entities/master_details.h"
+#include "model/project/menus.h"
 #include "platform/prompter.h"
 #include "schema/derived_tables.h"
 #include "schema/schema_load.h"

@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "model/agp.h"
-#include "model/database.h"
-#include "model/field.h"
-#include "model/fields.h"
-#include "model/table.h"
-#include "model/tables.h"
+#include "model/project/agp.h"
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "test_support.h"
 
 namespace velmora::test {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "model/agp.h"
-#include "model/controls.h"
+#include "model/project/agp.h"
+#include "model/controls/controls.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
 #include "template/file_cache.h"

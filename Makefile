@@ -12,7 +12,7 @@ ifeq ($(WERROR),1)
   CMAKE_FLAGS += -DVELMORA_WERROR=ON
 endif
 
-.PHONY: all deps configure build test demo bench fuzz clean
+.PHONY: all deps configure build test demo bench fuzz coverage clean
 
 all: build
 
@@ -45,5 +45,15 @@ fuzz: deps
 	@for f in build-fuzz/fuzz/fuzz_*; do n=$$(basename $$f | sed 's/^fuzz_//'); mkdir -p build-fuzz/corpus-$$n; \
 	  echo "== $$f"; $$f -max_total_time=30 build-fuzz/corpus-$$n fuzz/corpus/$$n; done
 
+# Line and branch coverage of the whole test run, per subsystem (gcov through gcovr).
+coverage: deps
+	@cmake -S . -B build-coverage -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage \
+	  -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
+	@cmake --build build-coverage -j $(JOBS)
+	@bash scripts/test-servers.sh
+	@find build-coverage -name '*.gcda' -delete
+	@cd build-coverage && ctest -j $(JOBS) >ctest.log 2>&1 || echo "some tests failed: build-coverage/ctest.log"
+	@python3 scripts/coverage_report.py build-coverage
+
 clean:
-	rm -rf build build-sanitize build-bench build-fuzz
+	rm -rf build build-sanitize build-bench build-fuzz build-coverage

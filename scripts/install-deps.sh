@@ -11,7 +11,7 @@ packages=(
   libmariadb-dev unixodbc-dev mdbtools-dev libzip-dev
   libcli11-dev libfmt-dev nlohmann-json3-dev libcrypt-dev libgit2-dev
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+  googletest libgtest-dev libgmock-dev libbenchmark-dev python3 gcovr
   # servers and generated-application checks
   postgresql mariadb-server odbc-postgresql odbc-mariadb php-cli php-sqlite3 php-pgsql php-mysql sqlite3 chromium
   # the libraries generated applications use, and what their tests read their output with

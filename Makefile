@@ -36,6 +36,7 @@ bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=ON -DVELMORA_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b; done
+	@bash bench/export_bench.sh build-bench/src/server/velmora
 
 # Coverage-guided fuzzing with libFuzzer needs clang; the corpus replay runs in `make test`.
 fuzz: deps

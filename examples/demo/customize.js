@@ -66,6 +66,21 @@ for (var i = 0; i < tables.length; i++) {
     t.TblExportCsv = true;
 }
 p.DB.Tables.Item("order_lines").TblCaption = "Order Lines";
+// Lists and records export to every format; the office hears of every change to an order.
+p.PrinterFriendly = true;
+p.ExportHtml = true;
+p.ExportWord = true;
+p.ExportExcel = true;
+p.ExportXml = true;
+p.ExportPDF = true;
+p.ExportEmail = true;
+p.ListExport = true;
+p.ViewExport = true;
+field("categories", "description").FldExport = true;
+p.RecipientEmail = "office@example.com";
+p.DB.Tables.Item("orders").TblSendMailOnAdd = true;
+p.DB.Tables.Item("orders").TblSendMailOnEdit = true;
+p.DB.Tables.Item("orders").TblSendMailOnDelete = true;
 // Two people editing the same order or product: the second save is refused.
 p.DB.Tables.Item("orders").TblCheckConcurrentUpdate = true;
 p.DB.Tables.Item("products").TblCheckConcurrentUpdate = true;

@@ -13,6 +13,9 @@ Some tests add rows; a server database is best reloaded from the demo SQL before
 """
 import argparse
 import csv
+import datetime
+import email
+import email.policy
 import html
 import http.cookiejar
 import io
@@ -30,6 +33,8 @@ import urllib.error
 import urllib.parse
 import urllib.request
 import uuid
+import xml.etree.ElementTree as ET
+import zipfile
 import zlib
 from html.parser import HTMLParser
 
@@ -37,6 +42,7 @@ ARGS = None
 SERVER = None
 BASE = ''
 LOG_PATH = ''
+MAIL_DIR = ''     # where the SMTP sink keeps the application's mail
 APP = {}          # 'config', 'tables' (by SQL name), 'phrases'
 RUN = uuid.uuid4().hex[:8]
 CREDENTIALS = {'table': ('laura', 'demo'), 'hardcoded': ('admin', 'admin')}
@@ -175,7 +181,7 @@ class Client:
     def csv(self, path):
         r = self.get(path)
         assert r.status == 200, f'{path}: status {r.status}'
-        return list(csv.reader(io.StringIO(r.raw.decode('utf-8'), newline='')))
+        return list(csv.reader(io.StringIO(r.raw.decode('utf-8-sig'), newline='')))
 
     def session_id(self):
         ids = [c.value for c in self.jar if c.name.startswith('VMSESS') or 'SESS' in c.name.upper()]
@@ -353,6 +359,25 @@ def start_server(app_dir):
         except OSError:
             time.sleep(0.1)
     raise RuntimeError('php -S did not start')
+
+
+def start_mail_sink(app_dir):
+    """Points the application's SMTP settings at a sink (tests/app/smtp_sink.py) on a free port."""
+    global MAIL_DIR
+    config = os.path.join(app_dir, 'config.php')
+    text = open(config, encoding='utf-8').read()
+    if "'smtp' =>" not in text or not os.access(config, os.W_OK):
+        return None
+    port, folder = free_port(), os.path.join(app_dir, '.mail')
+    shutil.rmtree(folder, ignore_errors=True)
+    sink = subprocess.Popen(['/usr/bin/python3', os.path.join(os.path.dirname(SQL_HELPER), 'smtp_sink.py'), str(port), folder],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    if sink.stdout.readline().strip() != 'ready':
+        return None
+    text = re.sub(r"('smtp' => \[\s*'host' => )'[^']*',(\s*'port' => )\d+", rf"\1'127.0.0.1',\g<2>{port}", text)
+    open(config, 'w', encoding='utf-8').write(text)
+    MAIL_DIR = folder
+    return sink
 
 
 def stop_server():
@@ -706,50 +731,205 @@ class MasterDetailTests(AppTest):
         self.assertEqual(count('order_lines', 'order_id = 5'), len(lines) + 1)
 
 
+OOXML = {'m': 'http://schemas.openxmlformats.org/spreadsheetml/2006/main',
+         'w': 'http://schemas.openxmlformats.org/wordprocessingml/2006/main'}
+
+
+def xlsx_rows(raw):
+    """The first sheet's rows: numbers as floats, cells with a date style as dates, text as str."""
+    z = zipfile.ZipFile(io.BytesIO(raw))
+    styles = ET.fromstring(z.read('xl/styles.xml'))
+    codes = {f.get('numFmtId'): f.get('formatCode') for f in styles.iterfind('.//m:numFmt', OOXML)}
+    dated = [bool(re.search('[dy]', codes.get(x.get('numFmtId'), ''))) for x in styles.find('m:cellXfs', OOXML)]
+    rows = []
+    for row in ET.fromstring(z.read('xl/worksheets/sheet1.xml')).iterfind('.//m:row', OOXML):
+        cells = {}
+        for c in row:
+            col = 0
+            for ch in re.match('[A-Z]+', c.get('r')).group():
+                col = col * 26 + ord(ch) - 64
+            if c.get('t') == 'inlineStr':
+                cells[col] = ''.join(t.text or '' for t in c.iterfind('.//m:t', OOXML))
+            else:
+                v = float(c.find('m:v', OOXML).text)
+                when = datetime.datetime(1899, 12, 30) + datetime.timedelta(days=v)
+                cells[col] = (when.date() if v == int(v) else when) if dated[int(c.get('s', 0))] else v
+        rows.append([cells.get(i, '') for i in range(1, max(cells, default=0) + 1)])
+    return rows
+
+
+def export_rows(fmt, raw):
+    """Header and rows of an export as text (numbers as written, dates ISO), for comparing."""
+    if fmt == 'csv':
+        return list(csv.reader(io.StringIO(raw.decode('utf-8-sig'), newline='')))
+    if fmt == 'xlsx':
+        return [[c.isoformat(' ') if isinstance(c, datetime.datetime) else c.isoformat() if isinstance(c, datetime.date)
+                 else f'{c:.15g}' if isinstance(c, float) else c for c in r] for r in xlsx_rows(raw)]
+    if fmt == 'docx':
+        body = ET.fromstring(zipfile.ZipFile(io.BytesIO(raw)).read('word/document.xml'))
+        return [['\n'.join(''.join(t.text or '' for t in p.iterfind('.//w:t', OOXML)) for p in tc.iterfind('w:p', OOXML))
+                 for tc in tr.iterfind('w:tc', OOXML)] for tr in body.iterfind('.//w:tr', OOXML)]
+    if fmt == 'xml':
+        root = ET.fromstring(raw)
+        return [[c.get('caption') for c in root.iterfind('columns/column')]] + [
+            [f.text or '' for f in r.iterfind('field')] for r in root.iterfind('row')]
+    if fmt == 'json':
+        data = json.loads(raw)
+        return [[c['caption'] for c in data['columns']]] + [
+            ['' if v is None else str(v) for v in r.values()] for r in data['rows']]
+    g = grid(raw.decode('utf-8'))   # html, print
+    return [g.headers] + [r['cells'] for r in g.rows]
+
+
+def same(shown, exported):
+    """A cell of the page and of an export agree: the same text, or the same number ($1,234.50 is 1234.5)."""
+    def number(s):
+        s = re.sub(r'[$,]', '', s)
+        return float(s) if re.fullmatch(r'-?\d+(\.\d+)?', s) else None
+    return shown == exported or (number(shown) is not None and number(shown) == number(exported))
+
+
+def mails():
+    return set(os.listdir(MAIL_DIR)) if MAIL_DIR else set()
+
+
+def new_mails(before):
+    """The messages the sink received since `before` (a mails() set), oldest first."""
+    return [email.message_from_bytes(open(os.path.join(MAIL_DIR, n), 'rb').read().replace(b'\r\n', b'\n'),
+                                     policy=email.policy.default)
+            for n in sorted(mails() - before) if n.endswith('.eml')]
+
+
 class ExportTests(AppTest):
+    FORMATS = ['csv', 'xlsx', 'docx', 'xml', 'json', 'html', 'print']
+
+    def export(self, url, fmt):
+        r = self.c.get(url + ('&' if '?' in url else '?') + 'export=' + fmt)
+        self.assertOk(r)
+        if fmt != 'print':
+            self.assertIn('attachment', r.header('Content-Disposition'), fmt)
+        return r.raw
+
+    def test_every_format_holds_the_rows_shown(self):
+        # a search, a sort, the page shown or all of them; lookups, fixed values, Booleans, Unicode,
+        # currency, numbers and dates
+        for table, query in [('orders', 'q=Rossi&order=order_date&dir=desc&all=1'),
+                             ('products', 'order=unit_price&dir=desc&start=21')]:
+            url = page(table, 'list') + '?' + query
+            g = grid(self.c.get(url).body)
+            headers = [h.rstrip(' \u25b2\u25bc') for h in g.headers[1:]]
+            shown = [r['cells'][1:] for r in g.rows]
+            self.assertTrue(shown)
+            for fmt in self.FORMATS:
+                rows = export_rows(fmt, self.export(url, fmt))
+                self.assertEqual(rows[0], headers, fmt)
+                self.assertEqual(len(rows) - 1, len(shown), fmt)
+                for want, got in zip(shown, rows[1:]):
+                    got += [''] * (len(want) - len(got))
+                    self.assertTrue(all(map(same, want, got)), f'{fmt}: {want} != {got}')
+            if ARGS.security != 'none':
+                self.assertEqual(Client().get(url + '&export=csv').status, 302, 'a visitor is sent to the login')
+        self.assertEqual(len(self.c.csv(page('products', 'list') + '?export=csv&all=1')) - 1, count('products'))
+        # typed cells: numbers are numbers, dates are dates
+        sheet = xlsx_rows(self.export(page('orders', 'list') + '?q=Rossi', 'xlsx'))
+        self.assertIsInstance(sheet[1][0], float)
+        self.assertIsInstance(sheet[1][3], datetime.date)
+        data = json.loads(self.export(page('products', 'list') + '?q=Beverages', 'json'))
+        self.assertIsInstance(data['rows'][0]['product_id'], int)
+        self.assertIn(type(data['rows'][0]['unit_price']), (int, float))
+        text = subprocess.run(['pdftotext', '-layout', '-', '-'], input=self.export(page('orders', 'list') + '?q=Rossi', 'pdf'),
+                              capture_output=True, check=True).stdout.decode()
+        g = grid(self.c.get(page('orders', 'list') + '?q=Rossi').body)
+        self.assertTrue(all(cell in text for r in g.rows for cell in r['cells'][1:]), text)
+
+    def test_record_export_has_the_exported_fields_of_the_view_page(self):
+        url = page('orders', 'view') + '?key[order_id]=5'
+        body = self.c.get(url).text
+        shown = dict(re.findall(r'<th scope="row">([^<]*)</th><td>([^<]*)</td>', body))
+        self.assertIn(caption('orders', 'notes'), shown, 'the view page shows the notes')
+        del shown[caption('orders', 'notes')]   # not marked for export
+        for fmt in ['xlsx', 'json', 'docx']:
+            rows = export_rows(fmt, self.export(url, fmt))
+            record = dict(rows) if fmt == 'docx' else dict(zip(rows[0], rows[1]))
+            self.assertEqual(record.keys(), shown.keys(), fmt)
+            self.assertTrue(all(same(shown[k], record[k]) for k in shown), f'{fmt}: {record}')
+
     def test_csv(self):
         tricky = f'He said "hi", then left {RUN}'
         sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'CSV {RUN}', tricky)
-        r = self.c.get(page('categories', 'list') + '?export=csv')
+        r = self.c.get(page('categories', 'list') + '?export=csv&all=1')
         self.assertOk(r)
-        self.assertIn('attachment', r.header('Content-Disposition'))
-        rows = list(csv.reader(io.StringIO(r.raw.decode('utf-8'), newline='')))
-        listed = [f['caption'] for f in APP['tables']['categories']['fields'].values() if f['list']]
-        self.assertEqual(rows[0], listed)
+        rows = list(csv.reader(io.StringIO(r.raw.decode('utf-8-sig'), newline='')))
         self.assertEqual(len(rows) - 1, count('categories'))
         self.assertIn(tricky, [cell for row in rows for cell in row])
         self.assertIn(b'"He said ""hi"", then left', r.raw)
 
-    def test_csv_neutralises_formulas(self):
+    def test_spreadsheets_neutralise_formulas(self):
         risky = ['=1+2', '+1', '-1', '@SUM(A1)', '\tTab', '\rCR']
         for start in risky:
             sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'{start} F{RUN}', f'{start} text')
         try:
-            rows = self.c.csv(page('categories', 'list') + f'?export=csv&q=F{RUN}')
+            for fmt in ['csv', 'xlsx']:
+                rows = export_rows(fmt, self.export(page('categories', 'list') + f'?q=F{RUN}&all=1', fmt))
+                self.assertEqual(sorted(r[1] for r in rows[1:]), sorted(f"'{start} F{RUN}" for start in risky), fmt)
+                self.assertEqual(sorted(r[2] for r in rows[1:]), sorted(f"'{start} text" for start in risky), fmt)
         finally:
             sql('DELETE FROM categories WHERE name LIKE ?', f'% F{RUN}')
-        names = [row[rows[0].index(caption('categories', 'name'))] for row in rows[1:]]
-        self.assertEqual(sorted(names), sorted(f"'{start} F{RUN}" for start in risky))
-        descriptions = [row[rows[0].index(caption('categories', 'description'))] for row in rows[1:]]
-        self.assertEqual(sorted(descriptions), sorted(f"'{start} text" for start in risky))
         # a negative number of a numeric column is data, not a formula
         stock = db_value('SELECT units_in_stock FROM products WHERE product_id = 48')
         sql('UPDATE products SET units_in_stock = -3 WHERE product_id = 48')
         try:
-            rows = self.c.csv(page('products', 'list') + '?export=csv')
+            for fmt in ['csv', 'xlsx']:
+                rows = export_rows(fmt, self.export(page('products', 'list') + '?q=48', fmt))
+                self.assertIn('-3', rows[1], fmt)
         finally:
             sql('UPDATE products SET units_in_stock = ? WHERE product_id = 48', stock)
-        idx = rows[0].index(caption('products', 'units_in_stock'))
-        self.assertEqual([r[idx] for r in rows[1:] if r[idx].endswith('3') and '-' in r[idx]], ['-3'])
 
-    def test_csv_follows_search_and_sort(self):
-        rows = self.c.csv(page('customers', 'list') + '?export=csv&q=Rossi&order=first_name&dir=desc')
-        idx = rows[0].index(caption('customers', 'first_name'))
-        body = rows[1:]
-        self.assertEqual(len(body), count('customers', "lower(last_name) LIKE '%rossi%' OR lower(first_name) LIKE "
-                                                       "'%rossi%' OR lower(email) LIKE '%rossi%' OR lower(city) LIKE '%rossi%'"))
-        firsts = [r[idx] for r in body]
-        self.assertEqual(firsts, sorted(firsts, reverse=True))
+    def test_email_sends_the_export_and_refuses_header_injection(self):
+        if not MAIL_DIR:
+            self.skipTest('no SMTP sink')
+        url = page('orders', 'list') + '?export=email&q=Rossi&all=1'
+        _, form = self.c.form(url)
+        before = mails()
+        for to, subject in [('a@example.com\r\nBcc: evil@example.com', 'Orders'), ('a@example.com>, <evil@example.com', 'Orders'),
+                            ('"Eve" <evil@example.com>', 'Orders'), ('a@example.com', 'Orders\r\nBcc: evil@example.com')]:
+            self.assertEqual(self.c.submit(form, {'to': to, 'subject': subject}).status, 400, repr((to, subject)))
+        r = self.c.submit(form, {'to': f'one{RUN}@example.com; two{RUN}@example.com', 'subject': f'Rossi {RUN}',
+                                 'format': 'xlsx'})
+        self.assertOk(r)
+        self.assertIn(phrase('EmailSent'), r.text)
+        [msg] = new_mails(before)
+        self.assertEqual(msg['X-Envelope-To'], f'one{RUN}@example.com, two{RUN}@example.com')
+        self.assertEqual(msg['Subject'], f'Rossi {RUN}')
+        [attachment] = list(msg.iter_attachments())
+        self.assertEqual(attachment.get_filename(), APP['tables']['orders']['var'] + '.xlsx')
+        shown = grid(self.c.get(page('orders', 'list') + '?q=Rossi').body).rows
+        self.assertEqual(len(xlsx_rows(attachment.get_content())) - 1, len(shown))
+
+    def test_changes_to_orders_are_mailed(self):
+        if not MAIL_DIR:
+            self.skipTest('no SMTP sink')
+        before = mails()
+        _, form = self.c.form(page('orders', 'add'))
+        self.assertStored(self.c.submit(form, {'f[customer_id]': '7', 'f[order_date]': '2024-07-01', 'f[status]': 'new',
+                                               'f[notes]': f'Mail {RUN}'}))
+        oid = self.new_id('orders', 'order_id', 'notes = ?', f'Mail {RUN}')
+        customer = db_row('SELECT last_name, first_name FROM customers WHERE customer_id = 7')
+        edit = page('orders', 'edit') + f'?key[order_id]={oid}'
+        _, form = self.c.form(edit)
+        self.assertStored(self.c.submit(form, {'f[status]': 'paid'}))
+        _, form = self.c.form(page('orders', 'delete') + f'?key[order_id]={oid}', index=-1)
+        self.assertStored(self.c.submit(form))
+        added, edited, deleted = new_mails(before)
+        self.assertEqual(added['X-Envelope-To'], 'office@example.com')
+        for msg, what in [(added, 'MailAdded'), (edited, 'MailEdited'), (deleted, 'MailDeleted')]:
+            self.assertEqual(msg['Subject'], phrase(what).replace('{table}', APP['tables']['orders']['caption']))
+        label = f"{customer['last_name']}, {customer['first_name']}"
+        self.assertIn(f"{caption('orders', 'customer_id')}: {label}\n", added.get_content())
+        self.assertIn(f"{caption('orders', 'order_id')}: {oid}\n", added.get_content())
+        self.assertIn(f"{caption('orders', 'status')}: New -> Paid\n", edited.get_content())
+        self.assertNotIn(caption('orders', 'customer_id'), edited.get_content(), 'only what changed')
+        self.assertIn(f"{caption('orders', 'order_id')}: {oid}\n", deleted.get_content())
 
 
 def tiny_png():
@@ -1169,11 +1349,15 @@ def main():
     APP = load_app(ARGS.app)
     if APP['config']['security']['type'] != ARGS.security:
         sys.exit(f"the application's security is {APP['config']['security']['type']!r}, not {ARGS.security!r}")
+    sink = start_mail_sink(ARGS.app)
     start_server(ARGS.app)
     try:
         prog = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
     finally:
         stop_server()
+        if sink is not None:
+            sink.terminate()
+            sink.wait(10)
     sys.exit(0 if prog.result.wasSuccessful() else 1)
 
 

@@ -3,7 +3,7 @@
 // and on a phone. Started by run.sh, which generates and serves the application.
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdirSync } from 'node:fs';
+import { mkdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 
@@ -215,6 +215,25 @@ describe('the orders list', () => {
     assert.ok((await page.getByRole('img', { name: 'Share by status' }).locator('path').count()) >= 2);
     const file = path.join(artefacts, 'demo-orders-list.png');
     await page.screenshot({ path: file, fullPage: true });
+  });
+
+  it('exports the search result from the list page', async () => {
+    await page.goto('orderslist.php?q=Rossi');
+    const shown = await page.locator('table.vm-grid tbody tr').count();
+    const exportAs = async (label) => {
+      await page.getByRole('combobox', { name: 'Export' }).selectOption({ label });
+      const [download] = await Promise.all([page.waitForEvent('download'),
+        page.getByRole('button', { name: 'Export', exact: true }).click()]);
+      return [download.suggestedFilename(), readFileSync(await download.path())];
+    };
+    const [xlsxName, xlsx] = await exportAs('Excel');
+    assert.equal(xlsxName, 'orders.xlsx');
+    assert.equal(xlsx.subarray(0, 2).toString(), 'PK', 'a zip file');
+    assert.ok(xlsx.includes('xl/worksheets/sheet1.xml'));
+    const [, csv] = await exportAs('CSV');
+    const lines = csv.toString('utf8').replace(/^\uFEFF/, '').trim().split('\r\n');
+    assert.equal(lines.length - 1, shown, 'the rows of the search');
+    assert.ok(lines.slice(1).every((line) => line.includes('Rossi')), lines.join('\n'));
   });
 
   const phoneWidth = 390;

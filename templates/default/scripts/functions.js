@@ -341,3 +341,25 @@ function CustomCode(tbl, controlId, name) {
 	}
 	return "";
 }
+
+// E-mail addresses written in one setting, separated by commas, semicolons or spaces.
+function MailList(text) {
+	return String(text || "").split(/[\s,;]+/).filter(function (a) { return a != ""; });
+}
+
+// The export of a table (the runtime's 'export' entry). A format is on when the table's or the
+// project's setting is (XML brings JSON along). The list page has it when ListExport is on, or
+// when no place is chosen at all; the view page when ViewExport is on.
+function ExportOf(tbl) {
+	var settings = [["print", "PrinterFriendly"], ["html", "ExportHtml"], ["csv", "ExportCsv"], ["xlsx", "ExportExcel"],
+		["docx", "ExportWord"], ["xml", "ExportXml"], ["json", "ExportXml"], ["pdf", "ExportPDF"], ["email", "ExportEmail"]];
+	var formats = [];
+	for (var i = 0; i < settings.length; i++)
+		if (PROJ[settings[i][1]] || tbl["Tbl" + settings[i][1]]) formats.push(settings[i][0]);
+	var onList = !!(PROJ.ListExport || tbl.TblListExport);
+	var onView = !!(PROJ.ViewExport || tbl.TblViewExport);
+	var type = String(tbl.TblExportType || PROJ.ExportType || "");
+	return "['formats' => " + PhpList(formats) + ", 'list' => " + PhpBool(onList || !onView) + ", 'view' => " + PhpBool(onView)
+		+ ", 'rows' => '" + (/^all/i.test(type) ? "all" : "page") + "', 'dropdown' => "
+		+ PhpBool(PROJ.UseDropDownForExport || tbl.TblUseDropDownForExport) + "]";
+}

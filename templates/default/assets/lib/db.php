@@ -7,9 +7,12 @@ function vm_db(): PDO
 {
     static $connections = [];
     $id = vm_connection();
-    if (isset($connections[$id])) {
-        return $connections[$id];
-    }
+    return $connections[$id] ??= vm_db_open();
+}
+
+/** A new connection to the current database (vm_db() keeps one per database for the request). */
+function vm_db_open(): PDO
+{
     $c = array_replace(['type' => 'sqlite', 'path' => '', 'host' => '127.0.0.1', 'port' => '',
         'name' => '', 'user' => '', 'password' => '', 'schema' => ''], vm_db_config());
     $options = [
@@ -43,7 +46,7 @@ function vm_db(): PDO
             $pdo = new PDO($dsn, (string) $c['user'], (string) $c['password'], $options);
             break;
     }
-    return $connections[$id] = $pdo;
+    return $pdo;
 }
 
 /**
@@ -191,10 +194,11 @@ function vm_catalogue_decimals(string $table): array
  * Runs a query with bound values. Strings are bound as text, which every database converts to
  * the column's type; true/false are bound as booleans, because MySQL takes the text '1' for a
  * BIT(1) column as the character '1', which does not fit; an open stream is bound as a LOB.
+ * $db: another connection than the request's own.
  */
-function vm_query(string $sql, array $params = []): PDOStatement
+function vm_query(string $sql, array $params = [], ?PDO $db = null): PDOStatement
 {
-    $st = vm_db()->prepare($sql);
+    $st = ($db ?? vm_db())->prepare($sql);
     foreach (array_values($params) as $i => $v) {
         $st->bindValue($i + 1, $v, match (true) {
             $v === null => PDO::PARAM_NULL,

@@ -183,21 +183,25 @@ function vm_dispatch(string $page, string $table, string $field): void
     switch ($page) {
         case 'list':
             vm_require_page($t, 'list');
-            if (vm_get('export') === 'csv') {
+            if (vm_get('export') !== '') {
                 require_once VM_LIB_DIR . '/pages/export.php';
-                vm_require_page($t, 'export_csv');
                 vm_page_export($t);
             } else {
                 vm_page_list($t);
             }
             break;
         case 'export':
-            vm_require_page($t, 'export_csv');
+            vm_require_page($t, 'list');
             vm_page_export($t);
             break;
         case 'view':
             vm_require_page($t, 'view');
-            vm_page_view($t);
+            if (vm_get('export') !== '') {
+                require_once VM_LIB_DIR . '/pages/export.php';
+                vm_page_export_record($t);
+            } else {
+                vm_page_view($t);
+            }
             break;
         case 'add':
             vm_require_page($t, 'add');

@@ -6,7 +6,7 @@ declare(strict_types=1);
 const VM_FIELD_DEFAULTS = [
     'caption' => '', 'type' => 'string', 'autoinc' => false, 'size' => 0, 'required' => false,
     'tag' => 'TEXT', 'values' => [], 'lookup' => null, 'list' => true, 'view' => true,
-    'add' => true, 'edit' => true, 'search' => false, 'default' => null, 'validate' => '',
+    'add' => true, 'edit' => true, 'search' => false, 'export' => true, 'default' => null, 'validate' => '',
     'align' => '', 'format' => '', 'date_format' => '', 'upload' => false, 'expr' => '', 'db_default' => false,
     'nullable' => null, 'precision' => null, 'scale' => null,
 ];

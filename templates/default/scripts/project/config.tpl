@@ -46,5 +46,14 @@ return [
 <!--## } ##-->
     ],
     'upload' => ['extensions' => <!--##=PhpList(zvExtensions)##-->, 'max_size' => <!--##=zvMaxUpload##-->],
+    'smtp' => [
+        'host' => <!--##=PhpString(PROJ.SmtpServer || "localhost")##-->,
+        'port' => <!--##=PhpInt(PROJ.SmtpServerPort > 0 ? PROJ.SmtpServerPort : 25, 25)##-->,
+        'secure' => <!--##=PhpString(String(PROJ.SmtpSecureOption || "").toLowerCase())##-->,
+        'username' => <!--##=PhpString(PROJ.SMTPServerUsername || "")##-->,
+        'password' => <!--##=PhpString(PROJ.SMTPServerPassword || "")##-->,
+        'sender' => <!--##=PhpString(PROJ.SecSenderEmail || "")##-->,
+    ],
+    'mail' => ['recipients' => <!--##=PhpList(MailList(PROJ.RecipientEmail))##-->],
 ];
 <!--##/session##-->

@@ -26,12 +26,13 @@ return [
         'delete' => <!--##=PhpBool(TABLE.TblDelete && zvUpdatable && zvHasKey)##-->,
         'copy' => <!--##=PhpBool(TABLE.TblCopy && TABLE.TblAdd && zvUpdatable && zvHasKey)##-->,
         'search' => <!--##=PhpBool(TABLE.TblSearch || TABLE.TblBasicSearch)##-->,
-        'export_csv' => <!--##=PhpBool(TABLE.TblExportCsv || PROJ.ExportCsv)##-->,
         'report' => <!--##=PhpBool(zvTableType == "REPORT")##-->,
     ],
 <!--## if (zvTableType == "REPORT") { var zvSource = TableByName(TABLE.TblRptSrc); ##-->
     'report' => ['source' => <!--##=PhpString(zvSource ? zvSource.TblVar : "")##-->, 'group' => <!--##=PhpList(ReportGroups(TABLE))##-->, 'sums' => <!--##=PhpList(ReportSums(TABLE))##-->],
 <!--## } ##-->
+    'export' => <!--##=ExportOf(TABLE)##-->,
+    'mail' => ['add' => <!--##=PhpBool(TABLE.TblSendMailOnAdd)##-->, 'edit' => <!--##=PhpBool(TABLE.TblSendMailOnEdit)##-->, 'delete' => <!--##=PhpBool(TABLE.TblSendMailOnDelete)##-->],
     'concurrency' => <!--##=PhpBool(TABLE.TblCheckConcurrentUpdate)##-->,
     'default_order' => '',
     'fields' => [
@@ -54,6 +55,7 @@ return [
             'lookup' => <!--##=LookupOf(f)##-->,
             'list' => <!--##=PhpBool(f.FldList)##-->,
             'view' => <!--##=PhpBool(f.FldView)##-->,
+            'export' => <!--##=PhpBool(f.FldExport)##-->,
             'add' => <!--##=PhpBool(f.FldAdd && !zvAuto && !zvComputed)##-->,
             'edit' => <!--##=PhpBool(f.FldEdit && !zvAuto && !zvComputed)##-->,
             'search' => <!--##=PhpBool(f.FldSearch || f.FldBasicSearch || (zvType == "string" || zvType == "text") && f.FldList)##-->,

@@ -3,6 +3,8 @@ declare(strict_types=1);
 
 /** The delete page: GET asks for confirmation showing the record, POST deletes it. */
 
+require_once VM_LIB_DIR . '/notify.php';
+
 function vm_page_delete(array $t): void
 {
     $key = vm_request_key($t);
@@ -22,6 +24,7 @@ function vm_page_delete(array $t): void
             try {
                 [$where, $params] = vm_key_where($t, $key);
                 vm_query('DELETE FROM ' . vm_qt($t['name']) . ' WHERE ' . $where, $params);
+                vm_notify_change($t, 'delete', $row);
                 foreach ($t['fields'] as $col => $f) {
                     if (vm_is_upload_field($f)) {
                         vm_upload_remove(vm_str($row[$col] ?? null));

@@ -3,6 +3,8 @@ declare(strict_types=1);
 
 /** The add, copy and edit pages: the record form, its validation and saving. */
 
+require_once VM_LIB_DIR . '/notify.php';
+
 /** Columns in the form: the fields shown on this page, never database-generated ones. */
 function vm_form_columns(array $t, string $mode): array
 {
@@ -322,6 +324,7 @@ function vm_page_add(array $t, bool $copy): void
                 try {
                     $stored = vm_upload_values($t, $files, $store);
                     vm_insert($t, $store);
+                    vm_notify_change($t, 'add', $store);
                     vm_flash('AddSuccess');
                     vm_redirect(vm_after_save_url($t, $master));
                 } catch (PDOException $e) {
@@ -449,6 +452,7 @@ function vm_save_edit(array $t, array $key, array $store, array $files, ?array $
         return vm_save_error($e, $t, $store) ?? throw $e;
     }
     array_map('vm_upload_remove', $replaced);
+    vm_notify_change($t, 'edit', $store, $current);
     vm_flash('EditSuccess');
     vm_redirect(vm_after_save_url($t, $master));
 }

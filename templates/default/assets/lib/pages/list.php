@@ -134,9 +134,8 @@ function vm_page_list(array $t): void
     if (vm_has_page($t, 'add')) {
         echo vm_link(vm_url(vm_page_file($t, 'add'), $masterParams), vm_phrase('AddLink'), 'vm-button');
     }
-    if (vm_has_page($t, 'export_csv')) {
-        echo ' ', vm_link(vm_url($self, $state + ['export' => 'csv']), vm_phrase('ExportCsv'), 'vm-button');
-    }
+    require_once VM_LIB_DIR . '/export.php';
+    echo ' ', vm_export_controls($t, 'list', $self, array_filter($state + ['start' => (string) $start]));
     echo "</div></div>\n";
     echo vm_charts_html($t, $ctx, 'top');
 

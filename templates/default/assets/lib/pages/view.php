@@ -29,6 +29,8 @@ function vm_page_view(array $t): void
             echo ' ', vm_link($url, vm_phrase(ucfirst($p) . 'Link'), 'vm-button');
         }
     }
+    require_once VM_LIB_DIR . '/export.php';
+    echo ' ', vm_export_controls($t, 'view', vm_page_file($t, 'view'), ['key' => $key]);
     echo "</div></div>\n<table class=\"vm-record\">\n";
     foreach ($cols as $col) {
         $f = $t['fields'][$col];

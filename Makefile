@@ -12,7 +12,7 @@ ifeq ($(WERROR),1)
   CMAKE_FLAGS += -DVELMORA_WERROR=ON
 endif
 
-.PHONY: all deps configure build test demo bench fuzz coverage clean
+.PHONY: all deps configure build test demo bench fuzz fuzz-build coverage clean
 
 all: build
 
@@ -26,6 +26,7 @@ build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
+	@if [ "$(SANITIZE)" != 1 ]; then $(MAKE) --no-print-directory fuzz-build; fi
 	@bash scripts/test-servers.sh
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
@@ -38,11 +39,13 @@ bench: deps
 	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b; done
 	@bash bench/export_bench.sh build-bench/src/server/velmora
 
-# Coverage-guided fuzzing with libFuzzer needs clang; the corpus replay runs in `make test`.
-fuzz: deps
-	@command -v clang++ >/dev/null || apt-get install -y -qq clang >/dev/null
+# Coverage-guided fuzzing with libFuzzer (Debian's clang); the corpus replay runs in `make test`,
+# which also builds the libFuzzer targets so that code clang refuses is caught there.
+fuzz-build: deps
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_LIBFUZZER=ON >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target fuzz_all
+
+fuzz: fuzz-build
 	@for f in build-fuzz/fuzz/fuzz_*; do n=$$(basename $$f | sed 's/^fuzz_//'); mkdir -p build-fuzz/corpus-$$n; \
 	  echo "== $$f"; $$f -max_total_time=30 build-fuzz/corpus-$$n fuzz/corpus/$$n; done
 

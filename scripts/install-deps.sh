@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  g++ cmake ninja-build pkg-config make
+  g++ cmake ninja-build pkg-config make clang
   # libraries
   libmozjs-102-dev libpugixml-dev libpcre2-dev libsqlite3-dev libpq-dev
   libmariadb-dev unixodbc-dev mdbtools-dev libzip-dev

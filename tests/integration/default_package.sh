@@ -168,6 +168,12 @@ check languages-listed 1 "$(grep -c "'languages' => \['english', 'italian'\]" "$
 check languages-written 1 "$([ -f "$scratch/demo-app/lang/italian.xml" ] && echo 1)"
 check language-chosen 1 "$(echo "$italian" | grep -c '>Inizio</a>')"
 check language-unknown-ignored 1 "$(echo "$unknown" | grep -c '>Home</a>')"
+# Where the PDF library cannot be loaded (open_basedir hides /usr/share/php), the PDF export names
+# the packages to install instead of failing.
+missing=$(cd "$scratch/demo-app" && php -d open_basedir="$scratch/demo-app:/tmp" -d session.save_path=/tmp -r '
+    $_SERVER["REQUEST_METHOD"] = "GET"; $_SERVER["SCRIPT_NAME"] = "/orderslist.php"; $_GET = ["export" => "pdf"];
+    require "orderslist.php";' 2>&1)
+check pdf-library-missing 1 "$(echo "$missing" | grep -c 'install the Debian package php-dompdf or the Composer package dompdf/dompdf')"
 
 # Chinook from each database.
 "$velmora" settings set Project DefaultLanguageFile english.xml >/dev/null

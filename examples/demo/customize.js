@@ -66,6 +66,16 @@ for (var i = 0; i < tables.length; i++) {
     t.TblExportCsv = true;
 }
 p.DB.Tables.Item("order_lines").TblCaption = "Order Lines";
+// Products: an advanced search with an operator of the user's choice, a stock range, marked matches.
+p.DB.Tables.Item("products").TblSearchHighlight = true;
+p.DB.Tables.Item("products").TblExtSearchFldPerRow = 2;
+["name", "unit_price", "photo"].forEach(function (n) { field("products", n).FldSearch = true; field("products", n).FldSrchOpr = "USER SELECT"; });
+field("products", "discontinued").FldSearch = true;
+field("products", "units_in_stock").FldSearch = true;
+field("products", "units_in_stock").FldSrchOpr = ">=";
+field("products", "units_in_stock").FldSrchOpr2 = "<=";
+field("customers", "joined").FldSearch = true;
+field("customers", "joined").FldSrchOpr = "BETWEEN";
 // Lists and records export to every format; the office hears of every change to an order.
 p.PrinterFriendly = true;
 p.ExportHtml = true;

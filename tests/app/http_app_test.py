@@ -535,6 +535,68 @@ class ListTests(AppTest):
         self.assertEqual(shown, stored)
 
 
+class SearchTests(AppTest):
+    def total(self, url):
+        r = self.c.get(url)
+        self.assertOk(r)
+        self.assertNotIn('SQLSTATE', r.text, url)
+        m = re.search(re.escape(phrase('RecordsFrom')).replace(r'\{from\}', r'\d+').replace(r'\{to\}', r'\d+')
+                      .replace(r'\{total\}', r'(\d+)'), r.text)
+        return int(m.group(1)) if m else 0
+
+    def test_operators_match_the_database(self):
+        """Each operator and quick search type against the rows, values bound; bad input is ignored."""
+        all_rows = 'name IS NOT NULL'
+        cases = [  # (table, query, SQL condition, SQL values)
+            ('products', {'z[name]': 'LIKE', 'x[name]': 'item 0'}, 'name LIKE ?', ['%item 0%']),
+            ('products', {'z[name]': 'NOT LIKE', 'x[name]': 'Bakery'}, 'name NOT LIKE ?', ['%Bakery%']),
+            ('products', {'z[name]': 'STARTS WITH', 'x[name]': 'Dairy'}, 'name LIKE ?', ['Dairy%']),
+            ('products', {'z[name]': 'ENDS WITH', 'x[name]': '7'}, 'name LIKE ?', ['%7']),
+            ('products', {'z[name]': '=', 'x[name]': 'Bakery item 02'}, 'name = ?', ['Bakery item 02']),
+            ('products', {'z[name]': 'IS NULL'}, 'name IS NULL', []),
+            ('products', {'z[name]': 'IS NOT NULL'}, all_rows, []),
+            ('products', {'z[unit_price]': '<', 'x[unit_price]': '10'}, 'unit_price < 10', []),
+            ('products', {'z[unit_price]': '<=', 'x[unit_price]': '10.5'}, 'unit_price <= 10.5', []),
+            ('products', {'z[unit_price]': '>', 'x[unit_price]': '40'}, 'unit_price > 40', []),
+            ('products', {'z[unit_price]': '>=', 'x[unit_price]': '40'}, 'unit_price >= 40', []),
+            ('products', {'z[unit_price]': '<>', 'x[unit_price]': '10.75'}, 'unit_price <> 10.75', []),
+            ('products', {'z[unit_price]': 'BETWEEN', 'x[unit_price]': '5', 'y[unit_price]': '20.5'},
+             'unit_price BETWEEN 5 AND 20.5', []),
+            ('products', {'x[units_in_stock]': '20', 'y[units_in_stock]': '60'},
+             'units_in_stock >= 20 AND units_in_stock <= 60', []),
+            ('products', {'x[units_in_stock]': '100', 'y[units_in_stock]': '5', 'c[units_in_stock]': 'OR'},
+             '(units_in_stock >= 100 OR units_in_stock <= 5)', []),
+            ('products', {'x[discontinued]': '1'}, 'discontinued', []),
+            ('products', {'x[category_id]': '2', 'x[units_in_stock]': '50'}, 'category_id = 2 AND units_in_stock >= 50', []),
+            ('customers', {'x[joined]': '2023-06-01', 'y[joined]': '2024-01-31'}, 'joined BETWEEN ? AND ?',
+             ['2023-06-01', '2024-01-31']),
+            ('products', {'q': 'Bakery "item 1"', 'qt': 'AND'}, 'name LIKE ? AND name LIKE ?', ['%Bakery%', '%item 1%']),
+            ('products', {'q': 'Dairy Bakery', 'qt': 'OR'}, 'name LIKE ? OR name LIKE ?', ['%Dairy%', '%Bakery%']),
+            ('products', {'q': 'Dairy Bakery'}, 'name LIKE ?', ['%Dairy Bakery%']),
+            # injection attempts: an unknown operator falls back to the field's own, values are values,
+            # a value that does not fit the column is left out, an unknown column is ignored
+            ('products', {'z[name]': "= '' OR 1=1 --", 'x[name]': 'item 0'}, 'name LIKE ?', ['%item 0%']),
+            ('products', {'z[name]': '=', 'x[name]': "x' OR '1'='1"}, '1 = 0', []),
+            ('products', {'z[unit_price]': '>', 'x[unit_price]': '0 OR 1=1'}, all_rows, []),
+            ('products', {'x[name) OR 1=1 --]': 'x', 'x[units_in_stock]': "1; DROP TABLE products"}, all_rows, []),
+        ]
+        for table, query, where, values in cases:
+            with self.subTest(table=table, query=query):
+                url = page(table, 'list') + '?' + urllib.parse.urlencode(query)
+                self.assertEqual(self.total(url), count(table, where, *values))
+
+    def test_search_is_kept_until_cleared_and_marks_matches(self):
+        lst = page('products', 'list')
+        found = self.total(lst + '?q=Dairy')
+        self.assertLess(found, count('products'))
+        self.assertEqual(self.total(lst), found, 'the search is kept in the session')
+        self.assertIn('<mark class="vm-highlight">Dairy</mark>', self.c.get(lst).body)
+        self.assertEqual(self.total(lst + '?cmd=reset'), count('products'))
+        self.assertEqual(self.total(lst), count('products'))
+        r = self.c.get(lst + '?x[unit_price]=abc&z[unit_price]=%3E')
+        self.assertIn(phrase('SearchValueInvalid').replace('{field}', caption('products', 'unit_price')), r.text)
+
+
 class RecordTests(AppTest):
     def test_view(self):
         r = self.c.get(page('customers', 'view') + '?key[customer_id]=8')

@@ -34,6 +34,7 @@ return [
     'export' => <!--##=ExportOf(TABLE)##-->,
     'mail' => ['add' => <!--##=PhpBool(TABLE.TblSendMailOnAdd)##-->, 'edit' => <!--##=PhpBool(TABLE.TblSendMailOnEdit)##-->, 'delete' => <!--##=PhpBool(TABLE.TblSendMailOnDelete)##-->],
     'concurrency' => <!--##=PhpBool(TABLE.TblCheckConcurrentUpdate)##-->,
+    'find' => <!--##=SearchSettingsOf(TABLE)##-->,
     'default_order' => '',
     'fields' => [
 <!--## for (var f of TABLE.Fields) {
@@ -67,6 +68,7 @@ return [
             'date_format' => '<!--##=DatePattern(f)##-->',
             'upload' => <!--##=PhpBool(zvTag == "FILE")##-->,
             'expr' => <!--##=PhpString(zvComputed ? f.FldSQL : "")##-->,
+            'find' => <!--##=FieldSearchOf(f)##-->,
         ],
 <!--## } ##-->
     ],

@@ -18,37 +18,10 @@ function vm_list_query(array $t): array
             $params[] = $v;
         }
     }
-    $q = trim(vm_get('q'));
-    if ($q !== '' && vm_has_page($t, 'search')) {
-        $pattern = vm_like_pattern($q);
-        $number = (bool) preg_match('/^[+-]?(\d{1,30}(\.\d{0,30})?|\.\d{1,30})$/D', $q);
-        $any = [];
-        foreach (vm_columns_with($t, 'search') as $col) {
-            $f = $t['fields'][$col];
-            if ($f['lookup'] !== null) {
-                // a lookup column matches through its displayed text
-                $lk = $f['lookup'];
-                $inner = [];
-                foreach ($lk['display'] as $d) {
-                    $inner[] = vm_sql_like(vm_sql_text(vm_qi($d)));
-                    $params[] = $pattern;
-                }
-                $any[] = vm_qi($col) . ' IN (SELECT ' . vm_qi($lk['key']) . ' FROM ' . vm_qt($lk['table'])
-                    . ' WHERE ' . implode(' OR ', $inner) . ')';
-            } elseif (in_array($f['type'], ['int', 'float', 'decimal'], true)) {
-                if ($number) {   // a number column matches a number typed in full, as a number
-                    $any[] = vm_sql_number_equals(vm_qi($col));
-                    $params[] = $q;
-                }
-            } elseif ($f['type'] !== 'binary' && !$f['upload']) {
-                $any[] = vm_sql_like(vm_sql_text(vm_qi($col)));
-                $params[] = $pattern;
-            }
-        }
-        if ($any !== []) {
-            $where[] = '(' . implode(' OR ', $any) . ')';
-        }
-    }
+    require_once VM_LIB_DIR . '/search.php';
+    $search = vm_has_page($t, 'search') ? vm_search_state($t) : ['q' => '', 'qt' => '', 'adv' => []];
+    $searchErrors = [];
+    array_push($where, ...vm_search_where($t, $search, $params, $searchErrors));
 
     $listed = vm_columns_with($t, 'list');
     $order = vm_get('order');
@@ -77,7 +50,9 @@ function vm_list_query(array $t): array
         'order_by' => $by === [] ? '' : ' ORDER BY ' . implode(', ', $by),
         'order' => vm_get('order') === $order ? $order : '',
         'dir' => $dir,
-        'q' => $q,
+        'q' => $search['q'],
+        'search' => $search,
+        'search_errors' => $searchErrors,
         'master' => $master,
     ];
 }
@@ -106,7 +81,7 @@ function vm_page_list(array $t): void
     $listed = vm_columns_with($t, 'list');
     $labels = vm_rows_lookup_labels($t, $rows, $listed);
     $masterParams = vm_master_params($ctx['master']);
-    $state = $masterParams + ['q' => $ctx['q'], 'order' => $ctx['order'],
+    $state = $masterParams + vm_search_url_params($ctx['search']) + ['order' => $ctx['order'],
         'dir' => $ctx['order'] !== '' ? strtolower($ctx['dir']) : ''];
     $self = vm_page_file($t, 'list');
 
@@ -117,18 +92,8 @@ function vm_page_list(array $t): void
 
     echo '<div class="vm-toolbar">';
     if (vm_has_page($t, 'search')) {
-        echo '<form method="get" action="', vm_h($self), '" class="vm-search" role="search">';
-        foreach ($masterParams + ['order' => $state['order'], 'dir' => $state['dir']] as $name => $v) {
-            if ($v !== '') {
-                echo '<input type="hidden" name="', vm_h($name), '" value="', vm_h($v), '">';
-            }
-        }
-        echo '<input type="search" name="q" value="', vm_h($ctx['q']), '" aria-label="', vm_ph('Search'), '">',
-            '<button type="submit">', vm_ph('Search'), '</button>';
-        if ($ctx['q'] !== '') {
-            echo ' ', vm_link(vm_url($self, $masterParams), vm_phrase('ShowAll'));
-        }
-        echo '</form>';
+        echo vm_search_form_html($t, $ctx['search'], $self, $masterParams + ['order' => $state['order'],
+            'dir' => $state['dir']], $ctx['search_errors']);
     }
     echo '<div class="vm-actions">';
     if (vm_has_page($t, 'add')) {
@@ -158,6 +123,7 @@ function vm_page_list(array $t): void
         echo '<th', vm_align_class($f), '><a href="', vm_h($url), '">', vm_h($f['caption']), '</a>', $mark, '</th>';
     }
     echo "</tr></thead>\n<tbody>\n";
+    $marks = vm_search_marks($t, $ctx['search']);
     foreach ($rows as $row) {
         if (function_exists('row_rendered')) {
             row_rendered($row);
@@ -176,7 +142,7 @@ function vm_page_list(array $t): void
             }
             echo '</td>';
         }
-        echo vm_cells_html($t, $listed, $row, $labels), "</tr>\n";
+        echo vm_search_highlight(vm_cells_html($t, $listed, $row, $labels), $marks), "</tr>\n";
     }
     echo "</tbody></table></div>\n";
     vm_pager($self, $state, $start, $per, $total, count($rows));

@@ -208,14 +208,14 @@ function MenuItems() {
 		if (m.MenuSource) {
 			var t = TableByName(m.MenuSource);
 			if (!t || !t.TblGen || !t.TblList) continue;
-			result.push({ caption: m.MenuText || Caption(t, t.TblName), url: FirstPage(t) });
+			result.push({ caption: m.MenuText || Caption(t, t.TblName), url: FirstPage(t), table: t.TblVar });
 		} else if (m.MenuUrl || m.MenuExtUrl) {
-			result.push({ caption: m.MenuText, url: m.MenuUrl || m.MenuExtUrl });
+			result.push({ caption: m.MenuText, url: m.MenuUrl || m.MenuExtUrl, table: "", anonymous: !!m.MenuAnonymous });
 		}
 	}
 	if (result.length == 0 && items.length == 0) {
 		for (var t of GeneratedTables())
-			if (t.TblList) result.push({ caption: Caption(t, t.TblName), url: FirstPage(t) });
+			if (t.TblList) result.push({ caption: Caption(t, t.TblName), url: FirstPage(t), table: t.TblVar });
 	}
 	return result;
 }
@@ -362,4 +362,30 @@ function ExportOf(tbl) {
 	return "['formats' => " + PhpList(formats) + ", 'list' => " + PhpBool(onList || !onView) + ", 'view' => " + PhpBool(onView)
 		+ ", 'rows' => '" + (/^all/i.test(type) ? "all" : "page") + "', 'dropdown' => "
 		+ PhpBool(PROJ.UseDropDownForExport || tbl.TblUseDropDownForExport) + "]";
+}
+
+// Security pages: conditions of the control file and settings of config.php.
+function UsesCaptcha() {
+	return !!(PROJ.SecLoginCaptcha || PROJ.SecRegisterCaptcha && PROJ.SecRegisterPage ||
+		PROJ.SecForgotPwdCaptcha && PROJ.SecForgetPwdPage || PROJ.SecChangePwdCaptcha && PROJ.SecChangePwdPage);
+}
+
+function UsesDynamicLevels() {
+	return !!(DB.UseDynamicUserLevel && DB.UserLevelPrivTbl);
+}
+
+function AuditsAnything() {
+	if (PROJ.SecLogInOutAuditTrail) return true;
+	for (var t of DB.Tables) if (t.TblGen && t.TblAuditTrail) return true;
+	return false;
+}
+
+// The audit trail goes to the table AuditTrailPath names when the project has one, else to a file.
+function AuditTable() {
+	var t = TableByName(String(PROJ.AuditTrailPath || "").trim());
+	return t ? String(t.TblName) : "";
+}
+
+function AuditsToFile() {
+	return AuditsAnything() && AuditTable() == "";
 }

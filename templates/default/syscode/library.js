@@ -36,10 +36,18 @@ function IsUpdatable() {
 	return type == "TABLE" || type == "LINKTABLE" && String(TABLE.LinkTableType).toUpperCase() == "TABLE";
 }
 
+// Pages of the whole application rather than of a table.
+var zvProjectPages = ["index", "login", "logout", "register", "forgotpwd", "changepwd", "changeemail", "captcha",
+	"userpriv", "audittrail"];
+
+function IsProjectPage(page) {
+	return zvProjectPages.indexOf(page) >= 0;
+}
+
 // The arguments of the runtime's entry for a page.
 function RunArguments(page) {
 	var text = "'" + page + "'";
-	if (page == "index" || page == "login" || page == "logout") return text;
+	if (IsProjectPage(page)) return text;
 	text += ", " + PhpString(TABLE ? TABLE.TblVar : "");
 	if (page == "lookup") text += ", " + PhpString(FIELD ? FIELD.FldName : "");
 	return text;

@@ -300,7 +300,7 @@ function vm_session_check(): void
         $valid = $row !== null && $row['active'] && hash_equals(vm_security_stamp($row['password']), $stamp);
         if ($valid) {
             $_SESSION['vm_level'] = $row['level'];
-            $_SESSION['vm_user_id'] = $row['id'];
+            $_SESSION['vm_user_id'] = $s['userid_field'] === '' ? $login : $row['id'];
         }
     }
     if (!$valid) {
@@ -430,7 +430,8 @@ function vm_login(string $login): void
         $row = vm_user_row($login) ?? ['password' => '', 'level' => 0, 'id' => ''];
         $_SESSION['vm_stamp'] = vm_security_stamp($row['password']);
         $_SESSION['vm_level'] = $row['level'];
-        $_SESSION['vm_user_id'] = $row['id'];
+        // without a user id column the login name is the id record owners are kept by
+        $_SESSION['vm_user_id'] = $s['userid_field'] === '' ? $login : $row['id'];
     }
     vm_csrf_renew();
 }
@@ -445,4 +446,131 @@ function vm_logout(): void
         'httponly' => true, 'samesite' => 'Lax',
     ]);
     session_destroy();
+}
+
+// ---------------------------------------------------------------- links sent by e-mail
+
+/** The application's own secret key (data/secret.key), made on first use. */
+function vm_secret(): string
+{
+    static $secret = null;
+    if ($secret !== null) {
+        return $secret;
+    }
+    $file = VM_APP_DIR . '/data/secret.key';
+    $key = is_file($file) ? (string) file_get_contents($file) : '';
+    if (strlen($key) < 32) {
+        $key = random_bytes(32);
+        // x: a second request making a key at the same moment keeps the first one
+        $h = @fopen($file, 'x');
+        if ($h === false) {
+            $key = (string) @file_get_contents($file);
+            if (strlen($key) < 32) {
+                throw new RuntimeException('cannot write ' . $file);
+            }
+        } else {
+            fwrite($h, $key);
+            fclose($h);
+            @chmod($file, 0600);
+        }
+    }
+    return $secret = $key;
+}
+
+function vm_base64url(string $bytes): string
+{
+    return rtrim(strtr(base64_encode($bytes), '+/', '-_'), '=');
+}
+
+/**
+ * A token for a link sent by e-mail: what it is for, the user, when it expires and a digest of
+ * what it may change ($bind: the password for a reset, the address for a new e-mail), so that it
+ * works once, signed with the application's secret.
+ */
+function vm_token_make(string $purpose, string $login, string $bind, int $seconds, array $extra = []): string
+{
+    $payload = vm_base64url(json_encode(['p' => $purpose, 'u' => $login, 'e' => time() + $seconds,
+        'b' => hash('sha256', $bind), 'x' => $extra], JSON_THROW_ON_ERROR));
+    return $payload . '.' . vm_base64url(hash_hmac('sha256', $payload, vm_secret(), true));
+}
+
+/** The token's contents ('u' user, 'x' extra) when it is genuine, for $purpose, not expired and still bound to $bind. */
+function vm_token_read(string $token, string $purpose, callable $bind): ?array
+{
+    if (!preg_match('/^([A-Za-z0-9_-]{10,2000})\.([A-Za-z0-9_-]{43})$/D', $token, $m)
+        || !hash_equals(vm_base64url(hash_hmac('sha256', $m[1], vm_secret(), true)), $m[2])) {
+        return null;
+    }
+    $data = json_decode((string) base64_decode(strtr($m[1], '-_', '+/'), true), true);
+    if (!is_array($data) || ($data['p'] ?? '') !== $purpose || !is_int($data['e'] ?? null) || $data['e'] < time()
+        || !is_string($data['u'] ?? null) || !is_string($data['b'] ?? null)) {
+        return null;
+    }
+    $current = $bind($data['u']);
+    if ($current === null || !hash_equals($data['b'], hash('sha256', $current))) {
+        return null;
+    }
+    return ['u' => $data['u'], 'x' => is_array($data['x'] ?? null) ? $data['x'] : []];
+}
+
+/**
+ * The absolute URL of a page of this application, for a link in an e-mail: under the server's
+ * environment variable VELMORA_BASE_URL when set, else under the server's own name and port (or
+ * the host a trusted proxy forwards), never the Host header a client sends: a reset link must not
+ * point to another site.
+ */
+function vm_absolute_url(string $relative): string
+{
+    $base = getenv('VELMORA_BASE_URL');
+    if (is_string($base) && preg_match('#^https?://[^\s/]+(/[^\s]*)?$#D', $base)) {
+        return rtrim($base, '/') . '/' . $relative;
+    }
+    $https = vm_request_https();
+    $forwarded = trim(explode(',', (string) ($_SERVER['HTTP_X_FORWARDED_HOST'] ?? ''))[0]);
+    if (vm_trusted_proxy() && preg_match('/^[A-Za-z0-9.-]+(:\d{1,5})?$/D', $forwarded)) {
+        $host = $forwarded;
+    } else {
+        $host = (string) ($_SERVER['SERVER_NAME'] ?? 'localhost');
+        $host = str_contains($host, ':') && !str_starts_with($host, '[') ? '[' . $host . ']' : $host;
+        $port = (int) ($_SERVER['SERVER_PORT'] ?? 0);
+        $host .= $port > 0 && $port !== ($https ? 443 : 80) ? ':' . $port : '';
+    }
+    $dir = rtrim(str_replace('\\', '/', dirname((string) ($_SERVER['SCRIPT_NAME'] ?? '/'))), '/');
+    return ($https ? 'https' : 'http') . '://' . $host . $dir . '/' . $relative;
+}
+
+// ---------------------------------------------------------------- captcha
+
+function vm_captcha_on(string $page): bool
+{
+    return (bool) (vm_config()['security']['captcha'][$page] ?? false);
+}
+
+/** The captcha image and its input. A page with a captcha needs the library: without it, it says so. */
+function vm_captcha_field(): string
+{
+    vm_captcha_library();
+    return '<div class="vm-field"><label for="captcha">' . vm_ph('Captcha') . '</label><div class="vm-control">'
+        . '<img class="vm-captcha" src="captcha.php?' . bin2hex(random_bytes(4)) . '" alt="' . vm_ph('CaptchaImage') . '"> '
+        . '<input type="text" id="captcha" name="captcha" autocomplete="off" required></div></div>';
+}
+
+/** Loads the captcha library (which draws with GD); without either, the page says what to install. */
+function vm_captcha_library(): void
+{
+    require_once VM_LIB_DIR . '/libraries.php';
+    foreach (['gd', 'captcha'] as $name) {
+        if (!vm_library($name)) {
+            vm_library_missing_page($name);
+        }
+    }
+}
+
+/** True when the posted captcha matches the image; the image's text is good for one try only. */
+function vm_captcha_ok(): bool
+{
+    $expected = $_SESSION['vm_captcha'] ?? '';
+    unset($_SESSION['vm_captcha']);
+    $sent = strtolower(trim(vm_post('captcha')));
+    return is_string($expected) && $expected !== '' && $sent !== '' && hash_equals(strtolower($expected), $sent);
 }

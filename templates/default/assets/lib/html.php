@@ -32,13 +32,11 @@ function vm_header(string $title): void
         "<link rel=\"stylesheet\" href=\"css/app.css\">\n<link rel=\"icon\" href=\"images/logo.svg\" type=\"image/svg+xml\">\n</head>\n<body>\n",
         "<header class=\"vm-top\">\n",
         '<a class="vm-brand" href="', vm_h($config['default_page']), '">', vm_h($config['name']), "</a>\n";
-    if (vm_config()['security']['type'] === 'none' || vm_user() !== '') {
+    $menu = vm_menu();
+    if (vm_logged_in() || $menu !== []) {
         echo "<nav class=\"vm-menu\"><ul>\n",
             '<li><a href="index.php">', vm_ph('Home'), "</a></li>\n";
-        foreach ($config['menu'] as $item) {
-            if (!is_array($item) || !isset($item['url'], $item['caption'])) {
-                continue;
-            }
+        foreach ($menu as $item) {
             $active = $item['url'] === $current ? ' class="active"' : '';
             echo '<li><a', $active, ' href="', vm_h($item['url']), '">', vm_h($item['caption']), "</a></li>\n";
         }
@@ -53,8 +51,11 @@ function vm_header(string $title): void
     }
     if (vm_config()['security']['type'] !== 'none') {
         if (vm_user() !== '') {
-            echo '<div class="vm-user"><span>', vm_h(vm_user()), '</span> ',
-                '<form method="post" action="logout.php" class="vm-inline">', vm_csrf_field(),
+            echo '<div class="vm-user"><span>', vm_h(vm_user()), '</span> ';
+            foreach (vm_account_links() as $url => $text) {
+                echo vm_link($url, $text), ' ';
+            }
+            echo '<form method="post" action="logout.php" class="vm-inline">', vm_csrf_field(),
                 '<button type="submit" class="vm-linkbutton">', vm_ph('Logout'), "</button></form></div>\n";
         } elseif ($current !== 'login.php') {
             echo '<div class="vm-user"><a href="login.php">', vm_ph('Login'), "</a></div>\n";

@@ -20,6 +20,8 @@ require_once VM_LIB_DIR . '/html.php';
 require_once VM_LIB_DIR . '/format.php';
 require_once VM_LIB_DIR . '/csrf.php';
 require_once VM_LIB_DIR . '/auth.php';
+require_once VM_LIB_DIR . '/permissions.php';
+require_once VM_LIB_DIR . '/audit.php';
 require_once VM_LIB_DIR . '/upload.php';
 require_once VM_LIB_DIR . '/chart.php';
 
@@ -61,8 +63,15 @@ function vm_config(): array
             'type' => 'none', 'login' => '', 'password_hash' => '',
             'table' => '', 'login_field' => '', 'password_field' => '', 'email_field' => '',
             'level_field' => '', 'userid_field' => '', 'activate_field' => '',
-            'md5' => false, 'case_sensitive' => true, 'password_min_length' => 8,
+            'md5' => false, 'case_sensitive' => true, 'password_min_length' => 8, 'dynamic' => null,
+            'register' => [], 'captcha' => [], 'login_option' => '',
         ], is_array($config['security']) ? $config['security'] : []);
+        $config['security']['register'] = array_replace(['confirm' => false, 'email' => false, 'auto_login' => false,
+            'return' => ''], (array) $config['security']['register']);
+        $config['security']['captcha'] = array_replace(['login' => false, 'register' => false, 'forgotpwd' => false,
+            'changepwd' => false], (array) $config['security']['captcha']);
+        $config['audit'] = array_replace(['login' => false, 'table' => '', 'file' => ''],
+            is_array($config['audit'] ?? null) ? $config['audit'] : []);
         $config['upload'] = array_replace(['extensions' => [], 'max_size' => 2000000],
             is_array($config['upload']) ? $config['upload'] : []);
         if (!is_array($config['menu'])) {
@@ -127,7 +136,7 @@ function vm_run(string $page, string $table = '', string $field = ''): void
             header('Allow: GET, HEAD, POST');
             throw new VmHttpError(405, 'MethodNotAllowed');
         }
-        if ($page !== 'login' && !vm_logged_in()) {
+        if (!vm_logged_in() && !vm_anonymous_page($page, $table)) {
             vm_redirect('login.php?return=' . rawurlencode(vm_current_url()), 302);
         }
         if (vm_method() === 'POST' && !vm_csrf_valid()) {
@@ -168,18 +177,30 @@ function vm_dispatch(string $page, string $table, string $field): void
     $pages = [
         'list' => 'list', 'view' => 'view', 'add' => 'edit', 'copy' => 'edit', 'edit' => 'edit',
         'delete' => 'delete', 'export' => 'export', 'lookup' => 'lookup', 'index' => 'index',
-        'login' => 'login', 'logout' => 'login', 'report' => 'report',
+        'login' => 'login', 'logout' => 'login', 'report' => 'report', 'register' => 'account',
+        'forgotpwd' => 'account', 'changepwd' => 'account', 'changeemail' => 'account', 'captcha' => 'account',
+        'userpriv' => 'userpriv', 'audittrail' => 'audittrail',
     ];
     if (!isset($pages[$page])) {
         throw new VmHttpError(404, 'PageNotFound');
     }
     require_once VM_LIB_DIR . '/pages/' . $pages[$page] . '.php';
-    if ($page === 'index' || $page === 'login' || $page === 'logout') {
+    if ($table === '' && !in_array($page, ['list', 'view', 'add', 'copy', 'edit', 'delete', 'export', 'lookup', 'report'], true)) {
         ('vm_page_' . $page)();
         return;
     }
     $t = vm_table($table);
     vm_connection((string) $t['db']);
+    // a record read on this page must be one the user may use so (record owners)
+    vm_page_context([$t['var'], in_array($page, ['add', 'copy'], true) ? 'view'
+        : (vm_page_permission($page) ?? 'list')]);
+    if (vm_get('export') !== '' && vm_page_exists($t, $page) && !vm_page_permitted($t, 'export')) {
+        vm_refuse_page();
+    }
+    if ($page === 'lookup' && (vm_permissions($t) & (VM_PERMISSIONS['add'] | VM_PERMISSIONS['edit']
+        | VM_PERMISSIONS['list'] | VM_PERMISSIONS['search'])) === 0) {
+        vm_refuse_page();
+    }
     switch ($page) {
         case 'list':
             vm_require_page($t, 'list');

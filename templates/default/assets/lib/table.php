@@ -33,7 +33,10 @@ function vm_table(string $var): array
         'name' => $var, 'var' => $var, 'caption' => $var, 'type' => 'TABLE', 'key' => [],
         'rec_per_page' => 0, 'pages' => [], 'concurrency' => false, 'default_order' => '',
         'fields' => [], 'details' => [], 'masters' => [], 'scripts' => [], 'db' => '', 'sql' => '', 'charts' => [],
+        'permissions' => [], 'audit' => false,
     ], $t);
+    $t['permissions'] = array_replace(['levels' => true, 'default' => [], 'anonymous' => 0, 'owner' => '',
+        'owner_allow' => 0], is_array($t['permissions']) ? $t['permissions'] : []);
     $t['var'] = $var;
     $fields = [];
     foreach ((array) $t['fields'] as $col => $f) {
@@ -91,23 +94,36 @@ function vm_table_ref(string $ref): ?array
     return null;
 }
 
-/** True when the table has this page (view, edit, delete and copy need a key). */
+/**
+ * True when the table has this page (view, edit, delete and copy need a key) and the user's
+ * level allows it.
+ */
 function vm_has_page(array $t, string $page): bool
+{
+    return vm_page_exists($t, $page) && vm_page_permitted($t, $page);
+}
+
+/** True when the table has this page, whoever asks. */
+function vm_page_exists(array $t, string $page): bool
 {
     $on = (bool) ($t['pages'][$page] ?? true);
     if (in_array($page, ['view', 'edit', 'delete', 'copy'], true) && $t['key'] === []) {
         return false;
     }
     if ($page === 'copy') {
-        return $on && vm_has_page($t, 'add');
+        return $on && vm_page_exists($t, 'add');
     }
     return $on;
 }
 
+/** 404 for a page the table does not have, 403 (or the login page) for one the user may not open. */
 function vm_require_page(array $t, string $page): void
 {
-    if (!vm_has_page($t, $page)) {
+    if (!vm_page_exists($t, $page)) {
         throw new VmHttpError(404, 'PageNotFound');
+    }
+    if (!vm_page_permitted($t, $page)) {
+        vm_refuse_page();
     }
 }
 
@@ -278,10 +294,16 @@ function vm_value_fits(array $f, string $v): bool
     };
 }
 
-/** The record with this key, or null. */
+/** The record with this key, or null; on a page of the table, null too for a row not the user's. */
 function vm_fetch_row(array $t, array $key): ?array
 {
     [$where, $params] = vm_key_where($t, $key);
+    [$var, $permission] = vm_page_context();
+    $owner = $var === $t['var'] ? vm_owner_filter($t, $permission) : null;
+    if ($owner !== null) {
+        $where .= ' AND ' . $owner[0];
+        $params = array_merge($params, $owner[1]);
+    }
     try {
         $row = vm_query('SELECT ' . vm_select_columns($t) . ' FROM ' . vm_from($t)
             . ' WHERE ' . $where, $params)->fetch();

@@ -39,10 +39,39 @@ return [
         'md5' => <!--##=PhpBool(PROJ.MD5Password)##-->,
         'case_sensitive' => <!--##=PhpBool(PROJ.CaseSensitivePassword)##-->,
         'password_min_length' => <!--##=PhpInt(PROJ.SecPasswordMinLength > 0 ? PROJ.SecPasswordMinLength : 8, 8)##-->,
+<!--## if (zvSecurity == "table" && UsesDynamicLevels()) { ##-->
+        'dynamic' => [
+            'level_table' => <!--##=PhpString(DB.UserLevelTbl)##-->,
+            'level_id' => <!--##=PhpString(DB.UserLevelIdFld)##-->,
+            'level_name' => <!--##=PhpString(DB.UserLevelNameFld)##-->,
+            'priv_table' => <!--##=PhpString(DB.UserLevelPrivTbl)##-->,
+            'priv_table_name' => <!--##=PhpString(DB.UserLevelPrivTblNameFld)##-->,
+            'priv_level' => <!--##=PhpString(DB.UserLevelPrivUserLevelFld)##-->,
+            'priv_value' => <!--##=PhpString(DB.UserLevelPrivPrivFld)##-->,
+        ],
+<!--## } ##-->
+        'register' => [
+            'confirm' => <!--##=PhpBool(PROJ.SecRegisterConfirm)##-->,
+            'email' => <!--##=PhpBool(PROJ.SecRegisterEmail)##-->,
+            'auto_login' => <!--##=PhpBool(PROJ.SecRegisterAutoLogin)##-->,
+            'return' => <!--##=PhpString(PROJ.RegisterReturnPage || "")##-->,
+        ],
+        'captcha' => [
+            'login' => <!--##=PhpBool(PROJ.SecLoginCaptcha)##-->,
+            'register' => <!--##=PhpBool(PROJ.SecRegisterCaptcha)##-->,
+            'forgotpwd' => <!--##=PhpBool(PROJ.SecForgotPwdCaptcha)##-->,
+            'changepwd' => <!--##=PhpBool(PROJ.SecChangePwdCaptcha)##-->,
+        ],
+        'login_option' => <!--##=PhpString(String(PROJ.LoginOption || "").toLowerCase())##-->,
+    ],
+    'audit' => [
+        'login' => <!--##=PhpBool(PROJ.SecLogInOutAuditTrail)##-->,
+        'table' => <!--##=PhpString(AuditTable())##-->,
+        'file' => <!--##=PhpString(AuditTable() ? "" : PROJ.AuditTrailPath || "")##-->,
     ],
     'menu' => [
 <!--## for (var item of MenuItems()) { ##-->
-        ['caption' => <!--##=PhpString(item.caption)##-->, 'url' => <!--##=PhpString(item.url)##-->],
+        ['caption' => <!--##=PhpString(item.caption)##-->, 'url' => <!--##=PhpString(item.url)##-->, 'table' => <!--##=PhpString(item.table)##-->, 'anonymous' => <!--##=PhpBool(item.anonymous)##-->],
 <!--## } ##-->
     ],
     'upload' => ['extensions' => <!--##=PhpList(zvExtensions)##-->, 'max_size' => <!--##=zvMaxUpload##-->],

@@ -34,6 +34,14 @@ return [
     'export' => <!--##=ExportOf(TABLE)##-->,
     'mail' => ['add' => <!--##=PhpBool(TABLE.TblSendMailOnAdd)##-->, 'edit' => <!--##=PhpBool(TABLE.TblSendMailOnEdit)##-->, 'delete' => <!--##=PhpBool(TABLE.TblSendMailOnDelete)##-->],
     'concurrency' => <!--##=PhpBool(TABLE.TblCheckConcurrentUpdate)##-->,
+    'permissions' => [
+        'levels' => <!--##=PhpBool(TABLE.TblUserLevelPriv)##-->,
+        'default' => <!--##=PhpList(String(TABLE.TblSecurity || "").toLowerCase().split(",").map(function (s) { return s.trim(); }).filter(function (s) { return s != ""; }))##-->,
+        'anonymous' => <!--##=PhpInt(TABLE.TblAnonymous, 0)##-->,
+        'owner' => <!--##=PhpString(TABLE.TblUserIDFld || "")##-->,
+        'owner_allow' => <!--##=PhpInt(TABLE.TblUserIDAllow, 0)##-->,
+    ],
+    'audit' => <!--##=PhpBool(TABLE.TblAuditTrail)##-->,
     'find' => <!--##=SearchSettingsOf(TABLE)##-->,
     'default_order' => '',
     'fields' => [
@@ -60,6 +68,7 @@ return [
             'add' => <!--##=PhpBool(f.FldAdd && !zvAuto && !zvComputed)##-->,
             'edit' => <!--##=PhpBool(f.FldEdit && !zvAuto && !zvComputed)##-->,
             'search' => <!--##=PhpBool(f.FldSearch || f.FldBasicSearch || (zvType == "string" || zvType == "text") && f.FldList)##-->,
+            'register' => <!--##=PhpBool(f.FldRegister)##-->,
             'default' => <!--##=zvDefault##-->,
             'db_default' => <!--##=PhpBool(DatabaseFills(f))##-->,
             'validate' => '<!--##=FieldValidation(f)##-->',

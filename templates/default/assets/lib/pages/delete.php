@@ -7,6 +7,11 @@ require_once VM_LIB_DIR . '/notify.php';
 
 function vm_page_delete(array $t): void
 {
+    if (vm_method() === 'POST' && vm_get('multi') !== '') {
+        require_once VM_LIB_DIR . '/multi.php';
+        vm_multi_delete($t);
+        return;
+    }
     $key = vm_request_key($t);
     $row = vm_fetch_row($t, $key);
     if ($row === null) {
@@ -24,6 +29,7 @@ function vm_page_delete(array $t): void
             try {
                 [$where, $params] = vm_key_where($t, $key);
                 vm_query('DELETE FROM ' . vm_qt($t['name']) . ' WHERE ' . $where, $params);
+                vm_audit_change($t, 'delete', $key, [], $row);
                 vm_notify_change($t, 'delete', $row);
                 foreach ($t['fields'] as $col => $f) {
                     if (vm_is_upload_field($f)) {

@@ -10,9 +10,11 @@ function vm_form_columns(array $t, string $mode): array
 {
     $flag = $mode === 'edit' ? 'edit' : 'add';
     $cols = array_keys(array_filter($t['fields'], static fn($f) => !empty($f[$flag]) && !$f['autoinc']));
-    // only an administrator sets another user's password; one's own is changed knowing the old one
-    return array_values(array_filter($cols, static fn($col) => $mode !== 'edit' || vm_is_admin()
-        || !vm_is_login_password($t, (string) $col)));
+    // only an administrator sets another user's password (one's own is changed knowing the old
+    // one), a record's owner, a user's level or activation
+    $protected = vm_protected_columns($t);
+    return array_values(array_filter($cols, static fn($col) => !in_array($col, $protected, true)
+        && ($mode !== 'edit' || vm_is_admin() || !vm_is_login_password($t, (string) $col))));
 }
 
 /** Options of a field with a choice: [[value, label], ...] from its lookup or its values. */
@@ -309,6 +311,9 @@ function vm_page_add(array $t, bool $copy): void
     }
     if (vm_method() === 'POST') {
         [$values, $store, $errors, $files] = vm_form_read($t, $cols, 'add', null);
+        if (vm_owner_field($t) !== '') {
+            $store[vm_owner_field($t)] = vm_user_id();   // a new record belongs to whoever adds it
+        }
         if ($master !== null) {
             foreach ($master[2] as $col => $v) {
                 if (!in_array($col, $cols, true)) {
@@ -324,6 +329,7 @@ function vm_page_add(array $t, bool $copy): void
                 try {
                     $stored = vm_upload_values($t, $files, $store);
                     vm_insert($t, $store);
+                    vm_audit_change($t, 'add', vm_inserted_key($t, $store), $store);
                     vm_notify_change($t, 'add', $store);
                     vm_flash('AddSuccess');
                     vm_redirect(vm_after_save_url($t, $master));
@@ -444,6 +450,7 @@ function vm_save_edit(array $t, array $key, array $store, array $files, ?array $
                 array_merge(array_values($store), $params));
         }
         $db->commit();
+        vm_audit_change($t, 'edit', $key, $store, $current);
     } catch (PDOException $e) {
         if ($db->inTransaction()) {
             $db->rollBack();

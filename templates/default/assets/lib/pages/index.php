@@ -1,15 +1,17 @@
 <?php
 declare(strict_types=1);
 
-/** The menu page: a link to every table's list. */
+/** The menu page: a link to every page of the menu the user may open. */
 function vm_page_index(): void
 {
+    $menu = vm_menu();
+    if (!vm_logged_in() && $menu === []) {
+        vm_redirect('login.php?return=' . rawurlencode(vm_current_url()), 302);
+    }
     vm_header(vm_phrase('Home'));
     echo "<ul class=\"vm-index\">\n";
-    foreach (vm_config()['menu'] as $item) {
-        if (is_array($item) && isset($item['url'], $item['caption'])) {
-            echo '<li>', vm_link((string) $item['url'], (string) $item['caption']), "</li>\n";
-        }
+    foreach ($menu as $item) {
+        echo '<li>', vm_link($item['url'], $item['caption']), "</li>\n";
     }
     echo "</ul>\n";
     vm_footer();

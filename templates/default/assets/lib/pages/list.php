@@ -11,6 +11,11 @@ function vm_list_query(array $t): array
 {
     $where = [];
     $params = [];
+    $owner = vm_owner_filter($t, 'list');
+    if ($owner !== null) {
+        $where[] = $owner[0];
+        $params = $owner[1];
+    }
     $master = vm_request_master($t);
     if ($master !== null) {
         foreach ($master[2] as $col => $v) {

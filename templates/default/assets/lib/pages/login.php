@@ -14,31 +14,48 @@ function vm_login_return(): string
     return vm_is_local_url($default) ? $default : 'index.php';
 }
 
+/** Whether the login page remembers the last user name (LoginOption "username"). */
+function vm_login_remembers_name(): bool
+{
+    return in_array('username', array_map('trim', explode(',', (string) vm_config()['security']['login_option'])), true);
+}
+
 function vm_page_login(): void
 {
     $return = vm_login_return();
     if (vm_config()['security']['type'] === 'none' || (vm_user() !== '' && vm_method() !== 'POST')) {
         vm_redirect($return, 302);
     }
-    $login = '';
+    require_once VM_LIB_DIR . '/audit.php';
+    $remembered = $_COOKIE['vm_login_name'] ?? '';
+    $login = vm_login_remembers_name() && is_string($remembered) ? substr($remembered, 0, 100) : '';
     $error = '';
     if (vm_method() === 'POST') {
         $login = trim(vm_post('username'));
         $wait = vm_login_wait($login);
-        $result = $wait > 0 ? 'wait' : vm_check_login($login, vm_post('password'));
+        $captcha = !vm_captcha_on('login') || vm_captcha_ok();
+        $result = $wait > 0 ? 'wait' : ($captcha ? vm_check_login($login, vm_post('password')) : 'captcha');
         if ($result === 'wait') {
             // the password is not even looked at until the wait is over
             http_response_code(429);
             header('Retry-After: ' . $wait);
             $error = 'TooManyAttempts';
+        } elseif ($result === 'captcha') {
+            $error = 'CaptchaWrong';
         } elseif ($result === 'ok') {
             vm_login_succeeded($login);
             vm_login($login);
+            vm_audit_login('login', $login);
+            if (vm_login_remembers_name()) {
+                setcookie('vm_login_name', $login, ['expires' => time() + 30 * 86400, 'path' => session_get_cookie_params()['path'],
+                    'secure' => vm_request_https(), 'httponly' => true, 'samesite' => 'Lax']);
+            }
             vm_redirect($return);
         } elseif ($result === 'inactive') {
             $error = 'AccountNotActivated';
         } else {
             vm_login_failed($login);
+            vm_audit_login('login failed', $login);
             $error = 'IncorrectLogin';
         }
     }
@@ -53,13 +70,25 @@ function vm_page_login(): void
         '<input type="text" id="username" name="username" value="', vm_h($login), '" autocomplete="username" required></div></div>',
         '<div class="vm-field"><label for="password">', vm_ph('Password'), '</label><div class="vm-control">',
         '<input type="password" id="password" name="password" autocomplete="current-password" required></div></div>',
+        vm_captcha_on('login') ? vm_captcha_field() : '',
         '<div class="vm-buttons"><button type="submit">', vm_ph('Login'), "</button></div></form>\n";
+    $links = [];
+    foreach (['forgotpwd' => 'ForgotPassword', 'register' => 'Register'] as $page => $phrase) {
+        if (vm_config()['security']['type'] === 'table' && is_file(VM_APP_DIR . '/' . $page . '.php')) {
+            $links[] = vm_link($page . '.php', vm_phrase($phrase));
+        }
+    }
+    if ($links !== []) {
+        echo '<p class="vm-account-links">', implode(' ', $links), "</p>\n";
+    }
     vm_footer();
 }
 
 function vm_page_logout(): void
 {
     if (vm_method() === 'POST') {
+        require_once VM_LIB_DIR . '/audit.php';
+        vm_audit_login('logout', vm_user());
         vm_logout();
         vm_redirect(vm_config()['security']['type'] === 'none' ? 'index.php' : 'login.php');
     }

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# User levels, record owners, anonymous access, registration, password reset, e-mail change and
+# the audit trail of the default package, over HTTP, with the messages caught by a local SMTP
+# sink: dynamic levels on SQLite, PostgreSQL and MariaDB (database velmora_security), static
+# levels on SQLite. A server that cannot be reached skips its case, unless CI=true.
+source "$(dirname "$0")/lib/common.sh" "$1"
+
+schema() {  # schema ID-TYPE: the test schema with users whose password is secret123
+    local hash
+    hash=$(php -r 'echo password_hash("secret123", PASSWORD_BCRYPT);')
+    sed -e "s/@ID@/$1/" -e "s|@PW@|$hash|" "$root/tests/app/security_schema.sql"
+}
+free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+case_run() {  # case_run NAME MODE NEW-ARGS...: generate, start the sink, run the HTTP checks
+    local name=$1 mode=$2 port sink rc
+    shift 2
+    if ! "$velmora" new "$scratch/$name.vlp" "$@" >/dev/null 2>"$scratch/err"; then
+        if grep -qi "connect\|refused" "$scratch/err" && [ "${CI:-}" != "true" ]; then skipped=$((skipped + 1)); return; fi
+        check "$name-new" 0 1; tail -5 "$scratch/err"; return
+    fi
+    port=$(free_port)
+    "$velmora" script "$root/tests/app/security_setup.js" "$scratch/$name.vlp" "$mode" "$port" >/dev/null 2>&1
+    check "$name-setup" 0 $?
+    "$velmora" generate "$scratch/$name.vlp" --dest "$scratch/$name-app" --yes --overwrite all >"$scratch/gen.log" 2>&1
+    rc=$?; check "$name-generate" 0 $rc; [ $rc -eq 0 ] || { tail -5 "$scratch/gen.log"; return; }
+    /usr/bin/python3 "$root/tests/app/smtp_sink.py" "$port" "$scratch/$name-mail" >/dev/null 2>&1 &
+    sink=$!
+    python3 "$root/tests/app/security_test.py" --app "$scratch/$name-app" --mode "$mode" --mail "$scratch/$name-mail" \
+        >"$scratch/http.log" 2>&1
+    rc=$?; check "$name-http" 0 $rc; [ $rc -eq 0 ] || tail -40 "$scratch/http.log"
+    kill $sink 2>/dev/null; wait $sink 2>/dev/null
+}
+
+schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/dynamic.db"
+case_run sqlite-dynamic dynamic --db sqlite --file "$scratch/dynamic.db"
+schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/static.db"
+case_run sqlite-static static --db sqlite --file "$scratch/static.db"
+
+drop="DROP TABLE IF EXISTS audittrail, articles, notes, users, userlevelpermissions, userlevels;"
+pg() { PGPASSWORD=velmora psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p 5432 -U velmora "$@" >/dev/null 2>&1; }
+if pg -d velmora_demo -c "SELECT 1"; then
+    pg -d velmora_demo -c "DROP DATABASE IF EXISTS velmora_security" && pg -d velmora_demo -c "CREATE DATABASE velmora_security"
+    { echo "$drop"; schema "SERIAL PRIMARY KEY"; } | pg -d velmora_security
+    check pg-schema 0 $?
+fi
+case_run pg-dynamic dynamic --db postgresql --host 127.0.0.1 --port 5432 --user velmora --password velmora \
+    --database velmora_security
+
+my() { MYSQL_PWD=velmora mysql --protocol=tcp -h 127.0.0.1 -P 3306 -u velmora "$@" >/dev/null 2>&1; }
+if my -e "CREATE DATABASE IF NOT EXISTS velmora_security"; then
+    { echo "$drop"; schema "INTEGER AUTO_INCREMENT PRIMARY KEY"; } | my velmora_security
+    check my-schema 0 $?
+fi
+case_run my-dynamic dynamic --db mysql --host 127.0.0.1 --port 3306 --user velmora --password velmora \
+    --database velmora_security
+
+echo "security_package: $passed passed, $failed failed, $skipped skipped"
+[ $failed -eq 0 ]

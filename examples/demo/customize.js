@@ -76,6 +76,8 @@ field("products", "units_in_stock").FldSrchOpr = ">=";
 field("products", "units_in_stock").FldSrchOpr2 = "<=";
 field("customers", "joined").FldSearch = true;
 field("customers", "joined").FldSrchOpr = "BETWEEN";
+// Categories are deleted several at once, all or none.
+p.DB.Tables.Item("categories").TblMultiDelete = true;
 // Lists and records export to every format; the office hears of every change to an order.
 p.PrinterFriendly = true;
 p.ExportHtml = true;

@@ -596,6 +596,31 @@ class SearchTests(AppTest):
         r = self.c.get(lst + '?x[unit_price]=abc&z[unit_price]=%3E')
         self.assertIn(phrase('SearchValueInvalid').replace('{field}', caption('products', 'unit_price')), r.text)
 
+    def test_multi_delete_is_all_or_nothing(self):
+        names = [f'M{RUN}{i}' for i in range(3)]
+        for n in names:
+            _, form = self.c.form(page('categories', 'add'))
+            self.assertStored(self.c.submit(form, {'f[name]': n}))
+        ids = [self.new_id('categories', 'category_id', 'name = ?', n) for n in names]
+        r, form = self.c.form(page('categories', 'list') + f'?q=M{RUN}')
+        self.assertEqual(len(re.findall(r'name="keys\[\]"', r.body)), 3)
+        used = db_value('SELECT MIN(category_id) AS c FROM products')
+        cases = [  # (keys posted, status, categories left of those)
+            ([ids[0], used], 409, [ids[0], used]),                 # a product refers to one: none deleted
+            ([ids[0], ids[1]], 303, []),
+            (['{"category_id": [1]}'], 400, []),
+            ([ids[2], '99999999'], 404, [ids[2]]),
+        ]
+        for keys, status, left in cases:
+            with self.subTest(keys=keys):
+                posted = [k if str(k).startswith('{') else json.dumps({'category_id': str(k)}) for k in keys]
+                r = self.c.post(form['action'], [('_csrf', form_value(form, '_csrf'))] + [('keys[]', k) for k in posted])
+                self.assertEqual(r.status, status)
+                plain = [k for k in keys if not str(k).startswith('{')]
+                self.assertEqual(sorted(db_column('SELECT category_id FROM categories WHERE category_id IN ('
+                                                  + ','.join('?' * len(plain)) + ')', *plain) if plain else []),
+                                 sorted(str(k) for k in left))
+
 
 class RecordTests(AppTest):
     def test_view(self):

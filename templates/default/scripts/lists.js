@@ -38,3 +38,8 @@ function FieldSearchOf(fld) {
 		", 'default' => " + PhpText(fld.FldSearchDefault) +
 		", 'default2' => " + PhpText(fld.FldSearchDefault2) + "]";
 }
+
+// What the list page needs of a table.
+function ListSettingsOf(tbl) {
+	return "['multi_delete' => " + PhpBool(tbl.TblMultiDelete || PROJ.MultiDelete) + "]";
+}

@@ -43,6 +43,7 @@ return [
     ],
     'audit' => <!--##=PhpBool(TABLE.TblAuditTrail)##-->,
     'find' => <!--##=SearchSettingsOf(TABLE)##-->,
+    'lists' => <!--##=ListSettingsOf(TABLE)##-->,
     'default_order' => '',
     'fields' => [
 <!--## for (var f of TABLE.Fields) {

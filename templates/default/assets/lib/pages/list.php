@@ -117,6 +117,8 @@ function vm_page_list(array $t): void
 
     echo "<div class=\"vm-table-wrap\"><table class=\"vm-grid\">\n<thead><tr>";
     $links = array_filter(['view', 'edit', 'copy', 'delete'], static fn($p) => vm_has_page($t, $p));
+    require_once VM_LIB_DIR . '/multi.php';
+    echo vm_multi_head_html($t);
     if ($links !== []) {
         echo '<th class="vm-rowlinks"><span class="vm-hidden">', vm_ph('Actions'), '</span></th>';
     }
@@ -133,7 +135,7 @@ function vm_page_list(array $t): void
         if (function_exists('row_rendered')) {
             row_rendered($row);
         }
-        echo '<tr>';
+        echo '<tr>', vm_multi_cell_html($t, $row);
         if ($links !== []) {
             echo '<td class="vm-rowlinks">';
             if (vm_row_has_key($t, $row)) {
@@ -149,7 +151,7 @@ function vm_page_list(array $t): void
         }
         echo vm_search_highlight(vm_cells_html($t, $listed, $row, $labels), $marks), "</tr>\n";
     }
-    echo "</tbody></table></div>\n";
+    echo "</tbody></table></div>\n", vm_multi_form_html($t, $masterParams);
     vm_pager($self, $state, $start, $per, $total, count($rows));
     echo vm_charts_html($t, $ctx, 'bottom');
     vm_footer();

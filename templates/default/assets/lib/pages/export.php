@@ -128,18 +128,19 @@ function vm_export_email(array $doc, string $name): never
         throw new VmStop();
     }
     echo '<form method="post" action="', vm_h(vm_current_url()), '" class="vm-form">', vm_csrf_field(),
-        '<div class="vm-field"><label for="vm-to">', vm_ph('EmailTo'), '</label>',
-        '<input type="text" id="vm-to" name="to" required value="', vm_h($values['to']), '"></div>',
-        '<div class="vm-field"><label for="vm-subject">', vm_ph('EmailSubject'), '</label>',
-        '<input type="text" id="vm-subject" name="subject" required maxlength="200" value="', vm_h($values['subject']), '"></div>',
-        '<div class="vm-field"><label for="vm-message">', vm_ph('EmailMessage'), '</label>',
-        '<textarea id="vm-message" name="message" rows="5">', vm_h($values['message']), '</textarea></div>',
-        '<div class="vm-field"><label for="vm-format">', vm_ph('EmailFormat'), '</label><select id="vm-format" name="format">';
+        '<div class="vm-field"><label for="vm-to">', vm_ph('EmailTo'), '</label><div class="vm-control">',
+        '<input type="text" id="vm-to" name="to" required value="', vm_h($values['to']), '"></div></div>',
+        '<div class="vm-field"><label for="vm-subject">', vm_ph('EmailSubject'), '</label><div class="vm-control">',
+        '<input type="text" id="vm-subject" name="subject" required maxlength="200" value="', vm_h($values['subject']),
+        '"></div></div><div class="vm-field"><label for="vm-message">', vm_ph('EmailMessage'), '</label><div class="vm-control">',
+        '<textarea id="vm-message" name="message" rows="5">', vm_h($values['message']), '</textarea></div></div>',
+        '<div class="vm-field"><label for="vm-format">', vm_ph('EmailFormat'), '</label><div class="vm-control">',
+        '<select id="vm-format" name="format">';
     foreach ($formats as $format) {
         echo '<option value="', $format, '"', $format === $values['format'] ? ' selected' : '', '>',
             vm_ph(VM_EXPORT_FORMATS[$format][0]), '</option>';
     }
-    echo '</select></div><div class="vm-buttons"><button type="submit">', vm_ph('EmailSend'), '</button> ',
+    echo '</select></div></div><div class="vm-buttons"><button type="submit">', vm_ph('EmailSend'), '</button> ',
         vm_link((string) $doc['back'], vm_phrase('Cancel')), "</div></form>\n";
     vm_footer();
     throw new VmStop();

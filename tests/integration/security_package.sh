@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # User levels, record owners, anonymous access, registration, password reset, e-mail change and
 # the audit trail of the default package, over HTTP, with the messages caught by a local SMTP
-# sink: dynamic levels on SQLite, PostgreSQL and MariaDB (database velmora_security), static
-# levels on SQLite. A server that cannot be reached skips its case, unless CI=true.
+# sink: dynamic levels on SQLite, PostgreSQL and MariaDB (a database velmora_security_<pid> made for
+# the run), static levels on SQLite. A server that cannot be reached skips its case, unless CI=true.
 source "$(dirname "$0")/lib/common.sh" "$1"
 
 schema() {  # schema ID-TYPE: the test schema with users whose password is secret123
@@ -39,23 +39,21 @@ case_run sqlite-dynamic dynamic --db sqlite --file "$scratch/dynamic.db"
 schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/static.db"
 case_run sqlite-static static --db sqlite --file "$scratch/static.db"
 
-drop="DROP TABLE IF EXISTS audittrail, articles, notes, users, userlevelpermissions, userlevels;"
+# A database of this run's own on each server, so that runs at the same time do not meet.
+db=velmora_security_$$
 pg() { PGPASSWORD=velmora psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p 5432 -U velmora "$@" >/dev/null 2>&1; }
-if pg -d velmora_demo -c "SELECT 1"; then
-    pg -d velmora_demo -c "DROP DATABASE IF EXISTS velmora_security" && pg -d velmora_demo -c "CREATE DATABASE velmora_security"
-    { echo "$drop"; schema "SERIAL PRIMARY KEY"; } | pg -d velmora_security
+my() { MYSQL_PWD=velmora mysql --protocol=tcp -h 127.0.0.1 -P 3306 -u velmora "$@" >/dev/null 2>&1; }
+trap 'pg -d velmora_demo -c "DROP DATABASE IF EXISTS $db"; my -e "DROP DATABASE IF EXISTS $db"; rm -rf "$scratch"' EXIT
+if pg -d velmora_demo -c "CREATE DATABASE $db"; then
+    schema "SERIAL PRIMARY KEY" | pg -d $db
     check pg-schema 0 $?
 fi
-case_run pg-dynamic dynamic --db postgresql --host 127.0.0.1 --port 5432 --user velmora --password velmora \
-    --database velmora_security
-
-my() { MYSQL_PWD=velmora mysql --protocol=tcp -h 127.0.0.1 -P 3306 -u velmora "$@" >/dev/null 2>&1; }
-if my -e "CREATE DATABASE IF NOT EXISTS velmora_security"; then
-    { echo "$drop"; schema "INTEGER AUTO_INCREMENT PRIMARY KEY"; } | my velmora_security
+case_run pg-dynamic dynamic --db postgresql --host 127.0.0.1 --port 5432 --user velmora --password velmora --database $db
+if my -e "CREATE DATABASE $db"; then
+    schema "INTEGER AUTO_INCREMENT PRIMARY KEY" | my $db
     check my-schema 0 $?
 fi
-case_run my-dynamic dynamic --db mysql --host 127.0.0.1 --port 3306 --user velmora --password velmora \
-    --database velmora_security
+case_run my-dynamic dynamic --db mysql --host 127.0.0.1 --port 3306 --user velmora --password velmora --database $db
 
 echo "security_package: $passed passed, $failed failed, $skipped skipped"
 [ $failed -eq 0 ]

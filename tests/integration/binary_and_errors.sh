@@ -84,7 +84,7 @@ for values, said in refusals:
 check("search-number", "Lamp" in get("vm_gadgetslist.php?q=7")[1].decode())
 check("search-other-number", "No records found." in get("vm_gadgetslist.php?q=7.5")[1].decode())
 
-edit = html.unescape(re.search(r'href="(vm_gadgetsedit\.php\?[^"]+)"', get("vm_gadgetslist.php")[1].decode()).group(1))
+edit = html.unescape(re.search(r'href="(vm_gadgetsedit\.php\?[^"]+)"', get("vm_gadgetslist.php?cmd=reset")[1].decode()).group(1))
 check("edit-keeps-content", "updated" in post(edit, row) and get(src)[1] == png)
 check("edit-removes", "updated" in post(edit, row, extra=[("vmremove[picture]", "1")]) and thumbnail() is None)
 sys.exit(failed)

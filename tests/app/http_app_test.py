@@ -421,7 +421,7 @@ class RouterTests(AppTest):
         for path in [db_file, 'lib/runtime.php', 'lib/', 'config.php', 'router.php',
                      'tables/' + APP['tables']['orders']['var'] + '.php', 'lang/english.xml',
                      '.htaccess', 'lib/.htaccess', 'lib%2Fruntime.php', page('orders', 'list') + '/config.php',
-                     'uploads/', 'no-such-page.php']:
+                     'uploads/', 'no-such-page.php', 'data/', 'data/logins.json', 'README.md']:
             r = c.get(path)
             self.assertEqual(r.status, 404, path)
             self.assertNotIn('<?php', r.body, path)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo shop in a real browser: the demo project is generated into a scratch folder, served by
-# PHP's built-in server and driven by headless Chromium (Debian's chromium through playwright-core).
+# PHP's built-in server and driven by headless Chromium (Debian's chromium through playwright-core);
+# so is the application of tests/app/security_schema.sql, for registration and permissions.
 # Screenshots of the orders list go to $VELMORA_ARTEFACTS (default: build/artefacts).
 # Exit codes: 0 passed, 1 failed, 77 skipped (chromium, node or npm missing, outside CI).
 set -u
@@ -72,9 +73,31 @@ for _ in $(seq 1 100); do
     sleep 0.1
 done
 
-VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_CHROMIUM="$chromium" VELMORA_ARTEFACTS="$artefacts" \
-    node --test "$here/demo_app.test.mjs"
+# The accounts and levels application (SQLite, dynamic levels) with a sink for its mail.
+free_port() { node -e 'const s = require("net").createServer(); s.listen(0, "127.0.0.1", () => { console.log(s.address().port); s.close(); });'; }
+sport=$(free_port)
+mport=$(free_port)
+hash=$(php -r 'echo password_hash("secret123", PASSWORD_BCRYPT);')
+sed -e "s/@ID@/INTEGER PRIMARY KEY AUTOINCREMENT/" -e "s|@PW@|$hash|" "$root/tests/app/security_schema.sql" | sqlite3 "$scratch/sec.db" &&
+    "$velmora" new "$scratch/sec.vlp" --db sqlite --file "$scratch/sec.db" >/dev/null 2>&1 &&
+    "$velmora" script "$root/tests/app/security_setup.js" "$scratch/sec.vlp" dynamic "$mport" >/dev/null 2>&1 &&
+    "$velmora" generate "$scratch/sec.vlp" --dest "$scratch/sec-app" --yes --overwrite all >"$scratch/gen.log" 2>&1 ||
+    { echo "e2e: generating the security application failed" >&2; tail -5 "$scratch/gen.log" >&2; exit 1; }
+/usr/bin/python3 "$root/tests/app/smtp_sink.py" "$mport" "$scratch/mail" >/dev/null 2>&1 &
+sink=$!
+php -S "127.0.0.1:$sport" -t "$scratch/sec-app" "$scratch/sec-app/router.php" >>"$scratch/server.log" 2>&1 &
+secserver=$!
+for _ in $(seq 1 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$sport") 2>/dev/null && (exec 3<>"/dev/tcp/127.0.0.1/$mport") 2>/dev/null && break
+    sleep 0.1
+done
+
+VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_E2E_SECURITY_URL="http://127.0.0.1:$sport/" VELMORA_E2E_MAIL="$scratch/mail" \
+    VELMORA_CHROMIUM="$chromium" VELMORA_ARTEFACTS="$artefacts" \
+    node --test "$here/demo_app.test.mjs" "$here/security_app.test.mjs"
 rc=$?
+kill "$sink" "$secserver" 2>/dev/null
+wait "$sink" "$secserver" 2>/dev/null
 
 # PHP's warnings and the runtime's logged errors land in the server's log, not in the pages.
 if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|velmora error:|\[5[0-9][0-9]\]:' "$scratch/server.log" >&2; then

@@ -36,6 +36,16 @@ case_run() {  # case_run NAME MODE NEW-ARGS...: generate, start the sink, run th
 
 schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/dynamic.db"
 case_run sqlite-dynamic dynamic --db sqlite --file "$scratch/dynamic.db"
+# The application's README names the libraries its pages use; where they cannot be loaded
+# (open_basedir hides /usr/share/php), the pages that need them name the packages to install.
+app="$scratch/sqlite-dynamic-app"
+check readme-libraries 2 "$(grep -c -E '^\| (e-mail \(SMTP\) \| libphp-phpmailer \| phpmailer/phpmailer|captcha \| php-gregwar-captcha \| gregwar/captcha) \|$' "$app/README.md")"
+for page in forgotpwd:phpmailer captcha:gregwar-captcha; do
+    missing=$(cd "$app" && php -d open_basedir="$app:/tmp" -d session.save_path=/tmp -r '
+        $_SERVER["REQUEST_METHOD"] = "GET"; $_SERVER["SCRIPT_NAME"] = "/" . $argv[1] . ".php"; require $argv[1] . ".php";' \
+        "${page%%:*}" 2>&1)
+    check "$page-missing" 1 "$(echo "$missing" | grep -c "install the Debian package [a-z-]*${page#*:}")"
+done
 schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/static.db"
 case_run sqlite-static static --db sqlite --file "$scratch/static.db"
 

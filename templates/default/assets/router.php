@@ -6,9 +6,9 @@ declare(strict_types=1);
  *   php -S 127.0.0.1:8080 -t APP APP/router.php
  * Serves the pages and static files of the application and refuses the folders and files that
  * are never meant to be fetched (runtime, table descriptions, database, uploads, language files,
- * configuration, the application's own data, dot files, log files (the audit trail), and the ".bak"
- * backups and ".new" versions that regeneration leaves beside pages, which would otherwise be sent as
- * source text).
+ * configuration, the application's own data, dot files, log files (the audit trail), the README,
+ * and the ".bak" backups and ".new" versions that regeneration leaves beside pages, which would
+ * otherwise be sent as source text).
  */
 
 function vm_router_refuse(): bool
@@ -47,7 +47,7 @@ if ($segments === []) {
 $blockedDirs = ['lib', 'tables', 'db', 'uploads', 'lang', 'security', 'data'];
 $blockedFiles = ['config.php', 'router.php'];
 foreach ($segments as $segment) {
-    if ($segment[0] === '.' || $segment === '..' || preg_match('/\.(bak|new|log)$/iD', $segment)) {
+    if ($segment[0] === '.' || $segment === '..' || preg_match('/\.(bak|new|log|md)$/iD', $segment)) {
         return vm_router_refuse();
     }
 }

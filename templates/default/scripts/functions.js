@@ -389,3 +389,25 @@ function AuditTable() {
 function AuditsToFile() {
 	return AuditsAnything() && AuditTable() == "";
 }
+
+// The optional libraries the application's pages use: [what for, Debian package, Composer package].
+function ApplicationLibraries() {
+	var mailed = PROJ.ExportEmail, pdf = PROJ.ExportPDF, zip = PROJ.ExportExcel || PROJ.ExportWord;
+	for (var t of GeneratedTables()) {
+		mailed = mailed || t.TblExportEmail || t.TblSendMailOnAdd || t.TblSendMailOnEdit || t.TblSendMailOnDelete;
+		pdf = pdf || t.TblExportPDF;
+		zip = zip || t.TblExportExcel || t.TblExportWord;
+	}
+	var table = SecurityKind() == "table";
+	var accounts = table && (PROJ.SecRegisterPage && (PROJ.SecRegisterConfirm || PROJ.SecRegisterEmail) ||
+		PROJ.SecForgetPwdPage || PROJ.SecChangeEmail);
+	var out = [];
+	if (mailed || accounts) out.push(["e-mail (SMTP)", "libphp-phpmailer", "phpmailer/phpmailer"]);
+	if (SecurityKind() != "none" && UsesCaptcha()) {
+		out.push(["captcha", "php-gregwar-captcha", "gregwar/captcha"]);
+		out.push(["captcha images", "php-gd", ""]);
+	}
+	if (pdf) out.push(["PDF export", "php-dompdf", "dompdf/dompdf"]);
+	if (zip) out.push(["Excel and Word export", "php-zip", ""]);
+	return out;
+}

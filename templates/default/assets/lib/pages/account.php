@@ -48,6 +48,14 @@ function vm_account_form(string $action, array $fields, string $button, bool $ca
         "</button></div></form>\n";
 }
 
+/** A page that mails needs the mail library: without it, the page says what to install. */
+function vm_account_needs_mail(): void
+{
+    if (!vm_library('phpmailer')) {
+        vm_library_missing_page('phpmailer');
+    }
+}
+
 /** Sends a message to one user; false (logged) when it could not be sent. */
 function vm_account_mail(string $to, string $subjectId, string $bodyId, array $values): bool
 {
@@ -72,6 +80,9 @@ function vm_page_register(): void
     $t = vm_user_table();
     if (vm_get('token') !== '') {
         vm_register_confirm($t, vm_get('token'));
+    }
+    if ($s['register']['email'] || ($s['register']['confirm'] && $s['activate_field'] !== '')) {
+        vm_account_needs_mail();
     }
     $protected = vm_protected_columns($t);
     $cols = [$s['login_field'], $s['password_field']];
@@ -121,7 +132,7 @@ function vm_register_form(array $t, array $cols, array $values, array $errors, s
     vm_form_render($t, $cols, $values, $errors, 'register.php', $message, [], null, 'login.php');
     $form = (string) ob_get_clean();
     // the password again, and the captcha, before the buttons
-    $again = '<div class="vm-field"><label for="password2">' . vm_ph('PasswordAgain') . '</label><div class="vm-control">'
+    $again = '<div class="vm-field"><label for="password2">' . vm_ph('PasswordRepeat') . '</label><div class="vm-control">'
         . '<input type="password" id="password2" name="password2" autocomplete="new-password" required></div></div>'
         . (vm_captcha_on('register') ? vm_captcha_field() : '') . '<div class="vm-buttons">';
     $at = strrpos($form, '<div class="vm-buttons">');
@@ -200,6 +211,7 @@ function vm_page_forgotpwd(): void
         vm_reset_password(vm_get('token'));
         return;
     }
+    vm_account_needs_mail();
     $message = '';
     $who = '';
     if (vm_method() === 'POST') {
@@ -323,6 +335,7 @@ function vm_page_changeemail(): void
         vm_flash('EmailChanged');
         vm_redirect('index.php');
     }
+    vm_account_needs_mail();
     $message = '';
     $email = '';
     if (vm_method() === 'POST') {

@@ -77,6 +77,11 @@ function vm_view_detail(array $t, array $row, array $detail): void
         $params[] = vm_str($row[$m]);
         $fk['fk_' . $d] = vm_str($row[$m]);
     }
+    $owner = vm_owner_filter($dt, 'list');   // only the detail rows the user may list
+    if ($owner !== null) {
+        $where[] = $owner[0];
+        $params = array_merge($params, $owner[1]);
+    }
     $limit = 200;
     $order = $dt['key'] === [] ? '' : ' ORDER BY ' . implode(', ', array_map('vm_qi', $dt['key']));
     $rows = vm_query('SELECT ' . vm_select_columns($dt) . ' FROM ' . vm_from($dt) . ' WHERE '

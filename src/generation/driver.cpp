@@ -90,10 +90,8 @@ bool IsScriptless(std::string_view type) {
 std::string LocateTemplate(const AGP& project) {
     std::string package = ReplaceAll(Trim(project.Template()), "\\", "/");
     if (package.empty()) package = "default";
-    if (Exists(package)) return package;
-    std::string shipped = JoinScriptPath(JoinScriptPath(InstallFolder(), "templates"),
-                                         fs::path(package).filename().string());
-    return Exists(shipped) ? shipped : package;
+    std::string found = FindTemplatePackage(package);
+    return found.empty() ? package : found;
 }
 
 // What the "template" cache entry records: a zip package itself; for a folder package only its

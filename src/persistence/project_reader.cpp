@@ -32,11 +32,6 @@ namespace {
 
 constexpr std::string_view kProjectExtension = "vlp";
 
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
-
 // The text after the last "." of the file name; "" when it has none.
 std::string FileExtension(const std::string& path) {
     std::string name = std::filesystem::path(path).filename().string();
@@ -96,7 +91,8 @@ void UpgradeSettings(AGP& proj) {
 }
 
 void ApplyDerivedSettings(AGP& proj) {
-    if (!FileExists(proj.Template()))
+    // A package shipped with the engine may be named without its path ("default").
+    if (FindTemplatePackage(proj.Template()).empty())
         proj.SetTemplate(GetRegValue("HKCU", SettingsSection("Project"), "Template").ToText());
     EngineState& engine = Engine();
     engine.sqlQuote = proj.SQLQuote();

@@ -50,6 +50,18 @@ std::string InstallFolder() {
     return detected;
 }
 
+std::string FindTemplatePackage(std::string_view name) {
+    namespace fs = std::filesystem;
+    std::string package = ReplaceAll(Trim(name), "\\", "/");
+    if (package.empty()) return {};
+    std::error_code ec;
+    if (fs::exists(package, ec)) return package;
+    std::string base = fs::path(package).filename().string();
+    if (base.empty()) return {};
+    fs::path shipped = fs::path(InstallFolder()) / "templates" / base;
+    return fs::exists(shipped, ec) ? shipped.string() : std::string();
+}
+
 std::string GetConfigPath(std::string_view name) {
     std::string configured = GetRegValue("HKCU", SettingsSection("General"), name).ToText();
     if (!configured.empty()) return configured;

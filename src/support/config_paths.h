@@ -17,6 +17,11 @@ std::string InstallFolder();
 // languages, "themefolder" themes, below the installation folder; any other name gives "".
 std::string GetConfigPath(std::string_view name);
 
+// Where the template package a project names lives: the name as a path when it exists, else the
+// package of that name shipped in the installation's "templates" folder; empty when neither is
+// there (or no name is given).
+std::string FindTemplatePackage(std::string_view name);
+
 // The user's data folder ($VELMORA_USER_DIR, default ${XDG_DATA_HOME:-~/.local/share}/Velmora).
 std::string UserDataFolder();
 

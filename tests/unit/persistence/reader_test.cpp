@@ -214,6 +214,13 @@ TEST_F(ReaderTest, DatabaseSettingsBecomeEngineWideAndTheMenuFollowsTheTables) {
 }
 
 TEST_F(ReaderTest, SettingsUpgradesAndBackFill) {
+    // A shipped package keeps its bare name; a package that is nowhere gives way to the user's default.
+    for (auto [given, kept] : {std::pair{"default", "default"}, {"/nowhere/gone.zip", ""}}) {
+        AGP named;
+        WriteFile(dir / "t.vlp", std::string("<Project Template=\"") + given + "\"><Database DBName=\"d\"/></Project>");
+        ASSERT_TRUE(Load(named, dir / "t.vlp", false)) << named.ProjErr();
+        EXPECT_EQ(named.Template(), kept);
+    }
     std::string text = "<?xml version=\"1.0\"?><Project SmtpServer=\"\" SmtpServerPort=\"2525\" "
                        "ThemeBrandPrimary=\"#A0B1C2\" ThemeTableHeaderBackColorFrom=\"red\" ProjID=\"\">"
                        "<Database DBName=\"d\"><Table TblName=\"t\"><Field FldName=\"f\"/></Table></Database></Project>";

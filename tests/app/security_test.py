@@ -160,13 +160,16 @@ class LevelTests(SecurityTest):
         try:
             editor = client('editor')
             editor_id = h.db_value("SELECT user_id FROM users WHERE login = 'editor'")
-            before = h.db_row('SELECT password, level_id FROM users WHERE user_id = ?', editor_id)
+            # nor an address, which would receive the account's reset links
+            row = 'SELECT password, level_id, email FROM users WHERE user_id = ?'
+            before = h.db_row(row, editor_id)
             _, form = editor.form(f'usersedit.php?key[user_id]={editor_id}')
-            self.assertIsNone(h.form_value(form, 'f[level_id]'))
-            self.assertIsNone(h.form_value(form, 'f[password]'))
-            r = editor.submit(form, {'f[level_id]': '-1', 'f[password]': 'takeover123', 'f[full_name]': 'Ed'})
+            for name in ['f[level_id]', 'f[password]', 'f[email]']:
+                self.assertIsNone(h.form_value(form, name), name)
+            r = editor.submit(form, {'f[level_id]': '-1', 'f[password]': 'takeover123', 'f[email]': 'x@evil.example',
+                                     'f[full_name]': 'Ed'})
             self.assertEqual(r.status, 303)
-            self.assertEqual(h.db_row('SELECT password, level_id FROM users WHERE user_id = ?', editor_id), before)
+            self.assertEqual(h.db_row(row, editor_id), before)
         finally:
             h.sql("DELETE FROM userlevelpermissions WHERE table_name = 'users'")
 

@@ -170,9 +170,11 @@ function vm_page_context(?array $set = null): array
 
 /**
  * Columns a user other than the administrator never writes: the record's owner (set to
- * themselves on add), and in the user table its level and activation columns.
+ * themselves on add), and in the user table its level and activation columns, and on edit its
+ * e-mail address when the change e-mail page confirms new addresses (a changed address would
+ * receive the account's password reset links).
  */
-function vm_protected_columns(array $t): array
+function vm_protected_columns(array $t, string $mode = 'add'): array
 {
     if (vm_is_admin()) {
         return [];
@@ -182,6 +184,9 @@ function vm_protected_columns(array $t): array
     if ($s['type'] === 'table' && $s['table'] === $t['name'] && $t['db'] === '') {
         $cols[] = $s['level_field'];
         $cols[] = $s['activate_field'];
+        if ($mode === 'edit' && is_file(VM_APP_DIR . '/changeemail.php')) {
+            $cols[] = $s['email_field'];
+        }
     }
     return array_values(array_filter($cols));
 }

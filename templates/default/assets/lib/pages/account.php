@@ -219,7 +219,7 @@ function vm_page_forgotpwd(): void
         if (vm_captcha_on('forgotpwd') && !vm_captcha_ok()) {
             $message = vm_phrase('CaptchaWrong');
         } else {
-            if ($who !== '' && vm_login_wait($who) === 0) {
+            if ($who !== '' && vm_reset_allowed($who)) {
                 vm_send_reset_links($who);
             }
             // the same answer whether the account exists or not
@@ -231,6 +231,26 @@ function vm_page_forgotpwd(): void
     vm_account_form('forgotpwd.php', [['username', 'UsernameOrEmail', 'text', $who, 'username']], 'SendLink',
         vm_captcha_on('forgotpwd'), $message, vm_phrase('ForgotPasswordHelp'));
     vm_footer();
+}
+
+/** Reset mails asked for per client address and per name within the login window. */
+const VM_RESET_MAX = 5;
+
+/** True (and counted) when another reset mail may go out, so that nobody floods a mailbox. */
+function vm_reset_allowed(string $who): bool
+{
+    $keys = ['r:' . vm_client_address(), 'r:' . mb_strtolower($who, 'UTF-8')];
+    $allowed = true;
+    vm_login_store(static function (array $asked) use ($keys, &$allowed): array {
+        foreach ($keys as $key) {
+            $allowed = $allowed && count($asked[$key] ?? []) < VM_RESET_MAX;
+        }
+        foreach ($allowed ? $keys : [] as $key) {
+            $asked[$key][] = time();
+        }
+        return $asked;
+    });
+    return $allowed;
 }
 
 /** Mails a reset link to the account with this login name or e-mail address (a few when the address is shared). */

@@ -12,7 +12,7 @@ function vm_form_columns(array $t, string $mode): array
     $cols = array_keys(array_filter($t['fields'], static fn($f) => !empty($f[$flag]) && !$f['autoinc']));
     // only an administrator sets another user's password (one's own is changed knowing the old
     // one), a record's owner, a user's level or activation
-    $protected = vm_protected_columns($t);
+    $protected = vm_protected_columns($t, $mode);
     return array_values(array_filter($cols, static fn($col) => !in_array($col, $protected, true)
         && ($mode !== 'edit' || vm_is_admin() || !vm_is_login_password($t, (string) $col))));
 }

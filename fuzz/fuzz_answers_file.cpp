@@ -7,40 +7,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 
 #include "platform/prompter.h"
-#include "support/status.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
-std::filesystem::path& MadeFolder() {
-    static std::filesystem::path made;
-    return made;
-}
-
-void RemoveWorkFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(MadeFolder(), ec);
-}
-
-const std::filesystem::path& AnswersFile() {
-    static const std::filesystem::path file = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
-        MadeFolder() = mkdtemp(pattern.data());
-        std::atexit(RemoveWorkFolder);
-        velmora::SetStatusSink(std::make_shared<velmora::NullStatusSink>());
-        return MadeFolder() / "answers.json";
-    }();
-    return file;
-}
+std::filesystem::path AnswersFile() { return velmora::fuzz::PrivateFolder() / "answers.json"; }
 
 const velmora::Question kQuestions[] = {
     {"overwrite-file", "", "", velmora::Buttons::YesNoCancel, {}, "no"},

@@ -9,41 +9,14 @@
 #include <iterator>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 #include "generation/gen_cache.h"
 #include "support/engine_state.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
-std::filesystem::path& MadeFolder() {
-    static std::filesystem::path made;
-    return made;
-}
-
-void RemoveWorkFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(MadeFolder(), ec);
-}
-
-// The user folder, which holds the cache, lives in a private folder, never in the user's.
-const std::filesystem::path& WorkFolder() {
-    static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
-        std::filesystem::path made = mkdtemp(pattern.data());
-        MadeFolder() = made;
-        std::atexit(RemoveWorkFolder);
-        setenv("VELMORA_CONFIG_DIR", (made / "user").c_str(), 1);
-        setenv("VELMORA_MACHINE_CONFIG", (made / "machine.json").c_str(), 1);
-        setenv("VELMORA_USER_DIR", (made / "documents").c_str(), 1);
-        return made;
-    }();
-    return folder;
-}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -53,7 +26,7 @@ std::string ReadAll(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::filesystem::path cacheFolder = WorkFolder() / "documents/Templates/fuzz.zip/cache";
+    const std::filesystem::path cacheFolder = velmora::fuzz::PrivateFolder() / "documents/Templates/fuzz.zip/cache";
     std::error_code ec;
     std::filesystem::create_directories(cacheFolder, ec);
     {

@@ -8,8 +8,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 
 #include "model/project/agp.h"
 #include "model/controls/controls.h"
@@ -17,39 +15,11 @@
 #include "model/entities/fields.h"
 #include "model/entities/tables.h"
 #include "support/engine_state.h"
-#include "support/status.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
-std::filesystem::path& MadeFolder() {
-    static std::filesystem::path made;
-    return made;
-}
-
-void RemoveWorkFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(MadeFolder(), ec);
-}
-
-// The settings stores and the input file live in a private folder, never in the user's.
-const std::filesystem::path& WorkFolder() {
-    static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
-        std::filesystem::path made = mkdtemp(pattern.data());
-        MadeFolder() = made;
-        std::atexit(RemoveWorkFolder);
-        setenv("VELMORA_CONFIG_DIR", (made / "user").c_str(), 1);
-        setenv("VELMORA_MACHINE_CONFIG", (made / "machine.json").c_str(), 1);
-        setenv("VELMORA_USER_DIR", (made / "documents").c_str(), 1);
-        velmora::SetStatusSink(std::make_shared<velmora::NullStatusSink>());
-        return made;
-    }();
-    return folder;
-}
 
 // A project with something current for every kind of condition object, built once.
 velmora::AGP& Project() {
@@ -72,7 +42,7 @@ velmora::AGP& Project() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = (WorkFolder() / "control.xml").string();
+    const std::string path = (velmora::fuzz::PrivateFolder() / "control.xml").string();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

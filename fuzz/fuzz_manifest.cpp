@@ -7,36 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 
 #include "generation/manifest.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
-std::filesystem::path& MadeFolder() {
-    static std::filesystem::path made;
-    return made;
-}
-
-void RemoveWorkFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(MadeFolder(), ec);
-}
-
-const std::filesystem::path& Destination() {
-    static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-fuzz-XXXXXX").string();
-        MadeFolder() = mkdtemp(pattern.data());
-        std::atexit(RemoveWorkFolder);
-        return MadeFolder();
-    }();
-    return folder;
-}
+const std::filesystem::path& Destination() { return velmora::fuzz::PrivateFolder(); }
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <climits>
 #include <regex>
+#include <span>
 
 #include "db_servers.h"
 
@@ -72,9 +73,9 @@ protected:
 
 TEST_F(DbServerChinook, ListsTheElevenTablesOnBothServers) {
     auto pg = db::OpenCatalogue(PgOptions("chinook"))->ListTables();
-    EXPECT_EQ(Names(pg), (std::vector<std::string>{"album", "artist", "customer", "employee", "genre", "invoice",
-                                                   "invoice_line", "media_type", "playlist", "playlist_track",
-                                                   "track"}));
+    EXPECT_EQ(Names(pg),
+              (std::vector<std::string>{"album", "artist", "customer", "employee", "genre", "invoice", "invoice_line",
+                                        "media_type", "playlist", "playlist_track", "track"}));
     for (const auto& table : pg) {
         EXPECT_EQ(table.schema, "public");
         EXPECT_EQ(table.type, "TABLE");
@@ -83,8 +84,7 @@ TEST_F(DbServerChinook, ListsTheElevenTablesOnBothServers) {
 
     auto my = db::OpenCatalogue(MySqlOptions("chinook"))->ListTables();
     EXPECT_EQ(Names(my), (std::vector<std::string>{"Album", "Artist", "Customer", "Employee", "Genre", "Invoice",
-                                                   "InvoiceLine", "MediaType", "Playlist", "PlaylistTrack",
-                                                   "Track"}));
+                                                   "InvoiceLine", "MediaType", "Playlist", "PlaylistTrack", "Track"}));
     for (const auto& table : my) {
         EXPECT_EQ(table.schema, "");
         EXPECT_EQ(table.type, "TABLE");
@@ -164,7 +164,9 @@ protected:
         REQUIRE_SERVER(PgOptions("velmora_sample"));
         REQUIRE_SERVER(MySqlOptions("velmora_sample"));
     }
-    static std::vector<ConnectOptions> Servers() { return {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}; }
+    static std::vector<ConnectOptions> Servers() {
+        return {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")};
+    }
 };
 
 TEST_F(DbServerSample, ListsTablesAndViewsByName) {
@@ -206,6 +208,32 @@ TEST_F(DbServerSample, KeysAndUniqueness) {
     }
 }
 
+// The server's own databases are not offered; PostgreSQL's templates are none of the user's.
+TEST_F(DbServerSample, ServerInfoAndDatabases) {
+    auto check = [](ConnectOptions options, const char* dbmsName, const std::regex& dbmsVersion,
+                    const char* providerName, const std::vector<std::string>& listed,
+                    const std::vector<std::string>& hidden) {
+        SCOPED_TRACE(dbmsName);
+        auto catalogue = db::OpenCatalogue(options);
+        const auto& info = catalogue->Info();
+        EXPECT_EQ(info.dbmsName, dbmsName);
+        EXPECT_TRUE(std::regex_match(info.dbmsVersion, dbmsVersion)) << info.dbmsVersion;
+        EXPECT_EQ(info.providerName, providerName);
+        EXPECT_TRUE(std::regex_search(info.providerVersion, kDottedVersion)) << info.providerVersion;
+
+        options.database = "";
+        auto databases = db::ListDatabases(options);
+        EXPECT_TRUE(std::is_sorted(databases.begin(), databases.end()));
+        for (const auto& name : listed) EXPECT_TRUE(std::ranges::count(databases, name)) << name;
+        for (const auto& name : hidden) EXPECT_FALSE(std::ranges::count(databases, name)) << name;
+    };
+    check(PgOptions("velmora_sample"), "PostgreSQL", kDottedVersion, "libpq",
+          {"chinook", "velmora_sample", "velmora_scratch", "postgres"}, {"template0", "template1"});
+    check(MySqlOptions("velmora_sample"), "MySQL", std::regex(".*MariaDB.*"), "libmariadb",
+          {"chinook", "velmora_sample", "velmora_scratch"},
+          {"information_schema", "performance_schema", "mysql", "sys"});
+}
+
 TEST_F(DbServerSample, NamesOutsideAsciiAndWithQuotesRoundTrip) {
     for (const auto& options : Servers()) {
         auto tables = ReadAll(options);
@@ -243,6 +271,17 @@ protected:
     const ColumnInfo& Column(const std::string& table, const std::string& column) {
         return ColumnNamed(TableNamed(tables_, table), column);
     }
+    void ExpectColumns(std::span<const ExpectedColumn> expected) {
+        for (const auto& e : expected) {
+            SCOPED_TRACE(std::string(e.table) + "." + e.column);
+            const ColumnInfo& column = Column(e.table, e.column);
+            EXPECT_EQ(column.typeName, e.typeName);
+            EXPECT_EQ(column.adoType, e.adoType);
+            EXPECT_EQ(column.size, e.size);
+            EXPECT_EQ(column.nativeType, e.nativeType);
+        }
+        EXPECT_EQ(Column("employees", "salary").precision, 12);
+    }
     std::vector<TableInfo> tables_;
 };
 
@@ -265,45 +304,28 @@ TEST_F(DbServerPostgres, DefaultsAndGeneratedKeys) {
 
 TEST_F(DbServerPostgres, TypesSizesAndNullability) {
     const ExpectedColumn expected[] = {
-        {"customers", "customer_id", "int4", 3, 4, 23},      {"customers", "email", "varchar", 200, 120, 1043},
-        {"customers", "is_active", "bool", 11, 1, 16},       {"customers", "birth_date", "date", 133, 4, 1082},
-        {"customers", "created_at", "timestamp", 135, 8, 1114}, {"customers", "external_id", "uuid", 72, 16, 2950},
-        {"customers", "credit_limit", "numeric", 131, 10, 1700}, {"suppliers", "phone", "bpchar", 129, 20, 1042},
-        {"products", "stock_level", "int2", 2, 2, 21},       {"products", "weight_kg", "float4", 4, 4, 700},
-        {"products", "description", "text", 201, 0, 25},     {"products", "photo", "bytea", 205, 0, 17},
-        {"employees", "employee_id", "int8", 20, 8, 20},     {"employees", "shift_start", "time", 134, 8, 1083},
-        {"employees", "salary", "numeric", 131, 12, 1700},   {"orders", "ordered_at", "timestamptz", 135, 8, 1184},
-        {"orders", "freight", "float8", 5, 8, 701},          {"warehouses", "location", "point", -1, 16, 600},
+        {"customers", "customer_id", "int4", 3, 4, 23},
+        {"customers", "email", "varchar", 200, 120, 1043},
+        {"customers", "is_active", "bool", 11, 1, 16},
+        {"customers", "birth_date", "date", 133, 4, 1082},
+        {"customers", "created_at", "timestamp", 135, 8, 1114},
+        {"customers", "external_id", "uuid", 72, 16, 2950},
+        {"customers", "credit_limit", "numeric", 131, 10, 1700},
+        {"suppliers", "phone", "bpchar", 129, 20, 1042},
+        {"products", "stock_level", "int2", 2, 2, 21},
+        {"products", "weight_kg", "float4", 4, 4, 700},
+        {"products", "description", "text", 201, 0, 25},
+        {"products", "photo", "bytea", 205, 0, 17},
+        {"employees", "employee_id", "int8", 20, 8, 20},
+        {"employees", "shift_start", "time", 134, 8, 1083},
+        {"employees", "salary", "numeric", 131, 12, 1700},
+        {"orders", "ordered_at", "timestamptz", 135, 8, 1184},
+        {"orders", "freight", "float8", 5, 8, 701},
+        {"warehouses", "location", "point", -1, 16, 600},
         {"stock", "valid_during", "int4range", -1, 0, 3904},
     };
-    for (const auto& e : expected) {
-        SCOPED_TRACE(std::string(e.table) + "." + e.column);
-        const ColumnInfo& column = Column(e.table, e.column);
-        EXPECT_EQ(column.typeName, e.typeName);
-        EXPECT_EQ(column.adoType, e.adoType);
-        EXPECT_EQ(column.size, e.size);
-        EXPECT_EQ(column.nativeType, e.nativeType);
-    }
-    EXPECT_EQ(Column("employees", "salary").precision, 12);
+    ExpectColumns(expected);
     EXPECT_TRUE(Column("order_summary", "last_name").nullable);  // views know no constraints
-}
-
-TEST_F(DbServerPostgres, ServerInfoAndDatabases) {
-    auto catalogue = db::OpenCatalogue(PgOptions("velmora_sample"));
-    const auto& info = catalogue->Info();
-    EXPECT_EQ(info.dbmsName, "PostgreSQL");
-    EXPECT_TRUE(std::regex_match(info.dbmsVersion, kDottedVersion)) << info.dbmsVersion;
-    EXPECT_EQ(info.providerName, "libpq");
-    EXPECT_TRUE(std::regex_match(info.providerVersion, kDottedVersion)) << info.providerVersion;
-
-    auto databases = db::ListDatabases(PgOptions(""));
-    EXPECT_TRUE(std::is_sorted(databases.begin(), databases.end()));
-    for (const char* name : {"chinook", "velmora_sample", "velmora_scratch", "postgres"}) {
-        EXPECT_NE(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
-    }
-    for (const char* name : {"template0", "template1"}) {
-        EXPECT_EQ(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
-    }
 }
 
 TEST_F(DbServerPostgres, TableWithoutSchemaIsTheOneOnTheSearchPath) {
@@ -321,10 +343,13 @@ TEST_F(DbServerPostgres, TableWithoutSchemaIsTheOneOnTheSearchPath) {
 
 // ---- Objects created for the test in the scratch database ----------------------------------
 
-class DbServerPostgresScratch : public ::testing::Test {
+template <db::ConnectOptions (*Options)(const std::string&)>
+class Scratch : public ::testing::Test {
 protected:
-    void SetUp() override { REQUIRE_SERVER(PgOptions("velmora_scratch")); }
+    void SetUp() override { REQUIRE_SERVER(Options("velmora_scratch")); }
 };
+
+using DbServerPostgresScratch = Scratch<PgOptions>;
 
 TEST_F(DbServerPostgresScratch, TableDroppedWhileReadingGetsAnError) {
     PgSession session("velmora_scratch");
@@ -335,7 +360,8 @@ TEST_F(DbServerPostgresScratch, TableDroppedWhileReadingGetsAnError) {
     AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + vanishingName + ", " + stayingName); }};
     auto catalogue = db::OpenCatalogue(PgOptions("velmora_scratch"));
     auto tables = catalogue->ListTables();
-    auto vanishing = std::find_if(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == vanishingName; });
+    auto vanishing =
+        std::find_if(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == vanishingName; });
     ASSERT_NE(vanishing, tables.end());
     session.Run("DROP TABLE " + vanishingName);
 
@@ -424,52 +450,34 @@ TEST_F(DbServerMySql, EnumAndSetCarryTheirValues) {
 
 TEST_F(DbServerMySql, TypesSizesAndNullability) {
     const ExpectedColumn expected[] = {
-        {"customers", "customer_id", "int", 3, 10, 3},          {"customers", "email", "varchar", 200, 120, 253},
-        {"customers", "is_active", "tinyint", 11, 3, 1},        {"customers", "birth_date", "date", 133, 0, 10},
-        {"customers", "created_at", "timestamp", 135, 0, 7},    {"customers", "newsletter", "bit", 11, 1, 16},
-        {"customers", "credit_limit", "decimal", 131, 10, 246}, {"suppliers", "supplier_id", "int", 19, 10, 3},
-        {"suppliers", "phone", "char", 129, 20, 254},           {"products", "stock_level", "smallint", 2, 5, 2},
-        {"products", "weight_kg", "float", 4, 12, 4},           {"products", "description", "longtext", 201, INT_MAX, 252},
-        {"products", "photo", "longblob", 205, INT_MAX, 252},   {"employees", "employee_id", "bigint", 20, 19, 8},
-        {"employees", "shift_start", "time", 134, 0, 11},       {"employees", "notes", "mediumtext", 201, 16777215, 252},
-        {"orders", "ordered_at", "datetime", 135, 0, 12},       {"orders", "freight", "double", 5, 22, 5},
-        {"stock", "reorder_level", "tinyint", 17, 3, 1},        {"warehouses", "location", "point", -1, 0, 255},
-        {"warehouses", "opened_on", "year", 2, 0, 13},          {"warehouses", "code", "binary", 128, 4, 254},
+        {"customers", "customer_id", "int", 3, 10, 3},
+        {"customers", "email", "varchar", 200, 120, 253},
+        {"customers", "is_active", "tinyint", 11, 3, 1},
+        {"customers", "birth_date", "date", 133, 0, 10},
+        {"customers", "created_at", "timestamp", 135, 0, 7},
+        {"customers", "newsletter", "bit", 11, 1, 16},
+        {"customers", "credit_limit", "decimal", 131, 10, 246},
+        {"suppliers", "supplier_id", "int", 19, 10, 3},
+        {"suppliers", "phone", "char", 129, 20, 254},
+        {"products", "stock_level", "smallint", 2, 5, 2},
+        {"products", "weight_kg", "float", 4, 12, 4},
+        {"products", "description", "longtext", 201, INT_MAX, 252},
+        {"products", "photo", "longblob", 205, INT_MAX, 252},
+        {"employees", "employee_id", "bigint", 20, 19, 8},
+        {"employees", "shift_start", "time", 134, 0, 11},
+        {"employees", "notes", "mediumtext", 201, 16777215, 252},
+        {"orders", "ordered_at", "datetime", 135, 0, 12},
+        {"orders", "freight", "double", 5, 22, 5},
+        {"stock", "reorder_level", "tinyint", 17, 3, 1},
+        {"warehouses", "location", "point", -1, 0, 255},
+        {"warehouses", "opened_on", "year", 2, 0, 13},
+        {"warehouses", "code", "binary", 128, 4, 254},
         {"warehouses", "checksum", "varbinary", 204, 32, 253},
     };
-    for (const auto& e : expected) {
-        SCOPED_TRACE(std::string(e.table) + "." + e.column);
-        const ColumnInfo& column = Column(e.table, e.column);
-        EXPECT_EQ(column.typeName, e.typeName);
-        EXPECT_EQ(column.adoType, e.adoType);
-        EXPECT_EQ(column.size, e.size);
-        EXPECT_EQ(column.nativeType, e.nativeType);
-    }
-    EXPECT_EQ(Column("employees", "salary").precision, 12);
+    ExpectColumns(expected);
 }
 
-TEST_F(DbServerMySql, ServerInfoAndDatabases) {
-    auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_sample"));
-    const auto& info = catalogue->Info();
-    EXPECT_EQ(info.dbmsName, "MySQL");
-    EXPECT_NE(info.dbmsVersion.find("MariaDB"), std::string::npos) << info.dbmsVersion;
-    EXPECT_EQ(info.providerName, "libmariadb");
-    EXPECT_TRUE(std::regex_search(info.providerVersion, kDottedVersion)) << info.providerVersion;
-
-    auto databases = db::ListDatabases(MySqlOptions(""));
-    EXPECT_TRUE(std::is_sorted(databases.begin(), databases.end()));
-    for (const char* name : {"chinook", "velmora_sample", "velmora_scratch"}) {
-        EXPECT_NE(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
-    }
-    for (const char* name : {"information_schema", "performance_schema", "mysql", "sys"}) {
-        EXPECT_EQ(std::find(databases.begin(), databases.end(), name), databases.end()) << name;
-    }
-}
-
-class DbServerMySqlScratch : public ::testing::Test {
-protected:
-    void SetUp() override { REQUIRE_SERVER(MySqlOptions("velmora_scratch")); }
-};
+using DbServerMySqlScratch = Scratch<MySqlOptions>;
 
 TEST_F(DbServerMySqlScratch, DroppedTableAndBrokenViewGetErrors) {
     MySqlSession session("velmora_scratch");
@@ -506,9 +514,11 @@ TEST_F(DbServerMySqlScratch, ColumnsTheServerWritesAndForeignKeys) {
     tables[0].name = ScratchName("fk_master");
     tables[1].name = ScratchName("fk_detail");
     session.Run("CREATE TABLE " + tables[0].name + " (a int, b int, PRIMARY KEY (a, b))");
-    session.Run("CREATE TABLE " + tables[1].name + " (x int, y int, len int AS (x + 1) VIRTUAL, "
+    session.Run("CREATE TABLE " + tables[1].name +
+                " (x int, y int, len int AS (x + 1) VIRTUAL, "
                 "stamp timestamp NOT NULL DEFAULT CURRENT_TIMESTAMP ON UPDATE CURRENT_TIMESTAMP, "
-                "CONSTRAINT two FOREIGN KEY (x, y) REFERENCES " + tables[0].name + " (a, b))");
+                "CONSTRAINT two FOREIGN KEY (x, y) REFERENCES " +
+                tables[0].name + " (a, b))");
     AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + tables[1].name + ", " + tables[0].name); }};
     auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_scratch"));
     catalogue->ReadColumns(tables);
@@ -546,21 +556,17 @@ TEST_F(DbServerMySqlScratch, QuotedLiteralsAreUnescaped) {
 
 class DbServerErrors : public ::testing::Test {};
 
-TEST_F(DbServerErrors, WrongPasswordIsALoginFailure) {
-    for (auto options : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
-        REQUIRE_SERVER(options);
+TEST_F(DbServerErrors, WrongLoginOrDatabaseSayWhich) {
+    for (const auto& server : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
+        REQUIRE_SERVER(server);
+        auto options = server;
         options.password = "not-the-password";
         EXPECT_EQ(ReasonOfOpening(options), Reason::Login);
         EXPECT_THROW(db::ListDatabases(options), CatalogueError);
-        options.password = "velmora";
+        options = server;
         options.user = "nobody_here";
         EXPECT_EQ(ReasonOfOpening(options), Reason::Login);
-    }
-}
-
-TEST_F(DbServerErrors, UnknownDatabaseIsNoDatabase) {
-    for (auto options : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
-        REQUIRE_SERVER(options);
+        options = server;
         options.database = "velmora_missing";
         EXPECT_EQ(ReasonOfOpening(options), Reason::NoDatabase);
     }

@@ -32,6 +32,18 @@ ServerDbArgs Server(const std::string& type, const std::string& database) {
     return {database, type, "127.0.0.1", type == "mysql" ? "3306" : "5432", "velmora", "velmora", "", "", "", ""};
 }
 
+LoadDbArgs Args(const std::string& type, const std::string& connStr, const std::string& path = "") {
+    LoadDbArgs args;
+    args.sDbType = type;
+    args.sConnStr = connStr;
+    args.sPhyPath = path;
+    return args;
+}
+
+std::string PgOdbc(const std::string& database) {
+    return "Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=5432;Database=" + database + ";Uid=velmora;Pwd=velmora";
+}
+
 class ServerLoadTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -44,6 +56,22 @@ protected:
 using DbServerPgLoad = ServerLoadTest;
 using DbServerMySqlLoad = ServerLoadTest;
 using DbServerChinookLoad = ServerLoadTest;
+using AccessLoad = ServerLoadTest;
+
+// One database loaded by every route: SQLite from `sqliteSql`, the two servers by their
+// arguments, and PostgreSQL over ODBC.
+struct Dialects {
+    AGP sqlite, pg, mysql, odbc;
+};
+
+void LoadEveryDialect(Dialects& d, const test::TempDir& dir, const std::string& sqliteSql,
+                      const std::string& database) {
+    test::MakeSqliteDatabase(dir / "file.db", test::SourcePath(sqliteSql));
+    ASSERT_TRUE(LoadDB(d.sqlite, Args("SQLITE", "", dir / "file.db"))) << d.sqlite.ProjErr();
+    ASSERT_TRUE(LoadDBMySQL(d.pg, Server("postgresql", database))) << d.pg.ProjErr();
+    ASSERT_TRUE(LoadDBMySQL(d.mysql, Server("mysql", database))) << d.mysql.ProjErr();
+    ASSERT_TRUE(LoadDB(d.odbc, Args("ODBC", PgOdbc(database)))) << d.odbc.ProjErr() << " / " << d.odbc.ProjErrDb();
+}
 
 TEST_F(DbServerPgLoad, ServerRouteKeysDefaultsAndTypes) {
     REQUIRE_SERVER(test::PgOptions("velmora_sample"));
@@ -65,9 +93,10 @@ TEST_F(DbServerPgLoad, ServerRouteKeysDefaultsAndTypes) {
     EXPECT_TRUE(FieldOf(project, "categories", "category_id")->FldAutoIncrement());  // identity
     EXPECT_FALSE(FieldOf(project, "order_items", "order_id")->FldAutoIncrement());
 
-    EXPECT_EQ(FieldOf(project, "customers", "email")->FldTypeName(), "varchar");
-    EXPECT_EQ(FieldOf(project, "customers", "email")->FldSize(), 120);
-    EXPECT_TRUE(FieldOf(project, "customers", "email")->FldUniqueIdx());
+    auto email = FieldOf(project, "customers", "email");
+    EXPECT_EQ(email->FldTypeName(), "varchar");
+    EXPECT_EQ(email->FldSize(), 120);
+    EXPECT_TRUE(email->FldUniqueIdx());
     EXPECT_FALSE(FieldOf(project, "customers", "last_name")->FldUniqueIdx());
     EXPECT_TRUE(FieldOf(project, "customers", "last_name")->FldReq());
     EXPECT_EQ(FieldOf(project, "customers", "is_active")->FldType(), kAdBoolean);
@@ -85,9 +114,7 @@ TEST_F(DbServerPgLoad, ServerRouteKeysDefaultsAndTypes) {
 TEST_F(DbServerPgLoad, ConnectionStringRouteUsesProviderRules) {
     REQUIRE_SERVER(test::PgOptions("velmora_sample"));
     AGP project;
-    LoadDbArgs args;
-    args.sDbType = "postgresql";
-    args.sConnStr = "Server=127.0.0.1;Port=5432;Database=velmora_sample;Uid=velmora;Pwd=velmora";
+    LoadDbArgs args = Args("postgresql", "Server=127.0.0.1;Port=5432;Database=velmora_sample;Uid=velmora;Pwd=velmora");
     ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
     EXPECT_EQ(TableOf(project, "orders")->TblSchema(), "public");
     auto active = FieldOf(project, "customers", "is_active");
@@ -181,8 +208,9 @@ TEST_F(DbServerMySqlLoad, EnumsSetsUnsignedAndQuotes) {
     auto status = FieldOf(project, "orders", "status");
     EXPECT_EQ(status->NativeDataType(), 247);
     EXPECT_EQ(status->FldType(), kAdVarWChar);
-    EXPECT_EQ(status->FldTagValues(), "\"new\",\"new\"\r\n\"paid\",\"paid\"\r\n\"shipped\",\"shipped\"\r\n"
-                                      "\"cancelled\",\"cancelled\"");
+    EXPECT_EQ(status->FldTagValues(),
+              "\"new\",\"new\"\r\n\"paid\",\"paid\"\r\n\"shipped\",\"shipped\"\r\n"
+              "\"cancelled\",\"cancelled\"");
     EXPECT_EQ(status->FldHtmlTag(), "RADIO");
     EXPECT_EQ(status->FldDefault().ToText(), "new");
     auto labels = FieldOf(project, "products", "labels");
@@ -239,10 +267,7 @@ TEST_F(DbServerPgLoad, CustomViewResultTypes) {
 TEST_F(DbServerPgLoad, CustomViewOverOdbc) {
     REQUIRE_SERVER(test::PgOptions("chinook"));
     AGP project;
-    LoadDbArgs args;
-    args.sDbType = "ODBC";
-    args.sConnStr = "Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=5432;Database=chinook;Uid=velmora;Pwd=velmora";
-    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
+    ASSERT_TRUE(LoadDB(project, Args("ODBC", PgOdbc("chinook")))) << project.ProjErr();
     ASSERT_EQ(LoadADOCustomView(*project.DB(), CustomViewConnStr(project), "titles",
                                 "SELECT a.title, r.name FROM album a JOIN artist r ON r.artist_id = a.artist_id"),
               0)
@@ -256,8 +281,9 @@ TEST_F(DbServerPgLoad, CustomViewOverOdbc) {
 TEST_F(DbServerMySqlLoad, OdbcDataSourceByName) {
     REQUIRE_SERVER(test::MySqlOptions("velmora_sample"));
     test::TempDir dir;
-    test::WriteFile(dir / "odbc.ini", "[velmora_shop]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\n"
-                                      "Database = velmora_sample\n");
+    test::WriteFile(dir / "odbc.ini",
+                    "[velmora_shop]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\n"
+                    "Database = velmora_sample\n");
     const char* previous = std::getenv("ODBCINI");
     std::string saved = previous ? previous : "";
     setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
@@ -268,7 +294,10 @@ TEST_F(DbServerMySqlLoad, OdbcDataSourceByName) {
     args.sUID = "velmora";
     args.sPwd = "velmora";
     bool loaded = LoadDB(project, args);
-    if (previous) setenv("ODBCINI", saved.c_str(), 1); else unsetenv("ODBCINI");
+    if (previous)
+        setenv("ODBCINI", saved.c_str(), 1);
+    else
+        unsetenv("ODBCINI");
     ASSERT_TRUE(loaded) << project.ProjErr() << " / " << project.ProjErrDb();
     EXPECT_EQ(project.DB()->DBName(), "velmora_shop");
     EXPECT_EQ(project.DB()->DBConnstr(), "dsn=velmora_shop;uid=velmora;pwd=velmora");
@@ -361,46 +390,27 @@ TEST_F(DbServerPgLoad, ForeignKeysGiveTheSameRelationsOnEveryDialect) {
     REQUIRE_SERVER(test::PgOptions("velmora_sample"));
     REQUIRE_SERVER(test::MySqlOptions("velmora_sample"));
     test::TempDir dir;
-    test::MakeSqliteDatabase(dir / "sample.db", test::SourcePath("examples/sql/sample_sqlite.sql"));
-    AGP sqlite, pg, mysql, odbc;
-    LoadDbArgs file;
-    file.sDbType = "SQLITE";
-    file.sPhyPath = dir / "sample.db";
-    ASSERT_TRUE(LoadDB(sqlite, file)) << sqlite.ProjErr();
-    ASSERT_TRUE(LoadDBMySQL(pg, Server("postgresql", "velmora_sample"))) << pg.ProjErr();
-    ASSERT_TRUE(LoadDBMySQL(mysql, Server("mysql", "velmora_sample"))) << mysql.ProjErr();
-    LoadDbArgs dsnless;
-    dsnless.sDbType = "ODBC";
-    dsnless.sConnStr = "Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=5432;Database=velmora_sample;Uid=velmora;Pwd=velmora";
-    ASSERT_TRUE(LoadDB(odbc, dsnless)) << odbc.ProjErr();
-    for (AGP* project : {&sqlite, &pg, &mysql, &odbc}) ASSERT_TRUE(LoadForeignKeys(*project)) << project->ProjErr();
+    Dialects d;
+    ASSERT_NO_FATAL_FAILURE(LoadEveryDialect(d, dir, "examples/sql/sample_sqlite.sql", "velmora_sample"));
+    for (AGP* project : {&d.sqlite, &d.pg, &d.mysql, &d.odbc})
+        ASSERT_TRUE(LoadForeignKeys(*project)) << project->ProjErr();
 
-    std::set<std::string> expected = RelationFacts(sqlite);
+    std::set<std::string> expected = RelationFacts(d.sqlite);
     EXPECT_TRUE(expected.contains("orders.order_id>order_items.order_id"));
     EXPECT_TRUE(expected.contains("order_items.product_id>products.product_id:name"));
     EXPECT_TRUE(expected.contains("employees.manager_id>employees.employee_id:full_name"));
-    EXPECT_EQ(RelationFacts(pg), expected);
-    EXPECT_EQ(RelationFacts(mysql), expected);
-    EXPECT_EQ(RelationFacts(odbc), expected);
+    EXPECT_EQ(RelationFacts(d.pg), expected);
+    EXPECT_EQ(RelationFacts(d.mysql), expected);
+    EXPECT_EQ(RelationFacts(d.odbc), expected);
 }
 
 TEST_F(DbServerChinookLoad, SameSchemaFromEveryDialectAndRoute) {
     REQUIRE_SERVER(test::PgOptions("chinook"));
     REQUIRE_SERVER(test::MySqlOptions("chinook"));
     test::TempDir dir;
-    test::MakeSqliteDatabase(dir / "chinook.db", test::SourcePath("tests/fixtures/chinook/Chinook_Sqlite.sql"));
-    AGP sqlite, pg, mysql, odbc;
-    LoadDbArgs file;
-    file.sDbType = "SQLITE";
-    file.sPhyPath = dir / "chinook.db";
-    ASSERT_TRUE(LoadDB(sqlite, file)) << sqlite.ProjErr();
-    ASSERT_TRUE(LoadDBMySQL(pg, Server("postgresql", "chinook"))) << pg.ProjErr();
-    ASSERT_TRUE(LoadDBMySQL(mysql, Server("mysql", "chinook"))) << mysql.ProjErr();
-    LoadDbArgs dsnless;
-    dsnless.sDbType = "ODBC";
-    dsnless.sConnStr = "Driver=PostgreSQL Unicode;Server=127.0.0.1;Port=5432;Database=chinook;Uid=velmora;Pwd=velmora";
-    ASSERT_TRUE(LoadDB(odbc, dsnless)) << odbc.ProjErr() << " / " << odbc.ProjErrDb();
-    EXPECT_EQ(odbc.DB()->DBName(), "ODBC");
+    Dialects d;
+    ASSERT_NO_FATAL_FAILURE(LoadEveryDialect(d, dir, "tests/fixtures/chinook/Chinook_Sqlite.sql", "chinook"));
+    EXPECT_EQ(d.odbc.DB()->DBName(), "ODBC");
 
     // SQLite's NVARCHAR and a Unicode ODBC driver report text in its wide form.
     auto narrowed = [](ColumnFacts facts) {
@@ -408,23 +418,18 @@ TEST_F(DbServerChinookLoad, SameSchemaFromEveryDialectAndRoute) {
             if (std::get<0>(fact) == kAdVarWChar) std::get<0>(fact) = kAdVarChar;
         return facts;
     };
-    ColumnFacts expected = narrowed(Facts(sqlite));
+    ColumnFacts expected = narrowed(Facts(d.sqlite));
     EXPECT_EQ(expected.size(), 64u);
-    EXPECT_EQ(Facts(pg), expected);
-    EXPECT_EQ(Facts(mysql), expected);
-    EXPECT_EQ(narrowed(Facts(odbc)), expected);
+    EXPECT_EQ(Facts(d.pg), expected);
+    EXPECT_EQ(Facts(d.mysql), expected);
+    EXPECT_EQ(narrowed(Facts(d.odbc)), expected);
 }
 
-TEST(AccessLoad, NwindThroughTheDaoRoute) {
-    SetStatusSink(std::make_shared<NullStatusSink>());
+TEST_F(AccessLoad, NwindThroughTheDaoRoute) {
     test::TempDir dir;
     std::filesystem::copy_file(test::SourcePath("tests/fixtures/access/nwind.mdb"), dir / "nwind.mdb");
     AGP project;
-    LoadDbArgs args;
-    args.sDbType = "ACCESS";
-    args.sPhyPath = dir / "nwind.mdb";
-    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
-    SetStatusSink(nullptr);
+    ASSERT_TRUE(LoadDB(project, Args("ACCESS", "", dir / "nwind.mdb"))) << project.ProjErr();
     auto database = project.DB();
     EXPECT_EQ(database->DBName(), "nwind.mdb");
     EXPECT_EQ(AccessFileName("C:\\Data\\nwind.mdb"), "nwind.mdb");
@@ -463,12 +468,9 @@ TEST(AccessLoad, NwindThroughTheDaoRoute) {
     EXPECT_TRUE(TableOf(project, "Order Details")->TblLoaded());
 }
 
-TEST(AccessLoad, AccdbFileAndBadFiles) {
-    SetStatusSink(std::make_shared<NullStatusSink>());
+TEST_F(AccessLoad, AccdbFileAndBadFiles) {
     AGP project;
-    LoadDbArgs args;
-    args.sDbType = "ACCESS";
-    args.sPhyPath = test::SourcePath("tests/fixtures/access/ASampleDatabase.accdb");
+    LoadDbArgs args = Args("ACCESS", "", test::SourcePath("tests/fixtures/access/ASampleDatabase.accdb"));
     ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
     EXPECT_GT(project.DB()->Tables()->Count(), 0);
     EXPECT_EQ(CustomViewConnStr(project).rfind("Provider=Microsoft.ACE.OLEDB.12.0;", 0), 0u);
@@ -478,7 +480,6 @@ TEST(AccessLoad, AccdbFileAndBadFiles) {
     EXPECT_FALSE(LoadDB(other, args));
     EXPECT_EQ(other.ProjErr().rfind("Open MS Access database failed. Error: ", 0), 0u) << other.ProjErr();
     EXPECT_EQ(other.DBCnt(), 0);
-    SetStatusSink(nullptr);
 }
 
 }  // namespace

@@ -43,6 +43,13 @@ inline std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A fixture file below tests/data, by its path relative to that folder.
+inline std::string DataPath(std::string_view relative) {
+    return std::string(VELMORA_SOURCE_DIR) + "/tests/data/" + std::string(relative);
+}
+
+inline std::string ReadData(std::string_view relative) { return ReadFile(DataPath(relative)); }
+
 // Points the user and machine settings stores and the user folder at a temporary folder that
 // lives as long as the process, and clears both stores.
 inline void IsolateEnvironment() {

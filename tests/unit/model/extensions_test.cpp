@@ -2,6 +2,11 @@
 
 #include <map>
 
+#include "model/entities/database.h"
+#include "model/entities/field.h"
+#include "model/entities/fields.h"
+#include "model/entities/table.h"
+#include "model/entities/tables.h"
 #include "model/project/agp.h"
 #include "model/extensions/ext_definition.h"
 #include "model/extensions/extensions.h"
@@ -77,29 +82,6 @@ private:
     }
 };
 
-constexpr std::string_view kDefinition = R"(<?xml version="1.0"?>
-<extension>
-  <file> audit.zip </file>
-  <Project cond="proj/SecType/eq/None">
-    <attribute name="Enabled" type="boolean" default="1"/>
-    <attribute name="MaxRows" type="Integer" default="50"/>
-    <attribute name="Title" default="Audit"/>
-    <attribute name="Note" type="string" default=""/>
-    <ATTRIBUTE NAME="Title" DEFAULT="second definition is ignored"/>
-    <Database>
-      <attribute name="LogTable" default="audit_log"/>
-      <Table cond="table/TblType/eq/TABLE">
-        <attribute name="Track" type="boolean" default="true"/>
-        <Field cond="field/FldType/eq/3">
-          <attribute name="Mask" default="***"/>
-          <attribute name="Width" type="long" default="12"/>
-        </Field>
-        <Chart><attribute name="Color" default="red"/></Chart>
-      </Table>
-    </Database>
-  </Project>
-</extension>)";
-
 class ExtensionsTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -107,10 +89,12 @@ protected:
         Extensions().Clear();
         schema = std::make_shared<FakeSchema>();
         schema->tables = {
-            {"orders", {{"TblType", {Variant("TABLE"), "String"}}},
+            {"orders",
+             {{"TblType", {Variant("TABLE"), "String"}}},
              {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}},
               {"note", {{"FldType", {Variant(std::int16_t{202}), "Integer"}}}}}},
-            {"v_sales", {{"TblType", {Variant("VIEW"), "String"}}},
+            {"v_sales",
+             {{"TblType", {Variant("VIEW"), "String"}}},
              {{"total", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}},
         };
         SetExtSchemaProvider([s = schema](AGP&) { return s; });
@@ -127,6 +111,8 @@ protected:
         ASSERT_TRUE(SetRegValue("HKCU", ExtensionsSection(), name, kRegText, Variant(folder)));
     }
     std::shared_ptr<AGPExtension> Ext(std::string_view name) { return Extensions().Find(name); }
+    // The audit definition: settings on every level, each level with its condition.
+    void WriteAudit() { test::WriteFile(dir / "ext1/audit.xml", test::ReadData("extensions/audit.xml")); }
 
     test::TempDir dir;
     std::shared_ptr<FakeSchema> schema;
@@ -134,12 +120,13 @@ protected:
 };
 
 TEST_F(ExtensionsTest, AligningAddsWhatNewTablesLackAndKeepsEverySetValue) {
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     ASSERT_TRUE(proj.AddExtension("off", "", "audit.xml"));
     ASSERT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Width", Variant(std::int32_t{99})));
     Ext("off")->SetEnabled(false);
-    schema->tables.push_back({"items", {{"TblType", {Variant("TABLE"), "String"}}},
+    schema->tables.push_back({"items",
+                              {{"TblType", {Variant("TABLE"), "String"}}},
                               {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}});
     proj.AlignExtensions();
     EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Width"), Variant(std::int32_t{99}));
@@ -149,7 +136,7 @@ TEST_F(ExtensionsTest, AligningAddsWhatNewTablesLackAndKeepsEverySetValue) {
 }
 
 TEST_F(ExtensionsTest, AddExtensionReadsTheDefinitionLevelByLevel) {
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "given.zip", "audit.xml"));
     EXPECT_EQ(proj.ProjErr(), "");
     auto ext = Ext("audit");
@@ -189,7 +176,7 @@ TEST_F(ExtensionsTest, AddExtensionReadsTheDefinitionLevelByLevel) {
 }
 
 TEST_F(ExtensionsTest, ConditionsOfUpperLevelsUseTheProject) {
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     proj.SetSecType("Static");
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     auto ext = Ext("audit");
@@ -199,7 +186,7 @@ TEST_F(ExtensionsTest, ConditionsOfUpperLevelsUseTheProject) {
 }
 
 TEST_F(ExtensionsTest, WithoutADatabaseOnlyProjectSettingsAreMade) {
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     SetExtSchemaProvider(nullptr);
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     EXPECT_EQ(Ext("audit")->PROJ()->Properties()->Count(), 4);
@@ -240,8 +227,8 @@ TEST_F(ExtensionsTest, FolderLookupAndDefinitionsThatDoNotLoad) {
 
 TEST_F(ExtensionsTest, FoldersFallBackOnTheGeneralSection) {
     ASSERT_TRUE(CurrentUserStore().DeleteValue(ExtensionsSection(), kExtViewTagsFolder));
-    ASSERT_TRUE(SetRegValue("HKCU", SettingsSection("General"), kExtViewTagsFolder, kRegText,
-                            Variant(dir / "general")));
+    ASSERT_TRUE(
+        SetRegValue("HKCU", SettingsSection("General"), kExtViewTagsFolder, kRegText, Variant(dir / "general")));
     test::WriteFile(dir / "general/barcode.xml", "<x/>");
     ASSERT_TRUE(proj.AddViewTemplateExtension("barcode", "barcode.zip", "barcode.xml"));
     auto ext = Ext("barcode");
@@ -252,7 +239,7 @@ TEST_F(ExtensionsTest, FoldersFallBackOnTheGeneralSection) {
 }
 
 TEST_F(ExtensionsTest, SettingsAreReadAndWrittenByTypeAndUnknownNamesFail) {
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
 
     EXPECT_TRUE(proj.SetExtProjAtt("audit", "maxrows", Variant("75")));
@@ -293,7 +280,7 @@ TEST_F(ExtensionsTest, SettingsAreReadAndWrittenByTypeAndUnknownNamesFail) {
 }
 
 TEST_F(ExtensionsTest, AddExtendedFieldChecksTheFieldAndItsCondition) {
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     ExtDefinition def;
     ASSERT_TRUE(def.Load(dir / "ext1/audit.xml"));
@@ -328,7 +315,7 @@ TEST_F(ExtensionsTest, AddExtendedFieldChecksTheFieldAndItsCondition) {
 }
 
 TEST_F(ExtensionsTest, GetExtDefaultReadsTheDefinitionFile) {
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     EXPECT_EQ(proj.GetExtDefault("audit", "project", "MaxRows"), Variant(std::int16_t{50}));
     EXPECT_EQ(proj.GetExtDefault("audit", "Field", "Width"), Variant(std::int32_t{12}));
@@ -383,22 +370,10 @@ TEST(ExtCollectionTest, CurrentItemRenameAndLookup) {
     EXPECT_FALSE(tables.SetSeq(3));
 }
 
-}  // namespace
-}  // namespace velmora
-
-#include "model/entities/database.h"
-#include "model/entities/field.h"
-#include "model/entities/fields.h"
-#include "model/entities/table.h"
-#include "model/entities/tables.h"
-
-namespace velmora {
-namespace {
-
 // The same definition against a real project database instead of a stand-in.
 TEST_F(ExtensionsTest, TheMainDatabaseProvidesTablesFieldsAndConditions) {
     SetExtSchemaProvider(nullptr);
-    test::WriteFile(dir / "ext1/audit.xml", kDefinition);
+    WriteAudit();
     auto db = proj.AddMainDatabase("/data/shop.db");
     ASSERT_TRUE(db->Tables()->Add("orders"));
     auto orders = db->Tables()->Item(Variant("orders"));

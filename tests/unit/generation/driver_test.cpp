@@ -42,7 +42,8 @@ const std::string kGenPackage = std::string(VELMORA_SOURCE_DIR) + "/tests/data/g
 std::map<std::string, std::string> Tree(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).generic_string()] = ReadFile(entry.path());
+        if (entry.is_regular_file())
+            files[entry.path().lexically_relative(folder).generic_string()] = ReadFile(entry.path());
     return files;
 }
 
@@ -140,6 +141,15 @@ protected:
         return package;
     }
 
+    // A copy of the test package whose control.xml has `from` replaced by `to`.
+    fs::path PatchedPackage(const std::string& name, const std::string& from, const std::string& to) const {
+        fs::path package = CopyPackage(name);
+        std::string control = ReadFile(package / "control.xml");
+        control.replace(control.find(from), from.size(), to);
+        WriteFile(package / "control.xml", control);
+        return package;
+    }
+
     std::size_t TimesAsked(std::string_view id) const {
         std::size_t count = 0;
         for (const auto& asked : prompter->Asked()) count += asked.id == id ? 1 : 0;
@@ -209,8 +219,8 @@ TEST_F(GenerationTest, AnAttachedDatabaseFileIsCopiedWithItsLog) {
     WriteFile(work / "data/Shop.mdf", "data");
     WriteFile(work / "data/Shop_log.ldf", "log");
     project->DB()->SetDBType("ODBC");
-    project->DB()->SetDBConnstr("Driver={SQL Server};Server=.\\SQLExpress;AttachDbFilename=" + (work / "data/Shop.mdf") +
-                                ";Trusted_Connection=Yes");
+    project->DB()->SetDBConnstr("Driver={SQL Server};Server=.\\SQLExpress;AttachDbFilename=" +
+                                (work / "data/Shop.mdf") + ";Trusted_Connection=Yes");
     ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
     EXPECT_EQ(ReadFile(work / "app/db/Shop.mdf"), "data");
     EXPECT_EQ(ReadFile(work / "app/db/Shop_log.ldf"), "log");
@@ -228,8 +238,7 @@ TEST_F(GenerationTest, SameInputsGiveTheSameFiles) {
 
 TEST_F(GenerationTest, UnchangedTemplatesAreNotTranslatedAgain) {
     // A private copy of the package, so that one of its files can be touched.
-    fs::path package = work / "package";
-    fs::copy(kGenPackage, package, fs::copy_options::recursive);
+    fs::path package = CopyPackage("package");
     project->SetTemplate(package.string());
     SetGenerationOptions({"O"});
     ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
@@ -245,7 +254,7 @@ TEST_F(GenerationTest, UnchangedTemplatesAreNotTranslatedAgain) {
     EXPECT_EQ(fs::last_write_time(view), viewTime);
 
     // Touching a file that the list control includes makes only that control translate again.
-    fs::last_write_time(package / "scripts/table/common.tpl", fs::file_time_type::clock::now() + std::chrono::seconds(5));
+    Touch(package / "scripts/table/common.tpl");
     ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
     EXPECT_NE(fs::last_write_time(list), listTime);
     EXPECT_EQ(fs::last_write_time(view), viewTime);
@@ -291,11 +300,7 @@ TEST_F(GenerationTest, AbortsWithTheirMessages) {
     auto noTemplate = MakeProject(work / "b", work / "missing.zip");
     expectAbort(noTemplate, "Velmora: Template file not found! Generation aborted!");
 
-    fs::path newer = work / "newer";
-    fs::copy(kGenPackage, newer, fs::copy_options::recursive);
-    std::string control = ReadFile(newer / "control.xml");
-    control.replace(control.find("version=\"12.0\""), 14, "version=\"13.0\"");
-    WriteFile(newer / "control.xml", control);
+    fs::path newer = PatchedPackage("newer", "version=\"12.0\"", "version=\"13.0\"");
     expectAbort(MakeProject(work / "c", newer.string()),
                 "Velmora: Template version (13.0) newer than software version (12.0)! Generation aborted!");
 
@@ -303,8 +308,7 @@ TEST_F(GenerationTest, AbortsWithTheirMessages) {
     invalid->SetProjName("Invalid");
     expectAbort(invalid, "Velmora: Validation module (CheckName) failed");
 
-    fs::path broken = work / "broken";
-    fs::copy(kGenPackage, broken, fs::copy_options::recursive);
+    fs::path broken = CopyPackage("broken");
     WriteFile(broken / "scripts/table/view.tpl", "<!--## zv_LoadCurrent(); ##--><!--##=TABLE.NoSuchMember()##-->");
     expectAbort(MakeProject(work / "e", broken.string()), "Velmora: Generate Table orders page error (control view)");
     EXPECT_FALSE(fs::exists(work / "e/ordersview.php"));
@@ -325,8 +329,9 @@ TEST_F(GenerationTest, ThePermissionTableIsCheckedAfterTheDatabaseAndBeforeTheTe
 
     database->SetUseDynamicUserLevel(true);
     GenScript(target);
-    EXPECT_TRUE(Engine().ProjErr.starts_with("Velmora: Unable to read the field size of User level permission table "
-                                             "name field [name]. Error description: "))
+    EXPECT_TRUE(
+        Engine().ProjErr.starts_with("Velmora: Unable to read the field size of User level permission table "
+                                     "name field [name]. Error description: "))
         << Engine().ProjErr;
 
     auto empty = MakeProject(work / "q", work / "missing.zip");
@@ -348,11 +353,7 @@ TEST_F(GenerationTest, ASqliteDatabaseWithDynamicUserLevelsGeneratesUnasked) {
 }
 
 TEST_F(GenerationTest, OutputOutsideTheDestinationAbortsTheRun) {
-    fs::path escaping = work / "escaping";
-    fs::copy(kGenPackage, escaping, fs::copy_options::recursive);
-    std::string control = ReadFile(escaping / "control.xml");
-    control.replace(control.find("ofile=\"view\""), 12, "ofile=\"view\" ofolder=\"../outside\"");
-    WriteFile(escaping / "control.xml", control);
+    fs::path escaping = PatchedPackage("escaping", "ofile=\"view\"", "ofile=\"view\" ofolder=\"../outside\"");
     auto target = MakeProject(work / "app", escaping.string());
     ASSERT_GT(GenCheck(target), 0) << Engine().ProjErr;
     GenScript(target);
@@ -398,23 +399,10 @@ TEST_F(GenerationTest, KeepingAChangedTemplateGeneratesFromTheUnpackedCopy) {
 }
 
 TEST_F(GenerationTest, AFolderExtensionIsMergedIntoTheGeneration) {
+    // tests/data/extensions/grid adds a page, a copied file and a toolbar session of the list, and
+    // deletes robots.txt.
     fs::path sources = work / "extensions";
-    WriteFile(sources / "grid.xml", "<extension><file>grid</file></extension>");
-    WriteFile(sources / "grid/control.xml", R"(<?xml version="1.0" encoding="utf-8"?>
-<Velmora date="2026/12/06" version="12.0" desc="Grid" author="Velmora">
-  <control id="grid" type="other" ofile="grid" oext="php" ifiles="grid.tpl" ifolder="scripts" tagext=".php" action="add"/>
-  <control id="gridjs" type="copy" ifiles="grid.js" ifolder="assets" ofolder="js" action="add"/>
-  <control id="robots" type="copy" action="delete"/>
-  <control id="list" type="table" action="change">
-    <session type="key" value="toolbar" ifile="toolbar.tpl" action="add" location="body" loctype="after"/>
-  </control>
-</Velmora>
-)");
-    WriteFile(sources / "grid/scripts/grid.tpl",
-              "<!--## for (var t of DB.Tables) { ##--><grid of=\"<!--##=t.TblName##-->\"/>\n<!--## } ##-->");
-    WriteFile(sources / "grid/scripts/table/toolbar.tpl",
-              "<!--##session toolbar##-->\n<nav><!--##=TABLE.TblName##--></nav>\n<!--##/session##-->\n");
-    WriteFile(sources / "grid/assets/grid.js", "var grid;\n");
+    fs::copy(test::DataPath("extensions"), sources, fs::copy_options::recursive);
     ASSERT_TRUE(SetRegValue("HKCU", ExtensionsSection(), kExtSourceFolder, kRegText, Variant(sources.string())));
     ASSERT_TRUE(project->AddExtension("grid", "grid", "grid.xml"));
     SetGenerationOptions({"O"});
@@ -486,15 +474,12 @@ TEST_F(GenerationTest, AScriptThatRunsTooLongStopsTheRunAtItsPage) {
 
 TEST_F(GenerationTest, WriteFailuresLeaveNoPartialPageAndARerunCompletes) {
     // The view pages go to a folder of their own, which can be made unwritable.
-    fs::path package = CopyPackage("pages");
-    std::string control = ReadFile(package / "control.xml");
-    control.replace(control.find("ofile=\"view\""), 12, "ofile=\"view\" ofolder=\"pages\"");
-    WriteFile(package / "control.xml", control);
+    fs::path package = PatchedPackage("pages", "ofile=\"view\"", "ofile=\"view\" ofolder=\"pages\"");
     SetGenerationOptions({"O"});
 
     struct Failure {
         std::string name;
-        std::function<void(const fs::path& pages)> cause, mend;
+        std::function<void(const fs::path&pages)> cause, mend;
         std::string expected;
     };
     // Permissions do not stop root: there a file stands where the folder should be.
@@ -510,8 +495,10 @@ TEST_F(GenerationTest, WriteFailuresLeaveNoPartialPageAndARerunCompletes) {
              fs::permissions(pages, fs::perms::owner_read | fs::perms::owner_exec);
          },
          [root](const fs::path& pages) {
-             if (root) fs::remove(pages);
-             else fs::permissions(pages, fs::perms::owner_all);
+             if (root)
+                 fs::remove(pages);
+             else
+                 fs::permissions(pages, fs::perms::owner_all);
          },
          "Failed to create file"},
         {"full disk",

@@ -1,0 +1,2 @@
+<!--## for (var t of DB.Tables) { ##--><grid of="<!--##=t.TblName##-->"/>
+<!--## } ##-->

@@ -1,0 +1,3 @@
+<!--##session toolbar##-->
+<nav><!--##=TABLE.TblName##--></nav>
+<!--##/session##-->

@@ -103,6 +103,15 @@ p.AddMasterDetail("customers", "orders");
 p.AddMasterDetailRelation("customers", "orders", "customer_id", "customer_id");
 p.AddMasterDetail("categories", "products");
 p.AddMasterDetailRelation("categories", "products", "category_id", "category_id");
+// Order lines: counted on the order list, listed on the order's view page, added and edited
+// with their order; a customer's orders and a category's products are listed on their view pages.
+var lines = p.DB.Tables.Item("order_lines");
+lines.TblDetailShowCount = true;
+lines.TblDetailView = true;
+lines.TblDetailAdd = true;
+lines.TblDetailEdit = true;
+p.DB.Tables.Item("orders").TblDetailView = true;
+p.DB.Tables.Item("products").TblDetailView = true;
 
 if (!p.Save(scriptArgs[0])) throw new Error(p.ProjErr);
 print("saved", scriptArgs[0]);

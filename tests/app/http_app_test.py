@@ -297,7 +297,8 @@ class _GridParser(HTMLParser):
             elif tag == 'tr' and not self.in_head:
                 self.row = {'cells': [], 'links': []}
             elif tag in ('td', 'th'):
-                self.cell = ''
+                # the links to a master's details are not a column of the table
+                self.cell = None if 'vm-detail-links' in (a.get('class') or '') else ''
             elif tag == 'a' and self.row is not None:
                 self.row['links'].append(a.get('href', ''))
 

@@ -411,3 +411,13 @@ function ApplicationLibraries() {
 	if (zip) out.push(["Excel and Word export", "php-zip", ""]);
 	return out;
 }
+
+// How a detail table shows with its master: the row count on the master's list, its rows on the
+// master's view page, added and edited in the master's forms, paged there (the table's setting
+// or the project's).
+function DetailSettingsOf(dtl) {
+	return "'count' => " + PhpBool(dtl.TblDetailShowCount) + ", 'view' => " + PhpBool(dtl.TblDetailView) +
+		", 'add' => " + PhpBool(dtl.TblDetailAdd) + ", 'edit' => " + PhpBool(dtl.TblDetailEdit) +
+		", 'view_paging' => " + PhpBool(dtl.TblDetailViewPaging || PROJ.DetailViewPaging) +
+		", 'edit_paging' => " + PhpBool(dtl.TblDetailEditPaging || PROJ.DetailEditPaging);
+}

@@ -82,9 +82,11 @@ return [
         ],
 <!--## } ##-->
     ],
+    'detail_multiple' => <!--##=PhpBool(TABLE.TblShowMultipleDetails)##-->,
     'details' => [
 <!--## for (var r of Relations(TABLE, true)) { ##-->
-        ['table' => <!--##=PhpString(r.table.TblVar)##-->, 'caption' => <!--##=PhpString(Caption(r.table, r.table.TblName))##-->, 'links' => <!--##=r.links##-->],
+        ['table' => <!--##=PhpString(r.table.TblVar)##-->, 'caption' => <!--##=PhpString(Caption(r.table, r.table.TblName))##-->, 'links' => <!--##=r.links##-->,
+         <!--##=DetailSettingsOf(r.table)##-->],
 <!--## } ##-->
     ],
     'masters' => [

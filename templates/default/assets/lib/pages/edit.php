@@ -4,6 +4,7 @@ declare(strict_types=1);
 /** The add, copy and edit pages: the record form, its validation and saving. */
 
 require_once VM_LIB_DIR . '/notify.php';
+require_once VM_LIB_DIR . '/detail.php';
 
 /** Columns in the form: the fields shown on this page, never database-generated ones. */
 function vm_form_columns(array $t, string $mode): array
@@ -178,9 +179,9 @@ function vm_error_field(array $t, array $store, string $kind, string $rule, stri
  * Reads the posted form: [values as typed (for showing the form again), values to store
  * (column => string or null), errors (column => message), accepted uploads (column => [tmp, ext])].
  */
-function vm_form_read(array $t, array $cols, string $mode, ?array $old): array
+function vm_form_read(array $t, array $cols, string $mode, ?array $old, ?array $in = null): array
 {
-    $in = $_POST['f'] ?? [];
+    $in = $in ?? $_POST['f'] ?? [];
     $in = is_array($in) ? $in : [];
     $values = [];
     $store = [];
@@ -311,6 +312,10 @@ function vm_page_add(array $t, bool $copy): void
     }
     if (vm_method() === 'POST') {
         [$values, $store, $errors, $files] = vm_form_read($t, $cols, 'add', null);
+        [$grids, $detailChanges, $detailErrors] = vm_detail_form_read($t, 'add', null);
+        if ($detailErrors) {
+            $errors['_details'] = vm_phrase('FormErrors');
+        }
         if (vm_owner_field($t) !== '') {
             $store[vm_owner_field($t)] = vm_user_id();   // a new record belongs to whoever adds it
         }
@@ -328,12 +333,20 @@ function vm_page_add(array $t, bool $copy): void
                 $stored = [];
                 try {
                     $stored = vm_upload_values($t, $files, $store);
+                    vm_db()->beginTransaction();   // the master and its detail rows, or none
                     vm_insert($t, $store);
-                    vm_audit_change($t, 'add', vm_inserted_key($t, $store), $store);
+                    $inserted = vm_inserted_key($t, $store);
+                    vm_detail_save($t, vm_detail_master_values($t, $store), $detailChanges);
+                    vm_db()->commit();
+                    vm_audit_change($t, 'add', $inserted, $store);
+                    vm_detail_audit($detailChanges);
                     vm_notify_change($t, 'add', $store);
                     vm_flash('AddSuccess');
                     vm_redirect(vm_after_save_url($t, $master));
                 } catch (PDOException $e) {
+                    if (vm_db()->inTransaction()) {
+                        vm_db()->rollBack();
+                    }
                     array_map('vm_upload_remove', $stored);
                     $message = vm_save_error($e, $t, $store) ?? throw $e;
                 }
@@ -359,7 +372,8 @@ function vm_page_add(array $t, bool $copy): void
     $action = $copy ? vm_url(vm_page_file($t, 'add'), ['copy' => '1', 'key' => vm_request_key($t)] + vm_master_params($master))
         : vm_url(vm_page_file($t, 'add'), vm_master_params($master));
     vm_header($t['caption'] . ' - ' . vm_phrase($copy ? 'Copy' : 'Add'));
-    vm_form_render($t, $cols, $values, $errors, $action, $message, [], null, vm_after_save_url($t, $master));
+    vm_form_render($t, $cols, $values, $errors, $action, $message, [], null, vm_after_save_url($t, $master),
+        vm_detail_form_html($t, 'add', null, null, $grids ?? null));
     vm_footer();
 }
 
@@ -377,13 +391,17 @@ function vm_page_edit(array $t): void
     $hash = vm_row_hash($t, $row);
     if (vm_method() === 'POST') {
         [$values, $store, $errors, $files] = vm_form_read($t, $cols, 'edit', $row);
+        [$grids, $detailChanges, $detailErrors] = vm_detail_form_read($t, 'edit', $row);
+        if ($detailErrors) {
+            $errors['_details'] = vm_phrase('FormErrors');
+        }
         if ($errors !== []) {
             $message = vm_phrase('FormErrors');
             if ($t['concurrency']) {
                 $hash = vm_post('_rowhash');
             }
         } else {
-            $message = vm_save_edit($t, $key, $store, $files, $master);
+            $message = vm_save_edit($t, $key, $store, $files, $master, $detailChanges);
             if ($message === vm_phrase('RecordChanged')) {
                 http_response_code(409);
                 // the form now shows what is stored, so a second save is a deliberate overwrite
@@ -398,7 +416,7 @@ function vm_page_edit(array $t): void
     $hidden = $t['concurrency'] ? ['_rowhash' => $hash] : [];
     vm_header($t['caption'] . ' - ' . vm_phrase('Edit'));
     vm_form_render($t, $cols, $values, $errors, vm_record_url($t, 'edit', $key, vm_master_params($master)),
-        $message, $hidden, $row, vm_after_save_url($t, $master));
+        $message, $hidden, $row, vm_after_save_url($t, $master), vm_detail_form_html($t, 'edit', $row, $key, $grids ?? null));
     vm_footer();
 }
 
@@ -413,7 +431,7 @@ function vm_form_values(array $t, array $cols, array $row): array
 }
 
 /** Saves an edited record; redirects on success, else returns the message. */
-function vm_save_edit(array $t, array $key, array $store, array $files, ?array $master): string
+function vm_save_edit(array $t, array $key, array $store, array $files, ?array $master, array $detailChanges = []): string
 {
     $db = vm_db();
     $stored = [];
@@ -449,8 +467,10 @@ function vm_save_edit(array $t, array $key, array $store, array $files, ?array $
             vm_query('UPDATE ' . vm_qt($t['name']) . ' SET ' . implode(', ', $sets) . ' WHERE ' . $where,
                 array_merge(array_values($store), $params));
         }
+        vm_detail_save($t, $store + $current, $detailChanges);
         $db->commit();
         vm_audit_change($t, 'edit', $key, $store, $current);
+        vm_detail_audit($detailChanges);
     } catch (PDOException $e) {
         if ($db->inTransaction()) {
             $db->rollBack();
@@ -479,7 +499,7 @@ function vm_insert(array $t, array $store): void
 
 /** The record form. */
 function vm_form_render(array $t, array $cols, array $values, array $errors, string $action, string $message,
-    array $hidden, ?array $row, string $cancelUrl): void
+    array $hidden, ?array $row, string $cancelUrl, string $details = ''): void
 {
     if ($message !== '') {
         echo '<p class="vm-message vm-error" role="alert">', vm_h($message), "</p>\n";
@@ -513,7 +533,7 @@ function vm_form_render(array $t, array $cols, array $values, array $errors, str
         }
         echo "</div></div>\n";
     }
-    echo '<div class="vm-buttons"><button type="submit">', vm_ph('Save'), '</button> ',
+    echo $details, '<div class="vm-buttons"><button type="submit">', vm_ph('Save'), '</button> ',
         vm_link($cancelUrl, vm_phrase('Cancel')), "</div>\n</form>\n";
 }
 

@@ -129,9 +129,11 @@ function vm_page_list(array $t): void
         $url = vm_url($self, ['order' => $col, 'dir' => $next] + $state);
         echo '<th', vm_align_class($f), '><a href="', vm_h($url), '">', vm_h($f['caption']), '</a>', $mark, '</th>';
     }
-    echo "</tr></thead>\n<tbody>\n";
+    require_once VM_LIB_DIR . '/detail.php';
+    echo vm_detail_list_head($t), "</tr></thead>\n<tbody>\n";
     $marks = vm_search_marks($t, $ctx['search']);
-    foreach ($rows as $row) {
+    $detailCells = vm_detail_list_cells($t, $rows);
+    foreach ($rows as $n => $row) {
         if (function_exists('row_rendered')) {
             row_rendered($row);
         }
@@ -149,7 +151,7 @@ function vm_page_list(array $t): void
             }
             echo '</td>';
         }
-        echo vm_search_highlight(vm_cells_html($t, $listed, $row, $labels), $marks), "</tr>\n";
+        echo vm_search_highlight(vm_cells_html($t, $listed, $row, $labels), $marks), $detailCells[$n] ?? '', "</tr>\n";
     }
     echo "</tbody></table></div>\n", vm_multi_form_html($t, $masterParams);
     vm_pager($self, $state, $start, $per, $total, count($rows));

@@ -1,7 +1,7 @@
 <?php
 declare(strict_types=1);
 
-/** The view page: one record, its uploaded files, and the detail records under it. */
+/** The view page: one record, its uploaded files, and the detail records under it (lib/detail.php). */
 
 function vm_page_view(array $t): void
 {
@@ -48,87 +48,9 @@ function vm_page_view(array $t): void
         echo "</td></tr>\n";
     }
     echo "</table>\n";
-    foreach ($t['details'] as $detail) {
-        if (is_array($detail)) {
-            vm_view_detail($t, $row, $detail);
-        }
-    }
+    require_once VM_LIB_DIR . '/detail.php';
+    echo vm_detail_view_html($t, $row, $key);
     vm_footer();
-}
-
-/** One detail table's records linked to the master row, with links to its pages. */
-function vm_view_detail(array $t, array $row, array $detail): void
-{
-    $dt = vm_table_ref((string) ($detail['table'] ?? ''));
-    $links = $detail['links'] ?? [];
-    if ($dt === null || !is_array($links) || $links === [] || !vm_has_page($dt, 'list')) {
-        return;
-    }
-    $where = [];
-    $params = [];
-    $fk = ['master' => $t['var']];
-    foreach ($links as $link) {
-        $m = (string) ($link['master'] ?? '');
-        $d = (string) ($link['detail'] ?? '');
-        if (!isset($dt['fields'][$d]) || !array_key_exists($m, $row)) {
-            return;
-        }
-        $where[] = vm_qi($d) . ' = ?';
-        $params[] = vm_str($row[$m]);
-        $fk['fk_' . $d] = vm_str($row[$m]);
-    }
-    $owner = vm_owner_filter($dt, 'list');   // only the detail rows the user may list
-    if ($owner !== null) {
-        $where[] = $owner[0];
-        $params = array_merge($params, $owner[1]);
-    }
-    $limit = 200;
-    $order = $dt['key'] === [] ? '' : ' ORDER BY ' . implode(', ', array_map('vm_qi', $dt['key']));
-    $rows = vm_query('SELECT ' . vm_select_columns($dt) . ' FROM ' . vm_from($dt) . ' WHERE '
-        . implode(' AND ', $where) . $order . ' LIMIT ' . ($limit + 1), $params)->fetchAll();
-    $more = count($rows) > $limit;
-    $rows = array_slice($rows, 0, $limit);
-    $cols = vm_columns_with($dt, 'list');
-    $labels = vm_rows_lookup_labels($dt, $rows, $cols);
-    $caption = (string) ($detail['caption'] ?? '') !== '' ? (string) $detail['caption'] : $dt['caption'];
-
-    echo '<section class="vm-detail"><h2>', vm_h($caption), "</h2>\n<div class=\"vm-actions\">";
-    if (vm_has_page($dt, 'add')) {
-        echo vm_link(vm_url(vm_page_file($dt, 'add'), $fk), vm_phrase('AddLink'), 'vm-button'), ' ';
-    }
-    echo vm_link(vm_url(vm_page_file($dt, 'list'), $fk), vm_phrase('ShowAll'), 'vm-button'), "</div>\n";
-    if ($rows === []) {
-        echo '<p class="vm-message">', vm_ph('NoRecords'), "</p></section>\n";
-        return;
-    }
-    echo "<div class=\"vm-table-wrap\"><table class=\"vm-grid\"><thead><tr>";
-    $pages = array_filter(['view', 'edit', 'delete'], static fn($p) => vm_has_page($dt, $p));
-    if ($pages !== []) {
-        echo '<th class="vm-rowlinks"><span class="vm-hidden">', vm_ph('Actions'), '</span></th>';
-    }
-    foreach ($cols as $col) {
-        echo '<th', vm_align_class($dt['fields'][$col]), '>', vm_h($dt['fields'][$col]['caption']), '</th>';
-    }
-    echo "</tr></thead><tbody>\n";
-    foreach ($rows as $r) {
-        echo '<tr>';
-        if ($pages !== []) {
-            echo '<td class="vm-rowlinks">';
-            if (vm_row_has_key($dt, $r)) {
-                foreach ($pages as $p) {
-                    $url = vm_record_url($dt, $p, vm_row_key($dt, $r), $p === 'view' ? [] : $fk);
-                    echo vm_link($url, vm_phrase(ucfirst($p) . 'Link'), 'vm-' . $p), ' ';
-                }
-            }
-            echo '</td>';
-        }
-        echo vm_cells_html($dt, $cols, $r, $labels), "</tr>\n";
-    }
-    echo "</tbody></table></div>\n";
-    if ($more) {
-        echo '<p>', vm_link(vm_url(vm_page_file($dt, 'list'), $fk), vm_phrase('MoreRecords')), "</p>\n";
-    }
-    echo "</section>\n";
 }
 
 /** Sends an uploaded file stored in a field of the row, or a binary column's content. */

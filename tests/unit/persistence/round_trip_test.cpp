@@ -356,6 +356,19 @@ protected:
         SetStatusSink(nullptr);
     }
 
+    // Saves `proj` to first, loads that into a fresh project and saves it to second: the loaded
+    // project must hold what was saved, and the second file must equal the first.
+    void ExpectRoundTrip(AGP& proj, const std::string& first, const std::string& second) {
+        ASSERT_TRUE(Save(proj, first)) << proj.ProjErr();
+        std::string expected = Snapshot(proj);
+        ClearSharedLists();
+        AGP loaded;
+        ASSERT_TRUE(Load(loaded, first, false)) << loaded.ProjErr();
+        EXPECT_EQ(FirstDifference(expected, Snapshot(loaded)), "");
+        ASSERT_TRUE(Save(loaded, second)) << loaded.ProjErr();
+        EXPECT_TRUE(ReadFile(second) == ReadFile(first)) << FirstDifference(ReadFile(first), ReadFile(second));
+    }
+
     TempDir dir;
     std::string templatePath = dir / "template.zip";
 };
@@ -365,35 +378,17 @@ TEST_F(RoundTripTest, RandomProjectsSurviveSaveAndLoad) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         ClearSharedLists();
         Random rnd(seed);
-        std::string first = dir / ("first" + std::to_string(seed) + ".vlp");
-        std::string second = dir / ("second" + std::to_string(seed) + ".vlp");
-        std::string expected;
-        {
-            AGP original;
-            BuildProject(original, rnd, templatePath);
-            ASSERT_TRUE(Save(original, first)) << original.ProjErr();
-            expected = Snapshot(original);
-        }
-        ClearSharedLists();
-        AGP loaded;
-        ASSERT_TRUE(Load(loaded, first, false)) << loaded.ProjErr();
-        EXPECT_EQ(FirstDifference(expected, Snapshot(loaded)), "");
-        ASSERT_TRUE(Save(loaded, second)) << loaded.ProjErr();
-        EXPECT_TRUE(ReadFile(second) == ReadFile(first)) << FirstDifference(ReadFile(first), ReadFile(second));
+        AGP original;
+        BuildProject(original, rnd, templatePath);
+        ASSERT_NO_FATAL_FAILURE(ExpectRoundTrip(original, dir / ("first" + std::to_string(seed) + ".vlp"),
+                                                dir / ("second" + std::to_string(seed) + ".vlp")));
     }
 }
 
 TEST_F(RoundTripTest, SampleProjectSavesUnchangedAfterOneRoundTrip) {
     AGP proj;
     ASSERT_TRUE(Load(proj, VELMORA_SOURCE_DIR "/examples/sample.vlp", false)) << proj.ProjErr();
-    ASSERT_TRUE(Save(proj, dir / "a.vlp")) << proj.ProjErr();
-    std::string expected = Snapshot(proj);
-    ClearSharedLists();
-    AGP again;
-    ASSERT_TRUE(Load(again, dir / "a.vlp", false)) << again.ProjErr();
-    EXPECT_EQ(FirstDifference(expected, Snapshot(again)), "");
-    ASSERT_TRUE(Save(again, dir / "b.vlp"));
-    EXPECT_TRUE(ReadFile(dir / "b.vlp") == ReadFile(dir / "a.vlp"));
+    ExpectRoundTrip(proj, dir / "a.vlp", dir / "b.vlp");
 }
 
 TEST_F(RoundTripTest, MenuFileRoundTripAndMerge) {

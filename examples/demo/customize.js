@@ -13,6 +13,7 @@ p.SecLoginIDFld = "login";
 p.SecPasswdFld = "password";
 p.Destination = "../demo-app";
 p.Template = "default";
+p.LinkOnLeft = true;  // row links before the fields
 
 function field(table, name) { return p.DB.Tables.Item(table).Fields.Item(name); }
 function lookup(table, name, target, key, display, display2) {

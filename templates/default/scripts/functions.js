@@ -179,12 +179,13 @@ function LanguageNames(defaultName) {
 	return names;
 }
 
-// A date() pattern for the field's FldDtFormat (5 year/month/day, 6 month/day/year,
-// 7 day/month/year); "" leaves the format to the language file.
+// A date() pattern for the field's FldDtFormat (1 long date, 3 long time, 4 short time,
+// 5 year/month/day, 6 month/day/year, 7 day/month/year); "" (0, 2) leaves the format to the
+// language file.
 function DatePattern(fld) {
-	var patterns = { 5: "Y/m/d", 6: "m/d/Y", 7: "d/m/Y" };
+	var patterns = { 1: "l, F j, Y", 3: "H:i:s", 4: "H:i", 5: "Y/m/d", 6: "m/d/Y", 7: "d/m/Y" };
 	var pattern = patterns[fld.FldDtFormat] || "";
-	if (pattern != "" && FieldType(fld) == "datetime") pattern += " H:i:s";
+	if (pattern != "" && fld.FldDtFormat >= 5 && FieldType(fld) == "datetime") pattern += " H:i:s";
 	return pattern;
 }
 

@@ -29,7 +29,7 @@ function vm_header(string $title): void
         '<meta charset="', vm_h(vm_charset()), "\">\n",
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n",
         '<title>', vm_h($title), ' - ', vm_h($config['name']), "</title>\n",
-        "<link rel=\"stylesheet\" href=\"css/app.css\">\n<link rel=\"icon\" href=\"images/logo.svg\" type=\"image/svg+xml\">\n</head>\n<body>\n",
+        "<link rel=\"stylesheet\" href=\"css/app.css\">\n<link rel=\"stylesheet\" href=\"css/project.css\">\n<link rel=\"icon\" href=\"images/logo.svg\" type=\"image/svg+xml\">\n</head>\n<body>\n",
         "<header class=\"vm-top\">\n",
         '<a class="vm-brand" href="', vm_h($config['default_page']), '">', vm_h($config['name']), "</a>\n";
     $menu = vm_menu();

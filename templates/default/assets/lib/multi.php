@@ -19,17 +19,23 @@ function vm_multi_form_id(array $t): string
     return 'vm-multi-' . $t['var'];
 }
 
+/** True when the list's rows have tick boxes: to delete or to update the ticked records. */
+function vm_multi_ticks_on(array $t): bool
+{
+    return vm_multi_delete_on($t) || (function_exists('vm_multi_update_on') && vm_multi_update_on($t));
+}
+
 /** The header cell of the tick column. */
 function vm_multi_head_html(array $t): string
 {
-    return vm_multi_delete_on($t)
+    return vm_multi_ticks_on($t)
         ? '<th class="vm-tick"><span class="vm-hidden">' . vm_ph('SelectRecord') . '</span></th>' : '';
 }
 
 /** A row's tick box, joined to the list's delete form; its value is the row's key as JSON. */
 function vm_multi_cell_html(array $t, array $row): string
 {
-    if (!vm_multi_delete_on($t)) {
+    if (!vm_multi_ticks_on($t)) {
         return '';
     }
     if (!vm_row_has_key($t, $row)) {
@@ -40,15 +46,31 @@ function vm_multi_cell_html(array $t, array $row): string
         . vm_multi_form_id($t) . '" aria-label="' . vm_ph('SelectRecord') . '"></td>';
 }
 
-/** The form the tick boxes belong to, with its button, below the list. */
+/**
+ * The form the tick boxes belong to, below the list, with a button per action (each posting to its
+ * own page), or the buttons in a drop-down (UseDropDownForAction).
+ */
 function vm_multi_form_html(array $t, array $masterParams): string
 {
-    if (!vm_multi_delete_on($t)) {
+    if (!vm_multi_ticks_on($t)) {
         return '';
     }
+    $delete = vm_url(vm_page_file($t, 'delete'), $masterParams + ['multi' => '1']);
+    $update = vm_url(vm_page_file($t, 'list'), $masterParams + ['multiupdate' => '1']);
+    $buttons = [];
+    if (vm_multi_delete_on($t)) {
+        $buttons[] = '<button type="submit" class="vm-danger">' . vm_ph('DeleteSelected') . '</button>';
+    }
+    if (function_exists('vm_multi_update_on') && vm_multi_update_on($t)) {
+        $buttons[] = '<button type="submit" formaction="' . vm_h($update) . '">' . vm_ph('UpdateSelected') . '</button>';
+    }
+    $html = implode(' ', $buttons);
+    if ((bool) ($t['lists']['action_dropdown'] ?? false)) {
+        $html = '<details class="vm-dropdown"><summary>' . vm_ph('Actions') . '</summary><div class="vm-dropdown-items">'
+            . $html . '</div></details>';
+    }
     return '<form method="post" id="' . vm_multi_form_id($t) . '" class="vm-multi" action="'
-        . vm_h(vm_url(vm_page_file($t, 'delete'), $masterParams + ['multi' => '1'])) . '">' . vm_csrf_field()
-        . '<button type="submit" class="vm-danger">' . vm_ph('DeleteSelected') . "</button></form>\n";
+        . vm_h(vm_multi_delete_on($t) ? $delete : $update) . '">' . vm_csrf_field() . $html . "</form>\n";
 }
 
 /** The keys posted: each a JSON object with every key column and text values; 400 for anything else. */

@@ -9,6 +9,7 @@ declare(strict_types=1);
  * lang/<language>.xml and, for SQLite, db/.
  */
 
+define('VM_STARTED', hrtime(true));
 define('VM_LIB_DIR', __DIR__);
 define('VM_APP_DIR', dirname(__DIR__));
 
@@ -23,6 +24,7 @@ require_once VM_LIB_DIR . '/auth.php';
 require_once VM_LIB_DIR . '/permissions.php';
 require_once VM_LIB_DIR . '/audit.php';
 require_once VM_LIB_DIR . '/upload.php';
+require_once VM_LIB_DIR . '/forms.php';
 require_once VM_LIB_DIR . '/chart.php';
 
 /** An answer other than the page itself: a status and a phrase id to show. */
@@ -62,7 +64,7 @@ function vm_config(): array
         $config['security'] = array_replace([
             'type' => 'none', 'login' => '', 'password_hash' => '',
             'table' => '', 'login_field' => '', 'password_field' => '', 'email_field' => '',
-            'level_field' => '', 'userid_field' => '', 'activate_field' => '',
+            'level_field' => '', 'userid_field' => '', 'parent_field' => '', 'profile_field' => '', 'activate_field' => '',
             'md5' => false, 'case_sensitive' => true, 'password_min_length' => 8, 'dynamic' => null,
             'register' => [], 'captcha' => [], 'login_option' => '',
         ], is_array($config['security']) ? $config['security'] : []);
@@ -156,6 +158,12 @@ function vm_run(string $page, string $table = '', string $field = ''): void
             . $e->getFile() . ':' . $e->getLine());
         vm_discard_output();
         vm_message_page(500, 'ServerError');
+    }
+    // with VELMORA_SERVER_TIMING set in the server's environment, each answer tells how long the
+    // page took and its peak memory (for measuring, not for production)
+    if (getenv('VELMORA_SERVER_TIMING') && !headers_sent()) {
+        header(sprintf('Server-Timing: app;dur=%.2f, mem;desc="peak bytes";dur=%d',
+            (hrtime(true) - VM_STARTED) / 1e6, memory_get_peak_usage()));
     }
     while (ob_get_level() > vm_output_base()) {
         ob_end_flush();
@@ -260,11 +268,15 @@ function vm_boot(): void
     vm_session_start();
     // A language chosen with ?lang= holds for the rest of the session; only the application's own.
     $lang = $_GET['lang'] ?? null;
-    if (is_string($lang) && in_array($lang, vm_languages(), true)) {
+    $chosen = is_string($lang) && in_array($lang, vm_languages(), true) && $lang !== ($_SESSION['vm_lang'] ?? null);
+    if ($chosen) {
         $_SESSION['vm_lang'] = $lang;
     }
     vm_lang();
     vm_session_check();
+    if ($chosen && vm_user() !== '') {
+        vm_profile_update(vm_user(), ['language' => $lang]);
+    }
     header_remove('X-Powered-By');
     header('Content-Type: text/html; charset=' . vm_charset());
     header('X-Content-Type-Options: nosniff');

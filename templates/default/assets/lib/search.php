@@ -253,7 +253,10 @@ function vm_quick_search_any(array $t, string $q, array &$params): array
                 $params[] = $q;
             }
         } elseif ($f['type'] !== 'binary' && !$f['upload']) {
-            $any[] = vm_sql_like(vm_sql_text(vm_qi($col)));
+            // a text column is compared as it is (a cast on every row costs SQLite and MySQL a
+            // copy); PostgreSQL keeps the cast, which lets ILIKE read an enum too
+            $any[] = vm_sql_like(vm_driver() !== 'pgsql' && in_array($f['type'], ['string', 'text'], true)
+                ? vm_qi($col) : vm_sql_text(vm_qi($col)));
             $params[] = $pattern;
         }
     }

@@ -44,6 +44,7 @@ return [
     'audit' => <!--##=PhpBool(TABLE.TblAuditTrail)##-->,
     'find' => <!--##=SearchSettingsOf(TABLE)##-->,
     'lists' => <!--##=ListSettingsOf(TABLE)##-->,
+    'form' => <!--##=TableFormOf(TABLE)##-->,
     'default_order' => '',
     'fields' => [
 <!--## for (var f of TABLE.Fields) {
@@ -79,6 +80,8 @@ return [
             'upload' => <!--##=PhpBool(zvTag == "FILE")##-->,
             'expr' => <!--##=PhpString(zvComputed ? f.FldSQL : "")##-->,
             'find' => <!--##=FieldSearchOf(f)##-->,
+            'show' => <!--##=FieldDisplayOf(TABLE, f)##-->,
+            'form' => <!--##=FieldFormOf(f)##-->,
         ],
 <!--## } ##-->
     ],

@@ -21,6 +21,11 @@ function vm_page_delete(array $t): void
     $after = $master !== null && vm_master_key($master) !== null && vm_has_page($master[0], 'view')
         ? vm_record_url($master[0], 'view', vm_master_key($master))
         : vm_url(vm_page_file($t, 'list'), vm_master_params($master));
+    // deleting from the list goes back to the page of the list it came from
+    $back = vm_post('_back');
+    if (vm_is_local_url($back) && str_starts_with($back, vm_page_file($t, 'list'))) {
+        $after = $back;
+    }
     $message = '';
     if (vm_method() === 'POST') {
         if (!vm_hook_allows('row_deleting', $row)) {

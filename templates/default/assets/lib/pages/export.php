@@ -21,14 +21,13 @@ function vm_page_export(array $t): void
     $sql = 'SELECT ' . vm_select_columns($t) . ' FROM ' . vm_from($t) . $ctx['where'] . $ctx['order_by'];
     if (!$all) {
         // the page the list shows: the same rows per page and first row
-        $per = (int) $t['rec_per_page'] > 0 ? (int) $t['rec_per_page'] : (int) vm_config()['rec_per_page'];
-        $per = $per > 0 ? $per : 20;
+        $per = vm_list_per_page($t);
         $start = vm_get_int('start');
         $page = vm_get_int('page');
-        if ($start === null && $page !== null) {
+        if ($start === null && $page !== null && $per > 0) {
             $start = (max(1, $page) - 1) * $per + 1;
         }
-        $sql .= ' LIMIT ' . $per . ' OFFSET ' . (max(1, $start ?? 1) - 1);
+        $sql .= $per > 0 ? ' LIMIT ' . $per . ' OFFSET ' . (max(1, $start ?? 1) - 1) : '';
     }
     $cols = vm_export_columns($t, 'list');
     $params = $ctx['params'];

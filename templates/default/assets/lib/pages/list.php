@@ -1,7 +1,7 @@
 <?php
 declare(strict_types=1);
 
-/** The list page: paging, sorting, quick search, master filter, row links. */
+/** The list page: paging, sorting, quick search, master filter, row links, changes in the list. */
 
 /**
  * What the request selects: WHERE clause and values (master filter, quick search),
@@ -28,24 +28,19 @@ function vm_list_query(array $t): array
     $searchErrors = [];
     array_push($where, ...vm_search_where($t, $search, $params, $searchErrors));
 
-    $listed = vm_columns_with($t, 'list');
-    $order = vm_get('order');
-    $dir = strtolower(vm_get('dir')) === 'desc' ? 'DESC' : 'ASC';
-    if (!in_array($order, $listed, true)) {
-        $order = '';
-        $dir = 'ASC';
-        if (preg_match('/^\s*(.+?)(?:\s+(ASC|DESC))?\s*$/iD', (string) $t['default_order'], $m)
-            && isset($t['fields'][$m[1]])) {
-            $order = $m[1];
-            $dir = strtoupper($m[2] ?? 'ASC') === 'DESC' ? 'DESC' : 'ASC';
-        }
+    require_once VM_LIB_DIR . '/listing.php';
+    $sort = vm_list_sort($t);
+    $order = $sort;
+    if ($order === [] && preg_match('/^\s*(.+?)(?:\s+(ASC|DESC))?\s*$/iD', (string) $t['default_order'], $m)
+        && isset($t['fields'][$m[1]])) {
+        $order = [$m[1] => strtoupper($m[2] ?? 'ASC') === 'DESC' ? 'DESC' : 'ASC'];
     }
     $by = [];
-    if ($order !== '') {
-        $by[] = vm_qi($order) . ' ' . $dir;
+    foreach ($order as $col => $dir) {
+        $by[] = vm_qi((string) $col) . ' ' . $dir;
     }
     foreach ($t['key'] as $col) {
-        if ($col !== $order) {
+        if (!isset($order[$col])) {
             $by[] = vm_qi($col) . ' ASC';   // a stable order for paging
         }
     }
@@ -53,8 +48,9 @@ function vm_list_query(array $t): array
         'where' => $where === [] ? '' : ' WHERE ' . implode(' AND ', $where),
         'params' => $params,
         'order_by' => $by === [] ? '' : ' ORDER BY ' . implode(', ', $by),
-        'order' => vm_get('order') === $order ? $order : '',
-        'dir' => $dir,
+        'order' => implode(',', array_keys($sort)),
+        'dir' => $sort === [] ? 'ASC' : reset($sort),
+        'sort' => $sort,
         'q' => $search['q'],
         'search' => $search,
         'search_errors' => $searchErrors,
@@ -64,116 +60,195 @@ function vm_list_query(array $t): array
 
 function vm_page_list(array $t): void
 {
+    require_once VM_LIB_DIR . '/listing.php';
+    require_once VM_LIB_DIR . '/gridedit.php';
+    require_once VM_LIB_DIR . '/detail.php';
+    $s = vm_list_settings($t);
+    if (vm_method() === 'POST' && vm_get('multiupdate') !== '') {
+        vm_multi_update($t);
+        return;
+    }
+    $edit = vm_list_edit_mode($t);
+    $posted = $edit !== null && vm_method() === 'POST' ? vm_list_save($t, $edit) : null;
     $ctx = vm_list_query($t);
     $from = ' FROM ' . vm_from($t) . $ctx['where'];
-    $total = (int) vm_query('SELECT COUNT(*)' . $from, $ctx['params'])->fetchColumn();
+    // a blank list page waits for a search before reading anything
+    $blank = $s['blank'] && !vm_search_active($ctx['search']) && $ctx['master'] === null;
 
-    $per = (int) $t['rec_per_page'] > 0 ? (int) $t['rec_per_page'] : (int) vm_config()['rec_per_page'];
-    $per = $per > 0 ? $per : 20;
+    $per = vm_list_per_page($t);
     $start = vm_get_int('start');
     $page = vm_get_int('page');
-    if ($start === null && $page !== null) {
+    if ($start === null && $page !== null && $per > 0) {
         $start = (max(1, $page) - 1) * $per + 1;
     }
-    $start = max(1, $start ?? 1);
+    $start = $per > 0 ? max(1, $start ?? 1) : 1;
+    $rows = [];
+    $total = null;
+    $pageSql = static fn(int $start) => 'SELECT ' . vm_select_columns($t) . ($ctx['where'] !== '' ? ', COUNT(*) OVER () AS '
+        . vm_qi('vm_total') : '') . $from . $ctx['order_by'] . ($per > 0 ? ' LIMIT ' . $per . ' OFFSET ' . ($start - 1) : '');
+    if (!$blank && $ctx['where'] !== '') {
+        // a filtered list counts its rows in the query of the page: one pass over the table, not two
+        $rows = vm_query($pageSql($start), $ctx['params'])->fetchAll();
+        $total = $rows !== [] ? (int) $rows[0]['vm_total'] : null;
+    }
+    $total ??= $blank ? 0 : (int) vm_query('SELECT COUNT(*)' . $from, $ctx['params'])->fetchColumn();
     if ($start > $total) {
         $start = $total > 0 ? intdiv($total - 1, $per) * $per + 1 : 1;
+        $rows = [];
     }
-
-    $sql = 'SELECT ' . vm_select_columns($t) . $from . $ctx['order_by']
-        . ' LIMIT ' . $per . ' OFFSET ' . ($start - 1);
-    $rows = vm_query($sql, $ctx['params'])->fetchAll();
+    if ($rows === [] && $total > 0) {
+        $rows = vm_query($pageSql($start), $ctx['params'])->fetchAll();
+    }
+    foreach ($rows as &$one) {
+        unset($one['vm_total']);
+    }
+    unset($one);
     $listed = vm_columns_with($t, 'list');
     $labels = vm_rows_lookup_labels($t, $rows, $listed);
     $masterParams = vm_master_params($ctx['master']);
-    $state = $masterParams + vm_search_url_params($ctx['search']) + ['order' => $ctx['order'],
-        'dir' => $ctx['order'] !== '' ? strtolower($ctx['dir']) : ''];
+    $sortParams = $ctx['sort'] === [] ? [] : vm_sort_params($ctx['sort']);
+    $state = $masterParams + vm_search_url_params($ctx['search']) + $sortParams;
     $self = vm_page_file($t, 'list');
 
-    vm_header($t['caption']);
+    vm_header($t['caption'] . ($s['row_count'] && !$blank ? ' (' . $total . ')' : ''));
     if ($ctx['master'] !== null) {
         vm_master_caption($ctx['master']);
     }
 
     echo '<div class="vm-toolbar">';
     if (vm_has_page($t, 'search')) {
-        echo vm_search_form_html($t, $ctx['search'], $self, $masterParams + ['order' => $state['order'],
-            'dir' => $state['dir']], $ctx['search_errors']);
+        echo vm_search_form_html($t, $ctx['search'], $self, $masterParams + $sortParams, $ctx['search_errors']);
     }
     echo '<div class="vm-actions">';
     if (vm_has_page($t, 'add')) {
         echo vm_link(vm_url(vm_page_file($t, 'add'), $masterParams), vm_phrase('AddLink'), 'vm-button');
+        foreach (['inline' => 'InlineAddLink', 'grid' => 'GridAddLink'] as $how => $phrase) {
+            if ($s[$how . '_add']) {
+                echo ' ', vm_link(vm_url($self, [$how => 'add'] + $state), vm_phrase($phrase), 'vm-button vm-' . $how . '-add');
+            }
+        }
+    }
+    if ($s['grid_edit'] && vm_has_page($t, 'edit') && $rows !== []) {
+        echo ' ', vm_link(vm_url($self, ['grid' => 'edit', 'start' => (string) $start] + $state), vm_phrase('GridEditLink'),
+            'vm-button vm-grid-edit');
     }
     require_once VM_LIB_DIR . '/export.php';
     echo ' ', vm_export_controls($t, 'list', $self, array_filter($state + ['start' => (string) $start]));
+    echo vm_per_page_html($t, $self, $state, $per);
     echo "</div></div>\n";
     echo vm_charts_html($t, $ctx, 'top');
+    $pagerTop = $s['pager_top'];
+    $pagerBottom = $s['pager_bottom'] || !$s['pager_top'];
+    $pagerState = $state;
+    if ($pagerTop && $rows !== []) {
+        echo vm_pager_html($t, $self, $pagerState, $start, $per, $total, count($rows));
+    }
+    if ($posted !== null && $posted['message'] !== '') {
+        echo '<p class="vm-message vm-error" role="alert">', vm_h($posted['message']), "</p>\n";
+    }
 
-    if ($total === 0) {
+    if ($blank) {
+        echo '<p class="vm-message">', vm_ph('SearchToShow'), "</p>\n";
+        vm_footer();
+        return;
+    }
+    if ($total === 0 && ($edit === null || $edit['action'] === 'edit')) {
         echo '<p class="vm-message">', vm_ph('NoRecords'), "</p>\n";
         vm_footer();
         return;
     }
-
-    echo "<div class=\"vm-table-wrap\"><table class=\"vm-grid\">\n<thead><tr>";
-    $links = array_filter(['view', 'edit', 'copy', 'delete'], static fn($p) => vm_has_page($t, $p));
-    require_once VM_LIB_DIR . '/multi.php';
-    echo vm_multi_head_html($t);
-    if ($links !== []) {
-        echo '<th class="vm-rowlinks"><span class="vm-hidden">', vm_ph('Actions'), '</span></th>';
-    }
-    foreach ($listed as $col) {
-        $f = $t['fields'][$col];
-        $next = ($ctx['order'] === $col && $ctx['dir'] === 'ASC') ? 'desc' : 'asc';
-        $mark = $ctx['order'] === $col ? ($ctx['dir'] === 'ASC' ? ' &#9650;' : ' &#9660;') : '';
-        $url = vm_url($self, ['order' => $col, 'dir' => $next] + $state);
-        echo '<th', vm_align_class($f), '><a href="', vm_h($url), '">', vm_h($f['caption']), '</a>', $mark, '</th>';
-    }
-    require_once VM_LIB_DIR . '/detail.php';
-    echo vm_detail_list_head($t), "</tr></thead>\n<tbody>\n";
     $marks = vm_search_marks($t, $ctx['search']);
+    if ((int) $s['per_row'] > 0 && $edit === null) {
+        echo '<div class="', vm_h(trim('vm-list ' . $s['class'])), '">',
+            vm_cards_html($t, $rows, $listed, $labels, $masterParams, $state, $marks), "</div>\n",
+            vm_multi_form_html($t, $masterParams);
+        if ($pagerBottom) {
+            echo vm_pager_html($t, $self, $pagerState, $start, $per, $total, count($rows));
+        }
+        echo vm_charts_html($t, $ctx, 'bottom');
+        vm_footer();
+        return;
+    }
+
+    $links = array_filter(['view', 'edit', 'copy', 'delete'], static fn($p) => vm_has_page($t, $p)) !== [];
+    $left = $s['links_left'];
+    $linksHead = $links ? '<th class="vm-rowlinks"><span class="vm-hidden">' . vm_ph('Actions') . '</span></th>' : '';
+    if ($edit !== null) {
+        $query = $_GET;
+        echo '<form method="post" class="vm-gridform" novalidate action="', vm_h(vm_url($self, $query)), '">', vm_csrf_field();
+    }
+    echo '<div class="', vm_h(trim('vm-table-wrap ' . $s['class'])), "\"><table class=\"vm-grid\">\n<thead><tr>";
+    echo $edit === null ? vm_multi_head_html($t) : '';
+    echo $left ? $linksHead : '';
+    foreach ($listed as $col) {
+        echo vm_sort_header_html($t, $col, $ctx['sort'], $self, $masterParams + vm_search_url_params($ctx['search']));
+    }
+    echo vm_detail_list_head($t), $left ? '' : $linksHead, "</tr></thead>\n<tbody>\n";
     $detailCells = vm_detail_list_cells($t, $rows);
+    $inputCols = $edit !== null ? vm_inline_columns($t, $edit['action']) : [];
+    $detailBlank = str_repeat('<td></td>', substr_count(vm_detail_list_head($t), '<th'));
+    $inputRow = static function (string $name, string $id, array $values, array $errors, ?array $row, string $hidden)
+        use ($t, $listed, $inputCols, $links, $left, $detailBlank): string {
+        $cells = vm_input_cells_html($t, $listed, $inputCols, $name, $id, $values, $errors, $row);
+        $linkCell = $links ? '<td class="vm-rowlinks">' . $hidden . '</td>' : '';
+        return '<tr class="vm-editing">' . ($left ? $linkCell : '') . $cells . $detailBlank . ($left ? '' : $linkCell)
+            . ($links ? '' : '<td class="vm-hidden">' . $hidden . '</td>') . "</tr>\n";
+    };
+    if ($edit !== null && $edit['action'] !== 'edit') {
+        // new records: one row (inline add or copy), or blank rows (grid add)
+        $source = $edit['action'] === 'copy' ? vm_fetch_row($t, $edit['key']) ?? throw new VmHttpError(404, 'NoRecord') : null;
+        $count = $edit['how'] === 'grid' ? min(50, max(1, vm_get_int('rows') ?? VM_GRID_ADD_ROWS)) : 1;
+        for ($i = 0; $i < $count; $i++) {
+            $values = $posted['values'][$i] ?? vm_inline_values($t, $inputCols, $source);
+            echo $inputRow($edit['how'] === 'grid' ? 'g[' . $i . ']' : 'f', 'n' . $i, $values, $posted['errors'][$i] ?? [],
+                null, '');
+        }
+    }
     foreach ($rows as $n => $row) {
         if (function_exists('row_rendered')) {
             row_rendered($row);
         }
-        echo '<tr>', vm_multi_cell_html($t, $row);
-        if ($links !== []) {
-            echo '<td class="vm-rowlinks">';
-            if (vm_row_has_key($t, $row)) {
-                $key = vm_row_key($t, $row);
-                $extra = $masterParams;
-                foreach ($links as $p) {
-                    $url = $p === 'copy' ? vm_url(vm_page_file($t, 'add'), ['copy' => '1', 'key' => $key] + $extra)
-                        : vm_record_url($t, $p, $key, $p === 'view' ? [] : $extra);
-                    echo vm_link($url, vm_phrase(ucfirst($p) . 'Link'), 'vm-' . $p), ' ';
-                }
-            }
-            echo '</td>';
+        $key = vm_row_has_key($t, $row) ? vm_row_key($t, $row) : null;
+        $editing = $edit !== null && $edit['action'] === 'edit' && $key !== null
+            && ($edit['how'] === 'grid' || $key === $edit['key']);
+        if ($editing) {
+            $i = $edit['how'] === 'grid' ? $n : 0;
+            $hidden = $edit['how'] === 'grid'
+                ? '<input type="hidden" name="gk[' . $n . ']" value="' . vm_h(json_encode($key, JSON_UNESCAPED_UNICODE)) . '">'
+                    . ($t['concurrency'] ? '<input type="hidden" name="gh[' . $n . ']" value="' . vm_row_hash($t, $row) . '">' : '')
+                : ($t['concurrency'] ? '<input type="hidden" name="_rowhash" value="' . vm_row_hash($t, $row) . '">' : '');
+            echo $inputRow($edit['how'] === 'grid' ? 'g[' . $n . ']' : 'f', 'r' . $n,
+                $posted['values'][$i] ?? vm_inline_values($t, $inputCols, $row), $posted['errors'][$i] ?? [], $row, $hidden);
+            continue;
         }
-        echo vm_search_highlight(vm_cells_html($t, $listed, $row, $labels), $marks), $detailCells[$n] ?? '', "</tr>\n";
+        $linkCell = $links ? '<td class="vm-rowlinks">' . ($edit === null ? vm_row_links_html($t, $row, $masterParams, $state) : '')
+            . '</td>' : '';
+        echo '<tr>', $edit === null ? vm_multi_cell_html($t, $row) : '', $left ? $linkCell : '',
+            vm_search_highlight(vm_cells_html($t, $listed, $row, $labels), $marks), $detailCells[$n] ?? '',
+            $left ? '' : $linkCell, "</tr>\n";
     }
-    echo "</tbody></table></div>\n", vm_multi_form_html($t, $masterParams);
-    vm_pager($self, $state, $start, $per, $total, count($rows));
+    echo "</tbody>";
+    $totals = $edit === null ? vm_list_totals($t, $listed, $from, $ctx['params']) : [];
+    if ($totals !== []) {
+        echo '<tfoot><tr class="vm-totals">', vm_multi_head_html($t) !== '' ? '<td></td>' : '', $left && $links ? '<td></td>' : '';
+        foreach ($listed as $col) {
+            echo '<td', vm_cell_attr($t['fields'][$col]), '>', isset($totals[$col])
+                ? '<span class="vm-total-label">' . vm_ph($totals[$col][0]) . '</span> ' . vm_h($totals[$col][1]) : '', '</td>';
+        }
+        echo $detailBlank, !$left && $links ? '<td></td>' : '', '</tr></tfoot>';
+    }
+    echo "</table></div>\n";
+    if ($edit !== null) {
+        echo '<div class="vm-buttons"><button type="submit">', vm_ph('Save'), '</button> ',
+            vm_link(vm_url($self, $state + ['start' => (string) $start]), vm_phrase('Cancel')), "</div></form>\n";
+    } else {
+        echo vm_multi_form_html($t, $masterParams);
+    }
+    if ($pagerBottom && $rows !== []) {
+        echo vm_pager_html($t, $self, $pagerState, $start, $per, $total, count($rows));
+    }
     echo vm_charts_html($t, $ctx, 'bottom');
     vm_footer();
-}
-
-/** Record counts and the previous/next links. */
-function vm_pager(string $self, array $state, int $start, int $per, int $total, int $shown): void
-{
-    $pages = intdiv($total + $per - 1, $per);
-    $current = intdiv($start - 1, $per) + 1;
-    echo '<nav class="vm-pager"><span>', vm_h(vm_phrase_fill('RecordsFrom',
-        ['from' => $start, 'to' => $start + $shown - 1, 'total' => $total])), '</span> ';
-    if ($start > 1) {
-        echo vm_link(vm_url($self, $state + ['start' => (string) max(1, $start - $per)]), vm_phrase('Prev')), ' ';
-    }
-    echo '<span>', vm_h(vm_phrase_fill('PageOf', ['page' => $current, 'pages' => $pages])), '</span> ';
-    if ($start + $per <= $total) {
-        echo vm_link(vm_url($self, $state + ['start' => (string) ($start + $per)]), vm_phrase('Next'));
-    }
-    echo "</nav>\n";
 }
 
 /** The master record above a detail list filtered by it. */

@@ -31,23 +31,29 @@ function vm_page_view(array $t): void
     }
     require_once VM_LIB_DIR . '/export.php';
     echo ' ', vm_export_controls($t, 'view', vm_page_file($t, 'view'), ['key' => $key]);
-    echo "</div></div>\n<table class=\"vm-record\">\n";
-    foreach ($cols as $col) {
+    echo "</div></div>\n";
+    $pages = vm_form_pages($t, $cols, 'view');   // the fields in pages when the view page has several
+    $page = 0;
+    echo vm_form_pages_open($t, $pages), count($pages) > 1 ? '' : "<table class=\"vm-record\">\n";
+    foreach (array_keys(vm_field_page_numbers($pages)) as $col) {
         $f = $t['fields'][$col];
-        echo '<tr><th scope="row">', vm_h($f['caption']), '</th><td>';
-        if (vm_is_blob_field($f)) {
-            echo vm_blob_html($t, $col, $row);
+        echo vm_page_switch($t, $pages, $col, $page, "<table class=\"vm-record\">\n", "</table>\n");
+        echo '<tr><th scope="row">', vm_h($f['caption']), '</th><td', vm_show_class($f), '>';
+        if (vm_is_blob_field($f) || vm_show($f)['view_tag'] === 'image') {
+            echo vm_field_html($t, $col, $row, []);
         } elseif (vm_is_upload_field($f)) {
             $stored = vm_str($row[$col] ?? null);
-            if ($stored !== '') {
-                echo vm_link(vm_record_url($t, 'view', $key, ['download' => $col]), vm_phrase('Download'));
+            $files = $stored === '' ? [] : explode(',', $stored);   // a field may hold several files
+            foreach (array_keys($files) as $n) {
+                echo $n > 0 ? ' ' : '', vm_link(vm_record_url($t, 'view', $key, ['download' => $col]
+                    + (count($files) > 1 ? ['n' => $n] : [])), vm_phrase('Download') . (count($files) > 1 ? ' ' . ($n + 1) : ''));
             }
         } else {
-            echo vm_display_html($f, $row[$col] ?? null, $labels[$col] ?? []);
+            echo vm_field_html($t, $col, $row, $labels[$col] ?? []);
         }
         echo "</td></tr>\n";
     }
-    echo "</table>\n";
+    echo count($pages) > 1 ? vm_pages_end($t, $pages, $page, "</table>\n") : "</table>\n";
     require_once VM_LIB_DIR . '/detail.php';
     echo vm_detail_view_html($t, $row, $key);
     vm_footer();
@@ -65,15 +71,20 @@ function vm_download(array $t, array $key, array $row, string $col): never
     if (vm_is_blob_field($f)) {
         vm_send_blob($t, $key, $col, $name);
     }
-    $stored = vm_str($row[$col] ?? null);
+    $stored = vm_upload_nth(vm_str($row[$col] ?? null), vm_get_int('n') ?? 0);
     $path = vm_upload_path($stored);
     if ($path === null || !is_file($path)) {
         throw new VmHttpError(404, 'NoRecord');
     }
     $ext = pathinfo($stored, PATHINFO_EXTENSION);
+    // a field shown as an image asks for it inline; only bytes that are an image are sent so
+    $image = vm_get('inline') === '1' ? vm_image_type((string) file_get_contents($path, false, null, 0, 16)) : '';
     vm_stream_output();
-    header('Content-Type: application/octet-stream');
-    header('Content-Disposition: attachment; filename="' . $name . ($ext !== '' ? '.' . $ext : '') . '"');
+    header('Content-Type: ' . ($image !== '' ? 'image/' . $image : 'application/octet-stream'));
+    header('Content-Disposition: ' . ($image !== '' ? 'inline' : 'attachment') . '; filename="' . $name
+        . ($ext !== '' ? '.' . $ext : '') . '"');
+    header('X-Content-Type-Options: nosniff');
+    header("Content-Security-Policy: default-src 'none'; sandbox");
     header('Content-Length: ' . (string) filesize($path));
     header('Cache-Control: private, no-store');
     readfile($path);

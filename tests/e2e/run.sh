@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo shop in a real browser: the demo project is generated into a scratch folder, served by
 # PHP's built-in server and driven by headless Chromium (Debian's chromium through playwright-core);
-# so is the application of tests/app/security_schema.sql, for registration and permissions.
+# so is the application of tests/app/security_schema.sql, for registration and permissions, and a
+# small places application for the list and form settings (list_forms.test.mjs).
 # Screenshots of the orders list go to $VELMORA_ARTEFACTS (default: build/artefacts).
 # Exit codes: 0 passed, 1 failed, 77 skipped (chromium, node or npm missing, outside CI).
 set -u
@@ -92,12 +93,40 @@ for _ in $(seq 1 100); do
     sleep 0.1
 done
 
+# Places (SQLite) for the list and form settings: advanced search, inline edit, a city list
+# following its region, an add form in two pages.
+fport=$(free_port)
+sqlite3 "$scratch/places.db" <<'SQL' &&
+CREATE TABLE region (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL);
+CREATE TABLE city (id INTEGER PRIMARY KEY, region_id INTEGER NOT NULL, name VARCHAR(40) NOT NULL);
+CREATE TABLE place (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(40) NOT NULL, qty INTEGER,
+    region_id INTEGER, city_id INTEGER, note VARCHAR(80));
+INSERT INTO region VALUES (1, 'North'), (2, 'South');
+INSERT INTO city VALUES (1, 1, 'Oslo'), (2, 1, 'Bergen'), (3, 2, 'Rome');
+INSERT INTO place (name, qty, region_id, city_id) VALUES ('Alpha', 3, 1, 1), ('Beta', 7, 2, 3), ('Gamma', 12, 1, 2);
+SQL
+    "$velmora" new "$scratch/places.vlp" --no-relations --db sqlite --file "$scratch/places.db" >/dev/null 2>&1 &&
+    "$velmora" set "$scratch/places.vlp" place.TblSearch=True place.name.FldSearch=True place.qty.FldSearch=True \
+        place.qty.FldSrchOpr=BETWEEN place.TblInlineEdit=True place.TblMultiPageAdd=True place.note.FldPageIndex=2 \
+        place.region_id.FldHtmlTag=SELECT place.region_id.FldTagLnkTbl=region place.region_id.FldTagLnkFld=id \
+        place.region_id.FldTagLnkDisplay=name place.city_id.FldHtmlTag=SELECT place.city_id.FldTagLnkTbl=city \
+        place.city_id.FldTagLnkFld=id place.city_id.FldTagLnkDisplay=name place.city_id.FldGenerate=True \
+        place.city_id.FldParentSelect=region_id place.city_id.FldSelectFilterFld=region_id >/dev/null &&
+    "$velmora" generate "$scratch/places.vlp" --dest "$scratch/places-app" --yes --overwrite all >"$scratch/gen.log" 2>&1 ||
+    { echo "e2e: generating the places application failed" >&2; tail -5 "$scratch/gen.log" >&2; exit 1; }
+php -S "127.0.0.1:$fport" -t "$scratch/places-app" "$scratch/places-app/router.php" >>"$scratch/server.log" 2>&1 &
+formserver=$!
+for _ in $(seq 1 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$fport") 2>/dev/null && break
+    sleep 0.1
+done
+
 VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_E2E_SECURITY_URL="http://127.0.0.1:$sport/" VELMORA_E2E_MAIL="$scratch/mail" \
-    VELMORA_CHROMIUM="$chromium" VELMORA_ARTEFACTS="$artefacts" \
-    node --test "$here/demo_app.test.mjs" "$here/security_app.test.mjs"
+    VELMORA_E2E_FORMS_URL="http://127.0.0.1:$fport/" VELMORA_CHROMIUM="$chromium" VELMORA_ARTEFACTS="$artefacts" \
+    node --test "$here/demo_app.test.mjs" "$here/security_app.test.mjs" "$here/list_forms.test.mjs"
 rc=$?
-kill "$sink" "$secserver" 2>/dev/null
-wait "$sink" "$secserver" 2>/dev/null
+kill "$sink" "$secserver" "$formserver" 2>/dev/null
+wait "$sink" "$secserver" "$formserver" 2>/dev/null
 
 # PHP's warnings and the runtime's logged errors land in the server's log, not in the pages.
 if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|velmora error:|\[5[0-9][0-9]\]:' "$scratch/server.log" >&2; then

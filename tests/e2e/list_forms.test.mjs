@@ -1,0 +1,105 @@
+// Lists and forms in a browser, at a phone's width and a desktop's: the advanced search, a row
+// edited inside the list, a city list that follows the chosen region, and an add form in pages.
+// Started by run.sh, which generates the places application; screenshots go to the artefacts.
+import { after, before, describe, it } from 'node:test';
+import assert from 'node:assert/strict';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+
+const baseURL = process.env.VELMORA_E2E_FORMS_URL;
+const artefacts = process.env.VELMORA_ARTEFACTS;
+const problems = []; // console errors and uncaught exceptions, with the page they came from
+let browser;
+
+before(async () => {
+  browser = await chromium.launch({
+    executablePath: process.env.VELMORA_CHROMIUM || '/usr/bin/chromium',
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update'],
+  });
+});
+after(async () => { await browser?.close(); });
+
+const sizes = {
+  phone: { viewport: { width: 390, height: 844 }, isMobile: true, hasTouch: true, deviceScaleFactor: 2 },
+  desktop: { viewport: { width: 1280, height: 800 } },
+};
+
+for (const [size, options] of Object.entries(sizes)) {
+  describe(`on a ${size}`, () => {
+    let page;
+    before(async () => {
+      const context = await browser.newContext({ baseURL, ...options });
+      context.setDefaultTimeout(15000);
+      page = await context.newPage();
+      page.on('console', (m) => {
+        // the browser asks for /favicon.ico by itself; the application links its own icon
+        if (m.type() === 'error' && !m.location().url.endsWith('/favicon.ico')) problems.push(`${page.url()}: ${m.text()}`);
+      });
+      page.on('pageerror', (e) => problems.push(`${page.url()}: ${e.message}`));
+    });
+    const shot = (name) => page.screenshot({ path: path.join(artefacts, `places-${name}-${size}.png`), fullPage: true });
+    const names = () => page.locator('table.vm-grid tbody tr td:nth-child(2)').allTextContents();
+    const fits = async () => {
+      const width = await page.evaluate(() => document.documentElement.scrollWidth);
+      assert.ok(width <= options.viewport.width, `the page is ${width}px wide on a ${options.viewport.width}px screen`);
+    };
+
+    it('finds the places with a quantity between two values in the advanced search', async () => {
+      await page.goto('placelist.php?cmd=reset');
+      await page.getByText('Advanced search', { exact: true }).click();
+      const form = page.locator('form.vm-advsearch-form');
+      await form.getByLabel('Qty').fill('5');
+      await form.getByLabel('Second value').fill('15');
+      await form.getByRole('button', { name: 'Search' }).click();
+      await page.waitForURL(/y%5Bqty%5D=15/);
+      assert.deepEqual((await names()).map((n) => n.split(' ')[0]), ['Beta', 'Gamma']);
+      await fits();
+      await shot('advanced-search');
+    });
+
+    it('edits a row inside the list', async () => {
+      await page.goto('placelist.php?cmd=reset');
+      await page.locator('tbody tr').filter({ hasText: 'Beta' }).getByRole('link', { name: 'Edit', exact: true }).click();
+      await page.waitForURL(/inline=edit/);
+      const row = page.locator('tr.vm-editing');
+      await row.getByLabel('Name').fill(`Beta ${size}`);
+      await fits();
+      await shot('inline-edit');
+      await page.locator('form.vm-gridform').getByRole('button', { name: 'Save' }).click();
+      await page.waitForURL((url) => !url.search.includes('inline='));
+      assert.ok((await names()).includes(`Beta ${size}`));
+    });
+
+    it('offers only the cities of the chosen region', async () => {
+      await page.goto('placeadd.php');
+      const city = page.getByLabel('City Id');
+      await page.getByLabel('Region Id').selectOption({ label: 'South' });
+      await page.waitForFunction(() => document.querySelector('#f_city_id').options.length === 2);
+      assert.deepEqual(await city.locator('option').allTextContents(), ['Please select', 'Rome']);
+      await page.getByLabel('Region Id').selectOption({ label: 'North' });
+      await page.waitForFunction(() => document.querySelector('#f_city_id').options.length === 3);
+      assert.deepEqual((await city.locator('option').allTextContents()).sort(), ['Bergen', 'Oslo', 'Please select']);
+      await shot('cascading-lookup');
+    });
+
+    it('adds a place through a form in two pages', async () => {
+      await page.goto('placeadd.php');
+      const note = page.getByLabel('Note');
+      assert.equal(await note.isVisible(), false, 'the second page starts hidden');
+      await page.getByLabel('Name').fill(`Delta ${size}`);
+      await page.getByRole('tab', { name: 'Page 2' }).click();
+      await note.fill('from the second page');
+      await shot('form-pages');
+      await page.getByRole('button', { name: 'Save' }).click();
+      await page.waitForURL(/placelist\.php/);
+      assert.ok((await names()).includes(`Delta ${size}`));
+      await fits();
+    });
+  });
+}
+
+describe('the browser console', () => {
+  it('shows no errors on any page visited', () => {
+    assert.deepEqual(problems, []);
+  });
+});

@@ -371,6 +371,15 @@ function UsesCaptcha() {
 		PROJ.SecForgotPwdCaptcha && PROJ.SecForgetPwdPage || PROJ.SecChangePwdCaptcha && PROJ.SecChangePwdPage);
 }
 
+// The least number of characters of a new password: FldMin of the user table's password field, 8
+// when it names none (hashes are strong, guesses of short passwords are not hard).
+function PasswordMinLength() {
+	var tbl = PROJ.SecTbl ? TableByName(PROJ.SecTbl) : null;
+	var min = 0;
+	if (tbl) for (var f of tbl.Fields) if (f.FldName == PROJ.SecPasswdFld) min = parseInt(f.FldMin, 10);
+	return min > 0 ? min : 8;
+}
+
 function UsesDynamicLevels() {
 	return !!(DB.UseDynamicUserLevel && DB.UserLevelPrivTbl);
 }
@@ -410,6 +419,14 @@ function ApplicationLibraries() {
 	}
 	if (pdf) out.push(["PDF export", "php-dompdf", "dompdf/dompdf"]);
 	if (zip) out.push(["Excel and Word export", "php-zip", ""]);
+	var rich = false, resize = false;
+	for (var t of GeneratedTables())
+		for (var f of t.Fields) {
+			rich = rich || !!f.FldUseDHTMLEditor;
+			resize = resize || !!f.FldUploadResize && (f.FldResizeWidth > 0 || f.FldResizeHeight > 0);
+		}
+	if (rich) out.push(["rich text fields", "php-htmlpurifier (4.12 or newer)", "ezyang/htmlpurifier"]);
+	if (resize) out.push(["resizing uploaded images", "php-gd", ""]);
 	return out;
 }
 

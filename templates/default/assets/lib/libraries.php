@@ -16,6 +16,7 @@ const VM_LIBRARIES = [
     'captcha' => ['gregwar/captcha', 'php-gregwar-captcha', '/usr/share/php/Gregwar/Captcha/autoload.php',
         'Gregwar\\Captcha\\CaptchaBuilder'],
     'gd' => ['', 'php-gd', '', 'GdImage'],
+    'htmlpurifier' => ['ezyang/htmlpurifier', 'php-htmlpurifier', '/usr/share/php/HTMLPurifier.auto.php', 'HTMLPurifier'],
 ];
 
 /** True when the library's class can be used, loading it first when needed. */

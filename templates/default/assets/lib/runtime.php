@@ -10,6 +10,15 @@ declare(strict_types=1);
  */
 
 define('VM_STARTED', hrtime(true));
+define('VM_STARTED_CPU', vm_cpu_ms());
+
+/** The processor time this process has used, in milliseconds (user and system). */
+function vm_cpu_ms(): float
+{
+    $u = getrusage();
+    return ($u['ru_utime.tv_sec'] + $u['ru_stime.tv_sec']) * 1e3 + ($u['ru_utime.tv_usec'] + $u['ru_stime.tv_usec']) / 1e3;
+}
+
 define('VM_LIB_DIR', __DIR__);
 define('VM_APP_DIR', dirname(__DIR__));
 
@@ -162,8 +171,8 @@ function vm_run(string $page, string $table = '', string $field = ''): void
     // with VELMORA_SERVER_TIMING set in the server's environment, each answer tells how long the
     // page took and its peak memory (for measuring, not for production)
     if (getenv('VELMORA_SERVER_TIMING') && !headers_sent()) {
-        header(sprintf('Server-Timing: app;dur=%.2f, mem;desc="peak bytes";dur=%d',
-            (hrtime(true) - VM_STARTED) / 1e6, memory_get_peak_usage()));
+        header(sprintf('Server-Timing: app;dur=%.2f, cpu;dur=%.2f, mem;desc="peak bytes";dur=%d',
+            (hrtime(true) - VM_STARTED) / 1e6, vm_cpu_ms() - VM_STARTED_CPU, memory_get_peak_usage()));
     }
     while (ob_get_level() > vm_output_base()) {
         ob_end_flush();

@@ -8,7 +8,15 @@ const VM_FIELD_DEFAULTS = [
     'tag' => 'TEXT', 'values' => [], 'lookup' => null, 'list' => true, 'view' => true,
     'add' => true, 'edit' => true, 'search' => false, 'export' => true, 'default' => null, 'validate' => '',
     'align' => '', 'format' => '', 'date_format' => '', 'upload' => false, 'expr' => '', 'db_default' => false,
-    'nullable' => null, 'precision' => null, 'scale' => null,
+    'nullable' => null, 'precision' => null, 'scale' => null, 'form' => [],
+];
+
+/** A field's form settings (its 'form' entry) when the description leaves them out. */
+const VM_FIELD_FORM_DEFAULTS = [
+    'min' => '', 'max' => '', 'range' => false, 'pattern' => '', 'message' => '', 'unique' => false,
+    'input_size' => 0, 'cols' => 0, 'rows' => 0, 'select_size' => 0, 'calendar' => false, 'readonly' => false,
+    'crlf' => false, 'page' => 1, 'multiple' => false, 'allow_add' => false, 'distinct' => false, 'parents' => [],
+    'fill' => null, 'auto' => '', 'html' => false, 'multi_upload' => false, 'max_files' => 0, 'resize' => null,
 ];
 
 /** The description of the table with this var, every key present; 404 for an unknown var. */
@@ -33,8 +41,11 @@ function vm_table(string $var): array
         'name' => $var, 'var' => $var, 'caption' => $var, 'type' => 'TABLE', 'key' => [],
         'rec_per_page' => 0, 'pages' => [], 'concurrency' => false, 'default_order' => '',
         'fields' => [], 'details' => [], 'masters' => [], 'scripts' => [], 'db' => '', 'sql' => '', 'charts' => [],
-        'permissions' => [], 'audit' => false,
+        'permissions' => [], 'audit' => false, 'form' => [],
     ], $t);
+    $t['form'] = array_replace_recursive(['multi_page' => ['add' => false, 'edit' => false, 'view' => false],
+        'page_type' => 'tabs', 'confirm' => ['add' => false, 'edit' => false], 'return' => ['add' => '', 'edit' => '']],
+        is_array($t['form']) ? $t['form'] : []);
     $t['permissions'] = array_replace(['levels' => true, 'default' => [], 'anonymous' => 0, 'owner' => '',
         'owner_allow' => 0], is_array($t['permissions']) ? $t['permissions'] : []);
     $t['var'] = $var;
@@ -49,6 +60,7 @@ function vm_table(string $var): array
         $f['type'] = strtolower((string) $f['type']);
         $f['values'] = is_array($f['values']) ? $f['values'] : [];
         $f['nullable'] = $f['nullable'] === null ? !$f['required'] : (bool) $f['nullable'];
+        $f['form'] = array_replace(VM_FIELD_FORM_DEFAULTS, is_array($f['form']) ? $f['form'] : []);
         if (is_array($f['lookup'])) {
             $f['lookup'] = array_replace(['table' => '', 'key' => '', 'display' => [], 'order' => '',
                 'filter' => ''], $f['lookup']);
@@ -344,31 +356,44 @@ function vm_lookup_label(array $lk, array $row): string
     return implode(', ', $parts);
 }
 
-function vm_lookup_select(array $lk): string
+function vm_lookup_select(array $lk, bool $distinct = false): string
 {
     $cols = [vm_qi($lk['key']) . ' AS k'];
     foreach ($lk['display'] as $i => $col) {
         $cols[] = vm_qi($col) . ' AS d' . $i;
     }
-    return 'SELECT ' . implode(', ', $cols) . ' FROM ' . vm_qt($lk['table']);
+    return 'SELECT ' . ($distinct ? 'DISTINCT ' : '') . implode(', ', $cols) . ' FROM ' . vm_qt($lk['table']);
 }
 
-/** Every option of a lookup field: [[value, label], ...], filtered and ordered. */
-function vm_lookup_options(array $f): array
+/**
+ * Every option of a lookup field: [[value, label], ...], filtered and ordered. $parents (lookup
+ * column => value, bound) keeps the options of a cascading list that belong to its parents' values.
+ */
+function vm_lookup_options(array $f, ?array $parents = null): array
 {
     static $cache = [];
     $lk = $f['lookup'];
-    $id = serialize($lk);
+    $distinct = !empty($f['form']['distinct']);
+    $id = serialize([$lk, $parents, $distinct]);
     if (isset($cache[$id])) {
         return $cache[$id];
     }
-    $sql = vm_lookup_select($lk);
+    $sql = vm_lookup_select($lk, $distinct);
+    $where = [];
+    $params = [];
     if (trim((string) $lk['filter']) !== '') {
-        $sql .= ' WHERE (' . $lk['filter'] . ')';   // written by the project's author
+        $where[] = '(' . $lk['filter'] . ')';   // written by the project's author
+    }
+    foreach ($parents ?? [] as $col => $v) {
+        $where[] = vm_qi((string) $col) . ' = ?';
+        $params[] = $v;
+    }
+    if ($where !== []) {
+        $sql .= ' WHERE ' . implode(' AND ', $where);
     }
     $sql .= ' ORDER BY ' . vm_lookup_order($lk);
     $out = [];
-    foreach (vm_query($sql)->fetchAll() as $row) {
+    foreach (vm_query($sql, $params)->fetchAll() as $row) {
         $out[] = [vm_str($row['k']), vm_lookup_label($lk, $row)];
     }
     return $cache[$id] = $out;
@@ -377,7 +402,11 @@ function vm_lookup_options(array $f): array
 /** Labels of the given lookup values, value => label, in one query. */
 function vm_lookup_labels(array $f, array $values): array
 {
-    $values = array_values(array_unique(array_filter(array_map('vm_str', $values), static fn($v) => $v !== '')));
+    $values = array_map('vm_str', $values);
+    if (!empty($f['form']['multiple'])) {
+        $values = $values === [] ? [] : explode(',', implode(',', $values));   // comma lists of choices
+    }
+    $values = array_values(array_unique(array_filter($values, static fn($v) => $v !== '')));
     if ($values === []) {
         return [];
     }

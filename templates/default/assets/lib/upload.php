@@ -67,9 +67,9 @@ function vm_upload_path(string $stored): ?string
  * The upload sent for a column: null when none, else [tmp path, extension] or a phrase id
  * (string) saying why it is refused.
  */
-function vm_upload_received(string $col): array|string|null
+function vm_upload_received(string $col, ?array $files = null): array|string|null
 {
-    $files = $_FILES['vmfile'] ?? null;
+    $files ??= $_FILES['vmfile'] ?? null;
     if (!is_array($files) || !isset($files['error'][$col]) || !is_int($files['error'][$col])) {
         return null;
     }
@@ -110,12 +110,22 @@ function vm_upload_received(string $col): array|string|null
 function vm_upload_values(array $t, array $files, array &$store): array
 {
     $stored = [];
-    foreach ($files as $col => [$tmp, $ext]) {
-        if (vm_is_blob_field($t['fields'][$col])) {
-            $store[$col] = fopen($tmp, 'rb') ?: throw new RuntimeException('cannot read an upload');
-        } else {
-            $stored[] = $store[$col] = vm_upload_store($tmp, $ext);
+    foreach ($files as $col => $got) {
+        $f = $t['fields'][$col];
+        // a field of several files holds their stored names separated by commas
+        $list = is_array($got[0] ?? null) ? $got : [$got];
+        $names = [];
+        foreach ($list as [$tmp, $ext]) {
+            if (is_array($f['form']['resize'] ?? null) && !vm_image_resize($tmp, $f['form']['resize'])) {
+                error_log('velmora notice: php-gd is missing, uploaded images are kept at their size');
+            }
+            if (vm_is_blob_field($f)) {
+                $store[$col] = fopen($tmp, 'rb') ?: throw new RuntimeException('cannot read an upload');
+                continue 2;
+            }
+            $stored[] = $names[] = vm_upload_store($tmp, $ext);
         }
+        $store[$col] = implode(',', $names);
     }
     return $stored;
 }
@@ -140,8 +150,10 @@ function vm_upload_store(string $tmp, string $ext): string
 
 function vm_upload_remove(string $stored): void
 {
-    $path = vm_upload_path($stored);
-    if ($path !== null && is_file($path)) {
-        unlink($path);
+    foreach (explode(',', $stored) as $name) {
+        $path = vm_upload_path($name);
+        if ($path !== null && is_file($path)) {
+            unlink($path);
+        }
     }
 }

@@ -189,8 +189,11 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old, ?array $
     $files = [];
     foreach ($cols as $col) {
         $f = $t['fields'][$col];
+        if (vm_form_fixed($f, $col, $mode, $old, $values, $store)) {
+            continue;
+        }
         if (vm_is_upload_field($f)) {
-            $got = vm_upload_received($col);
+            $got = vm_form_upload($f, $col);
             $remove = $_POST['vmremove'][$col] ?? null;
             if (is_string($got)) {
                 $errors[$col] = vm_phrase($got);
@@ -210,9 +213,9 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old, ?array $
             $store[$col] = $f['type'] === 'bool' ? $v === '1' : $v;
             continue;
         }
-        if (vm_is_multi_checkbox($f)) {
+        if (vm_is_multi_choice($f)) {
             $chosen = is_array($raw) ? array_values(array_filter($raw, 'is_string')) : [];
-            $allowed = array_column(vm_field_options($f), 0);
+            $allowed = array_column(vm_form_options($f, $in), 0);
             $v = implode(',', $chosen);
             $values[$col] = $v;
             if (array_diff($chosen, $allowed) !== []) {
@@ -239,6 +242,18 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old, ?array $
         if ($f['tag'] !== 'PASSWORD') {
             $v = trim($v);
         }
+        if ($f['type'] === 'datetime') {
+            $v = preg_replace('/^(\d{4}-\d{2}-\d{2})T/', '$1 ', $v) ?? $v;   // as a calendar input sends it
+        }
+        if ($f['form']['html'] && $v !== '') {
+            $clean = vm_purify($v);   // rich text keeps only harmless HTML
+            if ($clean === null) {
+                $values[$col] = $v;
+                $errors[$col] = vm_purifier_missing_text();
+                continue;
+            }
+            $v = trim($clean);
+        }
         $values[$col] = $f['tag'] === 'PASSWORD' ? '' : $v;
         if ($f['tag'] === 'PASSWORD' && $mode === 'edit' && $v === '') {
             continue;   // an empty password field keeps the stored password
@@ -251,7 +266,9 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old, ?array $
             }
             continue;
         }
-        $error = vm_validate($f, $v) ?? ($f['type'] === 'decimal' ? vm_decimal_error($t, $col, $v) : null);
+        $error = vm_validate($f, $v) ?? vm_rule_error($f, $v);   // the field's own message, when it has one
+        $error = $error !== null ? vm_field_message($f, $error)
+            : ($f['type'] === 'decimal' ? vm_decimal_error($t, $col, $v) : null) ?? vm_form_value_error($t, $f, $col, $v, $in, $mode, $old);
         if ($error !== null) {
             $errors[$col] = $error;
             continue;
@@ -270,6 +287,7 @@ function vm_form_read(array $t, array $cols, string $mode, ?array $old, ?array $
         }
         $store[$col] = $v;
     }
+    vm_auto_values($t, $store);
     return [$values, $store, $errors, $files];
 }
 
@@ -326,7 +344,10 @@ function vm_page_add(array $t, bool $copy): void
                 }
             }
         }
-        if ($errors === []) {
+        $step = $errors === [] ? vm_form_step($t, $cols, 'add') : 'save';
+        if ($step !== 'save') {
+            $confirm = $step === 'confirm';   // the values shown to confirm, or the form again
+        } elseif ($errors === []) {
             if (!vm_hook_allows('row_inserting', $store)) {
                 $message = vm_phrase('InsertCancelled');
             } else {
@@ -342,7 +363,7 @@ function vm_page_add(array $t, bool $copy): void
                     vm_detail_audit($detailChanges);
                     vm_notify_change($t, 'add', $store);
                     vm_flash('AddSuccess');
-                    vm_redirect(vm_after_save_url($t, $master));
+                    vm_redirect(vm_return_url($t, 'add', vm_after_save_url($t, $master)));
                 } catch (PDOException $e) {
                     if (vm_db()->inTransaction()) {
                         vm_db()->rollBack();
@@ -373,7 +394,7 @@ function vm_page_add(array $t, bool $copy): void
         : vm_url(vm_page_file($t, 'add'), vm_master_params($master));
     vm_header($t['caption'] . ' - ' . vm_phrase($copy ? 'Copy' : 'Add'));
     vm_form_render($t, $cols, $values, $errors, $action, $message, [], null, vm_after_save_url($t, $master),
-        vm_detail_form_html($t, 'add', null, null, $grids ?? null));
+        vm_detail_form_html($t, 'add', null, null, $grids ?? null), $confirm ?? false);
     vm_footer();
 }
 
@@ -395,8 +416,10 @@ function vm_page_edit(array $t): void
         if ($detailErrors) {
             $errors['_details'] = vm_phrase('FormErrors');
         }
-        if ($errors !== []) {
-            $message = vm_phrase('FormErrors');
+        $step = $errors === [] ? vm_form_step($t, $cols, 'edit') : 'save';
+        if ($errors !== [] || $step !== 'save') {
+            $message = $errors !== [] ? vm_phrase('FormErrors') : '';
+            $confirm = $step === 'confirm';
             if ($t['concurrency']) {
                 $hash = vm_post('_rowhash');
             }
@@ -416,7 +439,8 @@ function vm_page_edit(array $t): void
     $hidden = $t['concurrency'] ? ['_rowhash' => $hash] : [];
     vm_header($t['caption'] . ' - ' . vm_phrase('Edit'));
     vm_form_render($t, $cols, $values, $errors, vm_record_url($t, 'edit', $key, vm_master_params($master)),
-        $message, $hidden, $row, vm_after_save_url($t, $master), vm_detail_form_html($t, 'edit', $row, $key, $grids ?? null));
+        $message, $hidden, $row, vm_after_save_url($t, $master), vm_detail_form_html($t, 'edit', $row, $key, $grids ?? null),
+        $confirm ?? false);
     vm_footer();
 }
 
@@ -481,7 +505,7 @@ function vm_save_edit(array $t, array $key, array $store, array $files, ?array $
     array_map('vm_upload_remove', $replaced);
     vm_notify_change($t, 'edit', $store, $current);
     vm_flash('EditSuccess');
-    vm_redirect(vm_after_save_url($t, $master));
+    vm_redirect(vm_return_url($t, 'edit', vm_after_save_url($t, $master)));
 }
 
 function vm_insert(array $t, array $store): void
@@ -499,11 +523,12 @@ function vm_insert(array $t, array $store): void
 
 /** The record form. */
 function vm_form_render(array $t, array $cols, array $values, array $errors, string $action, string $message,
-    array $hidden, ?array $row, string $cancelUrl, string $details = ''): void
+    array $hidden, ?array $row, string $cancelUrl, string $details = '', bool $confirm = false): void
 {
     if ($message !== '') {
         echo '<p class="vm-message vm-error" role="alert">', vm_h($message), "</p>\n";
     }
+    echo vm_form_notes($t, $cols, $confirm);
     $multipart = false;
     foreach ($cols as $col) {
         $multipart = $multipart || vm_is_upload_field($t['fields'][$col]);
@@ -513,12 +538,21 @@ function vm_form_render(array $t, array $cols, array $values, array $errors, str
     foreach ($hidden as $name => $v) {
         echo '<input type="hidden" name="', vm_h($name), '" value="', vm_h($v), "\">\n";
     }
-    foreach ($cols as $col) {
+    // the fields by page (FldPageIndex) when the form has several
+    $pages = vm_form_pages($t, $cols, $row === null ? 'add' : 'edit');
+    $page = 0;
+    echo vm_form_pages_open($t, $pages);
+    foreach (array_keys(vm_field_page_numbers($pages)) as $col) {
         $f = $t['fields'][$col];
+        echo vm_page_switch($t, $pages, $col, $page);
         $name = 'f[' . $col . ']';
         $value = $values[$col] ?? '';
         if ($f['tag'] === 'HIDDEN') {
             echo '<input type="hidden" name="', vm_h($name), '" value="', vm_h($value), "\">\n";
+            continue;
+        }
+        if ($confirm) {
+            echo vm_confirm_field_html($f, $col, $value, $values);
             continue;
         }
         $id = 'f_' . preg_replace('/[^A-Za-z0-9_]/', '_', $col);
@@ -527,30 +561,44 @@ function vm_form_render(array $t, array $cols, array $values, array $errors, str
             '<label for="', vm_h($id), '">', vm_h($f['caption']),
             $f['required'] ? ' <span class="vm-required" title="' . vm_ph('Required') . '">*</span>' : '',
             '</label><div class="vm-control">';
-        vm_form_control($f, $col, $name, $id, $value, $row, $error !== '');
+        vm_form_control($f, $col, $name, $id, $value, $row, $error !== '', $t, $values);
         if ($error !== '') {
             echo '<span class="vm-field-error" id="', vm_h($id), '_error">', vm_h($error), '</span>';
         }
         echo "</div></div>\n";
     }
+    echo vm_pages_end($t, $pages, $page);
+    if ($confirm) {
+        echo vm_confirm_buttons($cancelUrl), "</form>\n", vm_form_script();
+        return;
+    }
     echo $details, '<div class="vm-buttons"><button type="submit">', vm_ph('Save'), '</button> ',
-        vm_link($cancelUrl, vm_phrase('Cancel')), "</div>\n</form>\n";
+        vm_link($cancelUrl, vm_phrase('Cancel')), "</div>\n</form>\n", vm_form_script();
 }
 
-function vm_form_control(array $f, string $col, string $name, string $id, string $value, ?array $row, bool $invalid): void
+/** One control of the record form; $t and $values (the form's values) serve cascading lookups. */
+function vm_form_control(array $f, string $col, string $name, string $id, string $value, ?array $row, bool $invalid,
+    ?array $t = null, array $values = []): void
 {
     $aria = $invalid ? ' aria-invalid="true" aria-describedby="' . vm_h($id) . '_error"' : '';
-    $req = $f['required'] && !vm_is_bool_field($f) ? ' required' : '';
+    $req = $f['required'] && !vm_is_bool_field($f) && !$f['form']['readonly'] ? ' required' : '';
     $max = vm_max_length($f) > 0 ? ' maxlength="' . vm_max_length($f) . '"' : '';
+    if ($f['form']['auto'] !== '' && vm_auto_value($f['form']['auto']) !== null) {
+        echo '<output id="', vm_h($id), '" class="vm-auto">', $value !== '' ? vm_h($value) : vm_ph('AutoValue'), '</output>';
+        return;   // the server sets it on saving
+    }
     if (vm_is_upload_field($f)) {
         $current = $row !== null && vm_upload_stored($f, $row[$col] ?? null);
+        $many = $f['form']['multi_upload'] && !vm_is_blob_field($f);
         if ($current) {
-            echo '<span class="vm-file-current">', vm_ph('FileStored'), '</span> ';
+            echo '<span class="vm-file-current">', $many ? vm_h(vm_phrase_fill('FilesStored',
+                ['count' => count(explode(',', vm_str($row[$col])))])) : vm_ph('FileStored'), '</span> ';
         }
         $accept = implode(',', array_map(static fn($e) => '.' . strtolower((string) $e),
             (array) vm_config()['upload']['extensions']));
-        echo '<input type="file" id="', vm_h($id), '" name="vmfile[', vm_h($col), ']" accept="', vm_h($accept), '"',
-            $current ? '' : $req, $aria, '>';
+        echo '<input type="file" id="', vm_h($id), '" name="vmfile[', vm_h($col), ']', $many ? '[]" multiple' : '"',
+            ' accept="', vm_h($accept), '"', $current ? '' : $req, $f['form']['readonly'] ? ' disabled' : '',
+            $many && $f['form']['max_files'] > 0 ? ' data-vm-max-files="' . (int) $f['form']['max_files'] . '"' : '', $aria, '>';
         if ($current && $f['nullable'] && !$f['required']) {
             echo ' <label class="vm-file-remove"><input type="checkbox" name="vmremove[', vm_h($col), ']" value="1"> ',
                 vm_ph('RemoveFile'), '</label>';
@@ -560,11 +608,11 @@ function vm_form_control(array $f, string $col, string $name, string $id, string
     if ($f['tag'] === 'CHECKBOX' && vm_is_bool_field($f)) {
         echo '<input type="hidden" name="', vm_h($name), '" value="0">',
             '<input type="checkbox" id="', vm_h($id), '" name="', vm_h($name), '" value="1"',
-            vm_is_true($value) ? ' checked' : '', $aria, '>';
+            vm_is_true($value) ? ' checked' : '', vm_control_attributes($f, 'choice'), $aria, '>';
         return;
     }
     if ($f['lookup'] !== null || in_array($f['tag'], ['SELECT', 'RADIO', 'CHECKBOX'], true) && $f['values'] !== []) {
-        $options = vm_field_options($f);
+        $options = $t !== null ? vm_form_options($f, $values) : vm_field_options($f);
         if ($f['tag'] === 'RADIO' || $f['tag'] === 'CHECKBOX') {
             $multi = $f['tag'] === 'CHECKBOX';
             $chosen = $multi ? explode(',', $value) : [$value];
@@ -572,22 +620,26 @@ function vm_form_control(array $f, string $col, string $name, string $id, string
             foreach ($options as $i => [$v, $label]) {
                 echo '<label><input type="', $multi ? 'checkbox' : 'radio', '" name="', vm_h($name), $multi ? '[]' : '',
                     '" value="', vm_h($v), '"', in_array($v, $chosen, true) ? ' checked' : '',
-                    !$multi && $i === 0 ? $req : '', '> ', vm_h($label), '</label> ';
+                    !$multi && $i === 0 ? $req : '', vm_control_attributes($f, 'choice'), '> ', vm_h($label), '</label> ';
             }
             echo '</fieldset>';
             return;
         }
-        echo '<select id="', vm_h($id), '" name="', vm_h($name), '"', $req, $aria, '>',
-            '<option value="">', vm_ph('PleaseSelect'), '</option>';
+        $many = vm_is_multi_choice($f);
+        $chosen = $many ? explode(',', $value) : [$value];
+        echo '<select id="', vm_h($id), '" name="', vm_h($name), $many ? '[]" multiple' : '"', $req,
+            vm_control_attributes($f, 'select'), $t !== null ? vm_lookup_attributes($t, $f, $col) : '', $aria, '>',
+            $many ? '' : '<option value="">' . vm_ph('PleaseSelect') . '</option>';
         foreach ($options as [$v, $label]) {
-            echo '<option value="', vm_h($v), '"', $v === $value ? ' selected' : '', '>', vm_h($label), '</option>';
+            echo '<option value="', vm_h($v), '"', in_array($v, $chosen, true) ? ' selected' : '', '>', vm_h($label), '</option>';
         }
-        echo '</select>';
+        echo '</select>', $t !== null ? vm_lookup_add_button($t, $f, $col, $id) : '';
         return;
     }
     if ($f['tag'] === 'TEXTAREA') {
-        echo '<textarea id="', vm_h($id), '" name="', vm_h($name), '" rows="4"', $req, $max, $aria, '>',
-            vm_h($value), '</textarea>';
+        echo '<textarea id="', vm_h($id), '" name="', vm_h($name), '" rows="', $f['form']['rows'] > 0 ? (int) $f['form']['rows'] : 4,
+            '"', $f['form']['html'] ? ' class="vm-richtext" data-vm-editor="html"' : '', $req, $max,
+            vm_control_attributes($f, 'textarea'), $aria, '>', vm_h($value), '</textarea>';
         return;
     }
     $type = 'text';
@@ -602,11 +654,15 @@ function vm_form_control(array $f, string $col, string $name, string $id, string
         $type = 'url';
     } elseif (in_array($f['type'], ['int', 'float', 'decimal'], true) || in_array($f['validate'], ['integer', 'number'], true)) {
         $extra = ' inputmode="' . ($f['type'] === 'int' || $f['validate'] === 'integer' ? 'numeric' : 'decimal') . '"';
+    } elseif (in_array($f['type'], ['date', 'datetime', 'time'], true) && $f['form']['calendar']) {
+        $type = match ($f['type']) { 'date' => 'date', 'datetime' => 'datetime-local', default => 'time' };
+        $extra = $f['type'] === 'date' ? '' : ' step="1"';   // seconds too
+        $value = vm_calendar_value($f, $value);
     } elseif (in_array($f['type'], ['date', 'datetime', 'time'], true)) {
         $extra = ' placeholder="' . vm_ph(match ($f['type']) {
             'date' => 'DateHint', 'datetime' => 'DateTimeHint', default => 'TimeHint',
         }) . '"';
     }
     echo '<input type="', $type, '" id="', vm_h($id), '" name="', vm_h($name), '" value="',
-        $type === 'password' ? '' : vm_h($value), '"', $req, $max, $extra, $aria, '>';
+        $type === 'password' ? '' : vm_h($value), '"', $req, $max, $extra, vm_control_attributes($f, 'text'), $aria, '>';
 }

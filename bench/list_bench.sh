@@ -2,8 +2,10 @@
 # The list page of a generated application over a table of 100,000 rows, on SQLite and (when its
 # server answers) PostgreSQL, through PHP's built-in server: the median of 20 requests, measured by
 # curl and by the page itself (its Server-Timing header), for the first page, a quick search with
-# a sort, and page 4000; and PHP's peak memory of each (the same header). Memory should not grow
+# a sort, and page 4000, with the PHP process's processor time (the same header: SQLite runs in
+# it, PostgreSQL does not); and PHP's peak memory of each. Memory should not grow
 # with the page number: only the page's rows are read.
+# PostgreSQL runs again with trigram indexes (pg_trgm) on the searched columns.
 #   bench/list_bench.sh [path/to/velmora]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,34 +32,38 @@ SQL
 run() {  # run NAME NEW-ARGS...: generates the application and prints its figures
     local name=$1 port
     shift
-    "$velmora" new "$work/$name.vlp" "$@" >/dev/null 2>&1
-    "$velmora" set "$work/$name.vlp" RecPerPage=25 >/dev/null
-    "$velmora" generate "$work/$name.vlp" --dest "$work/$name-app" --yes --overwrite all >/dev/null 2>&1
+    local file=${name// /_}
+    "$velmora" new "$work/$file.vlp" "$@" >/dev/null 2>&1
+    "$velmora" set "$work/$file.vlp" RecPerPage=25 >/dev/null
+    "$velmora" generate "$work/$file.vlp" --dest "$work/$file-app" --yes --overwrite all >/dev/null 2>&1
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    VELMORA_SERVER_TIMING=1 php -d opcache.enable_cli=1 -S "127.0.0.1:$port" -t "$work/$name-app" \
-        "$work/$name-app/router.php" >/dev/null 2>&1 &
+    VELMORA_SERVER_TIMING=1 php -d opcache.enable_cli=1 -S "127.0.0.1:$port" -t "$work/$file-app" \
+        "$work/$file-app/router.php" >/dev/null 2>&1 &
     server=$!
     sleep 0.5
     echo "== list of 100,000 rows, $name (PHP $(php -r 'echo PHP_VERSION;'), 25 rows a page)"
-    for query in "" "q=City+42&order=amount&dir=desc" "cmd=reset&start=99976"; do
-        python3 - "http://127.0.0.1:$port/saleslist.php?$query" <<'PY'
+    echo "   (load average $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors; index.php: the cost of any page)"
+    for page in "index.php" "saleslist.php?" "saleslist.php?q=City+42&order=amount&dir=desc" "saleslist.php?cmd=reset&start=99976"; do
+        python3 - "http://127.0.0.1:$port/$page" <<'PY'
 import re, statistics, subprocess, sys
 url = sys.argv[1]
 jar = '/dev/null'
 subprocess.run(['curl', '-s', '-o', '/dev/null', url], check=True)   # warm up
-wall, app, mem = [], [], []
+wall, app, cpu, mem = [], [], [], []
 for _ in range(20):
     out = subprocess.run(['curl', '-s', '-o', '/dev/null', '-D', '-', '-w', 'TIME %{time_total}', url],
                          capture_output=True, text=True, check=True).stdout
     wall.append(float(re.search(r'TIME ([\d.]+)', out).group(1)) * 1000)
-    timing = re.search(r'Server-Timing: app;dur=([\d.]+), mem;desc="peak bytes";dur=(\d+)', out, re.I)
+    timing = re.search(r'Server-Timing: app;dur=([\d.]+), cpu;dur=([\d.]+), mem;desc="peak bytes";dur=(\d+)', out, re.I)
     app.append(float(timing.group(1)))
-    mem.append(int(timing.group(2)))
+    cpu.append(float(timing.group(2)))
+    mem.append(int(timing.group(3)))
 rows = re.search(r'Records (\d+) to (\d+) of (\d+)', subprocess.run(['curl', '-s', url], capture_output=True,
                  text=True).stdout)
-label = url.split('?', 1)[1] or 'first page'
-print(f'{label:38} median {statistics.median(wall):6.1f} ms (curl), {statistics.median(app):6.1f} ms (page)'
-      f'  peak {max(mem) / 1048576:5.2f} MiB  rows {rows.group(1) + "-" + rows.group(2) + " of " + rows.group(3) if rows else "?"}')
+label = url.split('/')[-1].replace('saleslist.php?', '') or 'first page'
+print(f'{label:38} median {statistics.median(wall):6.1f} ms (curl) {statistics.median(app):6.1f} ms (page)'
+      f' {statistics.median(cpu):5.1f} ms (PHP CPU)  peak {max(mem) / 1048576:5.2f} MiB'
+      f'  rows {rows.group(1) + "-" + rows.group(2) + " of " + rows.group(3) if rows else "-"}')
 PY
     done
     kill $server; wait $server 2>/dev/null || true
@@ -75,6 +81,16 @@ if PGPASSWORD=velmora $pg -d postgres -c "DROP DATABASE IF EXISTS velmora_listbe
         'City ' || (i % 97), round((i % 10000) / 7.0, 2), i % 50, date '2020-01-01' + (i % 1500), 'Note ' || i" |
         PGPASSWORD=velmora $pg -d velmora_listbench >/dev/null
     run postgresql --db postgresql --host 127.0.0.1 --user velmora --password velmora --database velmora_listbench
+    # the quick search is lower(column) LIKE lower(?): trigram indexes on those expressions serve it
+    if PGPASSWORD=velmora $pg -d velmora_listbench -c "CREATE EXTENSION IF NOT EXISTS pg_trgm" >/dev/null 2>&1; then
+        for column in customer email city note; do
+            PGPASSWORD=velmora $pg -d velmora_listbench \
+                -c "CREATE INDEX ON sales USING gin (lower(CAST($column AS TEXT)) gin_trgm_ops)" >/dev/null
+        done
+        PGPASSWORD=velmora $pg -d velmora_listbench -c "ANALYZE sales" >/dev/null
+        run "postgresql with pg_trgm indexes" --db postgresql --host 127.0.0.1 --user velmora --password velmora \
+            --database velmora_listbench
+    fi
     PGPASSWORD=velmora $pg -d postgres -c "DROP DATABASE velmora_listbench WITH (FORCE)" >/dev/null 2>&1 || true
 else
     echo "== PostgreSQL: no server on 127.0.0.1:5432, skipped"

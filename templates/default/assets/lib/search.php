@@ -254,7 +254,7 @@ function vm_quick_search_any(array $t, string $q, array &$params): array
             }
         } elseif ($f['type'] !== 'binary' && !$f['upload']) {
             // a text column is compared as it is (a cast on every row costs SQLite and MySQL a
-            // copy); PostgreSQL keeps the cast, which lets ILIKE read an enum too
+            // copy); PostgreSQL keeps the cast, which lets lower() read an enum too
             $any[] = vm_sql_like(vm_driver() !== 'pgsql' && in_array($f['type'], ['string', 'text'], true)
                 ? vm_qi($col) : vm_sql_text(vm_qi($col)));
             $params[] = $pattern;

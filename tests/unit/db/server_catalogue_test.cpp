@@ -73,9 +73,9 @@ protected:
 
 TEST_F(DbServerChinook, ListsTheElevenTablesOnBothServers) {
     auto pg = db::OpenCatalogue(PgOptions("chinook"))->ListTables();
-    EXPECT_EQ(Names(pg),
-              (std::vector<std::string>{"album", "artist", "customer", "employee", "genre", "invoice", "invoice_line",
-                                        "media_type", "playlist", "playlist_track", "track"}));
+    EXPECT_EQ(Names(pg), (std::vector<std::string>{"album", "artist", "customer", "employee", "genre", "invoice",
+                                                   "invoice_line", "media_type", "playlist", "playlist_track",
+                                                   "track"}));
     for (const auto& table : pg) {
         EXPECT_EQ(table.schema, "public");
         EXPECT_EQ(table.type, "TABLE");
@@ -84,7 +84,8 @@ TEST_F(DbServerChinook, ListsTheElevenTablesOnBothServers) {
 
     auto my = db::OpenCatalogue(MySqlOptions("chinook"))->ListTables();
     EXPECT_EQ(Names(my), (std::vector<std::string>{"Album", "Artist", "Customer", "Employee", "Genre", "Invoice",
-                                                   "InvoiceLine", "MediaType", "Playlist", "PlaylistTrack", "Track"}));
+                                                   "InvoiceLine", "MediaType", "Playlist", "PlaylistTrack",
+                                                   "Track"}));
     for (const auto& table : my) {
         EXPECT_EQ(table.schema, "");
         EXPECT_EQ(table.type, "TABLE");
@@ -164,9 +165,7 @@ protected:
         REQUIRE_SERVER(PgOptions("velmora_sample"));
         REQUIRE_SERVER(MySqlOptions("velmora_sample"));
     }
-    static std::vector<ConnectOptions> Servers() {
-        return {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")};
-    }
+    static std::vector<ConnectOptions> Servers() { return {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}; }
 };
 
 TEST_F(DbServerSample, ListsTablesAndViewsByName) {
@@ -304,24 +303,15 @@ TEST_F(DbServerPostgres, DefaultsAndGeneratedKeys) {
 
 TEST_F(DbServerPostgres, TypesSizesAndNullability) {
     const ExpectedColumn expected[] = {
-        {"customers", "customer_id", "int4", 3, 4, 23},
-        {"customers", "email", "varchar", 200, 120, 1043},
-        {"customers", "is_active", "bool", 11, 1, 16},
-        {"customers", "birth_date", "date", 133, 4, 1082},
-        {"customers", "created_at", "timestamp", 135, 8, 1114},
-        {"customers", "external_id", "uuid", 72, 16, 2950},
-        {"customers", "credit_limit", "numeric", 131, 10, 1700},
-        {"suppliers", "phone", "bpchar", 129, 20, 1042},
-        {"products", "stock_level", "int2", 2, 2, 21},
-        {"products", "weight_kg", "float4", 4, 4, 700},
-        {"products", "description", "text", 201, 0, 25},
-        {"products", "photo", "bytea", 205, 0, 17},
-        {"employees", "employee_id", "int8", 20, 8, 20},
-        {"employees", "shift_start", "time", 134, 8, 1083},
-        {"employees", "salary", "numeric", 131, 12, 1700},
-        {"orders", "ordered_at", "timestamptz", 135, 8, 1184},
-        {"orders", "freight", "float8", 5, 8, 701},
-        {"warehouses", "location", "point", -1, 16, 600},
+        {"customers", "customer_id", "int4", 3, 4, 23},      {"customers", "email", "varchar", 200, 120, 1043},
+        {"customers", "is_active", "bool", 11, 1, 16},       {"customers", "birth_date", "date", 133, 4, 1082},
+        {"customers", "created_at", "timestamp", 135, 8, 1114}, {"customers", "external_id", "uuid", 72, 16, 2950},
+        {"customers", "credit_limit", "numeric", 131, 10, 1700}, {"suppliers", "phone", "bpchar", 129, 20, 1042},
+        {"products", "stock_level", "int2", 2, 2, 21},       {"products", "weight_kg", "float4", 4, 4, 700},
+        {"products", "description", "text", 201, 0, 25},     {"products", "photo", "bytea", 205, 0, 17},
+        {"employees", "employee_id", "int8", 20, 8, 20},     {"employees", "shift_start", "time", 134, 8, 1083},
+        {"employees", "salary", "numeric", 131, 12, 1700},   {"orders", "ordered_at", "timestamptz", 135, 8, 1184},
+        {"orders", "freight", "float8", 5, 8, 701},          {"warehouses", "location", "point", -1, 16, 600},
         {"stock", "valid_during", "int4range", -1, 0, 3904},
     };
     ExpectColumns(expected);
@@ -360,8 +350,7 @@ TEST_F(DbServerPostgresScratch, TableDroppedWhileReadingGetsAnError) {
     AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + vanishingName + ", " + stayingName); }};
     auto catalogue = db::OpenCatalogue(PgOptions("velmora_scratch"));
     auto tables = catalogue->ListTables();
-    auto vanishing =
-        std::find_if(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == vanishingName; });
+    auto vanishing = std::find_if(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == vanishingName; });
     ASSERT_NE(vanishing, tables.end());
     session.Run("DROP TABLE " + vanishingName);
 
@@ -450,28 +439,17 @@ TEST_F(DbServerMySql, EnumAndSetCarryTheirValues) {
 
 TEST_F(DbServerMySql, TypesSizesAndNullability) {
     const ExpectedColumn expected[] = {
-        {"customers", "customer_id", "int", 3, 10, 3},
-        {"customers", "email", "varchar", 200, 120, 253},
-        {"customers", "is_active", "tinyint", 11, 3, 1},
-        {"customers", "birth_date", "date", 133, 0, 10},
-        {"customers", "created_at", "timestamp", 135, 0, 7},
-        {"customers", "newsletter", "bit", 11, 1, 16},
-        {"customers", "credit_limit", "decimal", 131, 10, 246},
-        {"suppliers", "supplier_id", "int", 19, 10, 3},
-        {"suppliers", "phone", "char", 129, 20, 254},
-        {"products", "stock_level", "smallint", 2, 5, 2},
-        {"products", "weight_kg", "float", 4, 12, 4},
-        {"products", "description", "longtext", 201, INT_MAX, 252},
-        {"products", "photo", "longblob", 205, INT_MAX, 252},
-        {"employees", "employee_id", "bigint", 20, 19, 8},
-        {"employees", "shift_start", "time", 134, 0, 11},
-        {"employees", "notes", "mediumtext", 201, 16777215, 252},
-        {"orders", "ordered_at", "datetime", 135, 0, 12},
-        {"orders", "freight", "double", 5, 22, 5},
-        {"stock", "reorder_level", "tinyint", 17, 3, 1},
-        {"warehouses", "location", "point", -1, 0, 255},
-        {"warehouses", "opened_on", "year", 2, 0, 13},
-        {"warehouses", "code", "binary", 128, 4, 254},
+        {"customers", "customer_id", "int", 3, 10, 3},          {"customers", "email", "varchar", 200, 120, 253},
+        {"customers", "is_active", "tinyint", 11, 3, 1},        {"customers", "birth_date", "date", 133, 0, 10},
+        {"customers", "created_at", "timestamp", 135, 0, 7},    {"customers", "newsletter", "bit", 11, 1, 16},
+        {"customers", "credit_limit", "decimal", 131, 10, 246}, {"suppliers", "supplier_id", "int", 19, 10, 3},
+        {"suppliers", "phone", "char", 129, 20, 254},           {"products", "stock_level", "smallint", 2, 5, 2},
+        {"products", "weight_kg", "float", 4, 12, 4},           {"products", "description", "longtext", 201, INT_MAX, 252},
+        {"products", "photo", "longblob", 205, INT_MAX, 252},   {"employees", "employee_id", "bigint", 20, 19, 8},
+        {"employees", "shift_start", "time", 134, 0, 11},       {"employees", "notes", "mediumtext", 201, 16777215, 252},
+        {"orders", "ordered_at", "datetime", 135, 0, 12},       {"orders", "freight", "double", 5, 22, 5},
+        {"stock", "reorder_level", "tinyint", 17, 3, 1},        {"warehouses", "location", "point", -1, 0, 255},
+        {"warehouses", "opened_on", "year", 2, 0, 13},          {"warehouses", "code", "binary", 128, 4, 254},
         {"warehouses", "checksum", "varbinary", 204, 32, 253},
     };
     ExpectColumns(expected);
@@ -514,11 +492,9 @@ TEST_F(DbServerMySqlScratch, ColumnsTheServerWritesAndForeignKeys) {
     tables[0].name = ScratchName("fk_master");
     tables[1].name = ScratchName("fk_detail");
     session.Run("CREATE TABLE " + tables[0].name + " (a int, b int, PRIMARY KEY (a, b))");
-    session.Run("CREATE TABLE " + tables[1].name +
-                " (x int, y int, len int AS (x + 1) VIRTUAL, "
+    session.Run("CREATE TABLE " + tables[1].name + " (x int, y int, len int AS (x + 1) VIRTUAL, "
                 "stamp timestamp NOT NULL DEFAULT CURRENT_TIMESTAMP ON UPDATE CURRENT_TIMESTAMP, "
-                "CONSTRAINT two FOREIGN KEY (x, y) REFERENCES " +
-                tables[0].name + " (a, b))");
+                "CONSTRAINT two FOREIGN KEY (x, y) REFERENCES " + tables[0].name + " (a, b))");
     AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + tables[1].name + ", " + tables[0].name); }};
     auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_scratch"));
     catalogue->ReadColumns(tables);

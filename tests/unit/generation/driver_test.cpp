@@ -42,8 +42,7 @@ const std::string kGenPackage = std::string(VELMORA_SOURCE_DIR) + "/tests/data/g
 std::map<std::string, std::string> Tree(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[entry.path().lexically_relative(folder).generic_string()] = ReadFile(entry.path());
+        if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).generic_string()] = ReadFile(entry.path());
     return files;
 }
 
@@ -219,8 +218,8 @@ TEST_F(GenerationTest, AnAttachedDatabaseFileIsCopiedWithItsLog) {
     WriteFile(work / "data/Shop.mdf", "data");
     WriteFile(work / "data/Shop_log.ldf", "log");
     project->DB()->SetDBType("ODBC");
-    project->DB()->SetDBConnstr("Driver={SQL Server};Server=.\\SQLExpress;AttachDbFilename=" +
-                                (work / "data/Shop.mdf") + ";Trusted_Connection=Yes");
+    project->DB()->SetDBConnstr("Driver={SQL Server};Server=.\\SQLExpress;AttachDbFilename=" + (work / "data/Shop.mdf") +
+                                ";Trusted_Connection=Yes");
     ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
     EXPECT_EQ(ReadFile(work / "app/db/Shop.mdf"), "data");
     EXPECT_EQ(ReadFile(work / "app/db/Shop_log.ldf"), "log");
@@ -329,9 +328,8 @@ TEST_F(GenerationTest, ThePermissionTableIsCheckedAfterTheDatabaseAndBeforeTheTe
 
     database->SetUseDynamicUserLevel(true);
     GenScript(target);
-    EXPECT_TRUE(
-        Engine().ProjErr.starts_with("Velmora: Unable to read the field size of User level permission table "
-                                     "name field [name]. Error description: "))
+    EXPECT_TRUE(Engine().ProjErr.starts_with("Velmora: Unable to read the field size of User level permission table "
+                                             "name field [name]. Error description: "))
         << Engine().ProjErr;
 
     auto empty = MakeProject(work / "q", work / "missing.zip");
@@ -479,7 +477,7 @@ TEST_F(GenerationTest, WriteFailuresLeaveNoPartialPageAndARerunCompletes) {
 
     struct Failure {
         std::string name;
-        std::function<void(const fs::path&pages)> cause, mend;
+        std::function<void(const fs::path& pages)> cause, mend;
         std::string expected;
     };
     // Permissions do not stop root: there a file stands where the folder should be.
@@ -495,10 +493,8 @@ TEST_F(GenerationTest, WriteFailuresLeaveNoPartialPageAndARerunCompletes) {
              fs::permissions(pages, fs::perms::owner_read | fs::perms::owner_exec);
          },
          [root](const fs::path& pages) {
-             if (root)
-                 fs::remove(pages);
-             else
-                 fs::permissions(pages, fs::perms::owner_all);
+             if (root) fs::remove(pages);
+             else fs::permissions(pages, fs::perms::owner_all);
          },
          "Failed to create file"},
         {"full disk",

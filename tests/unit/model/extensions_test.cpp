@@ -89,12 +89,10 @@ protected:
         Extensions().Clear();
         schema = std::make_shared<FakeSchema>();
         schema->tables = {
-            {"orders",
-             {{"TblType", {Variant("TABLE"), "String"}}},
+            {"orders", {{"TblType", {Variant("TABLE"), "String"}}},
              {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}},
               {"note", {{"FldType", {Variant(std::int16_t{202}), "Integer"}}}}}},
-            {"v_sales",
-             {{"TblType", {Variant("VIEW"), "String"}}},
+            {"v_sales", {{"TblType", {Variant("VIEW"), "String"}}},
              {{"total", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}},
         };
         SetExtSchemaProvider([s = schema](AGP&) { return s; });
@@ -125,8 +123,7 @@ TEST_F(ExtensionsTest, AligningAddsWhatNewTablesLackAndKeepsEverySetValue) {
     ASSERT_TRUE(proj.AddExtension("off", "", "audit.xml"));
     ASSERT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Width", Variant(std::int32_t{99})));
     Ext("off")->SetEnabled(false);
-    schema->tables.push_back({"items",
-                              {{"TblType", {Variant("TABLE"), "String"}}},
+    schema->tables.push_back({"items", {{"TblType", {Variant("TABLE"), "String"}}},
                               {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}});
     proj.AlignExtensions();
     EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Width"), Variant(std::int32_t{99}));
@@ -227,8 +224,8 @@ TEST_F(ExtensionsTest, FolderLookupAndDefinitionsThatDoNotLoad) {
 
 TEST_F(ExtensionsTest, FoldersFallBackOnTheGeneralSection) {
     ASSERT_TRUE(CurrentUserStore().DeleteValue(ExtensionsSection(), kExtViewTagsFolder));
-    ASSERT_TRUE(
-        SetRegValue("HKCU", SettingsSection("General"), kExtViewTagsFolder, kRegText, Variant(dir / "general")));
+    ASSERT_TRUE(SetRegValue("HKCU", SettingsSection("General"), kExtViewTagsFolder, kRegText,
+                            Variant(dir / "general")));
     test::WriteFile(dir / "general/barcode.xml", "<x/>");
     ASSERT_TRUE(proj.AddViewTemplateExtension("barcode", "barcode.zip", "barcode.xml"));
     auto ext = Ext("barcode");

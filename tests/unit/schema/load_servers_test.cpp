@@ -208,9 +208,8 @@ TEST_F(DbServerMySqlLoad, EnumsSetsUnsignedAndQuotes) {
     auto status = FieldOf(project, "orders", "status");
     EXPECT_EQ(status->NativeDataType(), 247);
     EXPECT_EQ(status->FldType(), kAdVarWChar);
-    EXPECT_EQ(status->FldTagValues(),
-              "\"new\",\"new\"\r\n\"paid\",\"paid\"\r\n\"shipped\",\"shipped\"\r\n"
-              "\"cancelled\",\"cancelled\"");
+    EXPECT_EQ(status->FldTagValues(), "\"new\",\"new\"\r\n\"paid\",\"paid\"\r\n\"shipped\",\"shipped\"\r\n"
+                                      "\"cancelled\",\"cancelled\"");
     EXPECT_EQ(status->FldHtmlTag(), "RADIO");
     EXPECT_EQ(status->FldDefault().ToText(), "new");
     auto labels = FieldOf(project, "products", "labels");
@@ -281,9 +280,8 @@ TEST_F(DbServerPgLoad, CustomViewOverOdbc) {
 TEST_F(DbServerMySqlLoad, OdbcDataSourceByName) {
     REQUIRE_SERVER(test::MySqlOptions("velmora_sample"));
     test::TempDir dir;
-    test::WriteFile(dir / "odbc.ini",
-                    "[velmora_shop]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\n"
-                    "Database = velmora_sample\n");
+    test::WriteFile(dir / "odbc.ini", "[velmora_shop]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\n"
+                                      "Database = velmora_sample\n");
     const char* previous = std::getenv("ODBCINI");
     std::string saved = previous ? previous : "";
     setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
@@ -294,10 +292,7 @@ TEST_F(DbServerMySqlLoad, OdbcDataSourceByName) {
     args.sUID = "velmora";
     args.sPwd = "velmora";
     bool loaded = LoadDB(project, args);
-    if (previous)
-        setenv("ODBCINI", saved.c_str(), 1);
-    else
-        unsetenv("ODBCINI");
+    if (previous) setenv("ODBCINI", saved.c_str(), 1); else unsetenv("ODBCINI");
     ASSERT_TRUE(loaded) << project.ProjErr() << " / " << project.ProjErrDb();
     EXPECT_EQ(project.DB()->DBName(), "velmora_shop");
     EXPECT_EQ(project.DB()->DBConnstr(), "dsn=velmora_shop;uid=velmora;pwd=velmora");

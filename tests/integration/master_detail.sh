@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Orders with lines and notes on SQLite, PostgreSQL and MariaDB through PHP's built-in server:
 # the order list counts each order's lines, the view page shows the details as tabs with the
-# lines paged, lines are added with a new order and edited, deleted and added with an existing
-# one in one transaction (a line the database refuses stores nothing), and a posted line of
-# another order is left alone. A server that cannot be reached skips, unless CI=true.
+# lines paged (so does the edit form), lines are added with a new order and edited, deleted and
+# added with an existing one in one transaction (a line the database refuses stores nothing),
+# and a posted line of another order is left alone. A server that cannot be reached skips,
+# unless CI=true.
 source "$(dirname "$0")/lib/common.sh" "$1"
 db=velmora_md_$$
 pg() { PGPASSWORD=velmora psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -U velmora "$@"; }
@@ -38,48 +39,50 @@ def check(name, ok, got=""):
         failed += 1
         print(f"FAIL {kind} {name} {got}")
 
-class Session:
-    def __init__(self):
-        self.web = urllib.request.build_opener(urllib.request.HTTPCookieProcessor(http.cookiejar.CookieJar()))
-    def get(self, path):
-        for _ in range(50):   # the server may still be starting
-            try:
-                with self.web.open(base + path, timeout=10) as r:
-                    return html.unescape(r.read().decode())
-            except urllib.error.URLError:
-                time.sleep(0.1)
-    def post(self, page, fields):
-        token = re.search(r'name="_csrf" value="([^"]+)"', self.get(page)).group(1)
-        body = urllib.parse.urlencode([("_csrf", token)] + list(fields.items())).encode()
+web = urllib.request.build_opener(urllib.request.HTTPCookieProcessor(http.cookiejar.CookieJar()))
+
+def get(path):
+    for _ in range(50):   # the server may still be starting
         try:
-            with self.web.open(base + page, body, timeout=10) as r:
+            with web.open(base + path, timeout=10) as r:
                 return html.unescape(r.read().decode())
-        except urllib.error.HTTPError as e:
-            return html.unescape(e.read().decode())
+        except urllib.error.URLError:
+            time.sleep(0.1)
+
+def post(page, fields):
+    token = re.search(r'name="_csrf" value="([^"]+)"', get(page)).group(1)
+    body = urllib.parse.urlencode([("_csrf", token)] + list(fields.items())).encode()
+    try:
+        with web.open(base + page, body, timeout=10) as r:
+            return html.unescape(r.read().decode())
+    except urllib.error.HTTPError as e:
+        return html.unescape(e.read().decode())
+
+def sql(statement):
+    return subprocess.run(query, shell=True, capture_output=True, text=True, input=statement).stdout.replace("\t", "|").split()
 
 def lines(order):
-    out = subprocess.run(query, shell=True, capture_output=True, text=True, input=
-        f"SELECT l.item, l.qty FROM md_lines l JOIN md_orders o ON o.id = l.order_id WHERE o.name = '{order}' ORDER BY l.id;")
-    return out.stdout.replace("\t", "|").split()
+    return sql(f"SELECT l.item, l.qty FROM md_lines l JOIN md_orders o ON o.id = l.order_id WHERE o.name = '{order}' ORDER BY l.id;")
 
-s = Session()
-listed = s.get("md_orderslist.php")
+listed = get("md_orderslist.php")
 check("count", re.findall(r">Md Lines \((\d+)\)<", listed) == ["3", "1"], re.findall(r"Md Lines[^<]*", listed))
 check("link-without-count", ">Md Notes<" in listed and "md_noteslist.php?master=md_orders&fk_order_id=1" in listed)
 
-view = s.get("md_ordersview.php?key[id]=1")
+view = get("md_ordersview.php?key[id]=1")
 check("tabs", view.count('class="vm-dtab-input"') == 2 and "hello" in view)
 rows = lambda page: re.findall(r"<td>([abc])</td>", page)
 check("paged", rows(view) == ["a", "b"], rows(view))
 more = re.search(r'href="(md_ordersview\.php\?[^"]*dstart[^"]*)"[^>]*>Next<', view)
-check("next-page", more is not None and rows(s.get(more.group(1))) == ["c"])
+check("next-page", more is not None and rows(get(more.group(1))) == ["c"])
+
+form = get("md_ordersedit.php?key[id]=1")   # DetailEditPaging: the first 2 lines, then a pager
+check("edit-paged", re.findall(r'name="d\[md_lines\]\[(e\d)\]\[item\]"', form) == ["e0", "e1"] and ">Next<" in form)
 
 new = {"f[name]": "third", "d[md_lines][n0][item]": "x", "d[md_lines][n0][qty]": "5",
        "d[md_lines][n1][item]": "", "d[md_lines][n1][qty]": ""}
-check("add-with-lines", "added" in s.post("md_ordersadd.php", new) and lines("third") == ["x|5"], lines("third"))
-refused = s.post("md_ordersadd.php", {**new, "f[name]": "fourth", "d[md_lines][n1][item]": "z", "d[md_lines][n1][qty]": "0"})
-check("refused-line-stores-nothing", "qty_positive" in refused and subprocess.run(query, shell=True, capture_output=True,
-      text=True, input="SELECT COUNT(*) FROM md_orders WHERE name = 'fourth';").stdout.split() == ["0"])
+check("add-with-lines", "added" in post("md_ordersadd.php", new) and lines("third") == ["x|5"], lines("third"))
+refused = post("md_ordersadd.php", {**new, "f[name]": "fourth", "d[md_lines][n1][item]": "z", "d[md_lines][n1][qty]": "0"})
+check("refused-line-stores-nothing", "qty_positive" in refused and sql("SELECT COUNT(*) FROM md_orders WHERE name = 'fourth';") == ["0"])
 
 edit = {"f[name]": "first",
         "dk[md_lines][e0][id]": "1", "d[md_lines][e0][item]": "a", "d[md_lines][e0][qty]": "7",
@@ -87,7 +90,7 @@ edit = {"f[name]": "first",
         "dk[md_lines][e2][id]": "3", "d[md_lines][e2][item]": "c", "d[md_lines][e2][qty]": "3",
         "dk[md_lines][e3][id]": "4", "d[md_lines][e3][item]": "d", "d[md_lines][e3][qty]": "99",   # order 2's line
         "d[md_lines][n0][item]": "y", "d[md_lines][n0][qty]": "1"}
-check("edit-with-lines", "updated" in s.post("md_ordersedit.php?key[id]=1", edit)
+check("edit-with-lines", "updated" in post("md_ordersedit.php?key[id]=1", edit)
       and lines("first") == ["a|7", "c|3", "y|1"] and lines("second") == ["d|4"], lines("first") + lines("second"))
 sys.exit(failed)
 PY
@@ -103,7 +106,7 @@ case_for() {  # case_for NAME LOAD-COMMAND QUERY-COMMAND ID-COLUMN NEW-ARGS...
     "$velmora" new "$scratch/$name.vlp" "$@" >/dev/null 2>&1; check "$name-new" 0 $?
     "$velmora" set "$scratch/$name.vlp" md_lines.TblDetailShowCount=True md_lines.TblDetailView=True \
         md_lines.TblDetailAdd=True md_lines.TblDetailEdit=True md_lines.TblDetailViewPaging=True md_lines.TblRecPerPage=2 \
-        md_notes.TblDetailView=True md_orders.TblShowMultipleDetails=False >/dev/null; check "$name-set" 0 $?
+        md_notes.TblDetailView=True md_orders.TblShowMultipleDetails=False DetailEditPaging=True >/dev/null; check "$name-set" 0 $?
     "$velmora" generate "$scratch/$name.vlp" --dest "$scratch/$name-app" --yes --overwrite all >/dev/null 2>&1
     check "$name-generate" 0 $?
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')

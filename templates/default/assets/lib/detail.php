@@ -333,11 +333,12 @@ function vm_detail_form_read(array $t, string $mode, ?array $masterRow): array
                 if ($masterRow === null) {
                     continue;
                 }
-                $old = vm_detail_posted_row($t, $dt, $d, $masterRow, $keys[$id] ?? null, 'edit');
+                $delete = ($drop[$id] ?? '') === '1' && vm_has_page($dt, 'delete');
+                $old = vm_detail_posted_row($t, $dt, $d, $masterRow, $keys[$id] ?? null, $delete ? 'delete' : 'edit');
                 if ($old === null) {
                     continue;   // not a detail of this master the user may change
                 }
-                if (($drop[$id] ?? '') === '1' && vm_has_page($dt, 'delete')) {
+                if ($delete) {
                     $changes[] = [$dt, $d, 'delete', [], $old];
                     $grid[$id] = ['key' => vm_row_key($dt, $old), 'values' => [], 'errors' => [], 'delete' => true];
                     continue;
@@ -389,17 +390,20 @@ function vm_detail_master_values(array $t, array $store): array
             if (array_key_exists($col, $store)) {
                 $values[$col] = $store[$col];
             } elseif (isset($t['fields'][$col]) && $t['fields'][$col]['autoinc'] && !isset($values[$col])) {
-                $values[$col] = vm_db()->lastInsertId();
+                $values += vm_detail_generated_key(['key' => [$col]] + $t, []);
             }
         }
     }
     return $values;
 }
 
-/** Saves the detail changes read with the master form; runs inside the master's transaction. */
-function vm_detail_save(array $t, array $masterValues, array $changes): void
+/**
+ * Saves the detail changes read with the master form; runs inside the master's transaction. An
+ * added row's values take its links, owner and generated key (for its audit entry and mail).
+ */
+function vm_detail_save(array $t, array $masterValues, array &$changes): void
 {
-    foreach ($changes as [$dt, $d, $action, $store, $old]) {
+    foreach ($changes as $i => [$dt, $d, $action, $store, $old]) {
         if ($action === 'add') {
             foreach ($d['links'] as $link) {
                 $store[(string) $link['detail']] = vm_str($masterValues[(string) $link['master']] ?? null);
@@ -408,6 +412,7 @@ function vm_detail_save(array $t, array $masterValues, array $changes): void
                 $store[vm_owner_field($dt)] = vm_user_id();
             }
             vm_insert($dt, $store);
+            $changes[$i][3] = $store + vm_detail_generated_key($dt, $store);
             continue;
         }
         [$where, $params] = vm_key_where($dt, vm_row_key($dt, $old));
@@ -420,11 +425,26 @@ function vm_detail_save(array $t, array $masterValues, array $changes): void
     }
 }
 
-/** Audit entries of saved detail changes (after the commit, as for the master). */
+/** The key the database gave a row just inserted, when it is one generated column not stored. */
+function vm_detail_generated_key(array $dt, array $store): array
+{
+    if (count($dt['key']) !== 1 || array_key_exists($dt['key'][0], $store) || !$dt['fields'][$dt['key'][0]]['autoinc']) {
+        return [];
+    }
+    try {
+        return [$dt['key'][0] => (string) vm_db()->lastInsertId()];
+    } catch (PDOException) {
+        return [];   // PostgreSQL without a sequence behind the column
+    }
+}
+
+/** Audit entries and change mails of saved detail changes (after the commit, as for the master). */
 function vm_detail_audit(array $changes): void
 {
     foreach ($changes as [$dt, , $action, $store, $old]) {
-        vm_audit_change($dt, $action, $old === null ? [] : vm_row_key($dt, $old), $store, $old);
+        $key = $old === null ? array_map('vm_str', array_intersect_key($store, array_flip($dt['key']))) : vm_row_key($dt, $old);
+        vm_audit_change($dt, $action, $key, $store, $old);
+        vm_notify_change($dt, $action, $action === 'delete' ? $old : $store, $action === 'edit' ? $old : null);
     }
 }
 

@@ -357,7 +357,8 @@ function vm_page_add(array $t, bool $copy): void
                     vm_db()->beginTransaction();   // the master and its detail rows, or none
                     vm_insert($t, $store);
                     $inserted = vm_inserted_key($t, $store);
-                    vm_detail_save($t, vm_detail_master_values($t, $store), $detailChanges);
+                    $store += vm_detail_master_values($t, $store);   // a generated key: the details' links, the mail
+                    vm_detail_save($t, $store, $detailChanges);
                     vm_db()->commit();
                     vm_audit_change($t, 'add', $inserted, $store);
                     vm_detail_audit($detailChanges);

@@ -127,6 +127,19 @@ check("add-option", added.get("label") == "blue" and sql("SELECT id FROM tag WHE
       f"{status} {body[:200]}")
 check("add-option-needs-token", fetch("item_tagslookup.php", b"label=x", {"Content-Type": "application/x-www-form-urlencoded"})[0] == 400)
 
+# Controls as the settings shape them, and the browser's checks.
+controls = [
+    ("itemadd.php", 'pattern="[A-Z]{2}[0-9]+" data-vm-message="Two letters, then digits"'),
+    ("itemadd.php", 'data-vm-min="1" data-vm-max="10"'),
+    ("itemadd.php", 'name="f[tags][]" multiple'),
+    ("noteadd.php", 'name="f[title]" value="" required maxlength="40" size="20"'),
+    ("noteadd.php", 'rows="6" class="vm-richtext"'),
+    ("noteadd.php", '<input type="date" id="f_due"'),
+    ("noteadd.php", 'name="f[code]" value="N1" maxlength="10" size="30" readonly'),
+]
+for page, snippet in controls:
+    check(f"control {snippet}", snippet in fetch(page)[2])
+
 # A note: two pages of fields, a confirm step, rich text, return pages.
 form = fetch("noteadd.php")[2]
 check("pages", form.count('<fieldset class="vm-page"') == 2 and 'src="js/form.js"' in form)
@@ -137,16 +150,17 @@ if not purifier:   # rich text is refused, never stored as sent, and the page na
     status, _, text = post("noteadd.php", {**f(title="Hi", body=rich), "_confirm": "1"})
     check("rich-text-needs-purifier", "php-htmlpurifier (4.12 or newer)" in text
           and sql("SELECT count(*) AS n FROM note") == [{"n": "0"}])
-note = f(title="Hello", body=rich if purifier else "", extra="on page two")
+note = f(title="Hello", body=rich if purifier else "", extra="on page two", due="2024-02-29", code="HACK")
 status, _, text = post("noteadd.php", note)
 check("confirm-page", status == 200 and "Please check the values" in text and 'name="_confirm"' in text)
 check("confirm-saves-nothing-yet", sql("SELECT count(*) AS n FROM note") == [{"n": "0"}])
 status, location, _ = post("noteadd.php", {**note, "_confirm": "1"})
 check("confirmed-returns", status == 303 and location == "noteview.php?from=add", f"{status} {location}")
-stored = (sql("SELECT id, body, extra FROM note") or [{}])[0]
+stored = (sql("SELECT id, body, extra, code FROM note") or [{}])[0]
 body = stored.get("body") or ""
 check("rich-text-cleaned", not purifier or "<script" not in body and "onclick" not in body and "<b>bold</b>" in body, stored)
 check("second-page-saved", stored.get("extra") == "on page two", stored)
+check("read-only-keeps-default", stored.get("code") == "N1", stored)
 view = fetch(f"noteview.php?key[id]={stored.get('id')}")[2]
 check("view-in-pages", 'class="vm-page"' in view and (not purifier or "<b>bold</b>" in view and "<script>alert" not in view))
 status, location, _ = post(f"noteedit.php?key[id]={stored.get('id')}", note)

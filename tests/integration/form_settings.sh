@@ -18,7 +18,7 @@ CREATE TABLE city (id INTEGER PRIMARY KEY, region_id INTEGER NOT NULL, name VARC
 CREATE TABLE tag (id $1, name VARCHAR(40) NOT NULL);
 CREATE TABLE item (id $1, code VARCHAR(10) NOT NULL, qty INTEGER, email VARCHAR(80), region_id INTEGER,
     city_id INTEGER, zip VARCHAR(10), tags VARCHAR(100), changed DATE, photos VARCHAR(400));
-CREATE TABLE note (id $1, title VARCHAR(40) NOT NULL, body TEXT, extra VARCHAR(40));
+CREATE TABLE note (id $1, title VARCHAR(40) NOT NULL, body TEXT, extra VARCHAR(40), due DATE, code VARCHAR(10) DEFAULT 'N1');
 INSERT INTO region VALUES (1, 'North'), (2, 'South');
 INSERT INTO city VALUES (1, 1, 'Oslo', '0150'), (2, 1, 'Bergen', '5003'), (3, 2, 'Rome', '00100');
 INSERT INTO tag (name) VALUES ('red'), ('green');
@@ -41,7 +41,8 @@ settings=(
     item.photos.FldUploadResize=True item.photos.FldResizeWidth=40 item.photos.FldResizeHeight=40
     note.TblMultiPageAdd=True note.TblMultiPageEdit=True note.TblMultiPageView=True note.extra.FldPageIndex=2
     note.TblAddConfirm=True note.TblAddReturnPage=noteview.php?from=add "note.TblEditReturnPage=https://evil.example/"
-    note.body.FldHtmlTag=TEXTAREA note.body.FldUseDHTMLEditor=True
+    note.body.FldHtmlTag=TEXTAREA note.body.FldUseDHTMLEditor=True note.body.FldTagRows=6 note.title.FldTagSize=20
+    note.due.FldPopCalendar=True note.code.FldHtmlTagReadOnly=True
 )
 
 forms_case() {  # forms_case NAME LOAD-COMMAND ID-COLUMN NEW-ARGS...

@@ -45,7 +45,7 @@ function vm_display_text(array $f, mixed $value, array $labels = []): string
         return $v === '' ? '' : '********';
     }
     if ($f['lookup'] !== null) {
-        if (!empty($f['form']['multiple'])) {   // several choices, stored as a comma list
+        if (vm_is_multi_choice($f)) {   // several choices, stored as a comma list
             return implode(', ', array_map(static fn($one) => $labels[$one] ?? $one, explode(',', $v)));
         }
         return $labels[$v] ?? $v;

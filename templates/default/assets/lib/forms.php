@@ -142,7 +142,8 @@ function vm_form_options(array $f, array $values): array
 /** A field whose value is a comma-separated list of choices. */
 function vm_is_multi_choice(array $f): bool
 {
-    return vm_is_multi_checkbox($f) || ($f['form']['multiple'] && ($f['lookup'] !== null || $f['values'] !== []));
+    return ($f['tag'] === 'CHECKBOX' && !vm_is_bool_field($f))
+        || ($f['form']['multiple'] && ($f['lookup'] !== null || $f['values'] !== []));
 }
 
 /**

@@ -403,7 +403,7 @@ function vm_lookup_options(array $f, ?array $parents = null): array
 function vm_lookup_labels(array $f, array $values): array
 {
     $values = array_map('vm_str', $values);
-    if (!empty($f['form']['multiple'])) {
+    if (vm_is_multi_choice($f)) {
         $values = $values === [] ? [] : explode(',', implode(',', $values));   // comma lists of choices
     }
     $values = array_values(array_unique(array_filter($values, static fn($v) => $v !== '')));

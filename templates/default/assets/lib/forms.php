@@ -403,6 +403,10 @@ function vm_image_resize(string $path, array $box): bool
     if (!vm_library('gd')) {
         return false;
     }
+    $size = @getimagesize($path);
+    if ($size === false || $size[0] * $size[1] > 40_000_000) {
+        return true;   // not decoded: a small file may unpack into gigabytes of pixels
+    }
     $image = @imagecreatefromstring((string) file_get_contents($path));
     if ($image === false) {
         return true;

@@ -124,6 +124,7 @@ function vm_lookup_add_option(array $t, array $f): array
             . vm_qi($lk['display'][0]) . ' = ?', [$store[$lk['display'][0]]])->fetchColumn());
     }
     vm_audit_change($lt, 'add', [$lk['key'] => vm_str($key)], $store);
+    vm_notify_change($lt, 'add', $store + [$lk['key'] => vm_str($key)]);
     $labels = vm_lookup_labels($f, [$key]);
     return ['value' => vm_str($key), 'label' => $labels[vm_str($key)] ?? $store[$lk['display'][0]]];
 }

@@ -241,7 +241,8 @@ function vm_detail_view_html(array $t, array $row, array $key): string
             $sections[] = [$dt['var'], $d['caption'], $html . '<p class="vm-message">' . vm_ph('NoRecords') . "</p>\n"];
             continue;
         }
-        $cols = vm_columns_with($dt, 'list');
+        // the link columns repeat the master shown above
+        $cols = array_values(array_diff(vm_columns_with($dt, 'list'), array_column($d['links'], 'detail')));
         $labels = vm_rows_lookup_labels($dt, $rows, $cols);
         $pages = array_filter(['view', 'edit', 'delete'], static fn($p) => vm_has_page($dt, $p));
         $html .= '<div class="vm-table-wrap"><table class="vm-grid"><thead><tr>';

@@ -84,8 +84,7 @@ function vm_page_list(array $t): void
     $start = $per > 0 ? max(1, $start ?? 1) : 1;
     $rows = [];
     $total = null;
-    $pageSql = static fn(int $start) => 'SELECT ' . vm_select_columns($t) . ($ctx['where'] !== '' ? ', COUNT(*) OVER () AS '
-        . vm_qi('vm_total') : '') . $from . $ctx['order_by'] . ($per > 0 ? ' LIMIT ' . $per . ' OFFSET ' . ($start - 1) : '');
+    $pageSql = static fn(int $start) => vm_list_page_sql($t, $ctx, $from, $per, $start);
     if (!$blank && $ctx['where'] !== '') {
         // a filtered list counts its rows in the query of the page: one pass over the table, not two
         $rows = vm_query($pageSql($start), $ctx['params'])->fetchAll();
@@ -249,6 +248,32 @@ function vm_page_list(array $t): void
     }
     echo vm_charts_html($t, $ctx, 'bottom');
     vm_footer();
+}
+
+/** Rows from which a page is read through its keys first. */
+const VM_DEFERRED_OFFSET = 1000;
+
+/**
+ * The query of a page of the list, with the number of records the filter selects (vm_total) when
+ * there is a filter. Far into a long list, the page's keys are found first and only its rows read
+ * whole: skipping thousands of rows then reads the key (an index) instead of every column.
+ */
+function vm_list_page_sql(array $t, array $ctx, string $from, int $per, int $start): string
+{
+    $total = $ctx['where'] !== '' ? ', COUNT(*) OVER () AS ' . vm_qi('vm_total') : '';
+    $limit = $per > 0 ? ' LIMIT ' . $per . ' OFFSET ' . ($start - 1) : '';
+    if ($per <= 0 || $start - 1 < VM_DEFERRED_OFFSET || $t['key'] === []) {
+        return 'SELECT ' . vm_select_columns($t) . $total . $from . $ctx['order_by'] . $limit;
+    }
+    $keys = [];
+    $on = [];
+    foreach ($t['key'] as $i => $col) {
+        $keys[] = vm_qi($col) . ' AS ' . vm_qi('vm_k' . $i);
+        $on[] = vm_qi($col) . ' = ' . vm_qi('vm_k' . $i);
+    }
+    return 'SELECT ' . vm_select_columns($t) . ($total !== '' ? ', ' . vm_qi('vm_total') : '') . ' FROM ' . vm_from($t)
+        . ' JOIN (SELECT ' . implode(', ', $keys) . $total . $from . $ctx['order_by'] . $limit . ') ' . vm_qi('vm_page')
+        . ' ON ' . implode(' AND ', $on) . $ctx['order_by'];
 }
 
 /** The master record above a detail list filtered by it. */

@@ -114,34 +114,34 @@ function vm_detail_link_id(array $d, array $row, string $side): string
     return implode("\x1f", $parts);
 }
 
-/** Detail rows per master (link id => count) for these master rows. */
+/**
+ * Detail rows per master (link id => count) for these master rows, a query per 500 of them (a
+ * list of all rows stays within the databases' limits on parameters).
+ */
 function vm_detail_counts(array $dt, array $d, array $rows): array
 {
-    $or = [];
-    $params = [];
-    foreach ($rows as $row) {
-        $and = [];
-        foreach ($d['links'] as $link) {
-            $and[] = vm_qi((string) $link['detail']) . ' = ?';
-            $params[] = vm_str($row[(string) $link['master']] ?? null);
-        }
-        $or[] = '(' . implode(' AND ', $and) . ')';
-    }
-    if ($or === []) {
-        return [];
-    }
-    $where = ['(' . implode(' OR ', $or) . ')'];
+    $cols = array_map(static fn($l) => vm_qi((string) $l['detail']), $d['links']);
     $owner = vm_owner_filter($dt, 'list');
-    if ($owner !== null) {
-        $where[] = $owner[0];
-        $params = array_merge($params, $owner[1]);
-    }
-    $cols = implode(', ', array_map(static fn($l) => vm_qi((string) $l['detail']), $d['links']));
     $counts = [];
-    $sql = 'SELECT ' . $cols . ', COUNT(*) AS vm_count FROM ' . vm_from($dt) . ' WHERE ' . implode(' AND ', $where)
-        . ' GROUP BY ' . $cols;
-    foreach (vm_query($sql, $params)->fetchAll() as $r) {
-        $counts[vm_detail_link_id($d, $r, 'detail')] = (int) $r['vm_count'];
+    foreach (array_chunk($rows, 500) as $chunk) {
+        $or = [];
+        $params = [];
+        foreach ($chunk as $row) {
+            foreach ($d['links'] as $link) {
+                $params[] = vm_str($row[(string) $link['master']] ?? null);
+            }
+            $or[] = '(' . implode(' AND ', array_map(static fn($c) => $c . ' = ?', $cols)) . ')';
+        }
+        $where = '(' . implode(' OR ', $or) . ')';
+        if ($owner !== null) {
+            $where .= ' AND ' . $owner[0];
+            $params = array_merge($params, $owner[1]);
+        }
+        $sql = 'SELECT ' . implode(', ', $cols) . ', COUNT(*) AS vm_count FROM ' . vm_from($dt) . ' WHERE ' . $where
+            . ' GROUP BY ' . implode(', ', $cols);
+        foreach (vm_query($sql, $params)->fetchAll() as $r) {
+            $counts[vm_detail_link_id($d, $r, 'detail')] = (int) $r['vm_count'];
+        }
     }
     return $counts;
 }

@@ -116,7 +116,8 @@ function vm_cascade_filter(array $f, array $values): array|false
     $out = [];
     $lt = vm_table_ref((string) $f['lookup']['table']);
     foreach ($f['form']['parents'] as $p) {
-        $v = vm_str($values[(string) ($p['field'] ?? '')] ?? '');
+        $v = $values[(string) ($p['field'] ?? '')] ?? '';
+        $v = is_string($v) ? $v : '';
         $col = (string) ($p['filter'] ?? '');
         if ($v === '' || $col === '') {
             return false;
@@ -136,7 +137,14 @@ function vm_form_options(array $f, array $values): array
         return vm_field_options($f);
     }
     $filter = vm_cascade_filter($f, $values);
-    return $filter === false ? [] : vm_lookup_options($f, $filter);
+    try {
+        return $filter === false ? [] : vm_lookup_options($f, $filter);
+    } catch (PDOException $e) {
+        if (vm_sql_state($e) !== '22') {
+            throw $e;
+        }
+        return [];   // a parent value the lookup column cannot hold (a table outside the project)
+    }
 }
 
 /** A field whose value is a comma-separated list of choices. */

@@ -48,9 +48,11 @@ protected:
     void SetUp() override {
         ResetSettingsStores();
         Engine().ProjErr.clear();
+        project = ShopProject(dest.path().string());
     }
     void TearDown() override { Engine().ProjErr.clear(); }
     TempDir dest;
+    std::shared_ptr<AGP> project;
 };
 
 TEST(ScriptErrorReportTest, LayoutWithAndWithoutPosition) {
@@ -71,7 +73,6 @@ TEST(ScriptErrorReportTest, LayoutWithAndWithoutPosition) {
 }
 
 TEST_F(ScriptHostTest, DefaultLibraryRunsParseScript) {
-    auto project = ShopProject(dest.path().string());
     EXPECT_EQ(ParseScript(project, "A<!--##=PROJ.ProjName##-->|<!--##=TABLE ? TABLE.TblName : 'none'##-->B"),
               "AShop|noneB");
     EXPECT_EQ(Engine().ProjErr, "");
@@ -81,7 +82,6 @@ TEST_F(ScriptHostTest, DefaultLibraryRunsParseScript) {
 
 // Within a generation the auxiliary host lives on between calls; outside one, each call has its own.
 TEST_F(ScriptHostTest, ParseScriptKeepsItsHostWhileAGenerationKeepsIt) {
-    auto project = ShopProject(dest.path().string());
     const std::string define = "<!--## zvKept = 1; ##-->", probe = "<!--##=typeof zvKept##-->";
     ParseScript(project, define);
     EXPECT_EQ(ParseScript(project, probe), "undefined");
@@ -93,7 +93,6 @@ TEST_F(ScriptHostTest, ParseScriptKeepsItsHostWhileAGenerationKeepsIt) {
 }
 
 TEST_F(ScriptHostTest, ParseScriptFailuresGoToTheErrorFile) {
-    auto project = ShopProject(dest.path().string());
     std::string nested = "x<!--##= 1 <!--##= 2 ##-->";
     EXPECT_EQ(ParseScript(project, nested), nested);
     std::string report = ReadFile(dest / "parseerror.txt");
@@ -107,7 +106,6 @@ TEST_F(ScriptHostTest, ParseScriptFailuresGoToTheErrorFile) {
 }
 
 TEST_F(ScriptHostTest, DefaultIncludeFileRunsTheNamedControlsFunction) {
-    auto project = ShopProject(dest.path().string());
     AGPControl header;
     header.CtrlID = "header";
     header.CtrlTagExt = ".inc";
@@ -125,7 +123,6 @@ TEST_F(ScriptHostTest, DefaultIncludeFileRunsTheNamedControlsFunction) {
 TEST_F(ScriptHostTest, MissingScriptFileIsShownAndAddsNothing) {
     auto prompter = std::make_shared<NonInteractivePrompter>();
     SetPrompter(prompter);
-    auto project = ShopProject(dest.path().string());
     AGScript host;
     host.Initialize(project);
     host.AddTemplateScript(dest / "absent.js");
@@ -136,7 +133,6 @@ TEST_F(ScriptHostTest, MissingScriptFileIsShownAndAddsNothing) {
 }
 
 TEST_F(ScriptHostTest, BuildNewCodeCompilesOncePerIdUnlessAskedAgain) {
-    auto project = ShopProject(dest.path().string());
     AGScript host;
     host.Initialize(project);
     ASSERT_TRUE(host.IsInitialized());
@@ -150,7 +146,6 @@ TEST_F(ScriptHostTest, BuildNewCodeCompilesOncePerIdUnlessAskedAgain) {
 }
 
 TEST_F(ScriptHostTest, FunctionClausesRunInTheMainEngineWhileTheHostLives) {
-    auto project = ShopProject(dest.path().string());
     {
         AGScript host;
         host.Initialize(project);
@@ -164,7 +159,6 @@ TEST_F(ScriptHostTest, FunctionClausesRunInTheMainEngineWhileTheHostLives) {
 }
 
 TEST_F(ScriptHostTest, FunctionClausesSeeTheTableTheCallerMadeCurrent) {
-    auto project = ShopProject(dest.path().string());
     AGScript host;
     host.Initialize(project);
     ASSERT_TRUE(host.MainEngine()->AddCode("var TABLE = null;\r\n"
@@ -177,7 +171,6 @@ TEST_F(ScriptHostTest, FunctionClausesSeeTheTableTheCallerMadeCurrent) {
 }
 
 TEST_F(ScriptHostTest, TimeOutNamesTheFunctionAndTheHostStaysUsable) {
-    auto project = ShopProject(dest.path().string());
     AGScript host;
     host.Initialize(project);
     EXPECT_EQ(host.BuildNewCode("zvExLoop", "function zvExLoop() { while (true) {} }", 2, 200), "");
@@ -188,7 +181,6 @@ TEST_F(ScriptHostTest, TimeOutNamesTheFunctionAndTheHostStaysUsable) {
 }
 
 TEST_F(ScriptHostTest, CompileErrorReportsTheLine) {
-    auto project = ShopProject(dest.path().string());
     AGScript host;
     host.Initialize(project);
     EXPECT_EQ(host.BuildNewCode("zvExBad", "function zvExBad() {\r\n  return 1 +;\r\n}", 2, 0), "");
@@ -212,7 +204,6 @@ protected:
 };
 
 TEST_F(TemplatePackageTest, ControlTranslatesAndRunsToTheExpectedPage) {
-    auto project = ShopProject(dest.path().string());
     project->SetSecType("None");
     ASSERT_TRUE(project->Controls()->LoadControls(kPackage + "/control.xml", project.get())) << Engine().ProjErr;
     auto control = project->Controls()->Item(Variant("list"));
@@ -256,7 +247,6 @@ TEST_F(TemplatePackageTest, ControlTranslatesAndRunsToTheExpectedPage) {
 }
 
 TEST_F(TemplatePackageTest, SessionConditionsPickSessions) {
-    auto project = ShopProject(dest.path().string());
     project->SetSecType("Static");
     ASSERT_TRUE(project->Controls()->LoadControls(kPackage + "/control.xml", project.get()));
     auto control = project->Controls()->Item(Variant("list"));
@@ -272,7 +262,6 @@ TEST_F(TemplatePackageTest, SessionConditionsPickSessions) {
 }
 
 TEST_F(TemplatePackageTest, ValidationFailureNamesTheProcedure) {
-    auto project = ShopProject(dest.path().string());
     project->SetProjName("Invalid");
     SetGeneral("VALIDATETRACE", "TRUE");
     AGScript host;
@@ -285,7 +274,6 @@ TEST_F(TemplatePackageTest, ValidationFailureNamesTheProcedure) {
 
 TEST_F(TemplatePackageTest, MissingSuffixLeavesTheLibraryOut) {
     SetGeneral("SYSCODESUFFIX", "");
-    auto project = ShopProject(dest.path().string());
     AGScript host;
     host.Initialize(project);
     EXPECT_EQ(ReadFile(dest / "syscode.txt"), "'missing syscodeprefix or syscodesuffix");
@@ -301,7 +289,6 @@ TEST_F(TemplatePackageTest, BrokenSystemFunctionFileIsNamed) {
     WriteFile(package / "ok.js", "<!--## function Fine() { return 1; } ##-->");
     WriteFile(package / "bad.txt", "<!--## var = ; ##-->");
     SetGeneral("SYSCODE", package / "syscode.xml");
-    auto project = ShopProject(dest.path().string());
     AGScript host;
     host.Initialize(project);
     EXPECT_EQ(Engine().ProjErr.rfind("Velmora (bad.txt): JavaScript compilation error", 0), 0u) << Engine().ProjErr;

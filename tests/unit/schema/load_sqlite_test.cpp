@@ -117,6 +117,10 @@ TEST_F(SqliteLoadTest, SuccessfulLoadBringsTheMenuInStep) {
     EXPECT_TRUE(MenuList().MenuHasTable("orders"));
     EXPECT_TRUE(MenuList().MenuHasTable("order_summary"));
     EXPECT_EQ(MenuList().Count(), 11);
+
+    EXPECT_FALSE(Load(dir_ / "sample.db"));
+    EXPECT_EQ(project_.ProjErr(), "database already loaded!");
+    EXPECT_EQ(project_.DBCnt(), 1);
 }
 
 TEST_F(SqliteLoadTest, SuccessfulLoadAddsRegisteredExtensions) {
@@ -155,16 +159,16 @@ TEST_F(SqliteLoadTest, CustomViewsFromStatements) {
     EXPECT_TRUE(view->TblGen());
     EXPECT_EQ(view->TblCustomError(), "");
     EXPECT_EQ(view->Fields()->Count(), 3);
-    EXPECT_EQ(FieldOf(project_, "big_orders", "email")->FldType(), kAdVarChar);
-    EXPECT_EQ(FieldOf(project_, "big_orders", "email")->FldSize(), 120);
-    EXPECT_EQ(FieldOf(project_, "big_orders", "doubled")->FldType(), kAdVarChar);
-    // Where each field comes from, by the statement.
     auto email = FieldOf(project_, "big_orders", "email");
+    auto doubled = FieldOf(project_, "big_orders", "doubled");
+    EXPECT_EQ(email->FldType(), kAdVarChar);
+    EXPECT_EQ(email->FldSize(), 120);
+    EXPECT_EQ(doubled->FldType(), kAdVarChar);
+    // Where each field comes from, by the statement.
     EXPECT_EQ(email->FldSourceTable(), "customers");
     EXPECT_EQ(email->FldSourceField(), "email");
     EXPECT_EQ(email->FldSourceName(), "customers.email");
     EXPECT_EQ(FieldOf(project_, "big_orders", "order_id")->FldSourceTable(), "orders");
-    auto doubled = FieldOf(project_, "big_orders", "doubled");
     EXPECT_EQ(doubled->FldSourceTable(), "");
     EXPECT_EQ(doubled->FldSourceField(), "");
     EXPECT_EQ(doubled->FldSourceName(), "o.total * 2");
@@ -217,13 +221,6 @@ TEST_F(SqliteLoadTest, DynamicLoadRegistersTablesAndLoadTableReadsThemLater) {
     EXPECT_EQ(empty.ProjErr(), ProductMessage("Database not loaded!"));
 }
 
-TEST_F(SqliteLoadTest, SecondLoadIsRefused) {
-    ASSERT_TRUE(Load(dir_ / "sample.db"));
-    EXPECT_FALSE(Load(dir_ / "sample.db"));
-    EXPECT_EQ(project_.ProjErr(), "database already loaded!");
-    EXPECT_EQ(project_.DBCnt(), 1);
-}
-
 TEST_F(SqliteLoadTest, BadFilesLeaveNoDatabaseAndCreateNothing) {
     std::string missing = dir_ / "missing.db";
     EXPECT_FALSE(Load(missing));
@@ -256,20 +253,6 @@ TEST_F(SqliteLoadTest, LockedFileIsReportedNotWaitedFor) {
     EXPECT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
 }
 
-TEST_F(SqliteLoadTest, UnreadableTableKeepsItsDefaultsOnly) {
-    db::TableInfo info;
-    info.name = "gone";
-    info.type = "TABLE";
-    info.error = "table not found: gone";
-    AGPTable table;
-    table.SetTblName("gone");
-    LoadTableColumns(table, info, LoadRoute::Bridge, kDbPostgreSql);
-    EXPECT_FALSE(table.TblGen());
-    EXPECT_FALSE(table.TblLoaded());
-    EXPECT_EQ(table.TblError(), "table not found: gone");
-    EXPECT_EQ(table.TblCaption(), "Gone");
-}
-
 TEST_F(SqliteLoadTest, ArgumentChecks) {
     LoadDbArgs args;
     args.sDbType = "SQLITE";
@@ -298,7 +281,7 @@ TEST_F(SqliteLoadTest, ArgumentChecks) {
     EXPECT_EQ(project_.ProjErr(), "Invalid DBName specified!");
 }
 
-TEST_F(SqliteLoadTest, DuplicateColumnNamesStopGeneration) {
+TEST_F(SqliteLoadTest, DuplicateColumnNamesStopGenerationAndUnreadableTablesKeepDefaults) {
     // Databases rename colliding view columns themselves; custom SQL can still yield them.
     db::TableInfo info;
     info.name = "ab";
@@ -318,25 +301,33 @@ TEST_F(SqliteLoadTest, DuplicateColumnNamesStopGeneration) {
                                                "generation!"));
     EXPECT_EQ(table.Fields()->Count(), 2);
     EXPECT_TRUE(table.TblLoaded());
+
+    // A table the catalogue could not read keeps its defaults only.
+    db::TableInfo gone;
+    gone.name = "gone";
+    gone.type = "TABLE";
+    gone.error = "table not found: gone";
+    AGPTable unread;
+    unread.SetTblName("gone");
+    LoadTableColumns(unread, gone, LoadRoute::Bridge, kDbPostgreSql);
+    EXPECT_FALSE(unread.TblGen());
+    EXPECT_FALSE(unread.TblLoaded());
+    EXPECT_EQ(unread.TblError(), "table not found: gone");
+    EXPECT_EQ(unread.TblCaption(), "Gone");
 }
 
-TEST(ChinookSqlite, KeysTypesAndSizes) {
-    test::TempDir dir;
-    test::MakeSqliteDatabase(dir / "chinook.db", test::SourcePath("tests/fixtures/chinook/Chinook_Sqlite.sql"));
-    AGP project;
-    LoadDbArgs args;
-    args.sDbType = "SQLITE";
-    args.sPhyPath = dir / "chinook.db";
-    ASSERT_TRUE(LoadDB(project, args)) << project.ProjErr();
-    EXPECT_EQ(project.DB()->Tables()->Count(), 11);
-    EXPECT_EQ(TableOf(project, "PlaylistTrack")->TblKey(), "PlaylistId\r\nTrackId");
-    auto title = FieldOf(project, "Album", "Title");
+TEST_F(SqliteLoadTest, ChinookKeysTypesAndSizes) {
+    test::MakeSqliteDatabase(dir_ / "chinook.db", test::SourcePath("tests/fixtures/chinook/Chinook_Sqlite.sql"));
+    ASSERT_TRUE(Load(dir_ / "chinook.db")) << project_.ProjErr();
+    EXPECT_EQ(project_.DB()->Tables()->Count(), 11);
+    EXPECT_EQ(TableOf(project_, "PlaylistTrack")->TblKey(), "PlaylistId\r\nTrackId");
+    auto title = FieldOf(project_, "Album", "Title");
     EXPECT_EQ(title->FldType(), kAdVarWChar);  // NVARCHAR(160)
     EXPECT_EQ(title->FldSize(), 160);
     EXPECT_TRUE(title->FldReq());
-    EXPECT_EQ(FieldOf(project, "InvoiceLine", "UnitPrice")->FldType(), kAdNumeric);
-    EXPECT_EQ(FieldOf(project, "Invoice", "InvoiceDate")->FldType(), kAdDBTimeStamp);
-    EXPECT_FALSE(FieldOf(project, "Track", "Composer")->FldReq());
+    EXPECT_EQ(FieldOf(project_, "InvoiceLine", "UnitPrice")->FldType(), kAdNumeric);
+    EXPECT_EQ(FieldOf(project_, "Invoice", "InvoiceDate")->FldType(), kAdDBTimeStamp);
+    EXPECT_FALSE(FieldOf(project_, "Track", "Composer")->FldReq());
 }
 
 }  // namespace

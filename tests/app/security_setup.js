@@ -15,6 +15,9 @@ p.SecEmailFld = "email";
 p.CaseSensitivePassword = true;
 p.DB.SecUserLevelFld = "level_id";
 p.DB.SecuUserIDFld = "user_id";
+p.DB.SecuParentUserIDFld = "parent_id";
+p.DB.SecUserProfileFld = "profile";
+p.LoginOption = "username,email,autologin";
 if (dynamic) {
     p.DB.UseDynamicUserLevel = true;
     p.DB.UserLevelTbl = "userlevels";
@@ -43,6 +46,7 @@ var t = p.DB.Tables;
 t.Item("users").Fields.Item("password").FldHtmlTag = "PASSWORD";
 t.Item("users").Fields.Item("password").FldList = false;
 t.Item("users").Fields.Item("password").FldView = false;
+t.Item("users").Fields.Item("password").FldMin = "10";
 t.Item("users").Fields.Item("full_name").FldRegister = true;
 // anybody may read the articles; a note belongs to whoever wrote it
 t.Item("articles").TblAnonymous = 8 | 32;

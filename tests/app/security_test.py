@@ -133,7 +133,10 @@ class LevelTests(SecurityTest):
         user = 'editor' if ARGS.mode == 'dynamic' else 'reader'
         own, other = ('Editor note', 'Reader note') if user == 'editor' else ('Reader note', 'Editor note')
         c = client(user)
-        self.assertEqual(h.column(h.grid(c.get('noteslist.php').body), 'notes', 'title'), [own])
+        below = ['Intern note'] if user == 'editor' else []
+        self.assertEqual(h.column(h.grid(c.get('noteslist.php').body), 'notes', 'title'), [own] + below)
+        self.assertEqual(h.column(h.grid(client('intern').get('noteslist.php').body), 'notes', 'title'),
+                         ['Intern note'], 'rows of the users above stay hidden')
         other_id = h.db_value('SELECT note_id FROM notes WHERE title = ?', other)
         for page in ['notesview.php', 'notesedit.php']:
             self.assertEqual(c.get(f'{page}?key[note_id]={other_id}').status, 404, page)
@@ -146,6 +149,22 @@ class LevelTests(SecurityTest):
         self.assertEqual(h.db_value('SELECT owner_id FROM notes WHERE title = ?', title), uid)
         titles = h.column(h.grid(client('admin').get('noteslist.php').body), 'notes', 'title')
         self.assertTrue({own, other, title} <= set(titles), titles)
+
+    def test_login_options_and_profile(self):
+        c = client('reader@example.com')  # LoginOption email: the address stands for the name
+        self.assertNotEqual(self.status(c, 'articlesadd.php'), 'login')
+        self.assertNotIn('vm_remember', {k.name for k in c.jar})
+        kept = h.Client()
+        _, form = kept.form('login.php')
+        self.assertEqual(kept.submit(form, {'username': 'reader', 'password': PASSWORD, 'remember': '1'}).status, 303)
+        cookie = next(k for k in kept.jar if k.name == 'vm_remember')
+        # LoginOption autologin: the cookie alone logs in; a forged one does not
+        for value, opens in [(cookie.value, True), (cookie.value[:-2] + 'AA', False)]:
+            fresh = h.Client({'Cookie': f'vm_remember={value}'})
+            self.assertEqual(self.status(fresh, 'articlesadd.php') != 'login', opens, value)
+            self.assertEqual('Your last login' in fresh.get('index.php').body, opens, value)
+        profile = h.db_value('SELECT profile FROM users WHERE login = ?', 'reader')
+        self.assertIn('"last_address":"127.0.0.1"', profile)
 
     def test_only_the_administrator_sets_passwords_and_levels(self):
         admin = client('admin')
@@ -257,9 +276,10 @@ class AccountTests(SecurityTest):
               "WHERE login = 'reader'", login, f'{login}@example.com')
         c, other = client(login), client(login)
         _, form = c.form('changepwd.php')
-        for old, new, problem in [('wrong', 'changed12345', 'OldPasswordWrong'), (PASSWORD, '1', 'PasswordTooShort')]:
+        # the password field's FldMin (10) is the least length
+        for old, new, problem in [('wrong', 'changed12345', 'OldPasswordWrong'), (PASSWORD, 'nine12345', 'PasswordTooShort')]:
             r = c.submit(form, {'old': old, 'password': new, 'password2': new})
-            self.assertIn(h.phrase(problem).split('{')[0], r.text)
+            self.assertIn(h.phrase(problem).replace('{min}', '10'), r.text)
         r = c.submit(form, {'old': PASSWORD, 'password': 'changed12345', 'password2': 'changed12345'})
         self.assertEqual(r.status, 303)
         self.assertEqual(c.get('articleslist.php').status, 200)

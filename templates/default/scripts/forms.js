@@ -35,8 +35,10 @@ function FormParents(fld) {
 function FieldFormOf(fld) {
 	var kind = String(fld.FldValidate || "").toUpperCase();
 	var resize = fld.FldUploadResize && (fld.FldResizeWidth > 0 || fld.FldResizeHeight > 0);
+	// a password's FldMin is its least length (the security settings read it), not a least value
+	var password = String(fld.FldHtmlTag || "").toUpperCase() == "PASSWORD";
 	return "[" + [
-		"'min' => " + FormText(fld.FldMin),
+		"'min' => " + FormText(password ? "" : fld.FldMin),
 		"'max' => " + FormText(fld.FldMax),
 		"'range' => " + PhpBool(kind == "RANGE"),
 		"'pattern' => " + PhpString(FormPattern(fld)),

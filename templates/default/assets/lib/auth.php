@@ -288,6 +288,10 @@ function vm_session_check(): void
 {
     $s = vm_config()['security'];
     $login = vm_user();
+    if ($login === '' && $s['type'] !== 'none') {
+        vm_remembered_login();
+        return;
+    }
     if ($login === '' || $s['type'] === 'none') {
         return;
     }
@@ -310,6 +314,132 @@ function vm_session_check(): void
         session_regenerate_id(true);
         vm_csrf_renew();
     }
+}
+
+// ---------------------------------------------------------------- login options
+
+/** Whether LoginOption (a comma-separated list) names $option: username, email, autologin. */
+function vm_login_option(string $option): bool
+{
+    return in_array($option, array_map('trim', explode(',', (string) vm_config()['security']['login_option'])), true);
+}
+
+/**
+ * The login name a user typed into the login form: with LoginOption "email" an e-mail address
+ * of exactly one user stands for that user's name.
+ */
+function vm_login_name_of(string $typed): string
+{
+    $s = vm_config()['security'];
+    if (!vm_login_option('email') || $s['type'] !== 'table' || $s['email_field'] === '' || !str_contains($typed, '@')) {
+        return $typed;
+    }
+    $names = vm_query_main('SELECT ' . vm_qi_main($s['login_field']) . ' FROM ' . vm_qt_main($s['table'])
+        . ' WHERE LOWER(' . vm_qi_main($s['email_field']) . ') = LOWER(?)', [$typed])->fetchAll(PDO::FETCH_COLUMN);
+    return count($names) === 1 ? vm_str($names[0]) : $typed;
+}
+
+const VM_REMEMBER_COOKIE = 'vm_remember';
+const VM_REMEMBER_SECONDS = 30 * 86400;
+
+/** What a remembered login is bound to: a changed password or a deactivated account voids it. */
+function vm_remember_bind(string $login): ?string
+{
+    $s = vm_config()['security'];
+    if ($s['type'] === 'hardcoded') {
+        return hash_equals((string) $s['login'], $login) ? vm_security_stamp((string) $s['password_hash']) : null;
+    }
+    $row = vm_user_row($login);
+    return $row !== null && $row['active'] ? vm_security_stamp($row['password']) : null;
+}
+
+/** Sets (or, with '', removes) the cookie that keeps a user logged in (LoginOption "autologin"). */
+function vm_remember_login(string $login): void
+{
+    $value = $login === '' ? '' : vm_token_make('remember', $login, (string) vm_remember_bind($login), VM_REMEMBER_SECONDS);
+    setcookie(VM_REMEMBER_COOKIE, $value, ['expires' => $login === '' ? time() - 3600 : time() + VM_REMEMBER_SECONDS,
+        'path' => session_get_cookie_params()['path'], 'secure' => vm_request_https(), 'httponly' => true,
+        'samesite' => 'Lax']);
+}
+
+/** Logs in the user of a genuine remembered-login cookie; a void cookie is removed. */
+function vm_remembered_login(): void
+{
+    $cookie = $_COOKIE[VM_REMEMBER_COOKIE] ?? null;
+    if (!is_string($cookie) || $cookie === '') {
+        return;
+    }
+    $token = vm_login_option('autologin') ? vm_token_read($cookie, 'remember', 'vm_remember_bind') : null;
+    if ($token === null) {
+        vm_remember_login('');
+        return;
+    }
+    vm_login($token['u']);
+    require_once VM_LIB_DIR . '/audit.php';
+    vm_audit_login('autologin', $token['u']);
+}
+
+// ---------------------------------------------------------------- user profiles
+
+/** The user's profile (SecUserProfileFld): a JSON object in the user table, [] without one. */
+function vm_profile(string $login): array
+{
+    $s = vm_config()['security'];
+    if ($s['type'] !== 'table' || $s['profile_field'] === '' || $login === '') {
+        return [];
+    }
+    $text = vm_query_main('SELECT ' . vm_qi_main($s['profile_field']) . ' FROM ' . vm_qt_main($s['table'])
+        . ' WHERE ' . vm_qi_main($s['login_field']) . ' = ?', [$login])->fetchColumn();
+    $profile = is_string($text) ? json_decode($text, true) : null;
+    return is_array($profile) ? $profile : [];
+}
+
+/** Merges $changes into the user's profile; other keys (the user's own) stay. */
+function vm_profile_update(string $login, array $changes): void
+{
+    $s = vm_config()['security'];
+    if ($s['type'] !== 'table' || $s['profile_field'] === '' || $login === '') {
+        return;
+    }
+    $profile = array_replace(vm_profile($login), $changes);
+    vm_query_main('UPDATE ' . vm_qt_main($s['table']) . ' SET ' . vm_qi_main($s['profile_field']) . ' = ? WHERE '
+        . vm_qi_main($s['login_field']) . ' = ?', [json_encode($profile, JSON_UNESCAPED_SLASHES | JSON_UNESCAPED_UNICODE), $login]);
+}
+
+// ---------------------------------------------------------------- users below a user
+
+/**
+ * The user ids whose rows the current user keeps: their own and, with a parent user id column
+ * (SecuParentUserIDFld), those of every user below them. A cycle in that column ends the walk.
+ */
+function vm_owned_user_ids(): array
+{
+    static $cache = [];
+    $me = vm_user_id();
+    if ($me === '' || isset($cache[$me])) {
+        return $me === '' ? [] : $cache[$me];
+    }
+    $s = vm_config()['security'];
+    $ids = [$me];
+    $frontier = [$me];
+    $parentOn = $s['type'] === 'table' && $s['parent_field'] !== '' && $s['userid_field'] !== '';
+    while ($parentOn && $frontier !== [] && count($ids) < 10000) {
+        $next = [];
+        foreach (array_chunk($frontier, 500) as $chunk) {
+            $children = vm_query_main('SELECT ' . vm_qi_main($s['userid_field']) . ' FROM ' . vm_qt_main($s['table'])
+                . ' WHERE ' . vm_qi_main($s['parent_field']) . ' IN (' . implode(', ', array_fill(0, count($chunk), '?'))
+                . ')', $chunk)->fetchAll(PDO::FETCH_COLUMN);
+            foreach ($children as $child) {
+                $child = vm_str($child);
+                if ($child !== '' && !in_array($child, $ids, true)) {
+                    $ids[] = $child;
+                    $next[] = $child;
+                }
+            }
+        }
+        $frontier = $next;
+    }
+    return $cache[$me] = $ids;
 }
 
 // ---------------------------------------------------------------- failed logins
@@ -432,6 +562,12 @@ function vm_login(string $login): void
         $_SESSION['vm_level'] = $row['level'];
         // without a user id column the login name is the id record owners are kept by
         $_SESSION['vm_user_id'] = $s['userid_field'] === '' ? $login : $row['id'];
+        $profile = vm_profile($login);
+        $_SESSION['vm_last_login'] = [(string) ($profile['last_login'] ?? ''), (string) ($profile['last_address'] ?? '')];
+        if (is_string($profile['language'] ?? null) && in_array($profile['language'], vm_languages(), true)) {
+            $_SESSION['vm_lang'] = $profile['language'];
+        }
+        vm_profile_update($login, ['last_login' => gmdate('Y-m-d H:i:s') . ' UTC', 'last_address' => vm_client_address()]);
     }
     vm_csrf_renew();
 }
@@ -439,6 +575,9 @@ function vm_login(string $login): void
 /** Ends the session and removes its cookie. */
 function vm_logout(): void
 {
+    if (isset($_COOKIE[VM_REMEMBER_COOKIE])) {
+        vm_remember_login('');
+    }
     $_SESSION = [];
     $p = session_get_cookie_params();
     setcookie(session_name(), '', [

@@ -152,10 +152,11 @@ function vm_owner_filter(array $t, string $permission): ?array
     if ($owner === '' || ((int) $t['permissions']['owner_allow'] & $bit) !== 0) {
         return null;
     }
-    if (vm_user_id() === '') {
+    $ids = vm_owned_user_ids();
+    if ($ids === []) {
         return ['1 = 0', []];
     }
-    return [vm_qi($owner) . ' = ?', [vm_user_id()]];
+    return [vm_qi($owner) . ' IN (' . implode(', ', array_fill(0, count($ids), '?')) . ')', $ids];
 }
 
 /** The table and permission record reads of this page are for (vm_fetch_row applies the owner). */

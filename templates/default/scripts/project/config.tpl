@@ -34,11 +34,13 @@ return [
         'email_field' => <!--##=PhpString(PROJ.SecEmailFld || "")##-->,
         'level_field' => <!--##=PhpString(DB.SecUserLevelFld || "")##-->,
         'userid_field' => <!--##=PhpString(DB.SecuUserIDFld || "")##-->,
+        'parent_field' => <!--##=PhpString(DB.SecuUserIDFld ? DB.SecuParentUserIDFld || "" : "")##-->,
+        'profile_field' => <!--##=PhpString(DB.SecUserProfileFld || "")##-->,
         'activate_field' => <!--##=PhpString(PROJ.SecRegisterActivate ? PROJ.SecRegisterActivateFld || "" : "")##-->,
 <!--## } ##-->
         'md5' => <!--##=PhpBool(PROJ.MD5Password)##-->,
         'case_sensitive' => <!--##=PhpBool(PROJ.CaseSensitivePassword)##-->,
-        'password_min_length' => <!--##=PhpInt(PROJ.SecPasswordMinLength > 0 ? PROJ.SecPasswordMinLength : 8, 8)##-->,
+        'password_min_length' => <!--##=PhpInt(PasswordMinLength(), 8)##-->,
 <!--## if (zvSecurity == "table" && UsesDynamicLevels()) { ##-->
         'dynamic' => [
             'level_table' => <!--##=PhpString(DB.UserLevelTbl)##-->,
@@ -74,6 +76,7 @@ return [
         ['caption' => <!--##=PhpString(item.caption)##-->, 'url' => <!--##=PhpString(item.url)##-->, 'table' => <!--##=PhpString(item.table)##-->, 'anonymous' => <!--##=PhpBool(item.anonymous)##-->],
 <!--## } ##-->
     ],
+    'forms' => <!--##=FormConfig()##-->,
     'upload' => ['extensions' => <!--##=PhpList(zvExtensions)##-->, 'max_size' => <!--##=zvMaxUpload##-->],
     'smtp' => [
         'host' => <!--##=PhpString(PROJ.SmtpServer || "localhost")##-->,

@@ -9,6 +9,10 @@ function vm_page_index(): void
         vm_redirect('login.php?return=' . rawurlencode(vm_current_url()), 302);
     }
     vm_header(vm_phrase('Home'));
+    [$when, $where] = $_SESSION['vm_last_login'] ?? ['', ''];
+    if ($when !== '') {
+        echo '<p class="vm-last-login">', vm_h(vm_phrase_fill('LastLogin', ['time' => $when, 'address' => $where])), "</p>\n";
+    }
     echo "<ul class=\"vm-index\">\n";
     foreach ($menu as $item) {
         echo '<li>', vm_link($item['url'], $item['caption']), "</li>\n";

@@ -14,12 +14,6 @@ function vm_login_return(): string
     return vm_is_local_url($default) ? $default : 'index.php';
 }
 
-/** Whether the login page remembers the last user name (LoginOption "username"). */
-function vm_login_remembers_name(): bool
-{
-    return in_array('username', array_map('trim', explode(',', (string) vm_config()['security']['login_option'])), true);
-}
-
 function vm_page_login(): void
 {
     $return = vm_login_return();
@@ -28,10 +22,10 @@ function vm_page_login(): void
     }
     require_once VM_LIB_DIR . '/audit.php';
     $remembered = $_COOKIE['vm_login_name'] ?? '';
-    $login = vm_login_remembers_name() && is_string($remembered) ? substr($remembered, 0, 100) : '';
+    $login = vm_login_option('username') && is_string($remembered) ? substr($remembered, 0, 100) : '';
     $error = '';
     if (vm_method() === 'POST') {
-        $login = trim(vm_post('username'));
+        $login = vm_login_name_of(trim(vm_post('username')));
         $wait = vm_login_wait($login);
         $captcha = !vm_captcha_on('login') || vm_captcha_ok();
         $result = $wait > 0 ? 'wait' : ($captcha ? vm_check_login($login, vm_post('password')) : 'captcha');
@@ -46,7 +40,10 @@ function vm_page_login(): void
             vm_login_succeeded($login);
             vm_login($login);
             vm_audit_login('login', $login);
-            if (vm_login_remembers_name()) {
+            if (vm_login_option('autologin') && vm_post('remember') === '1') {
+                vm_remember_login($login);
+            }
+            if (vm_login_option('username')) {
                 setcookie('vm_login_name', $login, ['expires' => time() + 30 * 86400, 'path' => session_get_cookie_params()['path'],
                     'secure' => vm_request_https(), 'httponly' => true, 'samesite' => 'Lax']);
             }
@@ -66,10 +63,12 @@ function vm_page_login(): void
     echo '<form method="post" action="', vm_h(vm_url('login.php', ['return' => $return])), '" class="vm-form vm-login">',
         vm_csrf_field(),
         '<input type="hidden" name="return" value="', vm_h($return), '">',
-        '<div class="vm-field"><label for="username">', vm_ph('Username'), '</label><div class="vm-control">',
+        '<div class="vm-field"><label for="username">', vm_ph(vm_login_option('email') ? 'UsernameOrEmail' : 'Username'), '</label><div class="vm-control">',
         '<input type="text" id="username" name="username" value="', vm_h($login), '" autocomplete="username" required></div></div>',
         '<div class="vm-field"><label for="password">', vm_ph('Password'), '</label><div class="vm-control">',
         '<input type="password" id="password" name="password" autocomplete="current-password" required></div></div>',
+        vm_login_option('autologin') ? '<div class="vm-field vm-check"><label><input type="checkbox" name="remember" value="1"> '
+            . vm_ph('RememberMe') . '</label></div>' : '',
         vm_captcha_on('login') ? vm_captcha_field() : '',
         '<div class="vm-buttons"><button type="submit">', vm_ph('Login'), "</button></div></form>\n";
     $links = [];

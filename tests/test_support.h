@@ -1,6 +1,9 @@
 // Helpers shared by the unit tests.
 #pragma once
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -49,6 +52,28 @@ inline std::string DataPath(std::string_view relative) {
 }
 
 inline std::string ReadData(std::string_view relative) { return ReadFile(DataPath(relative)); }
+
+// A file-size limit for as long as it lives: every write past it fails, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
 
 // Points the user and machine settings stores and the user folder at a temporary folder that
 // lives as long as the process, and clears both stores.

@@ -30,6 +30,7 @@ if (dynamic) {
     p.AuditTrailPath = "audittrail";
 }
 p.SecRegisterPage = true;
+p.RegisterMultiPage = true;
 p.SecRegisterActivate = true;
 p.SecRegisterActivateFld = "active";
 p.SecRegisterConfirm = true;
@@ -48,6 +49,7 @@ t.Item("users").Fields.Item("password").FldList = false;
 t.Item("users").Fields.Item("password").FldView = false;
 t.Item("users").Fields.Item("password").FldMin = "10";
 t.Item("users").Fields.Item("full_name").FldRegister = true;
+t.Item("users").Fields.Item("full_name").FldPageIndex = 2;
 // anybody may read the articles; a note belongs to whoever wrote it
 t.Item("articles").TblAnonymous = 8 | 32;
 t.Item("notes").TblUserIDFld = "owner_id";

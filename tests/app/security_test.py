@@ -221,6 +221,7 @@ class AccountTests(SecurityTest):
         for password, again, problem in [('short', 'short', 'PasswordTooShort'), ('newpassword1', 'other', 'PasswordsDiffer')]:
             _, r = self.register(login, address, password, again)
             self.assertIn(h.phrase(problem).split('{')[0], r.text)
+            self.assertEqual(r.text.count('class="vm-page"'), 2, 'RegisterMultiPage: the full name on page 2')
         before = len(mails_to(address))
         _, r = self.register(login, address)
         self.assertEqual(r.status, 303)

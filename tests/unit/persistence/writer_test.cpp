@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -301,26 +298,6 @@ TEST_F(WriterTest, SaveBelowARegularFileFailsAndKeepsTheModelDirty) {
     EXPECT_EQ(test::ReadFile(dir_ / "plain.txt"), "not a folder");
 }
 
-// A file-size limit makes every write past it fail, as a full disk does.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
-
 TEST_F(WriterTest, SaveOntoAFullDiskKeepsThePreviousFile) {
     std::string path = dir_ / "shop.vlp";
     ASSERT_TRUE(Save(*proj_, path));
@@ -328,7 +305,7 @@ TEST_F(WriterTest, SaveOntoAFullDiskKeepsThePreviousFile) {
     for (int t = 0; t < 20; ++t) AddTable("table_" + std::to_string(t), {"id", "name", "price"});
     Engine().projectDirty = true;
     {
-        FileSizeLimit limit(previous.size() + 1024);
+        test::FileSizeLimit limit(previous.size() + 1024);
         EXPECT_FALSE(Save(*proj_, path));
     }
     EXPECT_FALSE(Engine().ProjErr.empty());

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "support/charset.h"
@@ -130,20 +128,18 @@ TEST_F(WriteTextFileTest, AnsiOutputUsesTheCodePage) {
     EXPECT_EQ(Engine().ProjErr, "");
 }
 
-TEST_F(WriteTextFileTest, ResultCarriesTheRequestedLetterCase) {
+TEST_F(WriteTextFileTest, ResultCarriesTheRequestedLetterCaseAndKeepsPermissions) {
     WriteFile(dir / "index.php", "old");
     WriteFile(dir / "INDEX.PHP", "older");
     WriteFile(dir / "other.php", "kept");
     ASSERT_TRUE(WriteTextFile(dir / "Index.php", "new"));
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Index.php", "other.php"}));
     EXPECT_EQ(ReadFile(dir / "Index.php"), "new");
-}
 
-TEST_F(WriteTextFileTest, ReplacingKeepsPermissions) {
-    WriteFile(dir / "a", "old");
-    fs::permissions(dir / "a", fs::perms(0640));
-    ASSERT_TRUE(WriteTextFile(dir / "a", "new"));
-    EXPECT_EQ(fs::status(dir / "a").permissions(), fs::perms(0640));
+    // A replaced file keeps its permissions.
+    fs::permissions(dir / "other.php", fs::perms(0640));
+    ASSERT_TRUE(WriteTextFile(dir / "other.php", "new"));
+    EXPECT_EQ(fs::status(dir / "other.php").permissions(), fs::perms(0640));
 }
 
 TEST_F(WriteTextFileTest, FailureToCreateNamesThePath) {
@@ -159,17 +155,10 @@ TEST_F(WriteTextFileTest, FailureToCreateNamesThePath) {
 
 TEST_F(WriteTextFileTest, FailedWriteKeepsThePreviousFile) {
     WriteFile(dir / "page.php", "previous");
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    bool written = WriteTextFile(dir / "page.php", std::string(1000, 'x'));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_FALSE(written);
+    {
+        test::FileSizeLimit limit(16);
+        EXPECT_FALSE(WriteTextFile(dir / "page.php", std::string(1000, 'x')));
+    }
     EXPECT_EQ(Engine().ProjErr,
               "Failed to write file '" + (dir / "page.php") + "'. Error: File too large");
     EXPECT_EQ(ReadFile(dir / "page.php"), "previous");

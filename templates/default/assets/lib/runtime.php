@@ -78,7 +78,7 @@ function vm_config(): array
             'register' => [], 'captcha' => [], 'login_option' => '',
         ], is_array($config['security']) ? $config['security'] : []);
         $config['security']['register'] = array_replace(['confirm' => false, 'email' => false, 'auto_login' => false,
-            'return' => ''], (array) $config['security']['register']);
+            'return' => '', 'multi_page' => false], (array) $config['security']['register']);
         $config['security']['captcha'] = array_replace(['login' => false, 'register' => false, 'forgotpwd' => false,
             'changepwd' => false], (array) $config['security']['captcha']);
         $config['audit'] = array_replace(['login' => false, 'table' => '', 'file' => ''],
@@ -171,8 +171,10 @@ function vm_run(string $page, string $table = '', string $field = ''): void
     // with VELMORA_SERVER_TIMING set in the server's environment, each answer tells how long the
     // page took and its peak memory (for measuring, not for production)
     if (getenv('VELMORA_SERVER_TIMING') && !headers_sent()) {
-        header(sprintf('Server-Timing: app;dur=%.2f, cpu;dur=%.2f, mem;desc="peak bytes";dur=%d',
-            (hrtime(true) - VM_STARTED) / 1e6, vm_cpu_ms() - VM_STARTED_CPU, memory_get_peak_usage()));
+        $db = vm_db_time();
+        header(sprintf('Server-Timing: app;dur=%.2f, cpu;dur=%.2f, connect;dur=%.2f, query;dur=%.2f, '
+            . 'mem;desc="peak bytes";dur=%d', (hrtime(true) - VM_STARTED) / 1e6, vm_cpu_ms() - VM_STARTED_CPU,
+            $db['connect'], $db['query'], memory_get_peak_usage()));
     }
     while (ob_get_level() > vm_output_base()) {
         ob_end_flush();

@@ -57,6 +57,7 @@ return [
             'email' => <!--##=PhpBool(PROJ.SecRegisterEmail)##-->,
             'auto_login' => <!--##=PhpBool(PROJ.SecRegisterAutoLogin)##-->,
             'return' => <!--##=PhpString(PROJ.RegisterReturnPage || "")##-->,
+            'multi_page' => <!--##=PhpBool(PROJ.RegisterMultiPage)##-->,
         ],
         'captcha' => [
             'login' => <!--##=PhpBool(PROJ.SecLoginCaptcha)##-->,

@@ -122,6 +122,8 @@ function vm_page_register(): void
         }
     }
     vm_header(vm_phrase('Register'));
+    // the registration form is in pages (FldPageIndex) by its own setting, not by the user table's add page
+    $t['form']['multi_page']['add'] = (bool) $s['register']['multi_page'];
     vm_register_form($t, $cols, $values, $errors, $message);
     vm_footer();
 }

@@ -7,7 +7,22 @@ function vm_db(): PDO
 {
     static $connections = [];
     $id = vm_connection();
-    return $connections[$id] ??= vm_db_open();
+    if (!isset($connections[$id])) {
+        $t0 = hrtime(true);
+        $connections[$id] = vm_db_open();
+        vm_db_time('connect', $t0);
+    }
+    return $connections[$id];
+}
+
+/** Milliseconds spent connecting and in queries so far ('connect', 'query'), for Server-Timing. */
+function vm_db_time(?string $add = null, int $since = 0): array
+{
+    static $spent = ['connect' => 0.0, 'query' => 0.0];
+    if ($add !== null) {
+        $spent[$add] += (hrtime(true) - $since) / 1e6;
+    }
+    return $spent;
 }
 
 /** A new connection to the current database (vm_db() keeps one per database for the request). */
@@ -20,6 +35,12 @@ function vm_db_open(): PDO
         PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_ASSOC,
         PDO::ATTR_EMULATE_PREPARES => false,
     ];
+    if (vm_driver() !== 'sqlite' && ($c['persistent'] ?? true)) {
+        // a server's connection stays open for the process's next requests: PostgreSQL starts a
+        // process and checks the password for each new one, often half of a short page's time;
+        // PDO rolls back a transaction a request leaves open
+        $options[PDO::ATTR_PERSISTENT] = true;
+    }
     $pdo = null;
     switch (vm_driver()) {
         case 'sqlite':
@@ -209,7 +230,9 @@ function vm_query(string $sql, array $params = [], ?PDO $db = null): PDOStatemen
             default => PDO::PARAM_STR,
         });
     }
+    $t0 = hrtime(true);
     $st->execute();
+    vm_db_time('query', $t0);
     return $st;
 }
 

@@ -130,7 +130,7 @@ function vm_list_save(array $t, array $mode): array
         foreach ($posted as $i => $in) {
             $keys[$i] = null;
             if ($mode['action'] === 'edit') {
-                $_POST['keys'] = [vm_str($_POST['gk'][$i] ?? '')];
+                $_POST['keys'] = [vm_posted_text('gk', $i)];
                 $keys[$i] = vm_posted_keys($t)[0] ?? throw new VmHttpError(400, 'InvalidSelection');
             }
         }
@@ -159,8 +159,14 @@ function vm_list_save(array $t, array $mode): array
     if ($changes === []) {
         vm_redirect($back);
     }
-    $message = vm_save_changes($t, $changes, $mode['action'] === 'edit'
-        && $t['concurrency'] ? (array) ($_POST['gh'] ?? [0 => vm_post('_rowhash')]) : null);
+    $hashes = null;
+    if ($mode['action'] === 'edit' && $t['concurrency']) {
+        $hashes = [];
+        foreach (array_keys($changes) as $i) {
+            $hashes[$i] = $mode['how'] === 'grid' ? vm_posted_text('gh', $i) : vm_post('_rowhash');
+        }
+    }
+    $message = vm_save_changes($t, $changes, $hashes);
     if ($message === null) {
         vm_flash($mode['action'] === 'edit' ? 'EditSuccess' : 'AddSuccess');
         vm_redirect($back);
@@ -195,7 +201,7 @@ function vm_save_changes(array $t, array $changes, ?array $hashes): ?string
                 $db->rollBack();
                 throw new VmHttpError(404, 'NoRecord');
             }
-            if ($hashes !== null && !hash_equals(vm_row_hash($t, $current), vm_str($hashes[$i] ?? ''))) {
+            if ($hashes !== null && !hash_equals(vm_row_hash($t, $current), (string) ($hashes[$i] ?? ''))) {
                 $db->rollBack();
                 return vm_phrase('RecordChanged');
             }
@@ -223,6 +229,13 @@ function vm_save_changes(array $t, array $changes, ?array $hashes): ?string
         vm_notify_change($t, $action, $store, $current);
     }
     return null;
+}
+
+/** A posted value name[key] as text; '' when absent or not text. */
+function vm_posted_text(string $name, int|string $key): string
+{
+    $v = is_array($_POST[$name] ?? null) ? ($_POST[$name][$key] ?? '') : '';
+    return is_string($v) ? $v : '';
 }
 
 /** The list's state (master, search, sort, start) as parameters, for going back to it. */
@@ -272,7 +285,7 @@ function vm_multi_update(array $t): void
         vm_redirect($back);
     }
     $all = vm_multi_update_columns($t);
-    $chosen = array_values(array_filter($all, static fn($col) => vm_str($_POST['u'][$col] ?? '') === '1'));
+    $chosen = array_values(array_filter($all, static fn($col) => vm_posted_text('u', $col) === '1'));
     $values = [];
     $errors = [];
     $message = '';

@@ -133,9 +133,12 @@ function vm_pager_html(array $t, string $self, array $state, int $start, int $pe
 /** The page sizes a user may pick, as a form that works without script. */
 function vm_per_page_html(array $t, string $self, array $state, int $per): string
 {
-    $choices = (array) vm_list_settings($t)['per_page_list'];
+    $choices = array_map('intval', (array) vm_list_settings($t)['per_page_list']);
     if ($choices === []) {
         return '';
+    }
+    if (!in_array($per, $choices, true)) {
+        array_unshift($choices, $per);   // the table's own size, until the user picks one
     }
     $html = '<form method="get" action="' . vm_h($self) . '" class="vm-perpage">';
     foreach ($state as $name => $v) {
@@ -148,7 +151,6 @@ function vm_per_page_html(array $t, string $self, array $state, int $per): strin
     }
     $html .= '<label>' . vm_ph('RecordsPerPage') . ' <select name="recperpage">';
     foreach ($choices as $n) {
-        $n = (int) $n;
         $html .= '<option value="' . ($n === 0 ? 'ALL' : $n) . '"' . ($n === $per ? ' selected' : '') . '>'
             . ($n === 0 ? vm_ph('AllRecords') : $n) . '</option>';
     }
@@ -258,7 +260,7 @@ function vm_cards_html(array $t, array $rows, array $listed, array $labels, arra
             vm_multi_cell_html($t, $row)) . '<dl>';
         foreach ($listed as $col) {
             $f = $t['fields'][$col];
-            $html .= '<dt>' . vm_h($f['caption']) . '</dt>' . vm_search_highlight('<dd' . vm_cell_attr($f) . '>'
+            $html .= '<dt>' . vm_h($f['caption']) . '</dt>' . vm_search_highlight('<dd' . vm_show_class($f) . '>'
                 . vm_field_html($t, $col, $row, $labels[$col] ?? [], true) . '</dd>', $marks);
         }
         $links = vm_row_links_html($t, $row, $masterParams, $state);

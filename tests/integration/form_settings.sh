@@ -30,7 +30,7 @@ settings=(
     item.code.FldValidate=REGEX "item.code.FldServerValidateArgs=[A-Z]{2}[0-9]+" "item.code.FldErrMsg=Two letters, then digits"
     item.code.FldCheckDuplicate=True
     item.qty.FldValidate=RANGE item.qty.FldMin=1 item.qty.FldMax=10 item.email.FldValidate=EMAIL
-    item.region_id.FldHtmlTag=SELECT item.region_id.FldTagLnkTbl=region item.region_id.FldTagLnkFld=id item.region_id.FldTagLnkDisplay=name
+    item.region_id.FldTagLnkDistinct=True item.region_id.FldHtmlTag=SELECT item.region_id.FldTagLnkTbl=region item.region_id.FldTagLnkFld=id item.region_id.FldTagLnkDisplay=name
     item.city_id.FldHtmlTag=SELECT item.city_id.FldTagLnkTbl=city item.city_id.FldTagLnkFld=id item.city_id.FldTagLnkDisplay=name
     item.city_id.FldParentSelect=region_id item.city_id.FldSelectFilterFld=region_id item.city_id.FldParentSelectTbl=region
     item.city_id.FldAutoFill=True item.city_id.FldAutoFillSourceFields=zip item.city_id.FldAutoFillTargetFields=zip

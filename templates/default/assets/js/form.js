@@ -101,7 +101,8 @@
                     var option = new Option(o.label, o.value, true, true);
                     select.add(option);
                     select.dispatchEvent(new Event('change', { bubbles: true }));
-                });
+                })
+                .catch(function () { window.alert(button.getAttribute('data-vm-failed')); });
         });
     }
 

@@ -367,7 +367,7 @@ function vm_lookup_add_button(array $t, array $f, string $col, string $id): stri
     }
     return ' <button type="button" class="vm-add-option" hidden data-vm-add="' . vm_h($t['var'] . '_' . $col . 'lookup.php')
         . '" data-vm-for="' . vm_h($id) . '" data-vm-prompt="' . vm_h(vm_phrase_fill('AddOptionPrompt',
-        ['field' => $f['caption']])) . '">' . vm_ph('AddOption') . '</button>';
+        ['field' => $f['caption']])) . '" data-vm-failed="' . vm_ph('AddOptionFailed') . '">' . vm_ph('AddOption') . '</button>';
 }
 
 /** The uploads sent for a column of several files: [[tmp, ext], ...], [] for none, or a phrase id. */

@@ -78,12 +78,14 @@ class ListSettings(unittest.TestCase):
         body = self.c.open('itemslist.php')[1]
         self.assertRegex(body, r'<a href="https://example.com/3" target="_blank" rel="noopener noreferrer">Item 03</a>'
                          r'<span class="vm-tip-text" role="tooltip">C3</span>')
+        self.assertIn('<a href="https://example.com/3"><img class="vm-img vm-thumb" src="https://example.com/3"', body)
         self.assertRegex(body, r'<h1>Items \(\d+\)</h1>')
         self.assertEqual(len(re.findall(r'class="vm-pager"', body)), 2, 'pager above and below')
         self.assertIn('<strong aria-current="page">1</strong>', body, 'numbered pages')
         css = self.c.open('css/project.css')[1]
         self.assertRegex(css, r'\.vm-f-items-name \{ font-weight: bold; width: 120px')
         self.assertIn('.vm-list-items mark.vm-highlight { background: #ffcc00; }', css)
+        self.assertIn('.vm-f-items-site img.vm-img { width: 40px; height: auto;', css)
 
     def test_blank_list_until_a_search_then_cards(self):
         self.assertNotIn('vm-card', self.c.open('noteslist.php')[1])

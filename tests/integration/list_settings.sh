@@ -46,6 +46,7 @@ settings=(  # what the test expects of the project
     items.price.FldFmtType=Number items.price.FldNumDigits=3 items.price.FldUseParen=-1 items.price.FldAggregate=TOTAL
     items.qty.FldAggregate=AVERAGE items.name.FldHrefFld=site items.name.FldTagATarget=_blank items.name.FldBold=True
     items.name.FldColumnWidth=120 items.name.FldTooltipFld=code
+    items.site.FldViewTag=IMAGE items.site.FldViewThumbnail=True items.site.FldTagImgWidth=40
     notes.TblShowBlankListPage=True notes.TblRecPerRow=2
 )
 

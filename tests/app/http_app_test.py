@@ -178,6 +178,11 @@ class Client:
         fields += list((changes or {}).items())
         return self.request(urllib.parse.urljoin(BASE, form['action']), fields, follow=follow, files=files)
 
+    def post_form(self, path, changes=None, **kw):
+        """Loads the page's form and posts it with the changes."""
+        _, form = self.form(path)
+        return self.submit(form, changes, **kw)
+
     def csv(self, path):
         r = self.get(path)
         assert r.status == 200, f'{path}: status {r.status}'
@@ -187,10 +192,12 @@ class Client:
         ids = [c.value for c in self.jar if c.name.startswith('VMSESS') or 'SESS' in c.name.upper()]
         return ids[0] if ids else None
 
-    def login(self):
-        user, password = CREDENTIALS[ARGS.security]
-        _, form = self.form('login.php')
-        return self.submit(form, {'username': user, 'password': password})
+    def login(self, user=None, password=None, path='login.php', extra=None):
+        """Posts the login form, with the run's own credentials unless told."""
+        if user is None:
+            user, password = CREDENTIALS[ARGS.security]
+        _, form = self.form(path)
+        return self.submit(form, dict(extra or {}, username=user, password=password))
 
 
 def multipart(fields, files):
@@ -405,6 +412,22 @@ class AppTest(unittest.TestCase):
         self.assertEqual(r.status, status, f'{r.url}: {r.body[:400]}')
         self.assertNotIn(phrase('ServerError'), r.text)
 
+    def grid(self, path):
+        """The data grid of a page that must load."""
+        r = self.c.get(path)
+        self.assertOk(r)
+        return grid(r.body)
+
+    def assertNotServed(self, client, paths):
+        for path in paths:
+            r = client.get(path)
+            self.assertEqual(r.status, 404, path)
+            self.assertNotIn('<?php', r.body, path)
+
+    def assertBadToken(self, r):
+        self.assertEqual(r.status, 400)
+        self.assertIn(phrase('BadCsrf'), r.text)
+
     def assertStored(self, r):
         self.assertEqual(r.status, 303, f'not saved: {r.url}: {r.text[-1500:]}')
         self.assertTrue(r.header('Location'), 'redirect without a location')
@@ -417,29 +440,21 @@ class AppTest(unittest.TestCase):
 
 class RouterTests(AppTest):
     def test_private_paths_are_not_served(self):
-        c = Client()
         db_file = os.path.relpath(APP['config']['db'].get('path') or os.path.join(ARGS.app, 'db/shop.db'), ARGS.app)
-        for path in [db_file, 'lib/runtime.php', 'lib/', 'config.php', 'router.php',
+        self.assertNotServed(Client(), [db_file, 'lib/runtime.php', 'lib/', 'config.php', 'router.php',
                      'tables/' + APP['tables']['orders']['var'] + '.php', 'lang/english.xml',
                      '.htaccess', 'lib/.htaccess', 'lib%2Fruntime.php', page('orders', 'list') + '/config.php',
-                     'uploads/', 'no-such-page.php', 'data/', 'data/logins.json', 'README.md']:
-            r = c.get(path)
-            self.assertEqual(r.status, 404, path)
-            self.assertNotIn('<?php', r.body, path)
+                                    'uploads/', 'no-such-page.php', 'data/', 'data/logins.json', 'README.md'])
 
     def test_regeneration_leftovers_are_not_served(self):
         # a conflict's new version and a backup hold page source, the manifest the file list
-        c = Client()
         source = os.path.join(ARGS.app, page('orders', 'list'))
         leftovers = [source + '.new', source + '.bak']
         for leftover in leftovers:
             shutil.copyfile(source, leftover)
         try:
-            for path in [page('orders', 'list') + '.new', page('orders', 'list') + '.bak', '.velmora/manifest.json',
-                         '.velmora/base.zip']:
-                r = c.get(path)
-                self.assertEqual(r.status, 404, path)
-                self.assertNotIn('<?php', r.body, path)
+            self.assertNotServed(Client(), [page('orders', 'list') + '.new', page('orders', 'list') + '.bak',
+                                            '.velmora/manifest.json', '.velmora/base.zip'])
         finally:
             for leftover in leftovers:
                 os.remove(leftover)
@@ -455,9 +470,7 @@ class RouterTests(AppTest):
 
 class ListTests(AppTest):
     def test_rows_and_captions(self):
-        r = self.c.get(page('orders', 'list'))
-        self.assertOk(r)
-        g = grid(r.body)
+        g = self.grid(page('orders', 'list'))
         for col, f in APP['tables']['orders']['fields'].items():
             if f['list']:
                 self.assertIn(f['caption'], g.headers)
@@ -467,70 +480,59 @@ class ListTests(AppTest):
         self.assertTrue(all(re.match(r'^[^0-9].*, ', v) for v in column(g, 'orders', 'customer_id')))
 
     def test_paging(self):
-        first = grid(self.c.get(page('products', 'list')).body).rows
-        second = grid(self.c.get(page('products', 'list') + '?page=2').body).rows
+        first = self.grid(page('products', 'list')).rows
+        second = self.grid(page('products', 'list') + '?page=2').rows
         self.assertTrue(second)
         self.assertNotEqual(first[0]['cells'], second[0]['cells'])
-        start = grid(self.c.get(page('products', 'list') + '?start=21').body).rows
+        start = self.grid(page('products', 'list') + '?start=21').rows
         self.assertEqual(start[0]['cells'], second[0]['cells'])
         for junk in ['start=abc', 'page=abc', 'start=-5', 'page[]=2', 'start=1e3']:
-            r = self.c.get(page('products', 'list') + '?' + junk)
-            self.assertOk(r)
-            self.assertEqual(grid(r.body).rows[0]['cells'], first[0]['cells'], junk)
-        last = self.c.get(page('products', 'list') + '?page=9999')
-        self.assertOk(last)
-        self.assertTrue(grid(last.body).rows, 'a page past the end shows the last page')
+            self.assertEqual(self.grid(page('products', 'list') + '?' + junk).rows[0]['cells'], first[0]['cells'], junk)
+        last = self.grid(page('products', 'list') + '?page=9999')
+        self.assertTrue(last.rows, 'a page past the end shows the last page')
 
     def test_sort(self):
         base = page('products', 'list') + '?order=name&dir='
-        asc = column(grid(self.c.get(base + 'asc').body), 'products', 'name')
-        desc = column(grid(self.c.get(base + 'desc').body), 'products', 'name')
+        asc = column(self.grid(base + 'asc'), 'products', 'name')
+        desc = column(self.grid(base + 'desc'), 'products', 'name')
         # the database's collation decides the order
         names = db_column('SELECT name FROM products ORDER BY name, product_id')
         self.assertEqual(asc, names[:len(asc)])
         names = db_column('SELECT name FROM products ORDER BY name DESC, product_id')
         self.assertEqual(desc, names[:len(desc)])
-        plain = grid(self.c.get(page('products', 'list')).body).rows
+        plain = self.grid(page('products', 'list')).rows
         for q in ['order=unknown', 'order=name&dir=evil', 'order=unknown&dir=evil', 'order[]=name']:
             r = self.c.get(page('products', 'list') + '?' + q)
             self.assertOk(r)
             if 'unknown' in q or '[]' in q:
                 self.assertEqual(grid(r.body).rows, plain, q)
                 self.assertNotIn('unknown', r.body, 'a refused sort column is not carried into links')
-        evil = column(grid(self.c.get(base + 'evil').body), 'products', 'name')
+        evil = column(self.grid(base + 'evil'), 'products', 'name')
         self.assertEqual(evil, asc, 'an unknown direction sorts ascending')
 
     def test_quick_search(self):
-        r = self.c.get(page('customers', 'list') + '?q=' + urllib.parse.quote("O'Brien"))
-        self.assertOk(r)
-        names = column(grid(r.body), 'customers', 'last_name')
+        names = column(self.grid(page('customers', 'list') + '?q=' + urllib.parse.quote("O'Brien")), 'customers',
+                       'last_name')
         self.assertEqual(len(names), count('customers', "last_name = 'O''Brien'"))
         self.assertTrue(names and all(n == "O'Brien" for n in names))
         # a LIKE wildcard typed by the user is taken literally
-        r = self.c.get(page('customers', 'list') + '?q=%25')
-        self.assertOk(r)
-        self.assertEqual(grid(r.body).rows, [])
+        self.assertEqual(self.grid(page('customers', 'list') + '?q=%25').rows, [])
         # a lookup column matches by its displayed text
-        r = self.c.get(page('orders', 'list') + '?q=Bianchi')
-        self.assertOk(r)
-        customers = column(grid(r.body), 'orders', 'customer_id')
+        customers = column(self.grid(page('orders', 'list') + '?q=Bianchi'), 'orders', 'customer_id')
         self.assertTrue(customers and all('Bianchi' in v for v in customers))
         # whatever the database's LIKE, the search ignores case
-        r = self.c.get(page('orders', 'list') + '?q=bIANCHI')
-        self.assertEqual(column(grid(r.body), 'orders', 'customer_id'), customers)
+        self.assertEqual(column(self.grid(page('orders', 'list') + '?q=bIANCHI'), 'orders', 'customer_id'), customers)
         # ... and matches a lookup displayed by a number column (order lines by their order)
         if APP['tables']['order_lines']['fields']['order_id']['search']:
-            r = self.c.get(page('order_lines', 'list') + '?q=100')
-            self.assertOk(r)
-            self.assertEqual(column(grid(r.body), 'order_lines', 'line_id'),
+            self.assertEqual(column(self.grid(page('order_lines', 'list') + '?q=100'), 'order_lines', 'line_id'),
                              db_column('SELECT line_id FROM order_lines WHERE order_id = 100 ORDER BY line_id'))
 
     def test_booleans_and_dates_read_alike_on_every_database(self):
-        shown = column(grid(self.c.get(page('products', 'list')).body), 'products', 'discontinued')
+        shown = column(self.grid(page('products', 'list')), 'products', 'discontinued')
         stored = db_column('SELECT discontinued FROM products ORDER BY product_id')[:len(shown)]
         self.assertIn('1', stored, 'the first page holds a discontinued product')
         self.assertEqual(shown, [phrase('Yes') if v == '1' else phrase('No') for v in stored])
-        shown = column(grid(self.c.get(page('customers', 'list')).body), 'customers', 'joined')
+        shown = column(self.grid(page('customers', 'list')), 'customers', 'joined')
         stored = db_column('SELECT joined FROM customers ORDER BY customer_id')[:len(shown)]
         self.assertTrue(all(re.match(r'^\d{4}-\d{2}-\d{2}$', v) for v in stored))
         self.assertEqual(shown, stored)
@@ -600,8 +602,7 @@ class SearchTests(AppTest):
     def test_multi_delete_is_all_or_nothing(self):
         names = [f'M{RUN}{i}' for i in range(3)]
         for n in names:
-            _, form = self.c.form(page('categories', 'add'))
-            self.assertStored(self.c.submit(form, {'f[name]': n}))
+            self.assertStored(self.c.post_form(page('categories', 'add'), {'f[name]': n}))
         ids = [self.new_id('categories', 'category_id', 'name = ?', n) for n in names]
         r, form = self.c.form(page('categories', 'list') + f'?q=M{RUN}')
         self.assertEqual(len(re.findall(r'name="keys\[\]"', r.body)), 3)
@@ -653,9 +654,8 @@ class RecordTests(AppTest):
 
     def test_add_invalid_keeps_values_and_stores_nothing(self):
         before = count('customers')
-        _, form = self.c.form(page('customers', 'add'))
-        r = self.c.submit(form, {'f[first_name]': '', 'f[last_name]': f'Kept{RUN}', 'f[email]': 'not-an-email',
-                                 'f[joined]': '2024-02-30'})
+        r = self.c.post_form(page('customers', 'add'), {'f[first_name]': '', 'f[last_name]': f'Kept{RUN}',
+                                                        'f[email]': 'not-an-email', 'f[joined]': '2024-02-30'})
         self.assertOk(r)
         for pid in ('FieldRequired', 'InvalidEmail', 'InvalidDate'):
             self.assertIn(phrase(pid), r.text)
@@ -666,19 +666,18 @@ class RecordTests(AppTest):
 
     def test_type_size_and_choice_validation(self):
         before = count('products')
-        _, form = self.c.form(page('products', 'add'))
-        r = self.c.submit(form, {'f[name]': 'x' * 101, 'f[category_id]': '9999',
-                                 'f[unit_price]': '12,5', 'f[units_in_stock]': 'abc'})
+        r = self.c.post_form(page('products', 'add'), {'f[name]': 'x' * 101, 'f[category_id]': '9999',
+                                                       'f[unit_price]': '12,5', 'f[units_in_stock]': 'abc'})
         self.assertOk(r)
         for pid in ('InvalidInteger', 'InvalidNumber', 'InvalidValue'):
             self.assertIn(phrase(pid), r.text)
         self.assertIn(phrase('TooLong').replace('{max}', '100'), r.text)
-        _, form = self.c.form(page('orders', 'add'))
-        r = self.c.submit(form, {'f[customer_id]': '1', 'f[order_date]': '2024-01-01', 'f[status]': 'stolen'})
+        r = self.c.post_form(page('orders', 'add'),
+                             {'f[customer_id]': '1', 'f[order_date]': '2024-01-01', 'f[status]': 'stolen'})
         self.assertIn(phrase('InvalidValue'), r.text)
         # a NUL byte and a number beyond the float range are refused, not stored as text or INF
-        _, form = self.c.form(page('products', 'add'))
-        r = self.c.submit(form, {'f[name]': f'nul\x00{RUN}', 'f[unit_price]': '1e999', 'f[units_in_stock]': '1'})
+        r = self.c.post_form(page('products', 'add'),
+                             {'f[name]': f'nul\x00{RUN}', 'f[unit_price]': '1e999', 'f[units_in_stock]': '1'})
         self.assertOk(r)
         for pid in ('InvalidCharacter', 'NumberOutOfRange'):
             self.assertIn(phrase(pid), r.text)
@@ -722,15 +721,13 @@ class RecordTests(AppTest):
         self.assertEqual(count('categories', 'category_id = ?', cid), 0)
 
     def test_delete_refused_by_a_foreign_key_is_reported(self):
-        _, form = self.c.form(page('categories', 'delete') + '?key[category_id]=1')
-        r = self.c.submit(form)
+        r = self.c.post_form(page('categories', 'delete') + '?key[category_id]=1')
         self.assertIn(r.status, (200, 409))
         self.assertIn(phrase('DeleteFailed'), r.text)
         self.assertEqual(count('categories', 'category_id = 1'), 1)
 
     def test_duplicate_shows_a_message_on_the_form(self):
-        _, form = self.c.form(page('categories', 'add'))
-        r = self.c.submit(form, {'f[name]': 'Beverages', 'f[description]': f'dup {RUN}'})
+        r = self.c.post_form(page('categories', 'add'), {'f[name]': 'Beverages', 'f[description]': f'dup {RUN}'})
         self.assertOk(r)
         self.assertIn(phrase('DuplicateError') + ' ' + phrase('ErrorField').replace('{field}', 'Name'), r.text)
         self.assertNotIn('SQLSTATE', r.text)
@@ -904,7 +901,7 @@ class ExportTests(AppTest):
         for table, query in [('orders', 'q=Rossi&order=order_date&dir=desc&all=1'),
                              ('products', 'order=unit_price&dir=desc&start=21')]:
             url = page(table, 'list') + '?' + query
-            g = grid(self.c.get(url).body)
+            g = self.grid(url)
             headers = [h.rstrip(' \u25b2\u25bc') for h in g.headers[1:]]
             shown = [r['cells'][1:] for r in g.rows]
             self.assertTrue(shown)
@@ -927,7 +924,7 @@ class ExportTests(AppTest):
         self.assertIn(type(data['rows'][0]['unit_price']), (int, float))
         text = subprocess.run(['pdftotext', '-layout', '-', '-'], input=self.export(page('orders', 'list') + '?q=Rossi', 'pdf'),
                               capture_output=True, check=True).stdout.decode()
-        g = grid(self.c.get(page('orders', 'list') + '?q=Rossi').body)
+        g = self.grid(page('orders', 'list') + '?q=Rossi')
         self.assertTrue(all(cell in text for r in g.rows for cell in r['cells'][1:]), text)
 
     def test_record_export_has_the_exported_fields_of_the_view_page(self):
@@ -947,7 +944,7 @@ class ExportTests(AppTest):
         sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'CSV {RUN}', tricky)
         r = self.c.get(page('categories', 'list') + '?export=csv&all=1')
         self.assertOk(r)
-        rows = list(csv.reader(io.StringIO(r.raw.decode('utf-8-sig'), newline='')))
+        rows = export_rows('csv', r.raw)
         self.assertEqual(len(rows) - 1, count('categories'))
         self.assertIn(tricky, [cell for row in rows for cell in row])
         self.assertIn(b'"He said ""hi"", then left', r.raw)
@@ -991,23 +988,20 @@ class ExportTests(AppTest):
         self.assertEqual(msg['Subject'], f'Rossi {RUN}')
         [attachment] = list(msg.iter_attachments())
         self.assertEqual(attachment.get_filename(), APP['tables']['orders']['var'] + '.xlsx')
-        shown = grid(self.c.get(page('orders', 'list') + '?q=Rossi').body).rows
+        shown = self.grid(page('orders', 'list') + '?q=Rossi').rows
         self.assertEqual(len(xlsx_rows(attachment.get_content())) - 1, len(shown))
 
     def test_changes_to_orders_are_mailed(self):
         if not MAIL_DIR:
             self.skipTest('no SMTP sink')
         before = mails()
-        _, form = self.c.form(page('orders', 'add'))
-        self.assertStored(self.c.submit(form, {'f[customer_id]': '7', 'f[order_date]': '2024-07-01', 'f[status]': 'new',
-                                               'f[notes]': f'Mail {RUN}'}))
+        self.assertStored(self.c.post_form(page('orders', 'add'), {'f[customer_id]': '7', 'f[order_date]': '2024-07-01',
+                                                                   'f[status]': 'new', 'f[notes]': f'Mail {RUN}'}))
         oid = self.new_id('orders', 'order_id', 'notes = ?', f'Mail {RUN}')
         customer = db_row('SELECT last_name, first_name FROM customers WHERE customer_id = 7')
         edit = page('orders', 'edit') + f'?key[order_id]={oid}'
-        _, form = self.c.form(edit)
-        self.assertStored(self.c.submit(form, {'f[status]': 'paid'}))
-        _, form = self.c.form(page('orders', 'delete') + f'?key[order_id]={oid}', index=-1)
-        self.assertStored(self.c.submit(form))
+        self.assertStored(self.c.post_form(edit, {'f[status]': 'paid'}))
+        self.assertStored(self.c.post_form(page('orders', 'delete') + f'?key[order_id]={oid}'))
         added, edited, deleted = new_mails(before)
         self.assertEqual(added['X-Envelope-To'], 'office@example.com')
         for msg, what in [(added, 'MailAdded'), (edited, 'MailEdited'), (deleted, 'MailDeleted')]:
@@ -1060,12 +1054,15 @@ class UploadTests(AppTest):
             return set()
         return {n for n in os.listdir(self.uploads) if not n.startswith('.')}
 
+    def stored_content(self, name):
+        with open(os.path.join(self.uploads, name), 'rb') as f:
+            return f.read()
+
     def photo(self, product=None):
         return db_value('SELECT photo FROM products WHERE product_id = ?', product or self.PRODUCT)
 
     def upload(self, filename, content, changes=None, url=None):
-        _, form = self.c.form(url or self.edit_url)
-        return self.c.submit(form, changes, files={'vmfile[photo]': (filename, content)})
+        return self.c.post_form(url or self.edit_url, changes, files={'vmfile[photo]': (filename, content)})
 
     def assertRefused(self, r, pid, status=200, kept=None):
         """The form came back with the message, and uploads/ holds what it held before (kept)."""
@@ -1083,8 +1080,7 @@ class UploadTests(AppTest):
         stored = self.photo()
         self.assertRegex(stored, r'^[a-f0-9]{32}\.png$')
         self.assertEqual(self.stored_files() - self.files_before, {stored})
-        with open(os.path.join(self.uploads, stored), 'rb') as f:
-            self.assertEqual(f.read(), png)
+        self.assertEqual(self.stored_content(stored), png)
 
         r = self.c.get(self.view_url)
         self.assertOk(r)
@@ -1165,8 +1161,7 @@ class UploadTests(AppTest):
         second = self.photo()
         self.assertNotEqual(second, first)
         self.assertFalse(os.path.exists(os.path.join(self.uploads, first)), 'the replaced file is removed')
-        with open(os.path.join(self.uploads, second), 'rb') as f:
-            self.assertEqual(f.read(), b'second')
+        self.assertEqual(self.stored_content(second), b'second')
 
     def test_concurrent_change_keeps_no_file(self):
         _, form = self.c.form(self.edit_url)
@@ -1180,20 +1175,19 @@ class UploadTests(AppTest):
         self.assertIsNone(self.photo())
 
     def test_add_copy_and_delete(self):
-        _, form = self.c.form(page('products', 'add'))
-        r = self.c.submit(form, {'f[name]': f'Upload {RUN}', 'f[category_id]': '2', 'f[unit_price]': '3',
-                                 'f[units_in_stock]': '4'}, files={'vmfile[photo]': ('new.gif', b'GIF89a')})
+        r = self.c.post_form(page('products', 'add'), {'f[name]': f'Upload {RUN}', 'f[category_id]': '2',
+                                                       'f[unit_price]': '3', 'f[units_in_stock]': '4'},
+                             files={'vmfile[photo]': ('new.gif', b'GIF89a')})
         self.assertStored(r)
         pid = self.new_id('products', 'product_id', 'name = ?', f'Upload {RUN}')
         stored = self.photo(pid)
         self.assertRegex(stored, r'^[a-f0-9]{32}\.gif$')
         # a copy does not share the file: deleting one record must not take the other's file
-        _, form = self.c.form(page('products', 'add') + f'?copy=1&key[product_id]={pid}')
-        self.assertStored(self.c.submit(form, {'f[name]': f'Copy {RUN}'}, files=NO_FILE))
+        copy_url = page('products', 'add') + f'?copy=1&key[product_id]={pid}'
+        self.assertStored(self.c.post_form(copy_url, {'f[name]': f'Copy {RUN}'}, files=NO_FILE))
         copy = self.new_id('products', 'product_id', 'name = ?', f'Copy {RUN}')
         self.assertIsNone(self.photo(copy))
-        _, form = self.c.form(page('products', 'delete') + f'?key[product_id]={pid}')
-        self.assertEqual(self.c.submit(form).status, 303)
+        self.assertEqual(self.c.post_form(page('products', 'delete') + f'?key[product_id]={pid}').status, 303)
         self.assertEqual(count('products', 'product_id = ?', pid), 0)
         self.assertFalse(os.path.exists(os.path.join(self.uploads, stored)), 'deleting the record removes its file')
         sql('DELETE FROM products WHERE product_id = ?', copy)
@@ -1203,10 +1197,8 @@ class UploadTests(AppTest):
         _, theirs = other.form(self.edit_url)
         for changes, drop in [({}, ['_csrf']), ({'_csrf': 'f' * 64}, []),
                               ({'_csrf': form_value(theirs, '_csrf')}, [])]:
-            _, form = self.c.form(self.edit_url)
-            r = self.c.submit(form, changes, drop=drop, files={'vmfile[photo]': ('forged.png', tiny_png())})
-            self.assertEqual(r.status, 400)
-            self.assertIn(phrase('BadCsrf'), r.text)
+            r = self.c.post_form(self.edit_url, changes, drop=drop, files={'vmfile[photo]': ('forged.png', tiny_png())})
+            self.assertBadToken(r)
             self.assertEqual(self.stored_files(), self.files_before)
             self.assertIsNone(self.photo())
 
@@ -1216,24 +1208,19 @@ class SecurityTests(AppTest):
         before = count('categories')
         _, form = self.c.form(page('categories', 'add'))
         for changes, drop in [({}, ['_csrf']), ({'_csrf': 'f' * 64}, []), ({'_csrf': ''}, [])]:
-            r = self.c.submit(form, dict(changes, **{'f[name]': f'Forged {RUN}'}), drop=drop)
-            self.assertEqual(r.status, 400)
-            self.assertIn(phrase('BadCsrf'), r.text)
+            self.assertBadToken(self.c.submit(form, dict(changes, **{'f[name]': f'Forged {RUN}'}), drop=drop))
         self.assertEqual(count('categories'), before)
         _, form = self.c.form(page('customers', 'delete') + '?key[customer_id]=2')
-        r = self.c.submit(form, drop=['_csrf'])
-        self.assertEqual(r.status, 400)
+        self.assertBadToken(self.c.submit(form, drop=['_csrf']))
         self.assertEqual(count('customers', 'customer_id = 2'), 1)
         # a token from another session is worthless here
-        other = logged_in_client()
-        _, theirs = other.form(page('categories', 'add'))
-        r = self.c.submit(form, {'_csrf': form_value(theirs, '_csrf')})
-        self.assertEqual(r.status, 400)
+        _, theirs = logged_in_client().form(page('categories', 'add'))
+        self.assertBadToken(self.c.submit(form, {'_csrf': form_value(theirs, '_csrf')}))
 
     def test_stored_markup_comes_back_escaped(self):
         payload = f'<script>alert("x{RUN}")</script>'
-        _, form = self.c.form(page('categories', 'add'))
-        self.assertStored(self.c.submit(form, {'f[name]': payload, 'f[description]': '<b>bold</b>'}))
+        r = self.c.post_form(page('categories', 'add'), {'f[name]': payload, 'f[description]': '<b>bold</b>'})
+        self.assertStored(r)
         cid = self.new_id('categories', 'category_id', 'name = ?', payload)
         pages = [page('categories', 'list') + '?q=' + urllib.parse.quote(RUN),
                  page('categories', 'view') + f'?key[category_id]={cid}',
@@ -1314,8 +1301,7 @@ class AuthTests(AppTest):
         c = Client()
         user, good = CREDENTIALS[ARGS.security]
         for u, p in [(user, 'wrong'), ('nobody', good), (user, ''), ("' OR '1'='1", "' OR '1'='1")]:
-            _, form = c.form('login.php')
-            r = c.submit(form, {'username': u, 'password': p})
+            r = c.login(u, p)
             self.assertOk(r)
             self.assertIn(phrase('IncorrectLogin'), r.text)
         self.assertEqual(c.get(page('orders', 'list')).status, 302)
@@ -1324,9 +1310,7 @@ class AuthTests(AppTest):
         user, good = CREDENTIALS[ARGS.security]
 
         def attempt(name, password, client=None):
-            client = client or Client()   # a new session for every guess changes nothing
-            _, form = client.form('login.php')
-            r = client.submit(form, {'username': name, 'password': password})
+            r = (client or Client()).login(name, password)   # a new session for every guess changes nothing
             return r.status, phrase('TooManyAttempts') in r.text, phrase('IncorrectLogin') in r.text
 
         try:
@@ -1387,9 +1371,7 @@ class AuthTests(AppTest):
         stored = db_value('SELECT password FROM employees WHERE login = ?', login)
         self.assertTrue(stored.startswith('$argon2id$') and long not in stored, stored)
         for password, status in [(long + 'B', (200,)), (long + 'A', (302, 303))]:
-            c = Client()
-            _, form = c.form('login.php')
-            self.assertIn(c.submit(form, {'username': login, 'password': password}).status, status)
+            self.assertIn(Client().login(login, password).status, status)
 
     def test_sessions_end_when_the_user_changes(self):
         if ARGS.security != 'table':
@@ -1400,27 +1382,21 @@ class AuthTests(AppTest):
                              capture_output=True, text=True, check=True).stdout
         sql('INSERT INTO employees (first_name, last_name, login, password) VALUES (?, ?, ?, ?)', 'Old', 'Hash', login, old)
         c = Client()
-        _, form = c.form('login.php')
-        self.assertIn(c.submit(form, {'username': login, 'password': 'oldpassword'}).status, (302, 303))
+        self.assertIn(c.login(login, 'oldpassword').status, (302, 303))
         self.assertTrue(db_value('SELECT password FROM employees WHERE login = ?', login).startswith('$argon2id$'))
         self.assertOk(c.get(page('orders', 'list')))
         # a changed password, then a deleted user, end the session at its next request
         other = Client()
-        _, form = other.form('login.php')
-        self.assertIn(other.submit(form, {'username': login, 'password': 'oldpassword'}).status, (302, 303))
+        self.assertIn(other.login(login, 'oldpassword').status, (302, 303))
         sql('UPDATE employees SET password = ? WHERE login = ?', old, login)
         self.assertEqual(c.get(page('orders', 'list')).status, 302)
-        _, form = other.form('login.php')
-        self.assertIn(other.submit(form, {'username': login, 'password': 'oldpassword'}).status, (302, 303))
+        self.assertIn(other.login(login, 'oldpassword').status, (302, 303))
         sql('DELETE FROM employees WHERE login = ?', login)
         self.assertEqual(other.get(page('orders', 'list')).status, 302)
 
     def test_return_url_stays_in_the_application(self):
         for target in ['http://evil.example/', '//evil.example/x.php', '/etc/passwd', 'javascript:alert(1)']:
-            c = Client()
-            _, form = c.form('login.php?return=' + urllib.parse.quote(target))
-            user, password = CREDENTIALS[ARGS.security]
-            r = c.submit(form, {'username': user, 'password': password, 'return': target})
+            r = Client().login(path='login.php?return=' + urllib.parse.quote(target), extra={'return': target})
             self.assertIn(r.status, (302, 303))
             loc = r.header('Location')
             self.assertNotIn('evil', loc)

@@ -442,9 +442,10 @@ class RouterTests(AppTest):
     def test_private_paths_are_not_served(self):
         db_file = os.path.relpath(APP['config']['db'].get('path') or os.path.join(ARGS.app, 'db/shop.db'), ARGS.app)
         self.assertNotServed(Client(), [db_file, 'lib/runtime.php', 'lib/', 'config.php', 'router.php',
-                     'tables/' + APP['tables']['orders']['var'] + '.php', 'lang/english.xml',
-                     '.htaccess', 'lib/.htaccess', 'lib%2Fruntime.php', page('orders', 'list') + '/config.php',
-                                    'uploads/', 'no-such-page.php', 'data/', 'data/logins.json', 'README.md'])
+                                        'tables/' + APP['tables']['orders']['var'] + '.php', 'lang/english.xml',
+                                        '.htaccess', 'lib/.htaccess', 'lib%2Fruntime.php',
+                                        page('orders', 'list') + '/config.php', 'uploads/', 'no-such-page.php',
+                                        'data/', 'data/logins.json', 'README.md'])
 
     def test_regeneration_leftovers_are_not_served(self):
         # a conflict's new version and a backup hold page source, the manifest the file list

@@ -56,6 +56,7 @@ describe('registration', () => {
     await page.getByLabel(/^Password \*?$/).fill('browser-pass-1');
     await page.getByLabel('Password again').fill('browser-pass-1');
     await page.getByLabel('Email').fill(`${user}@example.com`);
+    await page.getByRole('tab', { name: 'Page 2' }).click();   // the form is in pages (RegisterMultiPage)
     await page.getByLabel('Full Name').fill('Web Visitor');
     await page.getByRole('button', { name: 'Save' }).click();
     await page.waitForURL(/\/login\.php$/);

@@ -99,6 +99,8 @@ protected:
         SetSource(kExtSourceFolder, dir / "ext1");
         SetSource(kExtSourceFolder2, dir / "ext2");
         SetSource(kExtViewTagsFolder, dir / "tags");
+        // The audit definition: settings on every level, each level with its condition.
+        test::WriteFile(dir / "ext1/audit.xml", test::ReadData("extensions/audit.xml"));
         Engine().ProjErr.clear();
     }
     void TearDown() override {
@@ -109,8 +111,6 @@ protected:
         ASSERT_TRUE(SetRegValue("HKCU", ExtensionsSection(), name, kRegText, Variant(folder)));
     }
     std::shared_ptr<AGPExtension> Ext(std::string_view name) { return Extensions().Find(name); }
-    // The audit definition: settings on every level, each level with its condition.
-    void WriteAudit() { test::WriteFile(dir / "ext1/audit.xml", test::ReadData("extensions/audit.xml")); }
 
     test::TempDir dir;
     std::shared_ptr<FakeSchema> schema;
@@ -118,7 +118,6 @@ protected:
 };
 
 TEST_F(ExtensionsTest, AligningAddsWhatNewTablesLackAndKeepsEverySetValue) {
-    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     ASSERT_TRUE(proj.AddExtension("off", "", "audit.xml"));
     ASSERT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Width", Variant(std::int32_t{99})));
@@ -133,7 +132,6 @@ TEST_F(ExtensionsTest, AligningAddsWhatNewTablesLackAndKeepsEverySetValue) {
 }
 
 TEST_F(ExtensionsTest, AddExtensionReadsTheDefinitionLevelByLevel) {
-    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "given.zip", "audit.xml"));
     EXPECT_EQ(proj.ProjErr(), "");
     auto ext = Ext("audit");
@@ -173,7 +171,6 @@ TEST_F(ExtensionsTest, AddExtensionReadsTheDefinitionLevelByLevel) {
 }
 
 TEST_F(ExtensionsTest, ConditionsOfUpperLevelsUseTheProject) {
-    WriteAudit();
     proj.SetSecType("Static");
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     auto ext = Ext("audit");
@@ -183,7 +180,6 @@ TEST_F(ExtensionsTest, ConditionsOfUpperLevelsUseTheProject) {
 }
 
 TEST_F(ExtensionsTest, WithoutADatabaseOnlyProjectSettingsAreMade) {
-    WriteAudit();
     SetExtSchemaProvider(nullptr);
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     EXPECT_EQ(Ext("audit")->PROJ()->Properties()->Count(), 4);
@@ -236,7 +232,6 @@ TEST_F(ExtensionsTest, FoldersFallBackOnTheGeneralSection) {
 }
 
 TEST_F(ExtensionsTest, SettingsAreReadAndWrittenByTypeAndUnknownNamesFail) {
-    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
 
     EXPECT_TRUE(proj.SetExtProjAtt("audit", "maxrows", Variant("75")));
@@ -277,7 +272,6 @@ TEST_F(ExtensionsTest, SettingsAreReadAndWrittenByTypeAndUnknownNamesFail) {
 }
 
 TEST_F(ExtensionsTest, AddExtendedFieldChecksTheFieldAndItsCondition) {
-    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     ExtDefinition def;
     ASSERT_TRUE(def.Load(dir / "ext1/audit.xml"));
@@ -312,7 +306,6 @@ TEST_F(ExtensionsTest, AddExtendedFieldChecksTheFieldAndItsCondition) {
 }
 
 TEST_F(ExtensionsTest, GetExtDefaultReadsTheDefinitionFile) {
-    WriteAudit();
     ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
     EXPECT_EQ(proj.GetExtDefault("audit", "project", "MaxRows"), Variant(std::int16_t{50}));
     EXPECT_EQ(proj.GetExtDefault("audit", "Field", "Width"), Variant(std::int32_t{12}));
@@ -370,7 +363,6 @@ TEST(ExtCollectionTest, CurrentItemRenameAndLookup) {
 // The same definition against a real project database instead of a stand-in.
 TEST_F(ExtensionsTest, TheMainDatabaseProvidesTablesFieldsAndConditions) {
     SetExtSchemaProvider(nullptr);
-    WriteAudit();
     auto db = proj.AddMainDatabase("/data/shop.db");
     ASSERT_TRUE(db->Tables()->Add("orders"));
     auto orders = db->Tables()->Item(Variant("orders"));

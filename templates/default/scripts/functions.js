@@ -425,7 +425,7 @@ function ApplicationLibraries() {
 			rich = rich || !!f.FldUseDHTMLEditor;
 			resize = resize || !!f.FldUploadResize && (f.FldResizeWidth > 0 || f.FldResizeHeight > 0);
 		}
-	if (rich) out.push(["rich text fields", "php-htmlpurifier (4.12 or newer)", "ezyang/htmlpurifier"]);
+	if (rich) out.push(["rich text fields", "php-htmlpurifier", "ezyang/htmlpurifier"]);
 	if (resize) out.push(["resizing uploaded images", "php-gd", ""]);
 	return out;
 }

@@ -154,20 +154,56 @@ function vm_is_multi_choice(array $f): bool
         || ($f['form']['multiple'] && ($f['lookup'] !== null || $f['values'] !== []));
 }
 
+/** The files of HTML Purifier before 4.12 that write string offsets in braces ($s{0}), by class. */
+const VM_PURIFIER_BRACE_FILES = ['HTMLPurifier_Encoder' => 'Encoder.php',
+    'HTMLPurifier_ChildDef_Custom' => 'ChildDef/Custom.php', 'HTMLPurifier_TagTransform_Font' => 'TagTransform/Font.php'];
+
 /**
- * True when HTML Purifier is installed in a version that runs on PHP 8: before 4.12 some of its
- * files do not even compile there (Debian 12 ships 4.11), so an older one counts as missing.
+ * True when HTML Purifier can run. Before 4.12 (Debian 12 ships 4.11) three of its files do not
+ * compile on PHP 8 for their string offsets in braces; those classes are then loaded from copies
+ * in data/ whose only change is brackets for braces, made once from the installed files. Where
+ * the copies cannot be written the library counts as missing.
  */
 function vm_purifier_usable(): bool
 {
-    return vm_library('htmlpurifier') && version_compare(HTMLPurifier::VERSION, '4.12.0', '>=');
+    static $usable = null;
+    if ($usable !== null) {
+        return $usable;
+    }
+    if (!vm_library('htmlpurifier')) {
+        return $usable = false;
+    }
+    if (version_compare(HTMLPurifier::VERSION, '4.12.0', '>=')) {
+        return $usable = true;
+    }
+    $installed = dirname((string) (new ReflectionClass('HTMLPurifier'))->getFileName()) . '/HTMLPurifier/';
+    $copies = [];
+    foreach (VM_PURIFIER_BRACE_FILES as $class => $file) {
+        $copy = VM_APP_DIR . '/data/htmlpurifier-' . HTMLPurifier::VERSION . '-' . str_replace('/', '-', $file);
+        if (!is_file($copy)) {
+            $code = @file_get_contents($installed . $file);
+            $temp = $copy . '.' . bin2hex(random_bytes(4));
+            $fixed = is_string($code) ? preg_replace('/(\$\w+|\[\'\w+\'\])\{(\$\w+|\d+)\}/', '$1[$2]', $code) : null;
+            if (!is_string($fixed) || @file_put_contents($temp, $fixed) === false || !@rename($temp, $copy)) {
+                error_log('velmora notice: HTML Purifier ' . HTMLPurifier::VERSION . ' needs a writable data/ folder');
+                return $usable = false;
+            }
+        }
+        $copies[$class] = $copy;
+    }
+    spl_autoload_register(static function (string $class) use ($copies): void {
+        if (isset($copies[$class])) {
+            require $copies[$class];
+        }
+    }, true, true);
+    return $usable = true;
 }
 
 /** What to install for rich text fields, for the form that has one. */
 function vm_purifier_missing_text(): string
 {
     return vm_phrase_fill('LibraryMissing', ['library' => 'HTML Purifier',
-        'debian' => 'php-htmlpurifier (4.12 or newer)', 'composer' => 'ezyang/htmlpurifier']);
+        'debian' => 'php-htmlpurifier', 'composer' => 'ezyang/htmlpurifier']);
 }
 
 /** HTML cleaned by HTML Purifier; null when the library is missing. */

@@ -59,6 +59,8 @@ void AddLookup(AGPField& field, const AGPTable& target, const std::string& key) 
     field.SetFldTagLnkFld(key);
     field.SetFldTagLnkDisplay(display);
     field.SetFldTagLnkOrderBy(display);
+    // the field's own lookup page: what cascading lists, auto-fill and "add new" ask
+    field.SetFldGenerate(true);
     // "Team Id" shows a team, not a number.
     std::string caption = field.FldCaption();
     if (caption.size() > 3 && EqualsNoCase(std::string_view(caption).substr(caption.size() - 3), " id"))

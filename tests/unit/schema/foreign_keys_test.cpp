@@ -56,6 +56,7 @@ TEST_F(ForeignKeysTest, LookupsShowTheTargetsUniqueOrNameLikeText) {
         EXPECT_EQ(field->FldTagLnkFld(), c.key);
         EXPECT_EQ(field->FldTagLnkDisplay(), c.display);
         EXPECT_EQ(field->FldHtmlTag(), *c.lookupTable ? "SELECT" : "TEXT");
+        EXPECT_EQ(field->FldGenerate(), *c.lookupTable != '\0');
     }
     EXPECT_EQ(FieldOf(project_, "album", "label_id")->FldCaption(), "Label");
 }

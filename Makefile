@@ -12,7 +12,7 @@ ifeq ($(WERROR),1)
   CMAKE_FLAGS += -DVELMORA_WERROR=ON
 endif
 
-.PHONY: all deps configure build test demo bench fuzz fuzz-build coverage clean
+.PHONY: all deps configure build test demo bench fuzz fuzz-build coverage faults clean
 
 all: build
 
@@ -38,6 +38,11 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b; done
 	@bash bench/export_bench.sh build-bench/src/server/velmora
+	@bash bench/list_bench.sh build-bench/src/server/velmora
+
+# Deliberate faults applied one at a time to the sources; each must make a test fail.
+faults: build
+	@python3 tests/fault_injection.py $(BUILD_DIR)
 
 # Coverage-guided fuzzing with libFuzzer (Debian's clang); the corpus replay runs in `make test`,
 # which also builds the libFuzzer targets so that code clang refuses is caught there.

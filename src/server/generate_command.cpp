@@ -111,8 +111,10 @@ int Generate(const GenerateOptions& options) {
     fs::path projectFolder = fs::absolute(options.project).parent_path();
     std::string destination = options.dest.empty() ? ReplaceAll(project->Destination(), "\\", "/") : options.dest;
     if (Trim(destination).empty()) {
-        std::cerr << "The project names no destination folder; give one with --dest\n";
-        return kExitUsage;
+        // A new project names no destination yet: its application goes beside it.
+        destination = fs::path(options.project).stem().string() + "-app";
+        std::cerr << "The project names no destination folder; generating into " << destination
+                  << " beside it (--dest chooses another)\n";
     }
     // A destination written in the project is relative to the project file.
     fs::path target = options.dest.empty() ? projectFolder / destination : fs::absolute(destination);

@@ -86,6 +86,9 @@ check blocked-reason 1 "$(echo "$err" | tail -n 1 | grep -c "Not a directory")"
 err=$("$velmora" generate "$scratch/shop.vlp" --template "$scratch/missing.zip" --dest "$app" 2>&1 >/dev/null); check missing-template-exit 1 $?
 check missing-template-message "Velmora: Template file not found! Generation aborted!" "$(echo "$err" | tail -n 1)"
 "$velmora" generate "$scratch/shop.vlp" --overwrite sometimes >/dev/null 2>&1; check bad-overwrite-exit 2 $?
+# A new project names no destination: its application goes beside it, named after it.
+"$velmora" generate "$scratch/shop.vlp" --template "$package" >/dev/null 2>&1; check beside-exit 0 $?
+check beside-project 1 "$([ -f "$scratch/shop-app/index.php" ] && echo 1 || echo 0)"
 
 echo "cli_generate: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -412,11 +412,15 @@ class AppTest(unittest.TestCase):
         self.assertEqual(r.status, status, f'{r.url}: {r.body[:400]}')
         self.assertNotIn(phrase('ServerError'), r.text)
 
-    def grid(self, path):
-        """The data grid of a page that must load."""
+    def get_ok(self, path):
+        """The response of a page that must load."""
         r = self.c.get(path)
         self.assertOk(r)
-        return grid(r.body)
+        return r
+
+    def grid(self, path):
+        """The data grid of a page that must load."""
+        return grid(self.get_ok(path).body)
 
     def assertNotServed(self, client, paths):
         for path in paths:
@@ -503,8 +507,7 @@ class ListTests(AppTest):
         self.assertEqual(desc, names[:len(desc)])
         plain = self.grid(page('products', 'list')).rows
         for q in ['order=unknown', 'order=name&dir=evil', 'order=unknown&dir=evil', 'order[]=name']:
-            r = self.c.get(page('products', 'list') + '?' + q)
-            self.assertOk(r)
+            r = self.get_ok(page('products', 'list') + '?' + q)
             if 'unknown' in q or '[]' in q:
                 self.assertEqual(grid(r.body).rows, plain, q)
                 self.assertNotIn('unknown', r.body, 'a refused sort column is not carried into links')
@@ -541,8 +544,7 @@ class ListTests(AppTest):
 
 class SearchTests(AppTest):
     def total(self, url):
-        r = self.c.get(url)
-        self.assertOk(r)
+        r = self.get_ok(url)
         self.assertNotIn('SQLSTATE', r.text, url)
         m = re.search(re.escape(phrase('RecordsFrom')).replace(r'\{from\}', r'\d+').replace(r'\{to\}', r'\d+')
                       .replace(r'\{total\}', r'(\d+)'), r.text)
@@ -627,8 +629,7 @@ class SearchTests(AppTest):
 
 class RecordTests(AppTest):
     def test_view(self):
-        r = self.c.get(page('customers', 'view') + '?key[customer_id]=8')
-        self.assertOk(r)
+        r = self.get_ok(page('customers', 'view') + '?key[customer_id]=8')
         row = db_row('SELECT * FROM customers WHERE customer_id = 8')
         for col in ('first_name', 'last_name', 'email', 'city'):
             self.assertIn(row[col], r.text)
@@ -775,8 +776,7 @@ class LookupTests(AppTest):
         if not names:
             self.skipTest('no lookup page for products.category_id')
         name = names[0]
-        r = self.c.get(name)
-        self.assertOk(r)
+        r = self.get_ok(name)
         self.assertIn('application/json', r.header('Content-Type'))
         data = json.loads(r.body)
         self.assertEqual(len(data), count('categories'))
@@ -787,8 +787,7 @@ class LookupTests(AppTest):
 class MasterDetailTests(AppTest):
     def master_view(self):
         """Checks the lines under order 5; returns the link adding a line and the line ids."""
-        r = self.c.get(page('orders', 'view') + '?key[order_id]=5')
-        self.assertOk(r)
+        r = self.get_ok(page('orders', 'view') + '?key[order_id]=5')
         lines = db_column('SELECT line_id FROM order_lines WHERE order_id = 5 ORDER BY line_id')
         detail = grid(r.body)
         self.assertEqual(column(detail, 'order_lines', 'line_id'), lines)
@@ -800,8 +799,7 @@ class MasterDetailTests(AppTest):
         self.master_view()
 
     def test_detail_list_is_filtered(self):
-        r = self.c.get(page('order_lines', 'list') + '?master=orders&fk_order_id=7')
-        self.assertOk(r)
+        r = self.get_ok(page('order_lines', 'list') + '?master=orders&fk_order_id=7')
         shown = column(grid(r.body), 'order_lines', 'line_id')
         lines = db_column('SELECT line_id FROM order_lines WHERE order_id = 7 ORDER BY line_id')
         self.assertEqual(shown, lines)
@@ -890,8 +888,7 @@ class ExportTests(AppTest):
     FORMATS = ['csv', 'xlsx', 'docx', 'xml', 'json', 'html', 'print']
 
     def export(self, url, fmt):
-        r = self.c.get(url + ('&' if '?' in url else '?') + 'export=' + fmt)
-        self.assertOk(r)
+        r = self.get_ok(url + ('&' if '?' in url else '?') + 'export=' + fmt)
         if fmt != 'print':
             self.assertIn('attachment', r.header('Content-Disposition'), fmt)
         return r.raw
@@ -943,8 +940,7 @@ class ExportTests(AppTest):
     def test_csv(self):
         tricky = f'He said "hi", then left {RUN}'
         sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'CSV {RUN}', tricky)
-        r = self.c.get(page('categories', 'list') + '?export=csv&all=1')
-        self.assertOk(r)
+        r = self.get_ok(page('categories', 'list') + '?export=csv&all=1')
         rows = export_rows('csv', r.raw)
         self.assertEqual(len(rows) - 1, count('categories'))
         self.assertIn(tricky, [cell for row in rows for cell in row])
@@ -1083,13 +1079,11 @@ class UploadTests(AppTest):
         self.assertEqual(self.stored_files() - self.files_before, {stored})
         self.assertEqual(self.stored_content(stored), png)
 
-        r = self.c.get(self.view_url)
-        self.assertOk(r)
+        r = self.get_ok(self.view_url)
         self.assertNotIn(stored, r.body, 'the stored name stays on the server')
         links = self.download_link(r.body)
         self.assertEqual(len(links), 1, 'the view page offers the download')
-        d = self.c.get(links[0])
-        self.assertOk(d)
+        d = self.get_ok(links[0])
         self.assertEqual(d.raw, png)
         self.assertTrue(d.header('Content-Disposition').startswith('attachment'), d.header('Content-Disposition'))
         self.assertEqual(d.header('Content-Type').split(';')[0].strip(), 'application/octet-stream')
@@ -1227,8 +1221,7 @@ class SecurityTests(AppTest):
                  page('categories', 'view') + f'?key[category_id]={cid}',
                  page('categories', 'edit') + f'?key[category_id]={cid}']
         for p in pages:
-            r = self.c.get(p)
-            self.assertOk(r)
+            r = self.get_ok(p)
             self.assertNotIn('<script>', r.body, p)
             self.assertNotIn('<b>bold', r.body, p)
             self.assertIn('&lt;script&gt;', r.body, p)

@@ -22,7 +22,7 @@ TEST_F(SettingsStoreTest, SectionNamesFollowTheEngineVersion) {
     EXPECT_EQ(ExtensionsSection(), "Software\\Velmora\\12.0\\Extensions");
 }
 
-TEST_F(SettingsStoreTest, EveryValueTypeRoundTrips) {
+TEST_F(SettingsStoreTest, EveryValueTypeRoundTripsAndNumbersRefuseText) {
     ASSERT_TRUE(SetRegValue("HKCU", general, "Text", kRegText, Variant("café")));
     ASSERT_TRUE(SetRegValue("HKCU", general, "Number", kRegNumber, Variant(std::int32_t{-42})));
     ASSERT_TRUE(SetRegValue("HKCU", general, "Big", kRegBigEndianNumber, Variant(std::int32_t{70000})));
@@ -45,6 +45,10 @@ TEST_F(SettingsStoreTest, EveryValueTypeRoundTrips) {
     ASSERT_EQ(lines.AsArray().size(), 3u);
     EXPECT_EQ(lines.AsArray()[2].AsString(), "b");
     EXPECT_EQ(GetRegValue("HKCU", general, "Expand").AsString(), "/srv/home/x /srv/home $NOT_SET_ANYWHERE");
+
+    // Numbers refuse text.
+    EXPECT_FALSE(SetRegValue("HKCU", general, "Timeout", kRegNumber, Variant("soon")));
+    EXPECT_TRUE(GetRegValue("HKCU", general, "Timeout").IsEmpty());
 }
 
 TEST_F(SettingsStoreTest, NamesMatchWithoutCaseAndMissingValuesAreEmpty) {
@@ -64,11 +68,6 @@ TEST_F(SettingsStoreTest, OnlyExactHKLMSelectsTheMachineStore) {
     EXPECT_EQ(GetRegValue("HKLM", general, "Where").ToText(), "machine");
     EXPECT_EQ(GetRegValue("hklm", general, "Where").ToText(), "user");
     EXPECT_EQ(GetRegValue("anything", general, "Where").ToText(), "user");
-}
-
-TEST_F(SettingsStoreTest, NumbersRefuseText) {
-    EXPECT_FALSE(SetRegValue("HKCU", general, "Timeout", kRegNumber, Variant("soon")));
-    EXPECT_TRUE(GetRegValue("HKCU", general, "Timeout").IsEmpty());
 }
 
 TEST_F(SettingsStoreTest, SectionsEnumerateAndDeleteWithTheirSubsections) {
@@ -122,12 +121,6 @@ TEST_F(SettingsStoreTest, AFreshBuildFindsItsOwnConfigurationFiles) {
     EXPECT_TRUE(std::filesystem::exists(settings)) << settings;
     EXPECT_TRUE(std::filesystem::exists(GetConfigPath("ThemeFolder") + "/bootstrap.xml"));
 }
-
-}  // namespace
-}  // namespace velmora
-
-namespace velmora {
-namespace {
 
 TEST_F(SettingsStoreTest, RegistryAccessorReadsByTypeAndFallsBackOnItsDefault) {
     cRegistry reg;

@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "model/entities/database.h"
 #include "model/project/agp.h"
 #include "model/project/engine_objects.h"
 #include "support/engine_state.h"
@@ -208,14 +209,6 @@ TEST_F(AGPTest, TraceLinesAreJoinedWithCrLf) {
     proj.AddTrace("two");
     EXPECT_EQ(Engine().trace, "one\r\ntwo");
 }
-
-}  // namespace
-}  // namespace velmora
-
-#include "model/entities/database.h"
-
-namespace velmora {
-namespace {
 
 TEST_F(AGPTest, SaveDefaultAlsoKeepsTheMainDatabaseDefaults) {
     AGP proj;

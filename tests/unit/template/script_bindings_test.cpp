@@ -281,12 +281,6 @@ TEST_F(ScriptBindingsEngineTest, MembersAreFoundInAnyLetterCase) {
     EXPECT_FALSE(engine.Eval("t.tblcaptoin = 'x'", ignored));
 }
 
-}  // namespace
-}  // namespace velmora
-
-namespace velmora {
-namespace {
-
 // The operations of the root object in the order of its dispatch interface; members a host
 // never had (GenSummary, ...) may follow, nothing may be missing or out of order.
 TEST(RootObjectMembers, OperationsInSlotOrder) {

@@ -530,9 +530,7 @@ TEST_F(DbServerMySqlScratch, QuotedLiteralsAreUnescaped) {
 
 // ---- Failures on both routes ---------------------------------------------------------------
 
-class DbServerErrors : public ::testing::Test {};
-
-TEST_F(DbServerErrors, WrongLoginOrDatabaseSayWhich) {
+TEST(DbServerErrors, WrongLoginOrDatabaseSayWhich) {
     for (const auto& server : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
         REQUIRE_SERVER(server);
         auto options = server;
@@ -549,7 +547,7 @@ TEST_F(DbServerErrors, WrongLoginOrDatabaseSayWhich) {
 }
 
 // Needs no server: nothing listens on port 1.
-TEST_F(DbServerErrors, ClosedPortIsAConnectFailure) {
+TEST(DbServerErrors, ClosedPortIsAConnectFailure) {
     for (auto options : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
         options.port = 1;
         EXPECT_EQ(ReasonOfOpening(options), Reason::Connect);

@@ -1225,6 +1225,7 @@ class SecurityTests(AppTest):
             self.assertNotIn('<script>', r.body, p)
             self.assertNotIn('<b>bold', r.body, p)
             self.assertIn('&lt;script&gt;', r.body, p)
+            self.assertNotIn(f'alert("x{RUN}")', r.body, p)  # quotes too: the edit form puts it in value="..."
         r = self.c.get(page('products', 'list') + '?q=' + urllib.parse.quote('<script>"\''))
         self.assertNotIn('<script>"', r.body)
 

@@ -583,6 +583,7 @@ class SearchTests(AppTest):
             # a value that does not fit the column is left out, an unknown column is ignored
             ('products', {'z[name]': "= '' OR 1=1 --", 'x[name]': 'item 0'}, 'name LIKE ?', ['%item 0%']),
             ('products', {'z[name]': '=', 'x[name]': "x' OR '1'='1"}, '1 = 0', []),
+            ('products', {'z[name]': 'STARTS WITH', 'x[name]': '_'}, '1 = 0', []),  # a wildcard typed is literal
             ('products', {'z[unit_price]': '>', 'x[unit_price]': '0 OR 1=1'}, all_rows, []),
             ('products', {'x[name) OR 1=1 --]': 'x', 'x[units_in_stock]': "1; DROP TABLE products"}, all_rows, []),
         ]

@@ -68,12 +68,15 @@ void AddLookup(AGPField& field, const AGPTable& target, const std::string& key) 
 }
 
 void AddRelation(AGPMasterDetails& relations, const db::ForeignKeyInfo& key, const std::string& master,
-                 const std::string& detail) {
-    if (master == detail || relations.MasterDetailExist(master, detail)) return;
-    relations.Add(master, detail);
-    auto relation = relations.Item(master, detail);
+                 AGPTable& detail) {
+    if (master == detail.TblName() || relations.MasterDetailExist(master, detail.TblName())) return;
+    relations.Add(master, detail.TblName());
+    auto relation = relations.Item(master, detail.TblName());
     if (!relation) return;
     for (const auto& [column, referenced] : key.columns) relation->AddRelation(referenced, column);
+    // the master's view page lists the detail rows and its list counts them
+    detail.SetTblDetailView(true);
+    detail.SetTblDetailShowCount(true);
 }
 
 }  // namespace
@@ -108,7 +111,7 @@ bool LoadForeignKeys(AGP& project) {
             complete =
                 complete && detail->Fields()->Find(Variant(column)) && master->Fields()->Find(Variant(referenced));
         if (!complete) continue;
-        AddRelation(*relations, key, master->TblName(), detail->TblName());
+        AddRelation(*relations, key, master->TblName(), *detail);
         if (key.columns.size() == 1)
             AddLookup(*detail->Fields()->Find(Variant(key.columns.front().first)), *master, key.columns.front().second);
     }

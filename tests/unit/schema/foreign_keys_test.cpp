@@ -72,6 +72,8 @@ TEST_F(ForeignKeysTest, RelationsPairTheKeysColumnsInOrder) {
     EXPECT_EQ(composite->MasterField(2), "no");
     EXPECT_EQ(composite->DetailField(2), "track_no");
     EXPECT_EQ(relations->Count(), 6);
+    auto play = project_.DB()->Tables()->Find(Variant("play"));
+    EXPECT_TRUE(play && play->TblDetailView() && play->TblDetailShowCount());
 
     // A second run keeps what is there.
     FieldOf(project_, "album", "owner")->SetFldTagLnkDisplay("id");

@@ -4,16 +4,7 @@
 # the time taken, PHP's peak memory (memory_get_peak_usage) and the process's peak resident size.
 # Memory should be the same for both row counts: rows are read and written a batch at a time.
 #   bench/export_bench.sh [path/to/velmora]
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-velmora=${1:-}
-for candidate in "$velmora" "$root/build-bench/src/server/velmora" "$root/build/src/server/velmora"; do
-    if [ -n "$candidate" ] && [ -x "$candidate" ]; then velmora=$(realpath "$candidate"); break; fi
-done
-[ -x "$velmora" ] || { echo "export_bench: no velmora binary" >&2; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export VELMORA_CONFIG_DIR="$work/config" VELMORA_MACHINE_CONFIG="$work/machine.json" VELMORA_USER_DIR="$work/data"
+source "$(dirname "$0")/bench_setup.sh" export_bench "${1:-}"
 
 sqlite3 "$work/bench.db" <<'SQL'
 CREATE TABLE sales (id INTEGER PRIMARY KEY, customer VARCHAR(60), email VARCHAR(120), city VARCHAR(60),

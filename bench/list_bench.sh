@@ -7,17 +7,9 @@
 # with the page number: only the page's rows are read.
 # PostgreSQL runs again with trigram indexes (pg_trgm) on the searched columns.
 #   bench/list_bench.sh [path/to/velmora]
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-velmora=${1:-}
-for candidate in "$velmora" "$root/build-bench/src/server/velmora" "$root/build/src/server/velmora"; do
-    if [ -n "$candidate" ] && [ -x "$candidate" ]; then velmora=$(realpath "$candidate"); break; fi
-done
-[ -x "$velmora" ] || { echo "list_bench: no velmora binary" >&2; exit 1; }
-work=$(mktemp -d)
+source "$(dirname "$0")/bench_setup.sh" list_bench "${1:-}"
 server=
 trap '[ -n "$server" ] && kill $server 2>/dev/null; rm -rf "$work"' EXIT
-export VELMORA_CONFIG_DIR="$work/config" VELMORA_MACHINE_CONFIG="$work/machine.json" VELMORA_USER_DIR="$work/data"
 
 table_sql() {  # table_sql ID-COLUMN ROW-EXPRESSIONS
     cat <<SQL

@@ -5,11 +5,10 @@ import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { launchChromium } from './chromium.mjs';
 
 const baseURL = process.env.VELMORA_E2E_URL;
 const artefacts = process.env.VELMORA_ARTEFACTS;
-const executablePath = process.env.VELMORA_CHROMIUM || '/usr/bin/chromium';
 if (!baseURL || !artefacts) {
   throw new Error('VELMORA_E2E_URL and VELMORA_ARTEFACTS are set by run.sh');
 }
@@ -72,10 +71,7 @@ async function fillCustomer(values) {
 
 before(async () => {
   mkdirSync(artefacts, { recursive: true });
-  browser = await chromium.launch({
-    executablePath,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update'],
-  });
+  browser = await launchChromium();
   context = await newContext({ viewport: { width: 1280, height: 800 } });
   page = watch(await context.newPage());
 });

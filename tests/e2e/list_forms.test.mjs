@@ -4,7 +4,7 @@
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { launchChromium } from './chromium.mjs';
 
 const baseURL = process.env.VELMORA_E2E_FORMS_URL;
 const artefacts = process.env.VELMORA_ARTEFACTS;
@@ -12,10 +12,7 @@ const problems = []; // console errors and uncaught exceptions, with the page th
 let browser;
 
 before(async () => {
-  browser = await chromium.launch({
-    executablePath: process.env.VELMORA_CHROMIUM || '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update'],
-  });
+  browser = await launchChromium();
 });
 after(async () => { await browser?.close(); });
 

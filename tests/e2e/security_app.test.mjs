@@ -5,7 +5,7 @@ import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import { readdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import { launchChromium } from './chromium.mjs';
 
 const baseURL = process.env.VELMORA_E2E_SECURITY_URL;
 const mailFolder = process.env.VELMORA_E2E_MAIL;
@@ -13,10 +13,7 @@ const run = `${Date.now().toString(36)}${Math.floor(Math.random() * 1e6).toStrin
 let browser;
 
 before(async () => {
-  browser = await chromium.launch({
-    executablePath: process.env.VELMORA_CHROMIUM || '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update'],
-  });
+  browser = await launchChromium();
 });
 after(async () => { await browser?.close(); });
 

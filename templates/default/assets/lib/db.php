@@ -127,12 +127,19 @@ function vm_sql_text(string $quotedColumn): string
         : 'CAST(' . $quotedColumn . ' AS TEXT)';
 }
 
-/** "expr LIKE ?" matching case-insensitively with backslash as the escape character. */
-function vm_sql_like(string $expr): string
+/**
+ * "expr LIKE ?" matching $pattern (bound by the caller) case-insensitively, with backslash as the
+ * escape character.
+ */
+function vm_sql_like(string $expr, string $pattern): string
 {
     return match (vm_driver()) {
-        // lower() on both sides matches as ILIKE does, in about half its time on a UTF-8 database
-        'pgsql' => 'lower(' . $expr . ') LIKE lower(?)',
+        // Folding case by the locale costs PostgreSQL more than the scan itself. An ASCII pattern
+        // can only match ASCII letters, which the "C" collation folds without a locale lookup;
+        // any other pattern folds both sides with lower(), still twice as fast as ILIKE.
+        'pgsql' => preg_match('/[\x80-\xff]/', $pattern)
+            ? 'lower(' . $expr . ') LIKE lower(?)'
+            : '(' . $expr . ' COLLATE "C") ILIKE ?',
         'mysql' => $expr . ' LIKE ?',
         default => $expr . " LIKE ? ESCAPE '\\'",
     };

@@ -242,7 +242,7 @@ function vm_quick_search_any(array $t, string $q, array &$params): array
             $lk = $f['lookup'];
             $inner = [];
             foreach ($lk['display'] as $d) {
-                $inner[] = vm_sql_like(vm_sql_text(vm_qi($d)));
+                $inner[] = vm_sql_like(vm_sql_text(vm_qi($d)), $pattern);
                 $params[] = $pattern;
             }
             $any[] = vm_qi($col) . ' IN (SELECT ' . vm_qi($lk['key']) . ' FROM ' . vm_qt($lk['table'])
@@ -256,7 +256,7 @@ function vm_quick_search_any(array $t, string $q, array &$params): array
             // a text column is compared as it is (a cast on every row costs SQLite and MySQL a
             // copy); PostgreSQL keeps the cast, which lets lower() read an enum too
             $any[] = vm_sql_like(vm_driver() !== 'pgsql' && in_array($f['type'], ['string', 'text'], true)
-                ? vm_qi($col) : vm_sql_text(vm_qi($col)));
+                ? vm_qi($col) : vm_sql_text(vm_qi($col)), $pattern);
             $params[] = $pattern;
         }
     }
@@ -304,12 +304,13 @@ function vm_search_condition(array $f, string $col, string $op, string $v, strin
     }
     if ($like) {
         $text = addcslashes($v, '\\%_');
-        $params[] = match ($op) {
+        $pattern = match ($op) {
             'STARTS WITH' => $text . '%',
             'ENDS WITH' => '%' . $text,
             default => '%' . $text . '%',
         };
-        $expr = vm_sql_like($kind === 'text' ? $c : vm_sql_text($c));
+        $params[] = $pattern;
+        $expr = vm_sql_like($kind === 'text' ? $c : vm_sql_text($c), $pattern);
         return $op === 'NOT LIKE' ? '(' . $c . ' IS NULL OR NOT (' . $expr . '))' : $expr;
     }
     // numbers compare as numbers whatever the column's exact type (see vm_sql_number_equals)

@@ -50,85 +50,65 @@ protected:
     FakeSource src;
 };
 
-TEST_F(ConditionTest, ClausesAreAndedAlternativesOred) {
-    EXPECT_TRUE(Holds(""));
-    EXPECT_TRUE(Holds("table/TblType/in/TABLE|VIEW"));
-    EXPECT_TRUE(Holds("table/TblType/eq/VIEW|TABLE"));
-    EXPECT_FALSE(Holds("table/TblType/eq/VIEW|REPORT"));
-    EXPECT_TRUE(Holds(" table/TblType/eq/TABLE , proj/SecType/eq/None "));
-    EXPECT_FALSE(Holds("table/TblType/eq/TABLE,proj/SecType/ne/None"));
-    // "|" belongs to one clause: the second clause still has to hold on its own.
-    EXPECT_FALSE(Holds("table/TblType/eq/VIEW|TABLE,proj/SecType/eq/Static|Static2"));
-    // Evaluation stops at the first clause that fails.
-    src.function = FunctionOutcome{FunctionOutcome::Kind::Value, Variant("x"), {}};
-    EXPECT_FALSE(Holds("table/TblType/eq/VIEW,function/IsAudited/string/eq/x"));
-    EXPECT_TRUE(src.calls.empty());
+// Clauses are anded, "|" separates the alternatives of one clause. Values compare in the declared
+// type: 20 > 9 as numbers although "20" < "9" as texts, a value that does not convert is 0, Booleans
+// compare as "1" and "0" (so "gt/0" holds, where True as -1 would not). eq is case-sensitive, in and
+// ni ignore case, texts compare byte-wise and String alternatives lose surrounding quotes. Control
+// alternatives are trimmed. Clauses of other than four parts and unknown (or empty) operators are
+// skipped; odd bytes and separators in values are data.
+TEST_F(ConditionTest, ClausesOperatorsAndTypes) {
+    for (std::string_view cond : {"",
+                                  "table/TblType/in/TABLE|VIEW",
+                                  "table/TblType/eq/VIEW|TABLE",
+                                  " table/TblType/eq/TABLE , proj/SecType/eq/None ",
+                                  "table/TblRecPerPage/gt/9",
+                                  "table/TblRecPerPage/ge/20",
+                                  "table/TblRecPerPage/le/20",
+                                  "table/TblRecPerPage/ne/21",
+                                  "table/TblCaption/in/DETAIL",
+                                  "table/TblCaption/ni/Customer",
+                                  "table/TblType/eq/'TABLE'",
+                                  "table/TblType/gt/SYSTEM",
+                                  "field/FldList/eq/True",
+                                  "field/FldList/eq/1",
+                                  "field/FldList/eq/-1",
+                                  "field/FldList/gt/0",
+                                  "field/FldEdit/eq/false",
+                                  "ctrl/CtrlID/eq/ list |grid",
+                                  "table/TblType/eq",
+                                  "table/TblType/eq/TABLE/extra",
+                                  "table/TblType/like/nothing",
+                                  ",,, ,",
+                                  "////",
+                                  "///",
+                                  "table/TblMissing/eq/|x"})
+        EXPECT_TRUE(Holds(cond)) << cond;
+    for (std::string_view cond : {"table/TblType/eq/VIEW|REPORT", "table/TblType/eq/TABLE,proj/SecType/ne/None",
+                                  "table/TblType/eq/VIEW|TABLE,proj/SecType/eq/Static|Static2",
+                                  "table/TblRecPerPage/lt/20", "table/TblRecPerPage/eq/abc", "table/TblType/eq/table",
+                                  "table/TblCaption/ni/detail", "table/TblType/lt/SYSTEM", "field/FldList/eq/0",
+                                  "field/FldList/eq/maybe", "ctrl/ctrlid/eq/List", "table/TblType/eq/\xff\xfe|"})
+        EXPECT_FALSE(Holds(cond)) << cond;
 }
 
-TEST_F(ConditionTest, OperatorsCompareInTheDeclaredType) {
-    // 20 > 9 as numbers, although "20" < "9" as texts.
-    EXPECT_TRUE(Holds("table/TblRecPerPage/gt/9"));
-    EXPECT_TRUE(Holds("table/TblRecPerPage/ge/20"));
-    EXPECT_FALSE(Holds("table/TblRecPerPage/lt/20"));
-    EXPECT_TRUE(Holds("table/TblRecPerPage/le/20"));
-    EXPECT_TRUE(Holds("table/TblRecPerPage/ne/21"));
-    EXPECT_FALSE(Holds("table/TblRecPerPage/eq/abc"));  // does not convert: compares as 0
-    // eq is case-sensitive; in and ni ignore case.
-    EXPECT_FALSE(Holds("table/TblType/eq/table"));
-    EXPECT_TRUE(Holds("table/TblCaption/in/DETAIL"));
-    EXPECT_FALSE(Holds("table/TblCaption/ni/detail"));
-    EXPECT_TRUE(Holds("table/TblCaption/ni/Customer"));
-    // String alternatives lose surrounding quotes like any String conversion.
-    EXPECT_TRUE(Holds("table/TblType/eq/'TABLE'"));
-    // Texts compare byte-wise.
-    EXPECT_TRUE(Holds("table/TblType/gt/SYSTEM"));
-    EXPECT_FALSE(Holds("table/TblType/lt/SYSTEM"));
-}
-
-TEST_F(ConditionTest, BooleansCompareAsOneAndZero) {
-    EXPECT_TRUE(Holds("field/FldList/eq/True"));
-    EXPECT_TRUE(Holds("field/FldList/eq/1"));
-    EXPECT_TRUE(Holds("field/FldList/eq/-1"));
-    EXPECT_FALSE(Holds("field/FldList/eq/0"));
-    EXPECT_TRUE(Holds("field/FldList/gt/0"));  // "1" > "0", where True (-1) < 0 would say no
-    EXPECT_TRUE(Holds("field/FldEdit/eq/false"));
-    EXPECT_FALSE(Holds("field/FldList/eq/maybe"));
-}
-
-TEST_F(ConditionTest, ControlClausesTrimAlternativesAndIgnoreUnknownNames) {
-    EXPECT_TRUE(Holds("ctrl/CtrlID/eq/ list |grid"));
-    EXPECT_FALSE(Holds("ctrl/ctrlid/eq/List"));
+TEST_F(ConditionTest, UnknownAndNotCurrentObjectsDoNotHold) {
     // Unknown control properties compare as empty without asking the source.
     src.Set(CondObject::Ctrl, "ctrlnosuch", Variant("x"));
     EXPECT_TRUE(Holds("ctrl/ctrlnosuch/eq/"));
     EXPECT_FALSE(Holds("ctrl/ctrlnosuch/eq/x"));
+    auto unknown = EvaluateConditionDetailed("view/TblType/eq/TABLE", src);
+    EXPECT_FALSE(unknown.holds);
+    EXPECT_EQ(unknown.status, CondStatus::Malformed);
     src.current.erase(CondObject::Ctrl);
     auto result = EvaluateConditionDetailed("ctrl/ctrlid/eq/list", src);
     EXPECT_FALSE(result.holds);
     EXPECT_EQ(result.status, CondStatus::Malformed);
-}
-
-TEST_F(ConditionTest, MalformedInputNeverCrashes) {
-    // Clauses of other than four parts and unknown operators are skipped.
-    EXPECT_TRUE(Holds("table/TblType/eq"));
-    EXPECT_TRUE(Holds("table/TblType/eq/TABLE/extra"));
-    EXPECT_TRUE(Holds("table/TblType/like/nothing"));
-    EXPECT_TRUE(Holds(",,, ,"));
-    EXPECT_TRUE(Holds("////"));  // five empty parts
-    EXPECT_TRUE(Holds("///"));   // an empty operator is an unknown one
-    // Unknown objects and objects that are not current do not hold.
-    auto unknown = EvaluateConditionDetailed("view/TblType/eq/TABLE", src);
-    EXPECT_FALSE(unknown.holds);
-    EXPECT_EQ(unknown.status, CondStatus::Malformed);
     src.current.erase(CondObject::Field);
     EXPECT_FALSE(Holds("table/TblType/eq/TABLE,field/FldList/eq/1"));
     // A Null value matches nothing, not even "ne".
     src.Set(CondObject::Table, "TblNull", Variant::Null());
     EXPECT_FALSE(Holds("table/TblNull/ne/x"));
     EXPECT_FALSE(Holds("table/TblNull/ni/x"));
-    // Odd bytes and separators in values are data.
-    EXPECT_FALSE(Holds("table/TblType/eq/\xff\xfe|"));
-    EXPECT_TRUE(Holds("table/TblMissing/eq/|x"));
 }
 
 TEST_F(ConditionTest, FunctionClausesNeedAScriptHost) {
@@ -147,6 +127,10 @@ TEST_F(ConditionTest, FunctionClausesNeedAScriptHost) {
     EXPECT_FALSE(result.holds);
     EXPECT_EQ(result.status, CondStatus::FunctionError);
     EXPECT_EQ(result.message, "ReferenceError: x is not defined");
+    // Evaluation stops at the first clause that fails.
+    src.calls.clear();
+    EXPECT_FALSE(Holds("table/TblType/eq/VIEW,function/Count/integer/gt/9"));
+    EXPECT_TRUE(src.calls.empty());
 }
 
 TEST(ProjectConditionSourceTest, ReadsTheProjectBagThenGetV) {

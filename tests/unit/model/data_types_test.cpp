@@ -16,19 +16,15 @@ protected:
 };
 
 TEST_F(DataTypesTest, TypeNames) {
-    EXPECT_EQ(AdoTypeName(135, 23), "DATETIME");
-    EXPECT_EQ(AdoTypeName(135, 16), "SMALLDATETIME");
-    EXPECT_EQ(AdoTypeName(135, 27), "DATETIME2");
-    EXPECT_EQ(AdoTypeName(135, 0), "TIMESTAMP");
-    EXPECT_EQ(AdoTypeName(7, 23), "DATE");
-    EXPECT_EQ(AdoTypeName(133, 0), "DATE");
-    EXPECT_EQ(AdoTypeName(145, 0), "TIME");
-    EXPECT_EQ(AdoTypeName(17, 0), "UNSIGNEDTINYINT");
-    EXPECT_EQ(AdoTypeName(203, 0), "LONGVARWCHAR");
-    EXPECT_EQ(AdoTypeName(146, 0), "DATETIMEOFFSET");
-    EXPECT_EQ(AdoTypeName(999, 0), "");
-    EXPECT_EQ(AdoTypeName(128, 0), "");
-    EXPECT_EQ(AdoTypeName(-1, 0), "");
+    struct Row {
+        std::int16_t type, precision;
+        std::string_view name;
+    };
+    for (Row row :
+         {Row{135, 23, "DATETIME"}, Row{135, 16, "SMALLDATETIME"}, Row{135, 27, "DATETIME2"}, Row{135, 0, "TIMESTAMP"},
+          Row{7, 23, "DATE"}, Row{133, 0, "DATE"}, Row{145, 0, "TIME"}, Row{17, 0, "UNSIGNEDTINYINT"},
+          Row{203, 0, "LONGVARWCHAR"}, Row{146, 0, "DATETIMEOFFSET"}, Row{999, 0, ""}, Row{128, 0, ""}, Row{-1, 0, ""}})
+        EXPECT_EQ(AdoTypeName(row.type, row.precision), row.name) << row.type << "/" << row.precision;
 }
 
 TEST_F(DataTypesTest, SetFldTypeInfoQuotesByTypeAndDatabaseKind) {
@@ -84,16 +80,13 @@ TEST_F(DataTypesTest, DaoTypes) {
 }
 
 TEST_F(DataTypesTest, CategoriesAndSearchOperators) {
-    EXPECT_EQ(FldTypeCategory(20), kCatInteger);
-    EXPECT_EQ(FldTypeCategory(21), kCatInteger);
-    EXPECT_EQ(FldTypeCategory(6), kCatOtherNumeric);
-    EXPECT_EQ(FldTypeCategory(8), kCatOtherNumeric);
-    EXPECT_EQ(FldTypeCategory(999), kCatOtherNumeric);
-    EXPECT_EQ(FldTypeCategory(146), kCatDateTime);
-    EXPECT_EQ(FldTypeCategory(141), kCatString);
-    EXPECT_EQ(FldTypeCategory(11), kCatBoolean);
-    EXPECT_EQ(FldTypeCategory(72), kCatGuid);
-    EXPECT_EQ(FldTypeCategory(128), kCatBinary);
+    const struct {
+        std::int32_t type;
+        FldCategory category;
+    } kCategories[] = {{20, kCatInteger},       {21, kCatInteger},   {6, kCatOtherNumeric}, {8, kCatOtherNumeric},
+                       {999, kCatOtherNumeric}, {146, kCatDateTime}, {141, kCatString},     {11, kCatBoolean},
+                       {72, kCatGuid},          {128, kCatBinary}};
+    for (auto [type, category] : kCategories) EXPECT_EQ(FldTypeCategory(type), category) << type;
 
     AGP proj;
     EXPECT_EQ(proj.FldSrchOprs(11), "USER SELECT\r\n=\r\n<>");
@@ -102,12 +95,8 @@ TEST_F(DataTypesTest, CategoriesAndSearchOperators) {
 }
 
 TEST_F(DataTypesTest, PostgreSqlNativeTypes) {
-    EXPECT_TRUE(IsPgNativeType("int4"));
-    EXPECT_TRUE(IsPgNativeType("TimestampTZ"));
-    EXPECT_TRUE(IsPgNativeType("bpchar"));
-    EXPECT_FALSE(IsPgNativeType("json"));
-    EXPECT_FALSE(IsPgNativeType("int"));
-    EXPECT_FALSE(IsPgNativeType(""));
+    for (const char* name : {"int4", "TimestampTZ", "bpchar"}) EXPECT_TRUE(IsPgNativeType(name)) << name;
+    for (const char* name : {"json", "int", ""}) EXPECT_FALSE(IsPgNativeType(name)) << name;
 }
 
 }  // namespace

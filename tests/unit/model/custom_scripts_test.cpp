@@ -39,26 +39,6 @@ TEST_F(CustomScriptsTest, ScriptsAreKeyedBySixPartsAndNeedTypeCodeTypeAndName) {
     EXPECT_EQ(scripts.Count(), 2);
 }
 
-TEST_F(CustomScriptsTest, TheBagHoldsEightTypedEntriesOfWhichSixAreSaved) {
-    AGPCustomScript script;
-    auto entries = script.Properties()->Entries();
-    ASSERT_EQ(entries.size(), 8u);
-    EXPECT_EQ(entries[0]->Name(), "Seq");
-    EXPECT_EQ(entries[0]->DataType(), "Integer");
-    EXPECT_FALSE(entries[0]->FileSave());
-    EXPECT_EQ(entries[6]->Name(), "ScriptL2Key");
-    EXPECT_TRUE(entries[6]->FileSave());
-    EXPECT_TRUE(entries[6]->Sync());
-    EXPECT_EQ(entries[7]->Name(), "ScriptCode");
-    EXPECT_FALSE(entries[7]->FileSave());
-    for (const auto& entry : entries) EXPECT_FALSE(entry->RegSave()) << entry->Name();
-
-    script.SetSeq(3);
-    script.SetScriptCode("echo 1;");
-    EXPECT_EQ(script.Seq(), 3);
-    EXPECT_EQ(script.Properties()->Find("ScriptCode")->Value(), Variant("echo 1;"));
-}
-
 TEST_F(CustomScriptsTest, DeleteRenumbersAndChangeRenamesWithoutCollisions) {
     scripts.Add("table", "server", "A", "list", "orders", "");
     scripts.Add("table", "server", "B", "list", "orders", "");

@@ -19,29 +19,6 @@ protected:
     void SetUp() override { test::ResetSettingsStores(); }
 };
 
-// The number of registered properties and the first and last of them: the order in which the
-// entity writes its attributes to a project file.
-void ExpectLayout(AGProperties& bag, std::size_t count, std::string_view first, std::string_view last) {
-    auto entries = bag.Entries();
-    ASSERT_EQ(entries.size(), count);
-    EXPECT_EQ(entries.front()->Name(), first);
-    EXPECT_EQ(entries.back()->Name(), last);
-}
-
-TEST_F(EntitiesTest, EachEntityRegistersItsPropertiesInFileOrder) {
-    AGPDatabase db;
-    ExpectLayout(*db.Properties(), 41, "DBSeq", "MaxUploadSize");
-    EXPECT_EQ(db.Properties()->Entries()[26]->Name(), "DBVar");
-    AGPTable table;
-    ExpectLayout(*table.Properties(), 115, "TblSeq", "TblPagerStyle");
-    AGPField field;
-    ExpectLayout(*field.Properties(), 157, "FldSeq", "FldTooltipWidth");
-    AGPChart chart;
-    ExpectLayout(*chart.Properties(), 38, "ChartSeq", "ChartYAxisMaxValue");
-    AGPTrend trend;
-    ExpectLayout(*trend.Properties(), 11, "TrendSeq", "TrendAlpha");
-}
-
 TEST_F(EntitiesTest, NewEntitiesReadTheUsersDefaultsFromTheirOwnSections) {
     SetRegValue("HKCU", SettingsSection("Table"), "TblRecPerPage", kRegNumber, Variant(std::int32_t{25}));
     SetRegValue("HKCU", SettingsSection("Table"), "TblExportPDF", kRegText, Variant("True"));
@@ -142,10 +119,8 @@ TEST_F(TablesTest, ItemSetItemAndSetSeqChooseTheCurrentTableSeqDoesNot) {
     EXPECT_EQ(tables.curName(), "c");
 
     // Unknown keys, positions and numbers, and indexes of no usable type, leave it alone.
-    EXPECT_EQ(tables.Item("zz"), nullptr);
-    EXPECT_EQ(tables.Item(Variant(std::int32_t{9})), nullptr);
-    EXPECT_EQ(tables.Item(Variant(true)), nullptr);
-    EXPECT_EQ(tables.Item(Variant()), nullptr);
+    for (const Variant& index : {Variant("zz"), Variant(std::int32_t{9}), Variant(true), Variant()})
+        EXPECT_EQ(tables.Item(index), nullptr) << index.ToText();
     EXPECT_FALSE(tables.SetItem("zz"));
     EXPECT_FALSE(tables.SetSeq(0));
     EXPECT_EQ(tables.Seq(4), nullptr);

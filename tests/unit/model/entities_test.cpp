@@ -156,6 +156,10 @@ TEST_F(TablesTest, DeleteRenumbersTheLaterTablesAndTakesPhrasesAndMenuItems) {
     EXPECT_FALSE(tables.Delete("c"));
     EXPECT_FALSE(tables.Delete(Variant(std::int32_t{5})));
     EXPECT_EQ(tables.Seq(1)->Key(), "a");
+    // A table without menu items or phrases goes without a failure.
+    Engine().ProjErr.clear();
+    ASSERT_TRUE(tables.Delete("a"));
+    EXPECT_EQ(Engine().ProjErr, "");
 }
 
 TEST_F(TablesTest, ChangeRekeysAndRenamesVarPhrasesAndMenuItemsButNotTblName) {

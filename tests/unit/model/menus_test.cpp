@@ -2,7 +2,6 @@
 
 #include "model/project/language.h"
 #include "model/project/menus.h"
-#include "model/entities/table_events.h"
 #include "support/engine_state.h"
 #include "test_support.h"
 
@@ -155,8 +154,6 @@ TEST_F(MenusTest, ValuesFromPositionalArgumentsFollowTheAttributeOrder) {
     EXPECT_TRUE(v.MenuGroup);
     EXPECT_EQ(v.MenuSource, "orders");
     EXPECT_EQ(v.MenuDisplayOrder, 0);
-    EXPECT_EQ(MenuAttributeNames().size(), 13u);
-    EXPECT_EQ(MenuAttributeNames()[2], "MenuParentID");
 }
 
 TEST_F(MenusTest, LoadMenusReplacesTheItemsByTheFilesMenuElements) {
@@ -189,35 +186,6 @@ TEST_F(MenusTest, LoadMenusReplacesTheItemsByTheFilesMenuElements) {
     EXPECT_FALSE(menus.LoadMenus(dir / "missing.vlp"));
     EXPECT_EQ(Engine().ProjErr, "Velmora: Load project file failed!");
     EXPECT_EQ(menus.Count(), 2);  // failures keep the items
-}
-
-TEST_F(MenusTest, TableEventsMoveOrRemoveTheTablesPhrasesAndMenuItems) {
-    AGPLanguage& language = Language();
-    menus.AddMenu(Menu(1, 0, "orders"));
-    menus.AddMenu(Menu(2, 1, "lines"));
-    menus.AddMenu(Menu(3, 0, "customers"));
-    language.SetTablePhrase("en", "orders", "TblCaption", "Orders");
-    language.SetFieldPhrase("en", "orders", "id", "FldCaption", "Id");
-    language.SetTablePhrase("en", "customers", "TblCaption", "Customers");
-    language.SetMenuPhrase("en", "1", "MenuText", "Orders");
-
-    TableRenamed("orders", "purchases");
-    EXPECT_EQ(menus.GetItemByID(1)->MenuSource(), "purchases");
-    EXPECT_EQ(language.GetTablePhrase("en", "purchases", "TblCaption"), "Orders");
-    EXPECT_EQ(language.GetFieldPhrase("en", "purchases", "id", "FldCaption"), "Id");
-    EXPECT_EQ(language.GetTablePhrase("en", "orders", "TblCaption"), "");
-
-    TableDeleted("purchases");
-    EXPECT_EQ(Ids(menus), (std::vector<std::int32_t>{2, 3}));
-    EXPECT_EQ(menus.GetItemByID(2)->MenuParentId(), 0);
-    EXPECT_EQ(language.TableCount(), 1);
-    EXPECT_EQ(language.FieldCount(), 0);
-    EXPECT_EQ(language.MenuCount(), 0);
-    EXPECT_EQ(Engine().ProjErr, "");
-
-    // A table without menu items or phrases is no failure.
-    TableDeleted("nothing");
-    EXPECT_EQ(Engine().ProjErr, "");
 }
 
 }  // namespace

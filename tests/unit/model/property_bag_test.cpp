@@ -17,8 +17,6 @@ TEST(PropertyBag, AddKeepsTheFirstEntryOfANameInAnyCase) {
     auto entry = bag.Item(Variant("CHARSET"));
     EXPECT_EQ(entry->Name(), "charset");
     EXPECT_EQ(entry->DataType(), "String");
-    EXPECT_TRUE(entry->RegSave());
-    EXPECT_EQ(entry->RegFormat(), 1);
 }
 
 TEST(PropertyBag, ItemTakesEveryIndexAsANameAndAddsWhatItLacks) {

@@ -343,24 +343,5 @@ TEST(SuperCollection, MatchesReferenceModelUnderRandomOperations) {
     }
 }
 
-TEST(SuperCollection, RandomRemovalDuringEnumerationReturnsEachSurvivorOnce) {
-    std::mt19937 rng(7);
-    CSuperCollection c;
-    for (std::int32_t i = 0; i < 500; ++i) c.Add(Variant(i), "k" + std::to_string(i));
-    auto e = c.NewEnum();
-    std::vector<std::int32_t> seen;
-    for (Variant v; e->Next(v);) {
-        ASSERT_NE(c.KeyExists("k" + v.ToText()), kNoPosition);
-        seen.push_back(v.AsLong());
-        for (int r = static_cast<int>(rng() % 3); r > 0 && c.Count() > 0; --r)
-            c.Remove(
-                Variant(static_cast<std::int32_t>(rng() % static_cast<unsigned>(c.Count())) + 1));
-    }
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-    EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
-    for (const Variant& v : c.ItemsInOrder())
-        EXPECT_TRUE(std::binary_search(seen.begin(), seen.end(), v.AsLong())) << v.ToText();
-}
-
 }  // namespace
 }  // namespace velmora

@@ -243,27 +243,17 @@ TEST_F(ExtensionsTest, SettingsAreReadAndWrittenByTypeAndUnknownNamesFail) {
     EXPECT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Mask", Variant("##")));
     EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Mask"), Variant("##"));
 
-    struct Case {
-        bool ok;
-        std::string message;
-    };
-    auto failed = [&](bool result) {
-        Case c{result, proj.ProjErr()};
-        Engine().ProjErr.clear();
-        return c;
-    };
-    auto c = failed(proj.SetExtProjAtt("audit", "NoSuch", Variant("1")));
-    EXPECT_FALSE(c.ok);
-    EXPECT_EQ(c.message, "Velmora: Extension 'audit' has no setting 'NoSuch'.");
+    EXPECT_FALSE(proj.SetExtProjAtt("audit", "NoSuch", Variant("1")));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no setting 'NoSuch'.");
     EXPECT_FALSE(Ext("audit")->PROJ()->Properties()->PropertyExist(Variant("NoSuch")));
-    c = failed(proj.SetExtProjAtt("nosuch", "MaxRows", Variant("1")));
-    EXPECT_EQ(c.message, "Velmora: Extension 'nosuch' does not exist.");
-    c = failed(proj.SetExtTblAtt("audit", "customers", "Track", Variant("1")));
-    EXPECT_EQ(c.message, "Velmora: Extension 'audit' has no settings for table 'customers'.");
-    c = failed(proj.SetExtFldAtt("audit", "orders", "note", "Mask", Variant("1")));
-    EXPECT_EQ(c.message, "Velmora: Extension 'audit' has no settings for field 'note' of table 'orders'.");
-    EXPECT_FALSE(c.ok);
+    EXPECT_FALSE(proj.SetExtProjAtt("nosuch", "MaxRows", Variant("1")));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'nosuch' does not exist.");
+    EXPECT_FALSE(proj.SetExtTblAtt("audit", "customers", "Track", Variant("1")));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no settings for table 'customers'.");
+    EXPECT_FALSE(proj.SetExtFldAtt("audit", "orders", "note", "Mask", Variant("1")));
+    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no settings for field 'note' of table 'orders'.");
 
+    Engine().ProjErr.clear();
     EXPECT_TRUE(proj.GetExtProjAtt("audit", "NoSuch").IsEmpty());
     EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no setting 'NoSuch'.");
     EXPECT_TRUE(proj.GetExtFldAtt("audit", "v_sales", "total", "Nope").IsEmpty());

@@ -124,7 +124,52 @@ protected:
     }
 };
 
-TEST_F(FieldDefaultsTest, CommonValuesAndPageFlags) {
+TEST_F(FieldDefaultsTest, EditControlValidationSearchAndFormatByType) {
+    const struct {
+        const char* name;
+        std::int16_t type;
+        std::int32_t size;
+        const char *htmlTag, *validate, *srchOpr, *fmtType, *align;
+        std::int32_t tagSize;
+        bool listed;  // on the list and in the export
+    } kCases[] = {
+        {"unit_price", kAdCurrency, 0, "TEXT", "FLOAT", "=", "Currency", "right", 0, true},
+        {"a", kAdInteger, 0, "TEXT", "INTEGER", "=", "None", "right", 0, true},
+        {"notes", kAdLongVarWChar, 0, "TEXTAREA", "", "LIKE", "None", "", 0, false},
+        {"photo", kAdLongVarBinary, 0, "FILE", "", "", "None", "", 0, false},
+        {"active", kAdBoolean, 0, "CHECKBOX", "", "", "None", "", 0, true},
+        {"name", kAdVarWChar, 80, "TEXT", "", "LIKE", "None", "", 30, true},
+        {"uid", kAdGUID, 0, "TEXT", "GUID", "", "None", "", 38, true},
+        {"born", kAdDBTimeStamp, 0, "TEXT", "DATE", "=", "Date/Time", "", 30, true},
+        {"t", kAdDBTime, 0, "TEXT", "TIME", "=", "None", "", 0, true},
+    };
+    for (const auto& c : kCases) {
+        auto f = Loaded(c.name, c.type, c.size);
+        EXPECT_EQ(f->FldHtmlTag(), c.htmlTag) << c.name;
+        EXPECT_EQ(f->FldValidate(), c.validate) << c.name;
+        EXPECT_EQ(f->FldSrchOpr(), c.srchOpr) << c.name;
+        EXPECT_EQ(f->FldFmtType(), c.fmtType) << c.name;
+        EXPECT_EQ(f->FldAlign(), c.align) << c.name;
+        EXPECT_EQ(f->FldTagSize(), c.tagSize) << c.name;
+        EXPECT_EQ(f->FldList(), c.listed) << c.name;
+        EXPECT_EQ(f->FldExport(), c.listed) << c.name;
+        EXPECT_TRUE(f->FldView() && f->FldEdit()) << c.name;
+    }
+    auto memo = Loaded("notes", kAdLongVarWChar);
+    EXPECT_EQ(memo->FldTagCols(), 35);
+    EXPECT_EQ(memo->FldTagRows(), 4);
+    EXPECT_EQ(Loaded("active", kAdBoolean)->FldTagValues(), "\"1\",\"Yes\"\r\n\"0\",\"No\"");
+    EXPECT_EQ(Loaded("name", kAdVarWChar, 80)->FldTagMaxLength(), 80);
+    EXPECT_EQ(Loaded("born", kAdDBTimeStamp)->FldDtFormat(), 5);
+    Engine().defaultDateFormat = 7;
+    EXPECT_EQ(Loaded("d", kAdDate)->FldValidate(), "EURODATE");
+    Engine().defaultDateFormat = 2;
+    auto plain = Loaded("d", kAdDate);
+    EXPECT_EQ(plain->FldValidate(), "");
+    EXPECT_EQ(plain->FldFmtType(), "None");
+}
+
+TEST_F(FieldDefaultsTest, CommonValuesPageFlagsAndCounters) {
     auto f = Field("unit_price", kAdCurrency);
     f->SetFldReq(true);
     f->SetFldGroupBy(3);
@@ -138,72 +183,13 @@ TEST_F(FieldDefaultsTest, CommonValuesAndPageFlags) {
     EXPECT_TRUE(f->FldRequired());
     EXPECT_EQ(f->FldGroupBy(), 0);
     EXPECT_EQ(f->FldPageIndex(), 1);
-    EXPECT_TRUE(f->FldList() && f->FldExport() && f->FldView() && f->FldEdit() && f->FldAdd() && f->FldAddOpt() &&
-                f->FldMultiUpdate());
-    EXPECT_EQ(f->FldHtmlTag(), "TEXT");
-    EXPECT_EQ(f->FldValidate(), "FLOAT");
-    EXPECT_EQ(f->FldSrchOpr(), "=");
-    EXPECT_EQ(f->FldFmtType(), "Currency");
-    EXPECT_EQ(f->FldAlign(), "right");
+    EXPECT_TRUE(f->FldAdd() && f->FldAddOpt() && f->FldMultiUpdate());
 
     // A caption already set is kept.
     auto named = Field("a", kAdInteger);
     named->SetFldCaption("Given");
     named->LoadFldDefault();
     EXPECT_EQ(named->FldCaption(), "Given");
-    EXPECT_EQ(named->FldValidate(), "INTEGER");
-    EXPECT_EQ(named->FldFmtType(), "None");
-}
-
-TEST_F(FieldDefaultsTest, LongTextAndBinaryFieldsStayOffTheList) {
-    auto memo = Loaded("notes", kAdLongVarWChar);
-    EXPECT_FALSE(memo->FldList());
-    EXPECT_FALSE(memo->FldExport());
-    EXPECT_TRUE(memo->FldView() && memo->FldEdit());
-    EXPECT_EQ(memo->FldHtmlTag(), "TEXTAREA");
-    EXPECT_EQ(memo->FldTagCols(), 35);
-    EXPECT_EQ(memo->FldTagRows(), 4);
-    EXPECT_EQ(memo->FldSrchOpr(), "LIKE");
-    EXPECT_EQ(memo->FldAlign(), "");
-
-    auto blob = Loaded("photo", kAdLongVarBinary);
-    EXPECT_FALSE(blob->FldList());
-    EXPECT_EQ(blob->FldHtmlTag(), "FILE");
-    EXPECT_EQ(blob->FldSrchOpr(), "");
-    EXPECT_EQ(blob->FldValidate(), "");
-}
-
-TEST_F(FieldDefaultsTest, EditControlsByType) {
-    auto flag = Loaded("active", kAdBoolean);
-    EXPECT_EQ(flag->FldHtmlTag(), "CHECKBOX");
-    EXPECT_EQ(flag->FldTagValues(), "\"1\",\"Yes\"\r\n\"0\",\"No\"");
-    EXPECT_EQ(flag->FldSrchOpr(), "");
-    EXPECT_EQ(flag->FldAlign(), "");
-
-    auto text = Loaded("name", kAdVarWChar, 80);
-    EXPECT_EQ(text->FldHtmlTag(), "TEXT");
-    EXPECT_EQ(text->FldTagSize(), 30);
-    EXPECT_EQ(text->FldTagMaxLength(), 80);
-
-    auto guid = Loaded("uid", kAdGUID);
-    EXPECT_EQ(guid->FldTagSize(), 38);
-    EXPECT_EQ(guid->FldValidate(), "GUID");
-
-    auto date = Loaded("born", kAdDBTimeStamp);
-    EXPECT_EQ(date->FldHtmlTag(), "TEXT");
-    EXPECT_EQ(date->FldTagSize(), 30);
-    EXPECT_EQ(date->FldFmtType(), "Date/Time");
-    EXPECT_EQ(date->FldDtFormat(), 5);
-    EXPECT_EQ(date->FldValidate(), "DATE");
-    EXPECT_EQ(date->FldSrchOpr(), "=");
-
-    Engine().defaultDateFormat = 7;
-    EXPECT_EQ(Loaded("d", kAdDate)->FldValidate(), "EURODATE");
-    Engine().defaultDateFormat = 2;
-    auto plain = Loaded("d", kAdDate);
-    EXPECT_EQ(plain->FldValidate(), "");
-    EXPECT_EQ(plain->FldFmtType(), "None");
-    EXPECT_EQ(Loaded("t", kAdDBTime)->FldValidate(), "TIME");
 
     auto counter = Field("id", kAdInteger);
     counter->SetFldAutoIncrement(true);

@@ -247,78 +247,58 @@ TEST(SuperCollection, EnumeratorsAndKeyViewsDoNotKeepTheCollectionAlive) {
 // Random operations against a plain vector with linear key search.
 TEST(SuperCollection, MatchesReferenceModelUnderRandomOperations) {
     std::mt19937 rng(12345);
+    auto pick = [&](int n) { return static_cast<std::int32_t>(rng() % static_cast<unsigned>(n)); };
+    const char* pool[] = {"", "k1", "K1", "k2", "K2", "k3", "k4", "k5", "k6", "k7", "k8", "K8"};
     for (std::int32_t mode : {kBinaryCompare, kTextCompare}) {
         CSuperCollection c;
         c.SetCompareMode(mode);
         c.SetBaseIndex(mode == kTextCompare ? 0 : 1);
-        c.SetAllowItemAsignments(true);
-        std::int32_t base = c.BaseIndex();
+        const std::int32_t base = c.BaseIndex();
         std::vector<std::pair<std::string, std::int32_t>> ref;
-        auto same = [&](const std::string& a, std::string_view b) {
-            return !a.empty() && (mode == kTextCompare ? EqualsNoCase(a, b) : a == b);
-        };
         auto find = [&](std::string_view k) {
-            return std::find_if(ref.begin(), ref.end(),
-                                [&](const auto& p) { return same(p.first, k); });
-        };
-        const char* pool[] = {"", "k1", "K1", "k2", "K2", "k3", "k4", "k5", "k6", "k7", "k8", "K8"};
-        auto pick = [&](int n) {
-            return static_cast<std::int32_t>(rng() % static_cast<unsigned>(n));
+            return std::find_if(ref.begin(), ref.end(), [&](const auto& p) {
+                return !p.first.empty() && (mode == kTextCompare ? EqualsNoCase(p.first, k) : p.first == k);
+            });
         };
         for (std::int32_t step = 0; step < 4000; ++step) {
             std::string key = pool[pick(12)];
             auto n = static_cast<std::int32_t>(ref.size());
             std::int32_t off = pick(n + 2) - 1;  // may be out of range either side
-            std::uint32_t expected = 0, got = 0;
+            bool inRange = off >= 0 && off < n;
+            std::uint32_t expected = inRange ? 0 : kErrSubscriptOutOfRange, got = 0;
             try {
                 switch (pick(5)) {
                     case 0: {
-                        std::int32_t m = pick(4) + 1;
-                        bool inRange = off >= 0 && off < n;
-                        if (!inRange && m <= 2) expected = kErrNoPosition;
-                        if (!key.empty() && find(key) != ref.end() && !expected)
-                            expected = kErrDuplicateKey;
-                        if (!expected) {
-                            std::int32_t at = m == 1 ? off : m == 2 ? off + 1 : m == 3 ? 0 : n;
-                            ref.insert(ref.begin() + at, {key, step});
-                        }
+                        std::int32_t m = pick(4) + 1, at[] = {0, off, off + 1, 0, n};
+                        expected = !inRange && m <= 2 ? kErrNoPosition : 0;
+                        if (!expected && !key.empty() && find(key) != ref.end()) expected = kErrDuplicateKey;
+                        if (!expected) ref.insert(ref.begin() + at[m], {key, step});
                         c.Add(Variant(step), key, m, inRange ? base + off : kNoPosition);
                         break;
                     }
                     case 1:
-                        if (off < 0 || off >= n)
-                            expected = kErrSubscriptOutOfRange;
-                        else
-                            ref.erase(ref.begin() + off);
+                        if (inRange) ref.erase(ref.begin() + off);
                         c.Remove(Variant(base + off));
                         break;
                     case 2: {
                         auto it = find(key);
-                        if (it == ref.end())
-                            expected = kErrKeyNotFound;
-                        else
-                            ref.erase(it);
+                        expected = it == ref.end() ? kErrKeyNotFound : 0;
+                        if (it != ref.end()) ref.erase(it);
                         c.Remove(Variant(key));
                         break;
                     }
                     case 3: {
-                        if (off < 0 || off >= n) {
-                            expected = kErrSubscriptOutOfRange;
-                        } else {
-                            auto other = find(key);
-                            if (other != ref.end() && other - ref.begin() != off)
-                                expected = kErrDuplicateKey;
-                            else
-                                ref[off].first = key;
-                        }
+                        auto other = find(key);
+                        if (inRange && other != ref.end() && other - ref.begin() != off)
+                            expected = kErrDuplicateKey;
+                        else if (inRange)
+                            ref[off].first = key;
                         c.ChangeKeyForIndex(base + off, key);
                         break;
                     }
                     default: {
                         std::int32_t to = pick(std::max(n, 1));
-                        if (off < 0 || off >= n || n == 0) {
-                            expected = kErrSubscriptOutOfRange;
-                        } else {
+                        if (inRange) {
                             auto item = ref[off];
                             ref.erase(ref.begin() + off);
                             ref.insert(ref.begin() + to, item);
@@ -331,12 +311,11 @@ TEST(SuperCollection, MatchesReferenceModelUnderRandomOperations) {
             }
             ASSERT_EQ(got, expected) << "step " << step;
             ASSERT_EQ(c.Count(), static_cast<std::int32_t>(ref.size()));
-            for (std::size_t i = 0; i < ref.size(); ++i) {
-                auto pos = base + static_cast<std::int32_t>(i);
-                ASSERT_EQ(*c.FindAt(pos), Variant(ref[i].second)) << "step " << step;
-                ASSERT_EQ(c.Key(pos), ref[i].first);
+            for (std::int32_t i = 0; i < c.Count(); ++i) {
+                ASSERT_EQ(*c.FindAt(base + i), Variant(ref[i].second)) << "step " << step;
+                ASSERT_EQ(c.Key(base + i), ref[i].first);
                 if (!ref[i].first.empty()) {
-                    ASSERT_EQ(c.KeyExists(ref[i].first), pos);
+                    ASSERT_EQ(c.KeyExists(ref[i].first), base + i);
                 }
             }
         }

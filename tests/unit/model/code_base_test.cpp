@@ -13,7 +13,7 @@
 namespace velmora {
 namespace {
 
-TEST(CodeBase, LoadsRecordsAndMergesDuplicatesWithoutCase) {
+TEST(CodeBase, LoadsRecordsMergesDuplicatesWithoutCaseAndKeepsThemOnABadFile) {
     test::TempDir dir;
     std::string file = dir / "codebase.xml";
     test::WriteFile(file, "<Velmora.CodeBase>"
@@ -31,21 +31,16 @@ TEST(CodeBase, LoadsRecordsAndMergesDuplicatesWithoutCase) {
     EXPECT_EQ(codeBase.CodeSource("js", "f", "empty"), "");
     EXPECT_EQ(codeBase.CodeSource("php", "function", "nothing"), "");
     EXPECT_EQ(codeBase.curIndex(), 0);
-}
 
-TEST(CodeBase, BadFilesLeaveTheRecordsAsTheyWere) {
-    test::TempDir dir;
-    std::string good = dir / "good.xml", other = dir / "other.xml", broken = dir / "broken.xml";
-    test::WriteFile(good, "<velmora.codebase><code scripttype=\"a\" codetype=\"b\" name=\"c\">x</code></velmora.codebase>");
-    test::WriteFile(other, "<something.else><code scripttype=\"a\" codetype=\"b\" name=\"d\">y</code></something.else>");
-    test::WriteFile(broken, "<velmora.codebase><code>");
-    AGPCodeBase codeBase;
-    ASSERT_TRUE(codeBase.Load(good));
-    EXPECT_TRUE(codeBase.Load(other));
-    EXPECT_FALSE(codeBase.Load(broken));
+    // Files of another root add nothing; broken and missing files fail. The records stay.
+    test::WriteFile(dir / "other.xml",
+                    "<something.else><code scripttype=\"a\" codetype=\"b\" name=\"d\">y</code></something.else>");
+    test::WriteFile(dir / "broken.xml", "<velmora.codebase><code>");
+    EXPECT_TRUE(codeBase.Load(dir / "other.xml"));
+    EXPECT_FALSE(codeBase.Load(dir / "broken.xml"));
     EXPECT_FALSE(codeBase.Load(dir / "missing.xml"));
-    EXPECT_EQ(codeBase.Count(), 1);
-    EXPECT_TRUE(codeBase.CodeExist("a", "b", "c"));
+    EXPECT_EQ(codeBase.Count(), 3);
+    EXPECT_FALSE(codeBase.CodeExist("a", "b", "d"));
 }
 
 TEST(CodeBase, TheShippedCodeBaseServesTheRootObject) {
@@ -55,7 +50,7 @@ TEST(CodeBase, TheShippedCodeBaseServesTheRootObject) {
     EXPECT_NE(proj.LoadCodeBase("PHP", "FUNCTION", "htmlencode").find("htmlspecialchars"), std::string::npos);
 }
 
-TEST(Keywords, LoadingIsAdditiveAndLookupIgnoresCase) {
+TEST(Keywords, LoadingIsAdditiveLookupIgnoresCaseAndReservedNamesGetAnUnderscore) {
     test::TempDir dir;
     std::string first = dir / "a.xml", second = dir / "b.xml";
     test::WriteFile(first, "<velmora.keyword><keyword value=\"zvAlpha\"/><Keyword VALUE=\"zvBeta\"/><x value=\"no\"/></velmora.keyword>");
@@ -68,6 +63,14 @@ TEST(Keywords, LoadingIsAdditiveAndLookupIgnoresCase) {
     EXPECT_EQ(keywords.Count(), 3);
     EXPECT_TRUE(keywords.IsKeyword("ZVALPHA"));
     EXPECT_FALSE(keywords.IsKeyword("no"));
+
+    // Reserved words get a trailing underscore as variable names.
+    std::string reserved = dir / "k.xml";
+    test::WriteFile(reserved,
+                    "<velmora.keyword><keyword value=\"zvclass\"/><keyword value=\"zvclass_\"/></velmora.keyword>");
+    ASSERT_TRUE(Keywords().Load(reserved));
+    EXPECT_EQ(MakeVarName("ZVCLASS"), "ZVCLASS__");
+    EXPECT_EQ(MakeVarName("zvclass2"), "zvclass2");
 }
 
 TEST(Keywords, AFailedLoadIsReportedOnceUntilALoadSucceeds) {
@@ -90,16 +93,7 @@ TEST(Keywords, AFailedLoadIsReportedOnceUntilALoadSucceeds) {
     SetPrompter(previous);
 }
 
-TEST(Keywords, ReservedWordsGetATrailingUnderscore) {
-    test::TempDir dir;
-    std::string file = dir / "k.xml";
-    test::WriteFile(file, "<velmora.keyword><keyword value=\"zvclass\"/><keyword value=\"zvclass_\"/></velmora.keyword>");
-    ASSERT_TRUE(Keywords().Load(file));
-    EXPECT_EQ(MakeVarName("ZVCLASS"), "ZVCLASS__");
-    EXPECT_EQ(MakeVarName("zvclass2"), "zvclass2");
-}
-
-TEST(AppSettings, LoadsSettingsAndReplacesDuplicateIds) {
+TEST(AppSettings, LoadsSettingsReplacesDuplicateIdsAndRefusesOtherFiles) {
     test::TempDir dir;
     std::string file = dir / "app.xml";
     test::WriteFile(file, "<project>"
@@ -116,13 +110,9 @@ TEST(AppSettings, LoadsSettingsAndReplacesDuplicateIds) {
     settings.DeleteSetting("b");
     EXPECT_FALSE(settings.SettingExist("B"));
     EXPECT_EQ(settings.Item(Variant("zz")), nullptr);
-}
 
-TEST(AppSettings, ReportsFilesThatAreNotApplicationSettings) {
-    test::TempDir dir;
     std::string wrong = dir / "wrong.xml";
     test::WriteFile(wrong, "<other/>");
-    AGPAppSettings settings;
     EXPECT_FALSE(settings.LoadAppSettings(dir / "missing.xml"));
     EXPECT_EQ(Engine().ProjErr, "Velmora: Load project file failed!");
     EXPECT_FALSE(settings.LoadAppSettings(wrong));

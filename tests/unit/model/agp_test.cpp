@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "model/entities/database.h"
+#include "model/entities/databases.h"
 #include "model/project/agp.h"
 #include "model/project/engine_objects.h"
 #include "support/engine_state.h"
@@ -128,19 +129,25 @@ TEST_F(AGPTest, MakeVarName) {
     EXPECT_EQ(MakeVarName(""), "_");
 }
 
-TEST_F(AGPTest, DeleteProjLeavesAnEmptyRegisteredBag) {
+TEST_F(AGPTest, DeleteProjLeavesAnEmptyRegisteredBagAndNoDatabase) {
     AGP proj;
     proj.AddProj("P");
     proj.SetV("CustomThing", Variant("x"));
     SetUser("Project", "CGIPath", kRegText, Variant("#!/bin/php"));
     proj.LoadDefault();
     ASSERT_EQ(proj.CGIPath(), "#!/bin/php");
+    proj.AddMainDatabase("/data/shop.db");
+    proj.LINKDBS()->Add("L1");
     proj.DeleteProj();
     EXPECT_FALSE(proj.ProjInit());
     EXPECT_EQ(proj.Properties()->Count(), 154);
     EXPECT_EQ(proj.ProjID(), "");
     EXPECT_EQ(proj.CGIPath(), "");
     EXPECT_FALSE(proj.Properties()->PropertyExist(Variant("CustomThing")));
+    EXPECT_EQ(proj.DB(), nullptr);
+    EXPECT_EQ(proj.DBCnt(), 0);
+    EXPECT_EQ(proj.CurrentDatabaseName(), "");
+    EXPECT_EQ(proj.LINKDBS()->Count(), 1);  // linked databases stay
 }
 
 TEST_F(AGPTest, ReadRegValueChoosesTheRootByName) {

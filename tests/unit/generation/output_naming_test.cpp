@@ -148,17 +148,12 @@ TEST_F(OutputNamingTest, OutputPathsStayInsideTheDestination) {
     EXPECT_FALSE(ResolveOutputPath(*project, page, OutputFolder(*project, *controls, page), "passwd", path));
 }
 
-TEST_F(OutputNamingTest, SymbolicLinksAreFollowed) {
-    test::TempDir elsewhere;
-    fs::create_symlink(elsewhere.path(), dest.path() / "linked");
+// A link inside the destination that leads out is refused (see the copy controls); a destination
+// reached through a link is still the destination.
+TEST_F(OutputNamingTest, ADestinationReachedThroughALinkIsTheDestination) {
     auto controls = project->Controls();
     AGPControl page = Control("list", "table", "list", "php");
-    page.CtrlOFolder = "linked/sub";
     std::string path;
-    EXPECT_FALSE(ResolveOutputPath(*project, page, OutputFolder(*project, *controls, page), "list.php", path));
-    EXPECT_NE(Engine().ProjErr.find("Control 'list' would write outside"), std::string::npos);
-
-    // A destination reached through a link is still the destination.
     test::TempDir holder;
     fs::create_symlink(dest.path(), holder.path() / "site");
     project->SetDestination((holder.path() / "site").string());

@@ -47,7 +47,6 @@ void MakeZip(const std::string& path, const std::vector<ZipEntry>& entries) {
     ASSERT_EQ(zip_close(zip), 0);
 }
 
-
 std::time_t ModificationTime(const std::string& path) {
     struct stat info {};
     EXPECT_EQ(stat(path.c_str(), &info), 0) << path;

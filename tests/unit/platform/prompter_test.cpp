@@ -76,8 +76,7 @@ TEST_F(PrompterTest, PolicyAnswersKnownIdsAndRecordsEveryQuestion) {
     Answer c = Ask(YesNo("sync-keep-or-update", Buttons::YesNoCancel));
     EXPECT_TRUE(c.Is("cancel"));
     EXPECT_TRUE(c.byDefault);
-    EXPECT_NE(events.str().find("'maybe' is no answer to the question 'sync-keep-or-update'"),
-              std::string::npos);
+    EXPECT_NE(events.str().find("'maybe' is no answer to the question 'sync-keep-or-update'"), std::string::npos);
 
     ASSERT_EQ(policy->Asked().size(), 3u);
     EXPECT_EQ(policy->Asked()[0].id, "overwrite-file");
@@ -88,8 +87,7 @@ TEST_F(PrompterTest, PolicyAnswersKnownIdsAndRecordsEveryQuestion) {
 
 TEST_F(PrompterTest, AnswersFileGivesTextsEveryTimeAndListsInOrder) {
     test::TempDir dir;
-    test::WriteFile(dir / "answers.json",
-                    R"({"overwrite-file": "skip", "primary-key": ["keep", "update"]})");
+    test::WriteFile(dir / "answers.json", R"({"overwrite-file": "skip", "primary-key": ["keep", "update"]})");
     AnswersFilePrompter prompter;
     ASSERT_TRUE(prompter.Load(dir / "answers.json")) << prompter.LastError();
 
@@ -109,31 +107,24 @@ TEST_F(PrompterTest, AnswersFileGivesTextsEveryTimeAndListsInOrder) {
 
 TEST_F(PrompterTest, BadAnswersFilesNameTheirPath) {
     test::TempDir dir;
-    struct Case {
-        std::string content;
-        std::string_view error;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string_view> cases[] = {
         {"{not json", "is not a JSON object of answers"},
         {R"(["yes"])", "is not a JSON object of answers"},
-        {R"({"overwrite-file": 1})",
-         "the answer to 'overwrite-file' must be a text or a list of texts"},
+        {R"({"overwrite-file": 1})", "the answer to 'overwrite-file' must be a text or a list of texts"},
         {R"({"overwrite-file": ["yes", true]})", "must be a text or a list of texts"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [content, error] : cases) {
         std::string path = dir / "answers.json";
-        test::WriteFile(path, c.content);
+        test::WriteFile(path, content);
         AnswersFilePrompter prompter;
-        EXPECT_FALSE(prompter.Load(path)) << c.content;
-        EXPECT_NE(prompter.LastError().find("'" + path + "'"), std::string::npos)
-            << prompter.LastError();
-        EXPECT_NE(prompter.LastError().find(c.error), std::string::npos) << prompter.LastError();
+        EXPECT_FALSE(prompter.Load(path)) << content;
+        EXPECT_NE(prompter.LastError().find("'" + path + "'"), std::string::npos) << prompter.LastError();
+        EXPECT_NE(prompter.LastError().find(error), std::string::npos) << prompter.LastError();
         EXPECT_EQ(prompter.Ask(Overwrite()).value, "skip");
     }
     AnswersFilePrompter prompter;
     EXPECT_FALSE(prompter.Load(dir / "missing.json"));
-    EXPECT_EQ(prompter.LastError(),
-              "Answers file '" + (dir / "missing.json") + "' cannot be read.");
+    EXPECT_EQ(prompter.LastError(), "Answers file '" + (dir / "missing.json") + "' cannot be read.");
 }
 
 TEST_F(PrompterTest, TerminalRepeatsOnBadInputAndDefaultsOnEnd) {

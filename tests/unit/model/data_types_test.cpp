@@ -33,21 +33,20 @@ TEST_F(DataTypesTest, SetFldTypeInfoQuotesByTypeAndDatabaseKind) {
         field->SetFldTypeInfo(type, 0);
         return field;
     };
-    Engine().databaseKind = kDbAccess;
-    EXPECT_EQ(typed(kAdVarWChar)->FldQuoteS(), "'");
-    EXPECT_EQ(typed(kAdDate)->FldQuoteS(), "#");
-    EXPECT_EQ(typed(kAdDBTimeStamp)->FldQuoteE(), "#");
-    EXPECT_EQ(typed(kAdTime2)->FldQuoteE(), "'");
-
-    Engine().databaseKind = kDbMySql;
-    auto date = typed(kAdDBTimeStamp);
-    EXPECT_EQ(date->FldQuoteS(), "'");
-    EXPECT_EQ(date->FldTypeName(), "TIMESTAMP");
-    EXPECT_TRUE(date->FldSupport());
-    auto number = typed(kAdVarNumeric);
-    EXPECT_EQ(number->FldQuoteS(), "");
-    EXPECT_TRUE(number->FldSupport());
-    EXPECT_EQ(typed(kAdLongVarBinary)->FldQuoteE(), "'");
+    const struct {
+        std::int16_t kind, type;
+        const char* quote;
+    } kQuotes[] = {{kDbAccess, kAdVarWChar, "'"},    {kDbAccess, kAdDate, "#"},       {kDbAccess, kAdDBTimeStamp, "#"},
+                   {kDbAccess, kAdTime2, "'"},       {kDbMySql, kAdDBTimeStamp, "'"}, {kDbMySql, kAdVarNumeric, ""},
+                   {kDbMySql, kAdLongVarBinary, "'"}};
+    for (auto [kind, type, quote] : kQuotes) {
+        Engine().databaseKind = kind;
+        auto field = typed(type);
+        EXPECT_EQ(field->FldQuoteS() + "|" + field->FldQuoteE(), std::string(quote) + "|" + quote)
+            << kind << "/" << type;
+        EXPECT_TRUE(field->FldSupport()) << type;
+    }
+    EXPECT_EQ(typed(kAdDBTimeStamp)->FldTypeName(), "TIMESTAMP");
 
     // An unknown code is not supported and leaves the quotes; a name read earlier is kept.
     auto odd = std::make_shared<AGPField>();

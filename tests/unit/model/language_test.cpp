@@ -207,15 +207,6 @@ TEST_F(PhraseFileTest, SaveWritesOnlyNonEmptyPhrasesOfExistingObjects) {
     EXPECT_EQ(language.GetMenuPhrase("en", "3", "MenuText"), "Home");
 }
 
-TEST_F(PhraseFileTest, WithoutADatabaseNoTableOrFieldPhraseIsWritten) {
-    AGP proj;
-    Language().SetTablePhrase("en", "orders", "TblCaption", "Orders");
-    Language().SetFieldPhrase("en", "orders", "id", "FldCaption", "Id");
-    std::string file = dir / "phrases.xml";
-    ASSERT_TRUE(proj.SaveLanguagePhrasesToFile(file));
-    EXPECT_EQ(test::ReadFile(file).find("Phrase "), std::string::npos);
-}
-
 TEST_F(PhraseFileTest, LoadRefusesMissingMalformedAndForeignFiles) {
     AGP proj;
     EXPECT_FALSE(proj.LoadLanguagePhrasesFromFile(dir / "missing.xml"));
@@ -241,14 +232,20 @@ TEST_F(PhraseFileTest, LoadRefusesMissingMalformedAndForeignFiles) {
     EXPECT_EQ(Language().GetTablePhrase("en", "t", "a"), "p");
 }
 
-TEST_F(PhraseFileTest, FormatProjectFilePutsEachElementOnAnIndentedLine) {
+// A formatted file puts each element on an indented line; without a database no table or field
+// phrase is written.
+TEST_F(PhraseFileTest, FormattedFileWithoutADatabase) {
     AGP proj;
     ASSERT_TRUE(SetRegValue("HKCU", SettingsSection("General"), "FormatProjectFile", kRegNumber, Variant(1)));
     Language().SetProjectPhrase("en", "ProjName", "Shop");
+    Language().SetTablePhrase("en", "orders", "TblCaption", "Orders");
+    Language().SetFieldPhrase("en", "orders", "id", "FldCaption", "Id");
     std::string file = dir / "phrases.xml";
     ASSERT_TRUE(proj.SaveLanguagePhrasesToFile(file));
     std::string text = test::ReadFile(file);
     EXPECT_NE(text.find("\n\t<ProjectPhrase"), std::string::npos) << text;
+    EXPECT_EQ(text.find("<TablePhrase"), std::string::npos) << text;
+    EXPECT_EQ(text.find("<FieldPhrase"), std::string::npos) << text;
     ASSERT_TRUE(proj.LoadLanguagePhrasesFromFile(file));
     EXPECT_EQ(Language().ProjectCount(), 1);
 }

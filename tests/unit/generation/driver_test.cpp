@@ -264,16 +264,11 @@ TEST_F(GenerationTest, UnchangedTemplatesAreNotTranslatedAgain) {
     EXPECT_EQ(fs::last_write_time(view), viewTime);
 }
 
-// Files no earlier run wrote (here: the run's record is gone) pass the overwrite rule.
+// Files no earlier run wrote (here: the run's record is gone) pass the overwrite rule, with a backup.
 TEST_F(GenerationTest, ExistingPagesFollowTheOverwriteRule) {
     ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
     fs::remove_all(work / "app/.velmora");
     WriteFile(work / "app/orderslist.php", "edited by hand");
-
-    SetGenerationOptions({"S"});
-    ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
-    EXPECT_EQ(ReadFile(work / "app/orderslist.php"), "edited by hand");
-
     SetRegValue("HKCU", SettingsSection("General"), "BackupFile", kRegText, Variant("True"));
     SetGenerationOptions({"O"});
     auto fresh = MakeProject(work / "app");
@@ -334,16 +329,6 @@ TEST_F(GenerationTest, ThePermissionTableIsCheckedAfterTheDatabaseAndBeforeTheTe
     empty->DB()->SetUserLevelPrivTbl("customers");
     GenScript(empty);
     EXPECT_EQ(Engine().ProjErr, "Velmora: No tables found in the Database! Generation aborted!");
-}
-
-TEST_F(GenerationTest, ASqliteDatabaseWithDynamicUserLevelsGeneratesUnasked) {
-    project->DB()->SetDBType("SQLITE");
-    project->DB()->SetDBPhyPath((work / "shop.db"));
-    project->DB()->SetUseDynamicUserLevel(true);
-    project->DB()->SetUserLevelPrivTbl("customers");
-    project->DB()->SetUserLevelPrivTblNameFld("name");
-    EXPECT_TRUE(Generate(project)) << Engine().ProjErr;
-    EXPECT_EQ(TimesAsked("permission-field-size"), 0u);
 }
 
 TEST_F(GenerationTest, OutputOutsideTheDestinationAbortsTheRun) {

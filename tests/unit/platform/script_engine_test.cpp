@@ -119,6 +119,7 @@ TEST_F(ScriptEngineTest, ValuesRoundTripThroughScriptFunctions) {
         Variant(DateValue{-1.25}),
         Variant(Variant::Array{Variant(1), Variant("a"), Variant(Variant::Array{Variant(true)})}),
         Variant(bag->items[0]),
+        Variant(std::string("a\0b", 3)),
     };
     for (const Variant& value : values) {
         Variant back;
@@ -319,14 +320,12 @@ TEST_F(ScriptEngineTest, HostFunctionsAndConstructors) {
     EXPECT_EQ(Eval("fact(5)"), Variant(120));
 }
 
-TEST_F(ScriptEngineTest, TextsAndOddValuesCrossIntact) {
-    ASSERT_TRUE(engine.AddCode("function echo(v) { return v; } function len(v) { return v.length; }"));
-    const Variant texts[] = {Variant(std::string("a\0b", 3)), Variant("\xC3\x28 bad")};
+TEST_F(ScriptEngineTest, OddValuesCrossIntact) {
+    ASSERT_TRUE(engine.AddCode("function len(v) { return v.length; }"));
+    const Variant malformed("\xC3\x28 bad");
     Variant result;
-    ASSERT_TRUE(engine.Run("echo", std::span(texts, 1), result));
-    EXPECT_EQ(result, texts[0]);
     // Malformed UTF-8 keeps its bytes, one character each, instead of vanishing.
-    ASSERT_TRUE(engine.Run("len", std::span(texts + 1, 1), result));
+    ASSERT_TRUE(engine.Run("len", std::span(&malformed, 1), result));
     EXPECT_EQ(result, Variant(6));
     // A self-containing array ends in empties rather than recursing forever.
     EXPECT_EQ(Eval("var a = [1]; a.push(a); a").AsArray().at(0), Variant(1));

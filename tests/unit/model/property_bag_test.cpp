@@ -8,7 +8,7 @@
 namespace velmora {
 namespace {
 
-TEST(PropertyBag, AddKeepsTheFirstEntryOfANameInAnyCase) {
+TEST(PropertyBag, AddKeepsTheFirstEntryOfANameAndItemTakesEveryIndexAsAName) {
     AGProperties bag;
     EXPECT_TRUE(bag.Add("charset", "String", true, 1, true, true));
     EXPECT_FALSE(bag.Add("CharSet", "Boolean"));
@@ -17,21 +17,19 @@ TEST(PropertyBag, AddKeepsTheFirstEntryOfANameInAnyCase) {
     auto entry = bag.Item(Variant("CHARSET"));
     EXPECT_EQ(entry->Name(), "charset");
     EXPECT_EQ(entry->DataType(), "String");
-}
 
-TEST(PropertyBag, ItemTakesEveryIndexAsANameAndAddsWhatItLacks) {
-    AGProperties bag;
+    // Item adds what it lacks, a number being a name like any other.
     for (int i = 0; i < 10; ++i) bag.Add("P" + std::to_string(i));
     auto three = bag.Item(Variant(std::int32_t{3}));
     EXPECT_EQ(three->Name(), "3");
-    EXPECT_EQ(bag.Count(), 11);
+    EXPECT_EQ(bag.Count(), 12);
     EXPECT_EQ(three->DataType(), "String");
     EXPECT_TRUE(three->FileSave());
     EXPECT_TRUE(three->Sync());
     EXPECT_FALSE(three->RegSave());
     // Entries keep the order of adding.
     auto entries = bag.Entries();
-    EXPECT_EQ(entries.front()->Name(), "P0");
+    EXPECT_EQ(entries.front()->Name(), "charset");
     EXPECT_EQ(entries.back()->Name(), "3");
 }
 

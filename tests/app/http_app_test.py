@@ -3,12 +3,9 @@
 
     python3 tests/app/http_app_test.py --app DIR --security none|table|hardcoded [unittest options]
 
-DIR is an assembled application with its database (tests/app/assemble_fixture.sh, or a generated
-one) on SQLite, PostgreSQL or MySQL/MariaDB, loaded with the demo rows. The suite starts `php -S`
-on a free port with DIR/router.php, reads the page names and table descriptions from the
-application itself (<var>list.php, tables/<var>.php), and fails a test when the server's error
-output shows a PHP warning, notice, deprecation or fatal error. What the pages stored is checked
-in the database through tests/app/sql.php, with the application's own connection settings.
+DIR is an application with the demo rows (generated, or tests/app/assemble_fixture.sh) on SQLite,
+PostgreSQL or MariaDB, served by `php -S`; page names and tables are read from the application, a
+PHP warning in the server's output fails the test, and stored rows are read through tests/app/sql.php.
 Some tests add rows; a server database is best reloaded from the demo SQL before a run.
 """
 import argparse
@@ -183,11 +180,6 @@ class Client:
         _, form = self.form(path)
         return self.submit(form, changes, **kw)
 
-    def csv(self, path):
-        r = self.get(path)
-        assert r.status == 200, f'{path}: status {r.status}'
-        return list(csv.reader(io.StringIO(r.raw.decode('utf-8-sig'), newline='')))
-
     def session_id(self):
         ids = [c.value for c in self.jar if c.name.startswith('VMSESS') or 'SESS' in c.name.upper()]
         return ids[0] if ids else None
@@ -207,7 +199,7 @@ def multipart(fields, files):
     for name, value in fields:
         parts.append(f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"\r\n\r\n'.encode()
                      + str(value).encode() + b'\r\n')
-    for name, (filename, content) in files.items():
+    for name, (filename, content) in (files.items() if isinstance(files, dict) else files):
         parts.append(f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"; filename="{filename}"\r\n'
                      f'Content-Type: application/octet-stream\r\n\r\n'.encode() + content + b'\r\n')
     parts.append(f'--{boundary}--\r\n'.encode())
@@ -394,12 +386,11 @@ def stop_server():
         SERVER.wait(10)
 
 
-class AppTest(unittest.TestCase):
-    """Base: a logged-in client per test, and the server log checked after each test."""
+class ServerLogTest(unittest.TestCase):
+    """Fails a test whose requests made the PHP server report a problem."""
 
     def setUp(self):
         self.log_offset = os.path.getsize(LOG_PATH)
-        self.c = logged_in_client()
 
     def tearDown(self):
         time.sleep(0.05)
@@ -407,6 +398,14 @@ class AppTest(unittest.TestCase):
             f.seek(self.log_offset)
             bad = [line for line in f if BAD_LOG.search(line)]
         self.assertEqual(bad, [], 'the PHP server reported problems')
+
+
+class AppTest(ServerLogTest):
+    """Base: a logged-in client per test."""
+
+    def setUp(self):
+        super().setUp()
+        self.c = logged_in_client()
 
     def assertOk(self, r, status=200):
         self.assertEqual(r.status, status, f'{r.url}: {r.body[:400]}')
@@ -497,22 +496,16 @@ class ListTests(AppTest):
         self.assertTrue(last.rows, 'a page past the end shows the last page')
 
     def test_sort(self):
-        base = page('products', 'list') + '?order=name&dir='
-        asc = column(self.grid(base + 'asc'), 'products', 'name')
-        desc = column(self.grid(base + 'desc'), 'products', 'name')
-        # the database's collation decides the order
-        names = db_column('SELECT name FROM products ORDER BY name, product_id')
-        self.assertEqual(asc, names[:len(asc)])
-        names = db_column('SELECT name FROM products ORDER BY name DESC, product_id')
-        self.assertEqual(desc, names[:len(desc)])
+        # the database's collation decides the order; an unknown direction sorts ascending
+        for direction, sql_direction in [('desc', 'DESC'), ('evil', '')]:
+            shown = column(self.grid(page('products', 'list') + '?order=name&dir=' + direction), 'products', 'name')
+            names = db_column(f'SELECT name FROM products ORDER BY name {sql_direction}, product_id')
+            self.assertEqual(shown, names[:len(shown)], direction)
         plain = self.grid(page('products', 'list')).rows
-        for q in ['order=unknown', 'order=name&dir=evil', 'order=unknown&dir=evil', 'order[]=name']:
+        for q in ['order=unknown', 'order=unknown&dir=evil', 'order[]=name']:
             r = self.get_ok(page('products', 'list') + '?' + q)
-            if 'unknown' in q or '[]' in q:
-                self.assertEqual(grid(r.body).rows, plain, q)
-                self.assertNotIn('unknown', r.body, 'a refused sort column is not carried into links')
-        evil = column(self.grid(base + 'evil'), 'products', 'name')
-        self.assertEqual(evil, asc, 'an unknown direction sorts ascending')
+            self.assertEqual(grid(r.body).rows, plain, q)
+            self.assertNotIn('unknown', r.body, 'a refused sort column is not carried into links')
 
     def test_quick_search(self):
         names = column(self.grid(page('customers', 'list') + '?q=' + urllib.parse.quote("O'Brien")), 'customers',
@@ -629,12 +622,6 @@ class SearchTests(AppTest):
 
 
 class RecordTests(AppTest):
-    def test_view(self):
-        r = self.get_ok(page('customers', 'view') + '?key[customer_id]=8')
-        row = db_row('SELECT * FROM customers WHERE customer_id = 8')
-        for col in ('first_name', 'last_name', 'email', 'city'):
-            self.assertIn(row[col], r.text)
-
     def test_missing_record_is_404(self):
         for q in ['?key[customer_id]=999999', '', '?key=1', '?key[other]=1', '?key[customer_id][]=1']:
             for kind in ('view', 'edit', 'delete'):
@@ -644,47 +631,33 @@ class RecordTests(AppTest):
 
     def test_add_valid(self):
         email = f'new.{RUN}@example.com'
-        _, form = self.c.form(page('customers', 'add'))
-        self.assertEqual(form_value(form, 'f[country]'), 'Italy', 'the default is prefilled')
-        r = self.c.submit(form, {'f[first_name]': 'Nina', 'f[last_name]': 'Test', 'f[email]': email,
-                                 'f[phone]': '', 'f[city]': 'Bari', 'f[joined]': '2024-05-06'})
-        self.assertStored(r)
+        self.assertStored(self.c.post_form(page('customers', 'add'), {
+            'f[first_name]': 'Nina', 'f[last_name]': 'Test', 'f[email]': email, 'f[phone]': '', 'f[city]': 'Bari',
+            'f[joined]': '2024-05-06'}))
         row = db_row('SELECT * FROM customers WHERE email = ?', email)
-        self.assertIsNotNone(row)
         self.assertEqual((row['first_name'], row['city'], row['joined']), ('Nina', 'Bari', '2024-05-06'))
         self.assertIsNone(row['phone'], 'an empty optional field stores NULL')
-        self.assertIn(phrase('AddSuccess'), self.c.get(r.header('Location')).text)
 
-    def test_add_invalid_keeps_values_and_stores_nothing(self):
-        before = count('customers')
-        r = self.c.post_form(page('customers', 'add'), {'f[first_name]': '', 'f[last_name]': f'Kept{RUN}',
-                                                        'f[email]': 'not-an-email', 'f[joined]': '2024-02-30'})
-        self.assertOk(r)
-        for pid in ('FieldRequired', 'InvalidEmail', 'InvalidDate'):
-            self.assertIn(phrase(pid), r.text)
-        again = parse_forms(r.body)[-1]
-        self.assertEqual(form_value(again, 'f[last_name]'), f'Kept{RUN}')
-        self.assertEqual(form_value(again, 'f[email]'), 'not-an-email')
-        self.assertEqual(count('customers'), before)
-
-    def test_type_size_and_choice_validation(self):
-        before = count('products')
-        r = self.c.post_form(page('products', 'add'), {'f[name]': 'x' * 101, 'f[category_id]': '9999',
-                                                       'f[unit_price]': '12,5', 'f[units_in_stock]': 'abc'})
-        self.assertOk(r)
-        for pid in ('InvalidInteger', 'InvalidNumber', 'InvalidValue'):
-            self.assertIn(phrase(pid), r.text)
-        self.assertIn(phrase('TooLong').replace('{max}', '100'), r.text)
-        r = self.c.post_form(page('orders', 'add'),
-                             {'f[customer_id]': '1', 'f[order_date]': '2024-01-01', 'f[status]': 'stolen'})
-        self.assertIn(phrase('InvalidValue'), r.text)
-        # a NUL byte and a number beyond the float range are refused, not stored as text or INF
-        r = self.c.post_form(page('products', 'add'),
-                             {'f[name]': f'nul\x00{RUN}', 'f[unit_price]': '1e999', 'f[units_in_stock]': '1'})
-        self.assertOk(r)
-        for pid in ('InvalidCharacter', 'NumberOutOfRange'):
-            self.assertIn(phrase(pid), r.text)
-        self.assertEqual(count('products'), before)
+    def test_invalid_values_are_refused_and_kept(self):
+        cases = [  # table, posted values, messages
+            ('customers', {'f[first_name]': '', 'f[last_name]': f'Kept{RUN}', 'f[email]': 'not-an-email',
+                           'f[joined]': '2024-02-30'}, ['FieldRequired', 'InvalidEmail', 'InvalidDate']),
+            ('products', {'f[name]': 'x' * 101, 'f[category_id]': '9999', 'f[unit_price]': '12,5',
+                          'f[units_in_stock]': 'abc'}, ['InvalidInteger', 'InvalidNumber', 'InvalidValue', 'TooLong']),
+            ('orders', {'f[customer_id]': '1', 'f[order_date]': '2024-01-01', 'f[status]': 'stolen'}, ['InvalidValue']),
+            # a NUL byte and a number beyond the float range are refused, not stored as text or INF
+            ('products', {'f[name]': f'nul\x00{RUN}', 'f[unit_price]': '1e999', 'f[units_in_stock]': '1'},
+             ['InvalidCharacter', 'NumberOutOfRange']),
+        ]
+        for table, values, messages in cases:
+            before = count(table)
+            r = self.c.post_form(page(table, 'add'), values)
+            self.assertOk(r)
+            for pid in messages:
+                self.assertIn(phrase(pid).replace('{max}', '100'), r.text, pid)
+            self.assertEqual(count(table), before)
+            for k in {'f[last_name]', 'f[email]'} & values.keys():
+                self.assertEqual(form_value(parse_forms(r.body)[-1], k), values[k], 'the typed value is kept')
 
     def test_edit_and_checkbox(self):
         url = page('products', 'edit') + '?key[product_id]=7'
@@ -700,18 +673,7 @@ class RecordTests(AppTest):
         self.assertStored(r)
         self.assertEqual(db_value('SELECT discontinued FROM products WHERE product_id = 7'), '0')
 
-    def test_copy(self):
-        _, form = self.c.form(page('customers', 'add') + '?copy=1&key[customer_id]=3')
-        self.assertEqual(form_value(form, 'f[last_name]'), db_value('SELECT last_name FROM customers WHERE customer_id = 3'))
-        email = f'copy.{RUN}@example.com'
-        r = self.c.submit(form, {'f[email]': email})
-        self.assertStored(r)
-        src = db_row('SELECT * FROM customers WHERE customer_id = 3')
-        row = db_row('SELECT * FROM customers WHERE email = ?', email)
-        self.assertNotEqual(row['customer_id'], '3')
-        self.assertEqual((row['first_name'], row['last_name'], row['city']), (src['first_name'], src['last_name'], src['city']))
-
-    def test_delete_confirms_then_deletes(self):
+    def test_delete_confirms_then_deletes_unless_a_foreign_key_refuses(self):
         sql('INSERT INTO categories (name) VALUES (?)', f'Doomed {RUN}')
         cid = self.new_id('categories', 'category_id', 'name = ?', f'Doomed {RUN}')
         url = page('categories', 'delete') + f'?key[category_id]={cid}'
@@ -719,22 +681,13 @@ class RecordTests(AppTest):
         self.assertIn(phrase('DeleteConfirm'), r.text)
         self.assertIn(f'Doomed {RUN}', r.text)
         self.assertEqual(count('categories', 'category_id = ?', cid), 1, 'GET deletes nothing')
-        r = self.c.submit(form)
-        self.assertEqual(r.status, 303)
+        self.assertEqual(self.c.submit(form).status, 303)
         self.assertEqual(count('categories', 'category_id = ?', cid), 0)
-
-    def test_delete_refused_by_a_foreign_key_is_reported(self):
+        # one a foreign key refers to stays, and the page says so
         r = self.c.post_form(page('categories', 'delete') + '?key[category_id]=1')
         self.assertIn(r.status, (200, 409))
         self.assertIn(phrase('DeleteFailed'), r.text)
         self.assertEqual(count('categories', 'category_id = 1'), 1)
-
-    def test_duplicate_shows_a_message_on_the_form(self):
-        r = self.c.post_form(page('categories', 'add'), {'f[name]': 'Beverages', 'f[description]': f'dup {RUN}'})
-        self.assertOk(r)
-        self.assertIn(phrase('DuplicateError') + ' ' + phrase('ErrorField').replace('{field}', 'Name'), r.text)
-        self.assertNotIn('SQLSTATE', r.text)
-        self.assertEqual(count('categories', 'description = ?', f'dup {RUN}'), 0)
 
     def test_concurrent_change_is_refused(self):
         url = page('orders', 'edit') + '?key[order_id]=9'
@@ -776,29 +729,15 @@ class LookupTests(AppTest):
                        and 'category_id' in n)
         if not names:
             self.skipTest('no lookup page for products.category_id')
-        name = names[0]
-        r = self.get_ok(name)
+        r = self.get_ok(names[0])
         self.assertIn('application/json', r.header('Content-Type'))
         data = json.loads(r.body)
         self.assertEqual(len(data), count('categories'))
         self.assertIn({'value': '3', 'label': 'Dairy'}, data)
-        self.assertEqual([d['label'] for d in json.loads(self.c.get(name + '?q=bak').body)], ['Bakery'])
+        self.assertEqual([d['label'] for d in json.loads(self.c.get(names[0] + '?q=bak').body)], ['Bakery'])
 
 
 class MasterDetailTests(AppTest):
-    def master_view(self):
-        """Checks the lines under order 5; returns the link adding a line and the line ids."""
-        r = self.get_ok(page('orders', 'view') + '?key[order_id]=5')
-        lines = db_column('SELECT line_id FROM order_lines WHERE order_id = 5 ORDER BY line_id')
-        detail = grid(r.body)
-        self.assertEqual(column(detail, 'order_lines', 'line_id'), lines)
-        add = [h for h in re.findall(r'href="([^"]+)"', r.body) if html.unescape(h).startswith(page('order_lines', 'add'))]
-        self.assertTrue(add, 'a link adds a detail row')
-        return html.unescape(add[0]), lines
-
-    def test_master_view_shows_its_details(self):
-        self.master_view()
-
     def test_detail_list_is_filtered(self):
         r = self.get_ok(page('order_lines', 'list') + '?master=orders&fk_order_id=7')
         shown = column(grid(r.body), 'order_lines', 'line_id')
@@ -806,9 +745,13 @@ class MasterDetailTests(AppTest):
         self.assertEqual(shown, lines)
         self.assertIn(APP['tables']['orders']['caption'], r.text)
 
-    def test_add_detail_from_the_master(self):
-        url, lines = self.master_view()
-        _, form = self.c.form(url)
+    def test_master_view_shows_its_details_and_adds_one(self):
+        r = self.get_ok(page('orders', 'view') + '?key[order_id]=5')
+        lines = db_column('SELECT line_id FROM order_lines WHERE order_id = 5 ORDER BY line_id')
+        self.assertEqual(column(grid(r.body), 'order_lines', 'line_id'), lines)
+        add = [h for h in re.findall(r'href="([^"]+)"', r.body) if html.unescape(h).startswith(page('order_lines', 'add'))]
+        self.assertTrue(add, 'a link adds a detail row')
+        _, form = self.c.form(html.unescape(add[0]))
         self.assertEqual(form_value(form, 'f[order_id]'), '5', 'the link value is prefilled')
         r = self.c.submit(form, {'f[product_id]': '2', 'f[quantity]': '3', 'f[unit_price]': '4.5'})
         self.assertStored(r)
@@ -913,7 +856,7 @@ class ExportTests(AppTest):
                     self.assertTrue(all(map(same, want, got)), f'{fmt}: {want} != {got}')
             if ARGS.security != 'none':
                 self.assertEqual(Client().get(url + '&export=csv').status, 302, 'a visitor is sent to the login')
-        self.assertEqual(len(self.c.csv(page('products', 'list') + '?export=csv&all=1')) - 1, count('products'))
+        self.assertEqual(len(export_rows('csv', self.export(page('products', 'list') + '?all=1', 'csv'))) - 1, count('products'))
         # typed cells: numbers are numbers, dates are dates
         sheet = xlsx_rows(self.export(page('orders', 'list') + '?q=Rossi', 'xlsx'))
         self.assertIsInstance(sheet[1][0], float)
@@ -938,24 +881,19 @@ class ExportTests(AppTest):
             self.assertEqual(record.keys(), shown.keys(), fmt)
             self.assertTrue(all(same(shown[k], record[k]) for k in shown), f'{fmt}: {record}')
 
-    def test_csv(self):
-        tricky = f'He said "hi", then left {RUN}'
-        sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'CSV {RUN}', tricky)
-        r = self.get_ok(page('categories', 'list') + '?export=csv&all=1')
-        rows = export_rows('csv', r.raw)
-        self.assertEqual(len(rows) - 1, count('categories'))
-        self.assertIn(tricky, [cell for row in rows for cell in row])
-        self.assertIn(b'"He said ""hi"", then left', r.raw)
-
-    def test_spreadsheets_neutralise_formulas(self):
+    def test_spreadsheets_quote_text_and_neutralise_formulas(self):
         risky = ['=1+2', '+1', '-1', '@SUM(A1)', '\tTab', '\rCR']
         for start in risky:
             sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'{start} F{RUN}', f'{start} text')
+        sql('INSERT INTO categories (name, description) VALUES (?, ?)', f'Quoted F{RUN}', 'He said "hi", then left')
         try:
-            for fmt in ['csv', 'xlsx']:
-                rows = export_rows(fmt, self.export(page('categories', 'list') + f'?q=F{RUN}&all=1', fmt))
-                self.assertEqual(sorted(r[1] for r in rows[1:]), sorted(f"'{start} F{RUN}" for start in risky), fmt)
-                self.assertEqual(sorted(r[2] for r in rows[1:]), sorted(f"'{start} text" for start in risky), fmt)
+            for fmt in ['xlsx', 'csv']:
+                raw = self.export(page('categories', 'list') + f'?q=F{RUN}&all=1', fmt)
+                rows = export_rows(fmt, raw)
+                self.assertEqual(sorted(r[1] for r in rows[1:]), sorted([f"'{s} F{RUN}" for s in risky] + [f'Quoted F{RUN}']))
+                self.assertEqual(sorted(r[2] for r in rows[1:]),
+                                 sorted([f"'{s} text" for s in risky] + ['He said "hi", then left']), fmt)
+            self.assertIn(b'"He said ""hi"", then left"', raw)
         finally:
             sql('DELETE FROM categories WHERE name LIKE ?', f'% F{RUN}')
         # a negative number of a numeric column is data, not a formula
@@ -1012,12 +950,13 @@ class ExportTests(AppTest):
         self.assertIn(f"{caption('orders', 'order_id')}: {oid}\n", deleted.get_content())
 
 
-def tiny_png():
-    """A valid 1x1 PNG, one red pixel."""
+def tiny_png(width=1, height=1):
+    """A valid PNG of one colour."""
     def chunk(kind, data):
         return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
-    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 1, 1, 8, 2, 0, 0, 0))
-            + chunk(b'IDAT', zlib.compress(b'\x00\xff\x00\x00')) + chunk(b'IEND', b''))
+    rows = b''.join(b'\x00' + b'\x20\x80\xc0' * width for _ in range(height))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b''))
 
 
 NO_FILE = {'vmfile[photo]': ('', b'')}
@@ -1189,14 +1128,10 @@ class UploadTests(AppTest):
         sql('DELETE FROM products WHERE product_id = ?', copy)
 
     def test_multipart_post_needs_the_token(self):
-        other = logged_in_client()
-        _, theirs = other.form(self.edit_url)
-        for changes, drop in [({}, ['_csrf']), ({'_csrf': 'f' * 64}, []),
-                              ({'_csrf': form_value(theirs, '_csrf')}, [])]:
-            r = self.c.post_form(self.edit_url, changes, drop=drop, files={'vmfile[photo]': ('forged.png', tiny_png())})
-            self.assertBadToken(r)
-            self.assertEqual(self.stored_files(), self.files_before)
-            self.assertIsNone(self.photo())
+        r = self.c.post_form(self.edit_url, drop=['_csrf'], files={'vmfile[photo]': ('forged.png', tiny_png())})
+        self.assertBadToken(r)
+        self.assertEqual(self.stored_files(), self.files_before)
+        self.assertIsNone(self.photo())
 
 
 class SecurityTests(AppTest):
@@ -1281,8 +1216,7 @@ class AuthTests(AppTest):
 
     def test_pages_redirect_to_login(self):
         c = Client()
-        for p in [page('orders', 'list') + '?page=2', page('orders', 'view') + '?key[order_id]=1', 'index.php',
-                  page('products', 'add')]:
+        for p in [page('orders', 'view') + '?key[order_id]=1', 'index.php']:
             r = c.get(p)
             self.assertEqual(r.status, 302, p)
             loc = r.header('Location')
@@ -1381,14 +1315,9 @@ class AuthTests(AppTest):
         self.assertIn(c.login(login, 'oldpassword').status, (302, 303))
         self.assertTrue(db_value('SELECT password FROM employees WHERE login = ?', login).startswith('$argon2id$'))
         self.assertOk(c.get(page('orders', 'list')))
-        # a changed password, then a deleted user, end the session at its next request
-        other = Client()
-        self.assertIn(other.login(login, 'oldpassword').status, (302, 303))
-        sql('UPDATE employees SET password = ? WHERE login = ?', old, login)
-        self.assertEqual(c.get(page('orders', 'list')).status, 302)
-        self.assertIn(other.login(login, 'oldpassword').status, (302, 303))
+        # a deleted user's session ends at its next request
         sql('DELETE FROM employees WHERE login = ?', login)
-        self.assertEqual(other.get(page('orders', 'list')).status, 302)
+        self.assertEqual(c.get(page('orders', 'list')).status, 302)
 
     def test_return_url_stays_in_the_application(self):
         for target in ['http://evil.example/', '//evil.example/x.php', '/etc/passwd', 'javascript:alert(1)']:

@@ -1,66 +1,41 @@
 #!/usr/bin/env python3
 """Uses a generated application as a person would, under PHP's built-in server: opens every page
-reachable from the index (no HTTP 500, no PHP warning, notice or error), then runs form steps on
-one table's pages. Each step opens a form, keeps what it shows, fills what is required and empty,
-applies NAME=VALUE changes and posts it; the post must be accepted (a redirect), not shown again.
+reachable from the index (no HTTP 500, no PHP warning, notice or error), or with --menu only the
+menu's pages and the view page of each one's first row (each must answer 200 without asking for a
+login), then runs form steps on one table's pages. Each step opens a form, keeps what it shows,
+fills what is required and empty, applies NAME=VALUE changes and posts it; the post must be
+accepted (a redirect), not shown again.
 
-  form_crawl_test.py --app DIR [--step add|copy|edit[:NAME=VALUE;...] --table T]...
+  form_crawl_test.py --app DIR [--menu] [--step add|copy|edit[:NAME=VALUE;...] --table T]...
 
 A step's form is the table's add page, or the first row's copy or edit link on its list page.
 """
 import argparse
 import html
+import json
+import os
 import re
-import socket
 import subprocess
 import sys
-import time
-import urllib.error
-import urllib.parse
-import urllib.request
 import uuid
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import http_app_test as ht  # noqa: E402  the client and server of the demo's tests
 
 PHP_PROBLEMS = re.compile(r"(Warning|Notice|Deprecated|Fatal error|Parse error|Uncaught)")
 SKIPPED_LINKS = re.compile(r"(delete|export|logout|^https?:|^mailto:|^#|\.css|\.js|\.png|\.svg|\.ico)")
 
 
-class NoRedirect(urllib.request.HTTPRedirectHandler):
-    def redirect_request(self, *args):
-        return None
+class App(ht.Client):
+    def fetch(self, path):
+        """(status, text) of a page, after its redirects."""
+        r = self.get(path, follow=True)
+        return r.status, r.body
 
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class App:
-    def __init__(self, base):
-        self.base = base
-        jar = urllib.request.HTTPCookieProcessor()
-        self.follow = urllib.request.build_opener(jar)
-        self.stay = urllib.request.build_opener(jar, NoRedirect())
-
-    def get(self, path):
-        try:
-            response = self.follow.open(self.base + path, timeout=30)
-            return response.status, response.read().decode("utf-8", "replace")
-        except urllib.error.HTTPError as error:
-            return error.code, error.read().decode("utf-8", "replace")
-
-    def post(self, path, fields):
-        boundary = uuid.uuid4().hex
-        body = b"".join(
-            f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"\r\n\r\n{value}\r\n'.encode()
-            for name, value in fields) + f"--{boundary}--\r\n".encode()
-        request = urllib.request.Request(self.base + path, body,
-                                         {"Content-Type": f"multipart/form-data; boundary={boundary}"})
-        try:
-            response = self.stay.open(request, timeout=30)
-            return response.status, response.read().decode("utf-8", "replace")
-        except urllib.error.HTTPError as error:
-            return error.code, error.read().decode("utf-8", "replace")
+    def send(self, path, fields):
+        """(status, text) of a multipart post, as a browser sends a form with a file control."""
+        r = self.request(path, fields, files=[])
+        return r.status, r.body
 
 
 def crawl(app, failures):
@@ -70,7 +45,7 @@ def crawl(app, failures):
         if path in seen:
             continue
         seen.add(path)
-        status, body = app.get(path)
+        status, body = app.fetch(path)
         if status >= 500:
             failures.append(f"{path}: HTTP {status}")
         for link in re.findall(r'href="([^"]+)"', body):
@@ -78,6 +53,21 @@ def crawl(app, failures):
             if link and not SKIPPED_LINKS.search(link):
                 queue.append(link)
     return len(seen)
+
+
+def menu_pages(app, folder, failures):
+    config = json.loads(subprocess.check_output(["php", "-r", "echo json_encode(require $argv[1]);", folder + "/config.php"]))
+    paths, opened = [item["url"] for item in config["menu"]], 0
+    while paths:
+        path = paths.pop(0)
+        status, body = app.fetch(path)
+        opened += 1
+        if status != 200 or 'name="password"' in body:
+            failures.append(f"{path}: HTTP {status}" + (", shows the login form" if status == 200 else ""))
+        view = re.search(r'href="([A-Za-z0-9_]+view\.php\?[^"]+)"', body)
+        if view and "view.php" not in path:
+            paths.append(html.unescape(view.group(1)))
+    return opened
 
 
 def attribute(tag, name):
@@ -130,14 +120,14 @@ def run_step(app, table, step, failures):
     if kind == "add":
         path = f"{table}add.php"
     else:
-        _, listing = app.get(f"{table}list.php")
+        _, listing = app.fetch(f"{table}list.php")
         wanted = "copy=1" if kind == "copy" else f"{table}edit.php"
         links = [html.unescape(h) for h in re.findall(r'href="([^"]+)"', listing) if wanted in h]
         if not links:
             failures.append(f"{table} {kind}: no link on the list page")
             return
         path = links[0]
-    status, page = app.get(path)
+    status, page = app.fetch(path)
     fields = form_fields(page) if status == 200 else None
     if fields is None:
         failures.append(f"{path}: HTTP {status}, no form")
@@ -145,7 +135,7 @@ def run_step(app, table, step, failures):
     for change in filter(None, changes.split(";")):
         name, _, value = change.partition("=")
         fields = [f for f in fields if f[0] != f"f[{name}]"] + [[f"f[{name}]", value]]
-    status, answer = app.post(path.split("?")[0] if kind == "add" else path, fields)
+    status, answer = app.send(path.split("?")[0] if kind == "add" else path, fields)
     if status not in (302, 303):
         shown = re.sub(r"<[^>]+>", " ", answer)
         failures.append(f"{table} {kind}: HTTP {status}: " + " ".join(shown.split())[:400])
@@ -154,30 +144,20 @@ def run_step(app, table, step, failures):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--app", required=True)
+    parser.add_argument("--menu", action="store_true")
     parser.add_argument("--table")
     parser.add_argument("--step", action="append", default=[])
     args = parser.parse_args()
-    port = free_port()
-    server = subprocess.Popen(
-        ["php", "-d", "error_reporting=E_ALL", "-d", "display_errors=stderr", "-S", f"127.0.0.1:{port}",
-         "-t", args.app, args.app + "/router.php"],
-        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    app = App(f"http://127.0.0.1:{port}/")
-    failures = []
+    ht.start_server(args.app)
+    app, failures = App(), []
     try:
-        for _ in range(100):
-            try:
-                urllib.request.urlopen(app.base + "index.php", timeout=2).read()
-                break
-            except OSError:
-                time.sleep(0.1)
-        pages = crawl(app, failures)
+        pages = menu_pages(app, args.app, failures) if args.menu else crawl(app, failures)
         for step in args.step:
             run_step(app, args.table, step, failures)
     finally:
-        server.terminate()
-        _, log = server.communicate(timeout=10)
-    failures += [line for line in log.splitlines() if PHP_PROBLEMS.search(line)][:20]
+        ht.stop_server()
+    with open(ht.LOG_PATH, errors="replace") as log:
+        failures += [line.rstrip() for line in log if PHP_PROBLEMS.search(line)][:20]
     for failure in failures:
         print("FAIL", failure)
     print(f"{pages} pages, {len(args.step)} form steps, {len(failures)} failures")

@@ -4,20 +4,16 @@
 
 Prints what failed and exits with the number of failures.
 """
-import datetime, html, http.cookiejar, json, os, re, struct, subprocess, sys, time, urllib.error, urllib.request, uuid, zlib
+import argparse, datetime, json, os, re, struct, sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import http_app_test as h  # noqa: E402  the client and database helper of the demo's tests
 
 port, kind, app = sys.argv[1:4]
-base = f"http://127.0.0.1:{port}/"
-here = os.path.dirname(os.path.abspath(__file__))
+h.BASE, h.ARGS = f"http://127.0.0.1:{port}/", argparse.Namespace(app=app)
+web = h.Client()   # a redirect comes back as it is, to read its Location
+sql = h.sql
 failed = 0
-
-
-class Stay(urllib.request.HTTPRedirectHandler):
-    def redirect_request(self, *args):
-        return None   # a redirect comes back as it is, to read its Location
-
-
-web = urllib.request.build_opener(Stay, urllib.request.HTTPCookieProcessor(http.cookiejar.CookieJar()))
 
 
 def check(name, ok, detail=""):
@@ -27,49 +23,18 @@ def check(name, ok, detail=""):
         print(f"FAIL {kind} {name} {detail}"[:400])
 
 
-def fetch(path, body=None, headers=None):
-    """(status, headers, text) of a request."""
-    req = urllib.request.Request(base + path, body, headers or {})
-    for _ in range(50):
-        try:
-            with web.open(req, timeout=10) as r:
-                return r.status, r.headers, r.read().decode()
-        except urllib.error.HTTPError as e:
-            return e.code, e.headers, e.read().decode()
-        except urllib.error.URLError:
-            time.sleep(0.1)
-
-
-def token(page):
-    return re.search(r'name="_csrf" value="([^"]+)"', fetch(page)[2]).group(1)
+def fetch(path):
+    """(status, headers, text) of a page."""
+    r = web.get(path)
+    return r.status, r.headers, r.body
 
 
 def post(page, fields, files=(), form=None):
     """Posts a multipart form (fields: name => value or list) with the token of its page (or form)."""
-    pairs = [("_csrf", token(form or page))]
-    for k, v in fields.items():
-        pairs += [(k, one) for one in v] if isinstance(v, list) else [(k, v)]
-    boundary = uuid.uuid4().hex
-    body = b"".join(f'--{boundary}\r\nContent-Disposition: form-data; name="{k}"\r\n\r\n{v}\r\n'.encode() for k, v in pairs)
-    for name, filename, data in files:
-        body += f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"; filename="{filename}"\r\n'.encode()
-        body += b"Content-Type: application/octet-stream\r\n\r\n" + data + b"\r\n"
-    body += f"--{boundary}--\r\n".encode()
-    status, headers, text = fetch(page, body, {"Content-Type": f"multipart/form-data; boundary={boundary}"})
-    return status, headers.get("Location", ""), html.unescape(text)
-
-
-def sql(statement, *params):
-    out = subprocess.run(["php", os.path.join(here, "sql.php"), app, statement, *params], capture_output=True, text=True)
-    return json.loads(out.stdout)
-
-
-def png(width, height):
-    def chunk(tag, data):
-        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data))
-    rows = b"".join(b"\x00" + b"\x20\x80\xc0" * width for _ in range(height))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+    token = re.search(r'name="_csrf" value="([^"]+)"', fetch(form or page)[2]).group(1)
+    pairs = [("_csrf", token)] + [(k, one) for k, v in fields.items() for one in (v if isinstance(v, list) else [v])]
+    r = web.request(page, pairs, files=[(name, (filename, data)) for name, filename, data in files])
+    return r.status, r.header("Location"), r.text
 
 
 def f(**values):
@@ -77,7 +42,7 @@ def f(**values):
 
 
 item = dict(code="AB1", qty="5", email="a@b.example", region_id="1", city_id="2", zip="", tags=["1", "2"])
-photo = ("vmfile[photos][]", "p.png", png(100, 80))
+photo = ("vmfile[photos][]", "p.png", h.tiny_png(100, 80))
 
 # Each rule the project gave a field, broken once: the form comes back with the field's message.
 refusals = [
@@ -125,7 +90,7 @@ status, _, body = post("item_tagslookup.php", {"label": "blue"}, form="itemadd.p
 added = json.loads(body) if status == 200 else {}
 check("add-option", added.get("label") == "blue" and sql("SELECT id FROM tag WHERE name = 'blue'") == [{"id": added.get("value")}],
       f"{status} {body[:200]}")
-check("add-option-needs-token", fetch("item_tagslookup.php", b"label=x", {"Content-Type": "application/x-www-form-urlencoded"})[0] == 400)
+check("add-option-needs-token", web.post("item_tagslookup.php", {"label": "x"}).status == 400)
 
 # Controls as the settings shape them, and the browser's checks.
 controls = [

@@ -6,32 +6,19 @@ The application is the one tests/integration/list_settings.sh generates: a table
 see there) with page sizes, several-column sorting, totals, number formats, links, inline and
 grid editing and multi-update turned on, and a table `notes` with a blank list page shown as cards.
 """
-import argparse, html, http.cookiejar, json, re, subprocess, sys, time, unittest, urllib.error, urllib.parse, urllib.request
+import argparse, json, os, re, sys, unittest
 
-ARGS = argparse.Namespace()
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import http_app_test as h  # noqa: E402  the client and database helper of the demo's tests
 
-
-def sql(query, *params):
-    out = subprocess.run(['php', f'{sys.path[0]}/sql.php', ARGS.app, query, *map(str, params)],
-                         capture_output=True, text=True, check=True).stdout
-    return json.loads(out)
+sql = h.sql
 
 
-class Client:
-    def __init__(self):
-        self.web = urllib.request.build_opener(urllib.request.HTTPCookieProcessor(http.cookiejar.CookieJar()))
-
+class Client(h.Client):
     def open(self, path, data=None):
-        body = urllib.parse.urlencode(data, doseq=True).encode() if data is not None else None
-        for _ in range(50):
-            try:
-                with self.web.open(f'http://127.0.0.1:{ARGS.port}/{path}', body, timeout=20) as r:
-                    return r.status, html.unescape(r.read().decode())
-            except urllib.error.HTTPError as e:
-                return e.code, html.unescape(e.read().decode())
-            except urllib.error.URLError:
-                time.sleep(0.1)
-        raise RuntimeError('no server')
+        """(status, text) of a page, after its redirects."""
+        r = self.request(path, data, follow=True)
+        return r.status, r.text
 
     def post(self, path, data):
         token = re.search(r'name="_csrf" value="([^"]+)"', self.open('itemslist.php')[1]).group(1)
@@ -149,5 +136,6 @@ if __name__ == '__main__':
     p = argparse.ArgumentParser()
     p.add_argument('--app', required=True)
     p.add_argument('--port', required=True)
-    ARGS, rest = p.parse_known_args()
+    h.ARGS, rest = p.parse_known_args()
+    h.BASE = f'http://127.0.0.1:{h.ARGS.port}/'
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=1)

@@ -29,8 +29,7 @@ PASSWORD = 'secret123'
 def client(user=None, password=PASSWORD, headers=None):
     c = h.Client(headers)
     if user:
-        _, form = c.form('login.php')
-        r = c.submit(form, {'username': user, 'password': password})
+        r = c.login(user, password)
         assert r.status in (302, 303), f'{user} cannot log in: {r.status} {r.text[-300:]}'
     return c
 
@@ -77,17 +76,7 @@ def captcha_of(c):
     return re.search(r'vm_captcha\|s:\d+:"([^"]+)"', data).group(1)
 
 
-class SecurityTest(unittest.TestCase):
-    def setUp(self):
-        self.log_offset = os.path.getsize(h.LOG_PATH)
-
-    def tearDown(self):
-        time.sleep(0.05)
-        with open(h.LOG_PATH, errors='replace') as f:
-            f.seek(self.log_offset)
-            bad = [line for line in f if h.BAD_LOG.search(line)]
-        self.assertEqual(bad, [], 'the PHP server reported problems')
-
+class SecurityTest(h.ServerLogTest):
     def status(self, c, path):
         r = c.get(path)
         if r.status == 302 and r.header('Location').startswith('login.php'):
@@ -155,8 +144,7 @@ class LevelTests(SecurityTest):
         self.assertNotEqual(self.status(c, 'articlesadd.php'), 'login')
         self.assertNotIn('vm_remember', {k.name for k in c.jar})
         kept = h.Client()
-        _, form = kept.form('login.php')
-        self.assertEqual(kept.submit(form, {'username': 'reader', 'password': PASSWORD, 'remember': '1'}).status, 303)
+        self.assertEqual(kept.login('reader', PASSWORD, extra={'remember': '1'}).status, 303)
         cookie = next(k for k in kept.jar if k.name == 'vm_remember')
         # LoginOption autologin: the cookie alone logs in; a forged one does not
         for value, opens in [(cookie.value, True), (cookie.value[:-2] + 'AA', False)]:
@@ -229,8 +217,7 @@ class AccountTests(SecurityTest):
         self.assertEqual((row['level_id'], row['active']), ('0', '0'))
         link = link_in(wait_mail(address, before), 'register.php')
         c = client()
-        _, form = c.form('login.php')
-        self.assertIn(h.phrase('AccountNotActivated'), c.submit(form, {'username': login, 'password': 'newpassword1'}).text)
+        self.assertIn(h.phrase('AccountNotActivated'), c.login(login, 'newpassword1').text)
         self.assertEqual(c.get(link).status, 303)
         self.assertEqual(h.db_value('SELECT active FROM users WHERE login = ?', login), '1')
         self.assertEqual(c.get(link).status, 400, 'a confirmation link works once')

@@ -6,12 +6,7 @@
 source "$(dirname "$0")/lib/common.sh" "$1"
 package="$root/tests/data/gen_package"
 
-python3 - "$root/examples/sql/sample_sqlite.sql" "$scratch/shop.db" <<'PY'
-import sqlite3, sys
-connection = sqlite3.connect(sys.argv[2])
-connection.executescript(open(sys.argv[1], encoding="utf-8").read())
-connection.commit()
-PY
+sqlite3 "$scratch/shop.db" < "$root/examples/sql/sample_sqlite.sql"
 "$velmora" settings set Project DefaultLanguageFile english.xml >/dev/null
 "$velmora" new "$scratch/shop.vlp" --db sqlite --file "$scratch/shop.db" >/dev/null 2>&1
 app="$scratch/app"

@@ -4,34 +4,21 @@
 # with the reason and write no project file.
 source "$(dirname "$0")/lib/common.sh" "$1"
 
-# field TABLE FIELD KEY: one value of `inspect --json`.
-field() {
+value() {  # value TABLE [FIELD] KEY: one value of `inspect --json`, of the table or of its field
     python3 -c 'import json,sys
-p = json.load(open(sys.argv[1]))
-t = next(t for t in p["tables"] if t["TblName"] == sys.argv[2])
-f = next(f for f in t["fields"] if f["FldName"] == sys.argv[3])
-print(f[sys.argv[4]])' "$scratch/inspect.json" "$@"
-}
-table() {
-    python3 -c 'import json,sys
-p = json.load(open(sys.argv[1]))
-t = next(t for t in p["tables"] if t["TblName"] == sys.argv[2])
-print(t[sys.argv[3]].replace("\r\n", ","))' "$scratch/inspect.json" "$@"
+t = next(t for t in json.load(open(sys.argv[1]))["tables"] if t["TblName"] == sys.argv[2])
+o = next(f for f in t["fields"] if f["FldName"] == sys.argv[3]) if len(sys.argv) == 5 else t
+print(str(o[sys.argv[-1]]).replace("\r\n", ","))' "$scratch/inspect.json" "$@"
 }
 
-python3 - "$root/examples/sql/sample_sqlite.sql" "$scratch/shop.db" <<'PY'
-import sqlite3, sys
-con = sqlite3.connect(sys.argv[2])
-con.executescript(open(sys.argv[1], encoding="utf-8").read())
-con.close()
-PY
+sqlite3 "$scratch/shop.db" < "$root/examples/sql/sample_sqlite.sql"
 
 check sqlite-new "$scratch/shop.vlp" "$("$velmora" new "$scratch/shop.vlp" --name Shop --db sqlite --file "$scratch/shop.db" 2>/dev/null)"
 "$velmora" inspect "$scratch/shop.vlp" --json > "$scratch/inspect.json"; check sqlite-inspect 0 $?
-check sqlite-key "line_no,order_id" "$(table order_items TblKey)"
-check sqlite-auto True "$(field customers customer_id FldAutoIncrement)"
-check sqlite-default "L'Aquila" "$(field customers city FldDefault)"
-check sqlite-size 120 "$(field customers email FldSize)"
+check sqlite-key "line_no,order_id" "$(value order_items TblKey)"
+check sqlite-auto True "$(value customers customer_id FldAutoIncrement)"
+check sqlite-default "L'Aquila" "$(value customers city FldDefault)"
+check sqlite-size 120 "$(value customers email FldSize)"
 "$velmora" inspect "$scratch/shop.vlp" | grep -q '^  email  *VARCHAR  *200 *120 RU$'; check sqlite-text 0 $?
 "$velmora" inspect "$scratch/shop.vlp" | grep -q '^Database shop (SQLite'; check sqlite-db-name 0 $?
 

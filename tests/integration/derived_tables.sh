@@ -92,14 +92,9 @@ check script-schema "true|2|book|id|title|200|true" "$("$velmora" script schema.
 
 # The pages.
 "$velmora" generate lib.vlp --dest app --yes >gen.log 2>&1; check generate 0 $?
-bad=0
-for file in app/*.php app/tables/*.php; do php -l "$file" >/dev/null 2>&1 || bad=$((bad + 1)); done
-check lint 0 $bad
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-php -S "127.0.0.1:$port" -t app app/router.php >php.log 2>&1 &
-server=$!
+check lint 0 "$(lint app)"
+serve app php.log
 trap 'kill $server 2>/dev/null; rm -rf "$scratch"' EXIT
-for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/index.php" && break; sleep 0.1; done
 text() { curl -s -b cookies -c cookies "http://127.0.0.1:$port/$1" | sed 's/<[^>]*>/ /g' | tr -s ' \n' ' '; }
 has() {  # has NAME PAGE TEXT
     check "$1" 1 "$(text "$2" | grep -cF -- "$3" | sed 's/^[1-9][0-9]*$/1/')"

@@ -9,17 +9,8 @@ data="$root/tests/data/real_schemas"
 sql() { php "$root/tests/app/sql.php" "$scratch/$1-app" "$2"; }
 
 load_sqlite() { sqlite3 "$scratch/real.db" < "$data/sqlite.sql"; }
-load_pg() {
-    local pg="psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -U velmora"
-    PGPASSWORD=velmora $pg -d postgres -c "DROP DATABASE IF EXISTS velmora_real WITH (FORCE)" \
-        -c "CREATE DATABASE velmora_real" 2>/dev/null &&
-        PGPASSWORD=velmora $pg -d velmora_real -f "$data/postgresql.sql" >/dev/null
-}
-load_my() {
-    local my="mysql --protocol=tcp -h 127.0.0.1 -u velmora"
-    MYSQL_PWD=velmora $my -e "DROP DATABASE IF EXISTS velmora_real; CREATE DATABASE velmora_real CHARACTER SET utf8mb4" &&
-        MYSQL_PWD=velmora $my velmora_real < "$data/mysql.sql"
-}
+load_pg() { fresh_db pg velmora_real && pg -d velmora_real -f "$data/postgresql.sql" >/dev/null; }
+load_my() { fresh_db my velmora_real && my velmora_real < "$data/mysql.sql"; }
 server=(--host 127.0.0.1 --user velmora --password velmora --database velmora_real)
 
 # Every kind of column a form offers, as each dialect's member table has them.

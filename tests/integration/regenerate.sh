@@ -21,10 +21,7 @@ else:
     print(" ".join(sorted(f["path"] for f in run["files"] if f["outcome"] == field)))
 PY
 }
-caption() {  # caption TABLE TEXT
-    printf 'var p = new AGP();\nif (!p.Load(scriptArgs[0], false)) throw new Error(p.ProjErr);\np.DB.Tables.Item("%s").TblCaption = "%s";\nif (!p.Save(scriptArgs[0])) throw new Error(p.ProjErr);\n' "$1" "$2" >"$scratch/caption.js"
-    "$velmora" script "$scratch/caption.js" "$scratch/shop.vlp" >/dev/null 2>&1
-}
+caption() { project_script "$scratch/shop.vlp" "p.DB.Tables.Item(\"$1\").TblCaption = \"$2\";"; }  # caption TABLE TEXT
 stamps() { find "$app" -type f -not -path '*/.velmora/*' -printf '%P %T@\n' | sort; }
 
 sqlite3 "$scratch/shop.db" < "$root/examples/demo/shop.sql"

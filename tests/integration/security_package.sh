@@ -10,9 +10,6 @@ schema() {  # schema ID-TYPE: the test schema with users whose password is secre
     hash=$(php -r 'echo password_hash("secret123", PASSWORD_BCRYPT);')
     sed -e "s/@ID@/$1/" -e "s|@PW@|$hash|" "$root/tests/app/security_schema.sql"
 }
-free_port() {
-    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 
 case_run() {  # case_run NAME MODE NEW-ARGS...: generate, start the sink, run the HTTP checks
     local name=$1 mode=$2 port sink rc

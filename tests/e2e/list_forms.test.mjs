@@ -4,7 +4,7 @@
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
-import { launchChromium } from './chromium.mjs';
+import { consoleStaysClean, launchChromium, newContext, watch } from './chromium.mjs';
 
 const baseURL = process.env.VELMORA_E2E_FORMS_URL;
 const artefacts = process.env.VELMORA_ARTEFACTS;
@@ -25,14 +25,7 @@ for (const [size, options] of Object.entries(sizes)) {
   describe(`on a ${size}`, () => {
     let page;
     before(async () => {
-      const context = await browser.newContext({ baseURL, ...options });
-      context.setDefaultTimeout(15000);
-      page = await context.newPage();
-      page.on('console', (m) => {
-        // the browser asks for /favicon.ico by itself; the application links its own icon
-        if (m.type() === 'error' && !m.location().url.endsWith('/favicon.ico')) problems.push(`${page.url()}: ${m.text()}`);
-      });
-      page.on('pageerror', (e) => problems.push(`${page.url()}: ${e.message}`));
+      page = watch(await (await newContext(browser, { baseURL, ...options })).newPage(), problems);
     });
     const shot = (name) => page.screenshot({ path: path.join(artefacts, `places-${name}-${size}.png`), fullPage: true });
     const names = () => page.locator('table.vm-grid tbody tr td:nth-child(2)').allTextContents();
@@ -95,8 +88,4 @@ for (const [size, options] of Object.entries(sizes)) {
   });
 }
 
-describe('the browser console', () => {
-  it('shows no errors on any page visited', () => {
-    assert.deepEqual(problems, []);
-  });
-});
+consoleStaysClean(problems);

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The demo shop in a real browser: the demo project is generated into a scratch folder, served by
 # PHP's built-in server and driven by headless Chromium (Debian's chromium through playwright-core);
-# so is the application of tests/app/security_schema.sql, for registration and permissions, and a
-# small places application for the list and form settings (list_forms.test.mjs).
+# so is a small places application for the list and form settings (list_forms.test.mjs).
 # Screenshots of the orders list go to $VELMORA_ARTEFACTS (default: build/artefacts).
 # Exit codes: 0 passed, 1 failed, 77 skipped (chromium, node or npm missing, outside CI).
 set -u
@@ -10,6 +9,7 @@ velmora=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 chromium=${VELMORA_CHROMIUM:-/usr/bin/chromium}
+fail() { echo "e2e: $1" >&2; [ -f "${scratch:-}/gen.log" ] && tail -5 "$scratch/gen.log" >&2; exit 1; }
 
 missing=()
 [ -x "$chromium" ] || missing+=("chromium ($chromium)")
@@ -17,17 +17,14 @@ for tool in node npm php sqlite3; do
     command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    if [ "${CI:-}" == "true" ]; then
-        echo "e2e: missing ${missing[*]}" >&2
-        exit 1
-    fi
+    [ "${CI:-}" == "true" ] && fail "missing ${missing[*]}"
     echo "e2e: skipped, missing ${missing[*]} (scripts/install-deps.sh installs them)"
     exit 77
 fi
 
 # npm ci leaves node_modules/.package-lock.json behind: a lock newer than that means new modules.
 if [ ! -f "$here/node_modules/.package-lock.json" ] || [ "$here/package-lock.json" -nt "$here/node_modules/.package-lock.json" ]; then
-    (cd "$here" && npm ci --no-audit --no-fund) || { echo "e2e: npm ci failed" >&2; exit 1; }
+    (cd "$here" && npm ci --no-audit --no-fund) || fail "npm ci failed"
 fi
 
 artefacts=${VELMORA_ARTEFACTS:-$root/build/artefacts}
@@ -35,63 +32,36 @@ mkdir -p "$artefacts" || exit 1
 artefacts=$(cd "$artefacts" && pwd)
 
 scratch=$(mktemp -d)
-server=
+pids=()
 cleanup() {
-    if [ -n "$server" ]; then
-        kill "$server" 2>/dev/null
-        wait "$server" 2>/dev/null
-    fi
+    [ ${#pids[@]} -gt 0 ] && kill "${pids[@]}" 2>/dev/null && wait "${pids[@]}" 2>/dev/null
     rm -rf "$scratch"
 }
 trap cleanup EXIT
 export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
+free_port() { node -e 'const s = require("net").createServer(); s.listen(0, "127.0.0.1", () => { console.log(s.address().port); s.close(); });'; }
+serve() {  # serve APP PORT: php -S in the background, polled until it accepts connections
+    php -S "127.0.0.1:$2" -t "$1" "$1/router.php" >>"$scratch/server.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 1 100); do
+        kill -0 "${pids[-1]}" 2>/dev/null || { cat "$scratch/server.log" >&2; fail "php -S exited"; }
+        (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null && return
+        sleep 0.1
+    done
+}
 
+# The demo shop, with charts on the orders list drawn by the application as SVG.
 mkdir -p "$scratch/demo"
 sqlite3 "$scratch/demo/shop.db" < "$root/examples/demo/shop.sql" || exit 1
 cp "$root/examples/demo/shop.vlp" "$scratch/demo/shop.vlp"
-# Charts on the orders list, drawn by the application as SVG.
 "$velmora" add-chart "$scratch/demo/shop.vlp" orders "Orders by status" --x status --summary COUNT \
     --trend "100=Target" >/dev/null &&
     "$velmora" add-chart "$scratch/demo/shop.vlp" orders "Share by status" --x status --summary COUNT --type pie \
-        >/dev/null || { echo "e2e: adding the charts failed" >&2; exit 1; }
-if ! "$velmora" generate "$scratch/demo/shop.vlp" --dest "$scratch/app" --yes --overwrite all >"$scratch/gen.log" 2>&1; then
-    echo "e2e: generating the demo failed" >&2
-    tail -5 "$scratch/gen.log" >&2
-    exit 1
-fi
-
-# A free port from the kernel; the server is then polled until it accepts connections.
-port=$(node -e 'const s = require("net").createServer(); s.listen(0, "127.0.0.1", () => { console.log(s.address().port); s.close(); });')
-php -S "127.0.0.1:$port" -t "$scratch/app" "$scratch/app/router.php" >"$scratch/server.log" 2>&1 &
-server=$!
-for _ in $(seq 1 100); do
-    if ! kill -0 "$server" 2>/dev/null; then
-        echo "e2e: php -S exited" >&2
-        cat "$scratch/server.log" >&2
-        exit 1
-    fi
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-    sleep 0.1
-done
-
-# The accounts and levels application (SQLite, dynamic levels) with a sink for its mail.
-free_port() { node -e 'const s = require("net").createServer(); s.listen(0, "127.0.0.1", () => { console.log(s.address().port); s.close(); });'; }
-sport=$(free_port)
-mport=$(free_port)
-hash=$(php -r 'echo password_hash("secret123", PASSWORD_BCRYPT);')
-sed -e "s/@ID@/INTEGER PRIMARY KEY AUTOINCREMENT/" -e "s|@PW@|$hash|" "$root/tests/app/security_schema.sql" | sqlite3 "$scratch/sec.db" &&
-    "$velmora" new "$scratch/sec.vlp" --db sqlite --file "$scratch/sec.db" >/dev/null 2>&1 &&
-    "$velmora" script "$root/tests/app/security_setup.js" "$scratch/sec.vlp" dynamic "$mport" >/dev/null 2>&1 &&
-    "$velmora" generate "$scratch/sec.vlp" --dest "$scratch/sec-app" --yes --overwrite all >"$scratch/gen.log" 2>&1 ||
-    { echo "e2e: generating the security application failed" >&2; tail -5 "$scratch/gen.log" >&2; exit 1; }
-/usr/bin/python3 "$root/tests/app/smtp_sink.py" "$mport" "$scratch/mail" >/dev/null 2>&1 &
-sink=$!
-php -S "127.0.0.1:$sport" -t "$scratch/sec-app" "$scratch/sec-app/router.php" >>"$scratch/server.log" 2>&1 &
-secserver=$!
-for _ in $(seq 1 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$sport") 2>/dev/null && (exec 3<>"/dev/tcp/127.0.0.1/$mport") 2>/dev/null && break
-    sleep 0.1
-done
+        >/dev/null || fail "adding the charts failed"
+"$velmora" generate "$scratch/demo/shop.vlp" --dest "$scratch/app" --yes --overwrite all >"$scratch/gen.log" 2>&1 ||
+    fail "generating the demo failed"
+port=$(free_port)
+serve "$scratch/app" "$port"
 
 # Places (SQLite) for the list and form settings: advanced search, inline edit, a city list
 # following its region, an add form in two pages.
@@ -113,20 +83,12 @@ SQL
         place.city_id.FldTagLnkFld=id place.city_id.FldTagLnkDisplay=name place.city_id.FldGenerate=True \
         place.city_id.FldParentSelect=region_id place.city_id.FldSelectFilterFld=region_id >/dev/null &&
     "$velmora" generate "$scratch/places.vlp" --dest "$scratch/places-app" --yes --overwrite all >"$scratch/gen.log" 2>&1 ||
-    { echo "e2e: generating the places application failed" >&2; tail -5 "$scratch/gen.log" >&2; exit 1; }
-php -S "127.0.0.1:$fport" -t "$scratch/places-app" "$scratch/places-app/router.php" >>"$scratch/server.log" 2>&1 &
-formserver=$!
-for _ in $(seq 1 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$fport") 2>/dev/null && break
-    sleep 0.1
-done
+    fail "generating the places application failed"
+serve "$scratch/places-app" "$fport"
 
-VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_E2E_SECURITY_URL="http://127.0.0.1:$sport/" VELMORA_E2E_MAIL="$scratch/mail" \
-    VELMORA_E2E_FORMS_URL="http://127.0.0.1:$fport/" VELMORA_CHROMIUM="$chromium" VELMORA_ARTEFACTS="$artefacts" \
-    node --test "$here/demo_app.test.mjs" "$here/security_app.test.mjs" "$here/list_forms.test.mjs"
+VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_E2E_FORMS_URL="http://127.0.0.1:$fport/" VELMORA_CHROMIUM="$chromium" \
+    VELMORA_ARTEFACTS="$artefacts" node --test "$here/demo_app.test.mjs" "$here/list_forms.test.mjs"
 rc=$?
-kill "$sink" "$secserver" "$formserver" 2>/dev/null
-wait "$sink" "$secserver" "$formserver" 2>/dev/null
 
 # PHP's warnings and the runtime's logged errors land in the server's log, not in the pages.
 if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|velmora error:|\[5[0-9][0-9]\]:' "$scratch/server.log" >&2; then

@@ -1,17 +1,15 @@
 // The ODBC route against the local PostgreSQL and MariaDB servers, through psqlODBC and MariaDB
-// Connector/ODBC, each reached by a driver string and by a DSN from a temporary odbc.ini.
+// Connector/ODBC reached by a driver string (a DSN is loaded in load_servers_test.cpp).
 #include <gtest/gtest.h>
 #include <sql.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <map>
 
 #include "db_servers.h"
 #include "platform/db/catalogue.h"
 #include "support/text.h"
-#include "test_support.h"
 
 namespace velmora::db {
 namespace {
@@ -25,20 +23,6 @@ enum class Server { PostgreSql, MariaDb };
 std::string ServerName(Server server) { return server == Server::PostgreSql ? "PostgreSql" : "MariaDb"; }
 void PrintTo(Server server, std::ostream* out) { *out << ServerName(server); }
 
-// The user DSNs of this process; the file is written before the first ODBC call and stays
-// until the process ends.
-void UseTestDsns() {
-    static test::TempDir dir;
-    static bool written = false;
-    if (written) return;
-    test::WriteFile(dir / "odbc.ini",
-                    "[velmora_pg]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\n"
-                    "Database = chinook\n\n"
-                    "[velmora_my]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\nDatabase = chinook\n");
-    setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
-    written = true;
-}
-
 std::string DriverString(Server server, const std::string& database, const std::string& password = "velmora") {
     return std::string(server == Server::PostgreSql ? "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432"
                                                     : "Driver={MariaDB Unicode};Server=127.0.0.1;Port=3306") +
@@ -46,7 +30,6 @@ std::string DriverString(Server server, const std::string& database, const std::
 }
 
 std::unique_ptr<Catalogue> Open(const std::string& connectionString) {
-    UseTestDsns();
     ConnectOptions options;
     options.route = ConnectOptions::Route::Odbc;
     options.connectionString = connectionString;
@@ -79,24 +62,10 @@ std::optional<std::string> ServerProblem(Server server) {
         if (auto problem = ServerProblem(server)) SKIP_OR_FAIL(*problem); \
     } while (false)
 
-struct Route {
-    Server server;
-    bool viaDsn;
-    std::string name;
-};
-
-void PrintTo(const Route& route, std::ostream* out) { *out << route.name; }
-
-std::string ChinookConnection(const Route& route) {
-    if (!route.viaDsn) return DriverString(route.server, "chinook");
-    return std::string(route.server == Server::PostgreSql ? "dsn=velmora_pg" : "dsn=velmora_my") +
-           ";uid=velmora;pwd=velmora";
-}
-
 // The MySQL script names Chinook's tables and columns in Pascal case, the PostgreSQL one in
 // snake case: "InvoiceLine" there is "invoice_line" here.
-std::string Name(const Route& route, const std::string& pascal) {
-    if (route.server != Server::PostgreSql) return pascal;
+std::string Name(Server server, const std::string& pascal) {
+    if (server != Server::PostgreSql) return pascal;
     std::string snake;
     for (char c : pascal) {
         if (std::isupper(static_cast<unsigned char>(c)) && !snake.empty()) snake += '_';
@@ -105,11 +74,11 @@ std::string Name(const Route& route, const std::string& pascal) {
     return snake;
 }
 
-class DbServerOdbcChinook : public testing::TestWithParam<Route> {
+class DbServerOdbcChinook : public testing::TestWithParam<Server> {
 protected:
     void SetUp() override {
-        REQUIRE_ODBC_SERVER(GetParam().server);
-        catalogue_ = Open(ChinookConnection(GetParam()));
+        REQUIRE_ODBC_SERVER(GetParam());
+        catalogue_ = Open(DriverString(GetParam(), "chinook"));
         tables_ = catalogue_->ListTables();
         catalogue_->ReadColumns(tables_);
     }
@@ -127,7 +96,7 @@ TEST_P(DbServerOdbcChinook, ListsTheTablesOfTheConnectedDatabaseOnly) {
     std::vector<std::string> names;
     for (const TableInfo& table : tables_) {
         EXPECT_EQ(table.type, "TABLE") << table.name;
-        EXPECT_EQ(table.schema, GetParam().server == Server::PostgreSql ? "public" : "") << table.name;
+        EXPECT_EQ(table.schema, GetParam() == Server::PostgreSql ? "public" : "") << table.name;
         EXPECT_TRUE(table.error.empty()) << table.name << ": " << table.error;
         names.push_back(table.name);
     }
@@ -140,7 +109,7 @@ TEST_P(DbServerOdbcChinook, ListsTheTablesOfTheConnectedDatabaseOnly) {
     EXPECT_EQ(names, expected);
 
     const ServerInfo& info = catalogue_->Info();
-    EXPECT_TRUE(ContainsNoCase(info.dbmsName, GetParam().server == Server::PostgreSql ? "PostgreSQL" : "MariaDB"))
+    EXPECT_TRUE(ContainsNoCase(info.dbmsName, GetParam() == Server::PostgreSql ? "PostgreSQL" : "MariaDB"))
         << info.dbmsName;
     EXPECT_FALSE(info.dbmsVersion.empty());
     EXPECT_FALSE(info.providerName.empty());
@@ -168,7 +137,7 @@ TEST_P(DbServerOdbcChinook, KeysTypesAndNullability) {
 
     const ColumnInfo& price = Column(Table("InvoiceLine"), "UnitPrice");
     // MySQL keeps NUMERIC as DECIMAL.
-    EXPECT_EQ(price.adoType, GetParam().server == Server::PostgreSql ? 131 : 14);
+    EXPECT_EQ(price.adoType, GetParam() == Server::PostgreSql ? 131 : 14);
     EXPECT_EQ(price.precision, 10);
     EXPECT_EQ(Column(Table("Invoice"), "InvoiceDate").adoType, 135);
 
@@ -192,13 +161,6 @@ TEST_P(DbServerOdbcChinook, KeysTypesAndNullability) {
     EXPECT_EQ(again[0].columns.size(), 2u);
     EXPECT_FALSE(again[1].error.empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Routes, DbServerOdbcChinook,
-                         testing::Values(Route{Server::PostgreSql, false, "PostgreSqlDriver"},
-                                         Route{Server::PostgreSql, true, "PostgreSqlDsn"},
-                                         Route{Server::MariaDb, false, "MariaDbDriver"},
-                                         Route{Server::MariaDb, true, "MariaDbDsn"}),
-                         [](const testing::TestParamInfo<Route>& info) { return info.param.name; });
 
 // The sample shop: numbering, unsigned and unique columns, and names beyond ASCII.
 class DbServerOdbcSample : public testing::TestWithParam<Server> {};
@@ -231,22 +193,21 @@ TEST_P(DbServerOdbcSample, NumberedUniqueAndNonAsciiColumns) {
     EXPECT_EQ(supplier.adoType, GetParam() == Server::MariaDb ? 19 : 3);  // int unsigned in MariaDB
 }
 
-TEST_P(DbServerOdbcSample, WrongPasswordIsALoginFailure) {
+TEST_P(DbServerOdbcSample, WrongPasswordIsALoginFailureAndAMissingDatabaseSaysSo) {
     REQUIRE_ODBC_SERVER(GetParam());
     auto error = OpenFailure(DriverString(GetParam(), "chinook", "not-the-password"));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->reason(), Reason::Login) << error->what();
-}
-
-INSTANTIATE_TEST_SUITE_P(Servers, DbServerOdbcSample, testing::Values(Server::PostgreSql, Server::MariaDb),
-                         [](const testing::TestParamInfo<Server>& info) { return ServerName(info.param); });
-
-TEST(DbServerOdbcErrors, MissingDatabaseOnPostgreSql) {
-    REQUIRE_ODBC_SERVER(Server::PostgreSql);
-    auto error = OpenFailure(DriverString(Server::PostgreSql, "velmora_no_such_database"));
+    if (GetParam() != Server::PostgreSql) return;
+    error = OpenFailure(DriverString(GetParam(), "velmora_no_such_database"));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->reason(), Reason::NoDatabase) << error->what();
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, DbServerOdbcChinook, testing::Values(Server::PostgreSql, Server::MariaDb),
+                         [](const testing::TestParamInfo<Server>& info) { return ServerName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Servers, DbServerOdbcSample, testing::Values(Server::PostgreSql, Server::MariaDb),
+                         [](const testing::TestParamInfo<Server>& info) { return ServerName(info.param); });
 
 TEST(OdbcCatalogue, UnknownDsnOrDriverIsAConnectFailure) {
     auto dsn = OpenFailure("dsn=velmora_nowhere;uid=velmora;pwd=velmora");

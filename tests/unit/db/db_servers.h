@@ -3,8 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <mysql.h>
 
 #include <unistd.h>
 
@@ -77,62 +75,18 @@ inline std::optional<std::string> ServerProblem(const db::ConnectOptions& option
         if (auto problem = ::velmora::test::ServerProblem(options)) SKIP_OR_FAIL(*problem); \
     } while (false)
 
-// Runs statements on a server directly, outside the catalogue under test.
-struct PgConnCloser {
-    void operator()(PGconn* conn) const { PQfinish(conn); }
-};
-struct PgResultClearer {
-    void operator()(PGresult* result) const { PQclear(result); }
-};
-
-class PgSession {
+// Runs set-up statements on a server through a writable catalogue of its own (writing through a
+// catalogue is checked in catalogue_execute_test.cpp).
+class Session {
 public:
-    explicit PgSession(const std::string& database) {
-        auto options = PgOptions(database);
-        std::string port = std::to_string(options.port);
-        const char* keywords[] = {"host", "port", "user", "password", "dbname", nullptr};
-        const char* values[] = {options.host.c_str(), port.c_str(), kTestLogin, kTestLogin, database.c_str(), nullptr};
-        conn_.reset(PQconnectdbParams(keywords, values, 0));
-        if (PQstatus(conn_.get()) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn_.get()));
-        PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
+    explicit Session(db::ConnectOptions options) {
+        options.writable = true;
+        catalogue_ = db::OpenCatalogue(options);
     }
-
-    void Run(const std::string& sql) {
-        std::unique_ptr<PGresult, PgResultClearer> result(PQexec(conn_.get(), sql.c_str()));
-        auto status = PQresultStatus(result.get());
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-            throw std::runtime_error(sql + ": " + PQresultErrorMessage(result.get()));
-        }
-    }
+    void Run(const std::string& sql) { catalogue_->Execute(sql); }
 
 private:
-    std::unique_ptr<PGconn, PgConnCloser> conn_;
-};
-
-struct MySqlCloser {
-    void operator()(MYSQL* mysql) const { mysql_close(mysql); }
-};
-
-class MySqlSession {
-public:
-    explicit MySqlSession(const std::string& database) : mysql_(mysql_init(nullptr)) {
-        auto options = MySqlOptions(database);
-        mysql_options(mysql_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
-        if (!mysql_real_connect(mysql_.get(), options.host.c_str(), kTestLogin, kTestLogin, database.c_str(),
-                                static_cast<unsigned int>(options.port), nullptr, 0)) {
-            throw std::runtime_error(mysql_error(mysql_.get()));
-        }
-    }
-
-    void Run(const std::string& sql) {
-        if (mysql_real_query(mysql_.get(), sql.data(), sql.size()) != 0) {
-            throw std::runtime_error(sql + ": " + mysql_error(mysql_.get()));
-        }
-        mysql_free_result(mysql_store_result(mysql_.get()));
-    }
-
-private:
-    std::unique_ptr<MYSQL, MySqlCloser> mysql_;
+    std::unique_ptr<db::Catalogue> catalogue_;
 };
 
 // A name for an object in a scratch database that no other test process uses at the same time.

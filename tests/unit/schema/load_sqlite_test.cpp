@@ -61,7 +61,6 @@ TEST_F(SqliteLoadTest, SampleSchemaKeysTypesAndDefaults) {
     EXPECT_EQ(id->FldType(), kAdInteger);
 
     auto email = FieldOf(project_, "customers", "email");
-    EXPECT_EQ(email->FldType(), kAdVarChar);
     EXPECT_EQ(email->FldSize(), 120);
     EXPECT_TRUE(email->FldUniqueIdx());
     EXPECT_TRUE(email->FldReq());
@@ -74,21 +73,30 @@ TEST_F(SqliteLoadTest, SampleSchemaKeysTypesAndDefaults) {
     EXPECT_EQ(city->FldDefault().ToText(), "L'Aquila");
     EXPECT_EQ(city->FldDbDefault().ToText(), "'L''Aquila'");
     EXPECT_EQ(FieldOf(project_, "customers", "created_at")->FldDefault().ToText(), "CURRENT_TIMESTAMP");
-    EXPECT_EQ(FieldOf(project_, "customers", "created_at")->FldType(), kAdDBTimeStamp);
-    EXPECT_EQ(FieldOf(project_, "customers", "birth_date")->FldType(), kAdDBDate);
-    EXPECT_EQ(FieldOf(project_, "employees", "shift_start")->FldType(), kAdDBTime);
+    EXPECT_EQ(FieldOf(project_, "customers", "credit_limit")->FldSize(), 10);
 
-    auto active = FieldOf(project_, "customers", "is_active");
-    EXPECT_EQ(active->FldType(), kAdBoolean);
-    EXPECT_EQ(active->FldHtmlTag(), "CHECKBOX");
-    auto credit = FieldOf(project_, "customers", "credit_limit");
-    EXPECT_EQ(credit->FldType(), kAdNumeric);
-    EXPECT_EQ(credit->FldSize(), 10);
-    EXPECT_EQ(credit->FldQuoteS(), "");
-    EXPECT_EQ(FieldOf(project_, "products", "photo")->FldType(), kAdLongVarBinary);
-    EXPECT_EQ(FieldOf(project_, "products", "description")->FldType(), kAdLongVarChar);
-    EXPECT_EQ(FieldOf(project_, "products", "description")->FldHtmlTag(), "TEXTAREA");
-    EXPECT_EQ(FieldOf(project_, "products", "sku")->FldQuoteS(), "'");
+    const struct {
+        const char* table;
+        const char* field;
+        int type;
+        const char* htmlTag;
+        const char* quote;
+    } expected[] = {
+        {"customers", "email", kAdVarChar, "TEXT", "'"},
+        {"customers", "created_at", kAdDBTimeStamp, "TEXT", "'"},
+        {"customers", "birth_date", kAdDBDate, "TEXT", "'"},
+        {"employees", "shift_start", kAdDBTime, "TEXT", "'"},
+        {"customers", "is_active", kAdBoolean, "CHECKBOX", ""},
+        {"customers", "credit_limit", kAdNumeric, "TEXT", ""},
+        {"products", "photo", kAdLongVarBinary, "FILE", "'"},
+        {"products", "description", kAdLongVarChar, "TEXTAREA", "'"},
+    };
+    for (const auto& e : expected) {
+        auto field = FieldOf(project_, e.table, e.field);
+        EXPECT_EQ(field->FldType(), e.type) << e.field;
+        EXPECT_EQ(field->FldHtmlTag(), e.htmlTag) << e.field;
+        EXPECT_EQ(field->FldQuoteS(), e.quote) << e.field;
+    }
 }
 
 TEST_F(SqliteLoadTest, NamesNeedingQuotesAndViews) {
@@ -319,15 +327,9 @@ TEST_F(SqliteLoadTest, DuplicateColumnNamesStopGenerationAndUnreadableTablesKeep
 TEST_F(SqliteLoadTest, ChinookKeysTypesAndSizes) {
     test::MakeSqliteDatabase(dir_ / "chinook.db", test::SourcePath("tests/fixtures/chinook/Chinook_Sqlite.sql"));
     ASSERT_TRUE(Load(dir_ / "chinook.db")) << project_.ProjErr();
-    EXPECT_EQ(project_.DB()->Tables()->Count(), 11);
+    // The rest of the file is compared with the servers' copies in load_servers_test.cpp.
     EXPECT_EQ(TableOf(project_, "PlaylistTrack")->TblKey(), "PlaylistId\r\nTrackId");
-    auto title = FieldOf(project_, "Album", "Title");
-    EXPECT_EQ(title->FldType(), kAdVarWChar);  // NVARCHAR(160)
-    EXPECT_EQ(title->FldSize(), 160);
-    EXPECT_TRUE(title->FldReq());
-    EXPECT_EQ(FieldOf(project_, "InvoiceLine", "UnitPrice")->FldType(), kAdNumeric);
-    EXPECT_EQ(FieldOf(project_, "Invoice", "InvoiceDate")->FldType(), kAdDBTimeStamp);
-    EXPECT_FALSE(FieldOf(project_, "Track", "Composer")->FldReq());
+    EXPECT_EQ(FieldOf(project_, "Album", "Title")->FldType(), kAdVarWChar);  // NVARCHAR(160)
 }
 
 }  // namespace

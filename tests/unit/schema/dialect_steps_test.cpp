@@ -155,13 +155,20 @@ TEST_F(DialectStepsTest, OracleSchemaTriggersAndTypeNames) {
 }
 
 TEST(OracleTriggers, ColumnAndSequenceFromCommonBodies) {
-    EXPECT_EQ(OracleTriggerColumn("BEGIN SELECT s.NEXTVAL INTO :NEW.id FROM dual; END;"), "id");
-    EXPECT_EQ(OracleTriggerSequence("BEGIN SELECT s.NEXTVAL INTO :NEW.id FROM dual; END;"), "s");
-    EXPECT_EQ(OracleTriggerColumn("begin :new.\"Order Id\" := \"Order Seq\".nextval; end;"), "Order Id");
-    EXPECT_EQ(OracleTriggerSequence("begin :new.\"Order Id\" := \"Order Seq\".nextval; end;"), "Order Seq");
-    EXPECT_EQ(OracleTriggerColumn("BEGIN :NEW.updated := SYSDATE; END;"), "updated");
-    EXPECT_EQ(OracleTriggerSequence("BEGIN :NEW.updated := SYSDATE; END;"), "");
-    EXPECT_EQ(OracleTriggerColumn("BEGIN NULL; END;"), "");
+    const struct {
+        const char* body;
+        const char* column;
+        const char* sequence;
+    } cases[] = {
+        {"BEGIN SELECT s.NEXTVAL INTO :NEW.id FROM dual; END;", "id", "s"},
+        {"begin :new.\"Order Id\" := \"Order Seq\".nextval; end;", "Order Id", "Order Seq"},
+        {"BEGIN :NEW.updated := SYSDATE; END;", "updated", ""},
+        {"BEGIN NULL; END;", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OracleTriggerColumn(c.body), c.column) << c.body;
+        EXPECT_EQ(OracleTriggerSequence(c.body), c.sequence) << c.body;
+    }
 }
 
 }  // namespace

@@ -156,25 +156,29 @@ TEST_F(PermissionFieldCheck, TheProjectSaysWhetherAndWhereTheFieldIsRead) {
 // ---- The ALTER statement of each dialect ----------------------------------------------------
 
 TEST(WidenColumnStatement, EachDialectWithItsOwnSyntaxAndQuotes) {
-    EXPECT_EQ(WidenColumnStatement(kDbPostgreSql, "", "privs", "table name", 255),
-              "ALTER TABLE \"privs\" ALTER COLUMN \"table name\" TYPE VARCHAR(255)");
-    EXPECT_EQ(WidenColumnStatement(kDbPostgreSql, "app", "privs", "name", 255),
-              "ALTER TABLE \"app\".\"privs\" ALTER COLUMN \"name\" TYPE VARCHAR(255)");
-    EXPECT_EQ(WidenColumnStatement(kDbMySql, "", "privs", "name", 255),
-              "ALTER TABLE `privs` MODIFY COLUMN `name` VARCHAR(255) NULL");
-    EXPECT_EQ(WidenColumnStatement(kDbSqlServer, "dbo", "privs", "name", 255),
-              "ALTER TABLE [dbo].[privs] ALTER COLUMN [name] VARCHAR(255) NULL");
-    EXPECT_EQ(WidenColumnStatement(kDbAccess, "", "privs", "name", 255),
-              "ALTER TABLE [privs] ALTER COLUMN [name] Text(255)");
-    EXPECT_EQ(WidenColumnStatement(kDbOracle, "", "PRIVS", "NAME", 255),
-              "ALTER TABLE \"PRIVS\" MODIFY (\"NAME\" VARCHAR2(255))");
-    EXPECT_EQ(WidenColumnStatement(kDbOther, "", "privs", "name", 255),
-              WidenColumnStatement(kDbSqlServer, "", "privs", "name", 255));
-    // Quotes inside names are doubled.
-    EXPECT_EQ(WidenColumnStatement(kDbMySql, "", "a`b", "c", 255),
-              "ALTER TABLE `a``b` MODIFY COLUMN `c` VARCHAR(255) NULL");
-    EXPECT_EQ(WidenColumnStatement(kDbSqlServer, "", "a]b", "c", 255),
-              "ALTER TABLE [a]]b] ALTER COLUMN [c] VARCHAR(255) NULL");
+    const struct {
+        DatabaseKind dialect;
+        const char* schema;
+        const char* table;
+        const char* column;
+        const char* statement;
+    } cases[] = {
+        {kDbPostgreSql, "", "privs", "table name",
+         "ALTER TABLE \"privs\" ALTER COLUMN \"table name\" TYPE VARCHAR(255)"},
+        {kDbPostgreSql, "app", "privs", "name",
+         "ALTER TABLE \"app\".\"privs\" ALTER COLUMN \"name\" TYPE VARCHAR(255)"},
+        {kDbMySql, "", "privs", "name", "ALTER TABLE `privs` MODIFY COLUMN `name` VARCHAR(255) NULL"},
+        {kDbSqlServer, "dbo", "privs", "name", "ALTER TABLE [dbo].[privs] ALTER COLUMN [name] VARCHAR(255) NULL"},
+        {kDbAccess, "", "privs", "name", "ALTER TABLE [privs] ALTER COLUMN [name] Text(255)"},
+        {kDbOracle, "", "PRIVS", "NAME", "ALTER TABLE \"PRIVS\" MODIFY (\"NAME\" VARCHAR2(255))"},
+        {kDbOther, "", "privs", "name", "ALTER TABLE [privs] ALTER COLUMN [name] VARCHAR(255) NULL"},
+        // Quotes inside names are doubled.
+        {kDbMySql, "", "a`b", "c", "ALTER TABLE `a``b` MODIFY COLUMN `c` VARCHAR(255) NULL"},
+        {kDbSqlServer, "", "a]b", "c", "ALTER TABLE [a]]b] ALTER COLUMN [c] VARCHAR(255) NULL"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WidenColumnStatement(c.dialect, c.schema, c.table, c.column, 255), c.statement) << c.statement;
+    }
 }
 
 // ---- Against the test servers ---------------------------------------------------------------
@@ -209,14 +213,11 @@ protected:
     // A scratch table with a 50-character name field, dropped when the test ends.
     std::string MakePrivsTable(const Server& server) {
         std::string table = test::ScratchName("privs");
-        auto writable = server.options;
-        writable.writable = true;
-        auto catalogue = db::OpenCatalogue(writable);
-        catalogue->Execute("DROP TABLE IF EXISTS " + table);
-        catalogue->Execute("CREATE TABLE " + table + " (userlevelid INTEGER NOT NULL, tablename VARCHAR(50) NOT NULL)");
-        auto cleanup = std::make_unique<test::AtExit>();
-        cleanup->run = [writable, table] { db::OpenCatalogue(writable)->Execute("DROP TABLE IF EXISTS " + table); };
-        cleanups.push_back(std::move(cleanup));
+        test::Session session(server.options);
+        session.Run("DROP TABLE IF EXISTS " + table);
+        session.Run("CREATE TABLE " + table + " (userlevelid INTEGER NOT NULL, tablename VARCHAR(50) NOT NULL)");
+        cleanups.push_back(std::make_unique<test::AtExit>(
+            [options = server.options, table] { test::Session(options).Run("DROP TABLE IF EXISTS " + table); }));
         return table;
     }
 
@@ -289,10 +290,9 @@ TEST_F(DbServerPermissionField, NoLeavesTheFieldAndARefusedChangeNamesTheServers
 
     // PostgreSQL does not change the type of a column a view reads.
     std::string view = test::ScratchName("privs_view");
-    auto writable = server.options;
-    writable.writable = true;
-    db::OpenCatalogue(writable)->Execute("CREATE VIEW " + view + " AS SELECT tablename FROM " + table);
-    test::AtExit dropView{[&] { db::OpenCatalogue(writable)->Execute("DROP VIEW IF EXISTS " + view); }};
+    test::Session session(server.options);
+    session.Run("CREATE VIEW " + view + " AS SELECT tablename FROM " + table);
+    test::AtExit dropView{[&] { session.Run("DROP VIEW IF EXISTS " + view); }};
     Answer("yes");
     std::string problem = CheckPermissionField(*project);
     EXPECT_TRUE(problem.starts_with("Unable to change field size automatically. Error description: ")) << problem;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo shop in a real browser: the demo project is generated into a scratch folder, served by
 # PHP's built-in server and driven by headless Chromium (Debian's chromium through playwright-core);
-# so is a small places application for the list and form settings (list_forms.test.mjs).
+# so are an accounts application for registration and permissions (security_app.test.mjs) and a
+# small places application for the list and form settings (list_forms.test.mjs).
 # Screenshots of the orders list go to $VELMORA_ARTEFACTS (default: build/artefacts).
 # Exit codes: 0 passed, 1 failed, 77 skipped (chromium, node or npm missing, outside CI).
 set -u
@@ -63,6 +64,20 @@ cp "$root/examples/demo/shop.vlp" "$scratch/demo/shop.vlp"
 port=$(free_port)
 serve "$scratch/app" "$port"
 
+# The accounts and levels application (SQLite, dynamic levels) with a sink for its mail.
+sport=$(free_port)
+mport=$(free_port)
+hash=$(php -r 'echo password_hash("secret123", PASSWORD_BCRYPT);')
+sed -e "s/@ID@/INTEGER PRIMARY KEY AUTOINCREMENT/" -e "s|@PW@|$hash|" "$root/tests/app/security_schema.sql" | sqlite3 "$scratch/sec.db" &&
+    "$velmora" new "$scratch/sec.vlp" --db sqlite --file "$scratch/sec.db" >/dev/null 2>&1 &&
+    "$velmora" script "$root/tests/app/security_setup.js" "$scratch/sec.vlp" dynamic "$mport" >/dev/null 2>&1 &&
+    "$velmora" generate "$scratch/sec.vlp" --dest "$scratch/sec-app" --yes --overwrite all >"$scratch/gen.log" 2>&1 ||
+    fail "generating the security application failed"
+/usr/bin/python3 "$root/tests/app/smtp_sink.py" "$mport" "$scratch/mail" >/dev/null 2>&1 &
+pids+=($!)
+serve "$scratch/sec-app" "$sport"
+for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$mport") 2>/dev/null && break; sleep 0.1; done
+
 # Places (SQLite) for the list and form settings: advanced search, inline edit, a city list
 # following its region, an add form in two pages.
 fport=$(free_port)
@@ -86,8 +101,10 @@ SQL
     fail "generating the places application failed"
 serve "$scratch/places-app" "$fport"
 
-VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_E2E_FORMS_URL="http://127.0.0.1:$fport/" VELMORA_CHROMIUM="$chromium" \
-    VELMORA_ARTEFACTS="$artefacts" node --test "$here/demo_app.test.mjs" "$here/list_forms.test.mjs"
+VELMORA_E2E_URL="http://127.0.0.1:$port/" VELMORA_E2E_FORMS_URL="http://127.0.0.1:$fport/" \
+    VELMORA_E2E_SECURITY_URL="http://127.0.0.1:$sport/" VELMORA_E2E_MAIL="$scratch/mail" VELMORA_CHROMIUM="$chromium" \
+    VELMORA_ARTEFACTS="$artefacts" \
+    node --test "$here/demo_app.test.mjs" "$here/security_app.test.mjs" "$here/list_forms.test.mjs"
 rc=$?
 
 # PHP's warnings and the runtime's logged errors land in the server's log, not in the pages.

@@ -3,7 +3,7 @@
 
     python3 tests/app/http_app_test.py --app DIR --security none|table|hardcoded [unittest options]
 
-DIR is an application with the demo rows (generated, or tests/app/assemble_fixture.sh) on SQLite,
+DIR is an application generated with the demo rows on SQLite,
 PostgreSQL or MariaDB, served by `php -S`; page names and tables are read from the application, a
 PHP warning in the server's output fails the test, and stored rows are read through tests/app/sql.php.
 Some tests add rows; a server database is best reloaded from the demo SQL before a run.

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <zip.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace velmora::test {
 
@@ -52,6 +55,50 @@ inline std::string DataPath(std::string_view relative) {
 }
 
 inline std::string ReadData(std::string_view relative) { return ReadFile(DataPath(relative)); }
+
+// One entry of an archive written by WriteZip.
+struct ZipEntry {
+    std::string name;
+    std::string content;
+    bool directory = false;
+    bool symlink = false;
+    std::time_t mtime = 0;
+};
+
+// Writes a zip archive with the entries exactly as named (libzip stores any name it is given);
+// false when an entry or the archive could not be written.
+inline bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries) {
+    int code = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!zip) return false;
+    for (const ZipEntry& entry : entries) {
+        zip_int64_t index = -1;
+        if (entry.directory) {
+            index = zip_dir_add(zip, entry.name.c_str(), ZIP_FL_ENC_UTF_8);
+        } else if (zip_source_t* source = zip_source_buffer(zip, entry.content.data(), entry.content.size(), 0)) {
+            index = zip_file_add(zip, entry.name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+            if (index < 0) zip_source_free(source);
+        }
+        if (index < 0) {
+            zip_discard(zip);
+            return false;
+        }
+        auto at = static_cast<zip_uint64_t>(index);
+        if (entry.symlink)
+            zip_file_set_external_attributes(zip, at, 0, ZIP_OPSYS_UNIX, static_cast<zip_uint32_t>(S_IFLNK | 0777) << 16);
+        if (entry.mtime) zip_file_set_mtime(zip, at, entry.mtime, 0);
+    }
+    return zip_close(zip) == 0;
+}
+
+// Packs every file below a folder, named by its path relative to the folder, as packages are shipped.
+inline bool ZipFolder(const std::filesystem::path& folder, const std::string& path) {
+    std::vector<ZipEntry> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            entries.push_back({entry.path().lexically_relative(folder).generic_string(), ReadFile(entry.path())});
+    return WriteZip(path, entries);
+}
 
 // A file-size limit for as long as it lives: every write past it fails, as on a full disk.
 class FileSizeLimit {

@@ -1,7 +1,6 @@
 // GenCheck and GenScript end to end: a project held in memory, the test package of
 // tests/data/gen_package, a temporary destination.
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <cerrno>
 #include <chrono>
@@ -43,21 +42,6 @@ std::map<std::string, std::string> Tree(const fs::path& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(folder))
         if (entry.is_regular_file()) files[entry.path().lexically_relative(folder).generic_string()] = ReadFile(entry.path());
     return files;
-}
-
-// Packs a folder into a zip archive, the form in which template packages are shipped.
-void ZipFolder(const fs::path& folder, const fs::path& archive) {
-    int code = 0;
-    zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    ASSERT_NE(zip, nullptr);
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
-        std::string name = entry.path().lexically_relative(folder).generic_string();
-        zip_source_t* source = zip_source_file(zip, entry.path().c_str(), 0, -1);
-        ASSERT_NE(source, nullptr);
-        ASSERT_GE(zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE), 0);
-    }
-    ASSERT_EQ(zip_close(zip), 0);
 }
 
 // Moves a file's time ahead, past the one-second resolution of the cache's dates.
@@ -344,7 +328,7 @@ TEST_F(GenerationTest, OutputOutsideTheDestinationAbortsTheRun) {
 TEST_F(GenerationTest, KeepingAChangedTemplateGeneratesFromTheUnpackedCopy) {
     fs::path source = CopyPackage("source");
     fs::path archive = work / "shop.zip";
-    ZipFolder(source, archive);
+    ASSERT_TRUE(test::ZipFolder(source, archive));
     project->SetTemplate(archive.string());
     SetGenerationOptions({"O"});
     ASSERT_TRUE(Generate(project)) << Engine().ProjErr;
@@ -355,7 +339,7 @@ TEST_F(GenerationTest, KeepingAChangedTemplateGeneratesFromTheUnpackedCopy) {
     auto moduleTime = fs::last_write_time(module);
 
     WriteFile(source / "scripts/table/list.tpl", "<!--##session body##-->\n<h1>Replaced</h1>\n<!--##/session##-->\n");
-    ZipFolder(source, archive);
+    ASSERT_TRUE(test::ZipFolder(source, archive));
     Touch(archive);
 
     // Keep: the unpacked copy stays, its translations too, and the pages come from it.

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <zip.h>
-
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -45,15 +43,6 @@ std::vector<std::string> SessionValues(const AGPControl& control) {
     std::vector<std::string> values;
     for (std::int32_t i = 1; i <= control.Sessions()->Count(); ++i) values.push_back(control.Sessions()->Item(i)->SessValue);
     return values;
-}
-
-void ZipWithControlFile(const std::string& path, const std::string& content) {
-    int code = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    ASSERT_NE(zip, nullptr);
-    zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
-    ASSERT_GE(zip_file_add(zip, "control.xml", source, ZIP_FL_ENC_UTF_8), 0);
-    ASSERT_EQ(zip_close(zip), 0);
 }
 
 class ExtensionMergeTest : public testing::Test {
@@ -188,7 +177,7 @@ TEST_F(ExtensionMergeTest, ResolvingLocatesAndUnpacksThePackage) {
     ASSERT_TRUE(cache.Open("main.zip"));
     const std::string extensions = cache.TemplateFolder() + "/extensions";
     test::WriteFile(dir / "ext2/grid.xml", "<extension><file>grid.zip</file></extension>");
-    ZipWithControlFile(dir / "ext2/grid.zip", "one");
+    ASSERT_TRUE(test::WriteZip(dir / "ext2/grid.zip", {{"control.xml", "one"}}));
     ASSERT_TRUE(proj.AddExtension("grid", "", "grid.xml"));
     auto grid = Extensions().Find("grid");
     grid->SetFolder("");
@@ -207,7 +196,7 @@ TEST_F(ExtensionMergeTest, ResolvingLocatesAndUnpacksThePackage) {
     EXPECT_FALSE(second.changed);
     EXPECT_EQ(test::ReadFile(extensions + "/grid/control.xml"), "edited");
 
-    ZipWithControlFile(dir / "ext2/grid.zip", "two, longer");
+    ASSERT_TRUE(test::WriteZip(dir / "ext2/grid.zip", {{"control.xml", "two, longer"}}));
     ResolvedExtension third = ResolveExtension(proj, *grid, extensions, cache);
     EXPECT_TRUE(third.changed);
     EXPECT_EQ(test::ReadFile(extensions + "/grid/control.xml"), "two, longer");

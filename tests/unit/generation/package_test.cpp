@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <zip.h>
 
 #include <ctime>
 #include <filesystem>
@@ -17,35 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ZipEntry {
-    std::string name;
-    std::string content;
-    bool directory = false;
-    bool symlink = false;
-    std::time_t mtime = 0;
-};
-
-// Writes a zip archive with the entries exactly as named: libzip stores any name it is given.
-void MakeZip(const std::string& path, const std::vector<ZipEntry>& entries) {
-    int code = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    ASSERT_NE(zip, nullptr);
-    for (const ZipEntry& entry : entries) {
-        zip_int64_t index = -1;
-        if (entry.directory) {
-            index = zip_dir_add(zip, entry.name.c_str(), ZIP_FL_ENC_UTF_8);
-        } else {
-            zip_source_t* source = zip_source_buffer(zip, entry.content.data(), entry.content.size(), 0);
-            index = zip_file_add(zip, entry.name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
-        }
-        ASSERT_GE(index, 0) << entry.name;
-        auto at = static_cast<zip_uint64_t>(index);
-        if (entry.symlink)
-            zip_file_set_external_attributes(zip, at, 0, ZIP_OPSYS_UNIX, static_cast<zip_uint32_t>(S_IFLNK | 0777) << 16);
-        if (entry.mtime) zip_file_set_mtime(zip, at, entry.mtime, 0);
-    }
-    ASSERT_EQ(zip_close(zip), 0);
-}
+using test::ZipEntry;
 
 std::time_t ModificationTime(const std::string& path) {
     struct stat info {};
@@ -66,11 +37,11 @@ TEST(PackageTest, UnpacksFoldersFilesAndTheirTimes) {
     const std::string archive = dir / "pkg.zip";
     // Even seconds: the archive's time fields hold them exactly.
     std::time_t when = test::LocalTime(2019, 3, 4, 10, 20, 30);
-    MakeZip(archive, {{"control.xml", "<x/>"},
-                      {"scripts/", "", true},
-                      {"scripts/table/list.tpl", "list", false, false, when},
-                      {"win\\page.tpl", "page"},
-                      {"./dot.txt", "dot"}});
+    ASSERT_TRUE(test::WriteZip(archive, {{"control.xml", "<x/>"},
+                                         {"scripts/", "", true},
+                                         {"scripts/table/list.tpl", "list", false, false, when},
+                                         {"win\\page.tpl", "page"},
+                                         {"./dot.txt", "dot"}}));
     test::WriteFile(dir / "work/stale.txt", "old");
 
     std::string error;
@@ -98,7 +69,7 @@ TEST(PackageTest, RefusesEntriesThatLeaveTheTargetAndKeepsItsContents) {
         if (bad.name.empty())
             test::WriteFile(archive, "PK not really an archive");
         else
-            MakeZip(archive, {{"good.txt", "fine"}, bad});
+            ASSERT_TRUE(test::WriteZip(archive, {{"good.txt", "fine"}, bad})) << bad.name;
         test::WriteFile(dir / "work/keep.txt", "kept");
 
         std::string error;
@@ -117,13 +88,13 @@ TEST(PackageTest, PreparingFolderAndArchivePackages) {
     EXPECT_EQ(folder, dir / "plain");
     EXPECT_FALSE(fs::exists(dir / "unused"));
 
-    MakeZip(dir / "pkg.zip", {{"control.xml", "first"}});
+    ASSERT_TRUE(test::WriteZip(dir / "pkg.zip", {{"control.xml", "first"}}));
     ASSERT_TRUE(PreparePackage(dir / "pkg.zip", dir / "work", false, folder, error)) << error;
     EXPECT_EQ(folder, dir / "work");
     EXPECT_EQ(test::ReadFile(dir / "work/control.xml"), "first");
 
     // An unpacked package is kept until a refresh is asked for.
-    MakeZip(dir / "pkg.zip", {{"control.xml", "second"}});
+    ASSERT_TRUE(test::WriteZip(dir / "pkg.zip", {{"control.xml", "second"}}));
     ASSERT_TRUE(PreparePackage(dir / "pkg.zip", dir / "work", false, folder, error));
     EXPECT_EQ(test::ReadFile(dir / "work/control.xml"), "first");
     ASSERT_TRUE(PreparePackage(dir / "pkg.zip", dir / "work", true, folder, error));

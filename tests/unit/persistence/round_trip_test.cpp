@@ -69,10 +69,7 @@ public:
     }
 
     // Settings no definition file declares come back trimmed and without enclosing quotes.
-    std::string Setting() {
-        std::string text = Text(false);
-        return "[" + text + "]";
-    }
+    std::string Setting() { return "[" + Text(false) + "]"; }
 
     std::string Name(std::string_view prefix) { return std::string(prefix) + std::to_string(Between(0, 1 << 20)); }
 
@@ -201,7 +198,7 @@ std::string Snapshot(AGP& proj) {
 constexpr std::int16_t kFieldTypes[] = {kAdInteger, kAdVarChar, kAdDBTimeStamp, kAdBoolean, kAdNumeric,
                                         kAdLongVarChar, kAdDouble, kAdLongVarBinary, kAdGUID, 999};
 
-void BuildTables(AGP& proj, Random& rnd, AGPDatabase& db) {
+void BuildTables(Random& rnd, AGPDatabase& db) {
     int tableCount = rnd.Between(1, 4);
     for (int t = 0; t < tableCount; ++t) {
         std::string name = rnd.Name("tbl ");
@@ -239,7 +236,6 @@ void BuildTables(AGP& proj, Random& rnd, AGPDatabase& db) {
         }
         if (rnd.Chance()) Language().SetTablePhrase("fr", name, "TblCaption", rnd.Text(false));
     }
-    (void)proj;
 }
 
 void BuildExtension(AGP& proj, Random& rnd) {
@@ -291,7 +287,7 @@ void BuildProject(AGP& proj, Random& rnd, const std::string& templatePath) {
     rnd.Fill(*db->Properties(), {"DBName", "DBID", "DBDBMSName", "DBDBMSVer"});
     db->SetDBName(proj.CurrentDatabaseName());
     db->SetDBDBMSName("MySQL");
-    BuildTables(proj, rnd, *db);
+    BuildTables(rnd, *db);
 
     for (int i = rnd.Between(0, 2); i > 0; --i) {
         std::string id = rnd.Name("LINK");
@@ -364,6 +360,7 @@ protected:
         ClearSharedLists();
         AGP loaded;
         ASSERT_TRUE(Load(loaded, first, false)) << loaded.ProjErr();
+        EXPECT_FALSE(loaded.IsDirty());
         EXPECT_EQ(FirstDifference(expected, Snapshot(loaded)), "");
         ASSERT_TRUE(Save(loaded, second)) << loaded.ProjErr();
         EXPECT_TRUE(ReadFile(second) == ReadFile(first)) << FirstDifference(ReadFile(first), ReadFile(second));

@@ -172,26 +172,22 @@ TEST_F(WriterTest, EncodesBooleansTagValuesAndSpecialCharacters) {
 TEST_F(WriterTest, ScriptCodeWithCdataEndAndCrLfReadsBackUnchanged) {
     const std::string code = "\rif (a[b[0]]>1) {\r\n s = \"]]>\"; }\n]]]>>\r\r";
     proj_->AddCustomScript("Server", "Global", "Page_Load", "", "", "", code);
+    proj_->AddCustomScript("Server", "Global", "Page_Unload", "", "", "", "");
     std::string text = WriteProjectDocument(*proj_, {});
     EXPECT_NE(text.find("]]>&#13;<![CDATA[if (a[b[0]]]]><![CDATA[>1) {]]>&#13;<![CDATA[\n s ="), std::string::npos);
 
     XmlDocument doc;
     ASSERT_TRUE(doc.LoadString(text));
-    XmlNode script = doc.DocumentElement().ChildNoCase("CustomScript");
-    std::string read;
-    EXPECT_TRUE(script.FirstChild().IsCData());
-    for (const XmlNode& child : script.Children()) read += child.NodeValue();
-    EXPECT_EQ(read, code);
-    EXPECT_EQ(script.GetAttribute("ScriptName"), "Page_Load");
-    EXPECT_FALSE(script.HasAttribute("ScriptCode"));
-}
-
-TEST_F(WriterTest, EmptyScriptCodeStillHasItsCdataSection) {
-    proj_->AddCustomScript("Server", "Global", "Page_Load", "", "", "", "");
-    XmlDocument doc = Parsed();
     // A project without a database has no Database element.
-    EXPECT_EQ(ElementNames(doc.DocumentElement()), std::vector<std::string>{"CustomScript"});
-    EXPECT_TRUE(doc.DocumentElement().ChildNoCase("CustomScript").FirstChild().IsCData());
+    EXPECT_EQ(ElementNames(doc.DocumentElement()), (std::vector<std::string>{"CustomScript", "CustomScript"}));
+    std::vector<XmlNode> scripts = doc.DocumentElement().ChildElements();
+    std::string read;
+    for (const XmlNode& child : scripts[0].Children()) read += child.NodeValue();
+    EXPECT_EQ(read, code);
+    EXPECT_EQ(scripts[0].GetAttribute("ScriptName"), "Page_Load");
+    EXPECT_FALSE(scripts[0].HasAttribute("ScriptCode"));
+    // Code, even empty code, starts with its CDATA section.
+    for (const XmlNode& script : scripts) EXPECT_TRUE(script.FirstChild().IsCData());
 }
 
 TEST_F(WriterTest, SaveRepairsSequenceNumbersAndTellsTheUser) {

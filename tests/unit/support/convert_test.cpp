@@ -3,29 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace velmora {
 namespace {
 
-TEST(ConvertTo, TextToEachType) {
-    Variant twelve = ConvertTo("12", "Integer");
-    ASSERT_EQ(twelve.Type(), VarType::Integer);
-    EXPECT_EQ(twelve.AsInteger(), 12);
-    EXPECT_EQ(ConvertTo(" 70000 ", "LONG"), Variant(std::int32_t{70000}));
-    EXPECT_EQ(ConvertTo("0.1", "single"), Variant(0.1f));
-    EXPECT_EQ(ConvertTo("-1.5e3", "double"), Variant(-1500.0));
-    EXPECT_EQ(ConvertTo("&HFF", "integer"), Variant(std::int16_t{255}));
-    EXPECT_EQ(ConvertTo("&HFFFF", "integer"), Variant(std::int16_t{-1}));
-    EXPECT_EQ(ConvertTo("&H10000", "long"), Variant(std::int32_t{65536}));
-    EXPECT_EQ(ConvertTo("&O17", "long"), Variant(std::int32_t{15}));
-
-    EXPECT_EQ(ConvertTo("True", "boolean"), Variant(true));
-    EXPECT_EQ(ConvertTo(" false ", "Boolean"), Variant(false));
-    EXPECT_EQ(ConvertTo("2", "boolean"), Variant(true));
-    EXPECT_EQ(ConvertTo("0", "boolean"), Variant(false));
-    EXPECT_EQ(ConvertTo("True", "integer"), Variant(std::int16_t{-1}));
-    EXPECT_EQ(ConvertTo(Variant(true), "long"), Variant(std::int32_t{-1}));
-    EXPECT_EQ(ConvertTo(Variant(3.7), "integer"), Variant(std::int16_t{4}));
+// Conversions by type name: the result must carry the named type, not only an equal value.
+TEST(ConvertTo, TextAndValuesToEachType) {
+    using I = std::int16_t;
+    using L = std::int32_t;
+    const std::tuple<Variant, const char*, Variant> cases[] = {
+        {"12", "Integer", Variant(I{12})},         {" 70000 ", "LONG", Variant(L{70000})},
+        {"0.1", "single", Variant(0.1f)},           {"-1.5e3", "double", Variant(-1500.0)},
+        {"&HFF", "integer", Variant(I{255})},       {"&HFFFF", "integer", Variant(I{-1})},
+        {"&H10000", "long", Variant(L{65536})},     {"&O17", "long", Variant(L{15})},
+        {"True", "boolean", Variant(true)},         {" false ", "Boolean", Variant(false)},
+        {"2", "boolean", Variant(true)},            {"0", "boolean", Variant(false)},
+        {"True", "integer", Variant(I{-1})},        {Variant(true), "long", Variant(L{-1})},
+        {Variant(3.7), "integer", Variant(I{4})},   {Variant(), "integer", Variant(I{0})},
+        {Variant(), "long", Variant(L{0})},         {Variant(), "double", Variant(0.0)},
+        {Variant(), "boolean", Variant(false)},     {Variant(), "string", Variant("")},
+        {Variant(), "other", Variant()},            {" 'quoted' ", "String", Variant("quoted")},
+        {Variant(I{5}), "string", Variant("5")},    {Variant(true), "string", Variant("True")},
+        {"'kept'", "date", Variant("'kept'")},      {"12", " integer", Variant("12")},  // the name is not trimmed
+    };
+    for (const auto& [value, type, expected] : cases)
+        EXPECT_EQ(ConvertTo(value, type), expected) << value.ToText() << " as " << type;
 }
 
 TEST(ConvertTo, WhatDoesNotConvertIsEmpty) {
@@ -38,15 +41,6 @@ TEST(ConvertTo, WhatDoesNotConvertIsEmpty) {
     EXPECT_TRUE(ConvertTo(Variant::Null(), "integer").IsEmpty());
     EXPECT_TRUE(ConvertTo(Variant::Null(), "string").IsEmpty());
     EXPECT_TRUE(ConvertTo(Variant(Variant::Array{}), "boolean").IsEmpty());
-}
-
-TEST(ConvertTo, EmptyIsZeroFalseOrEmptyText) {
-    EXPECT_EQ(ConvertTo(Variant(), "integer"), Variant(std::int16_t{0}));
-    EXPECT_EQ(ConvertTo(Variant(), "long"), Variant(std::int32_t{0}));
-    EXPECT_EQ(ConvertTo(Variant(), "double"), Variant(0.0));
-    EXPECT_EQ(ConvertTo(Variant(), "boolean"), Variant(false));
-    EXPECT_EQ(ConvertTo(Variant(), "string"), Variant(""));
-    EXPECT_TRUE(ConvertTo(Variant(), "other").IsEmpty());
 }
 
 TEST(ConvertTo, RoundsHalfToEvenAndRejectsOverflow) {
@@ -67,13 +61,7 @@ TEST(ConvertTo, RoundsHalfToEvenAndRejectsOverflow) {
     EXPECT_EQ(ConvertTo("3e38", "single"), Variant(3e38f));
 }
 
-TEST(ConvertTo, StringAndUnknownTypeNames) {
-    EXPECT_EQ(ConvertTo(" 'quoted' ", "String"), Variant("quoted"));
-    EXPECT_EQ(ConvertTo(Variant(std::int16_t{5}), "string"), Variant("5"));
-    EXPECT_EQ(ConvertTo(Variant(true), "string"), Variant("True"));
-    EXPECT_EQ(ConvertTo("'kept'", "date"), Variant("'kept'"));
-    EXPECT_EQ(ConvertTo("12", " integer"), Variant("12"));  // the name is not trimmed
-
+TEST(ConvertToNumberOrBool, LeavesTextOfTheStringType) {
     EXPECT_EQ(ConvertToNumberOrBool(" 'kept' ", "string"), Variant(" 'kept' "));
     EXPECT_EQ(ConvertToNumberOrBool("12", "integer"), Variant(std::int16_t{12}));
     EXPECT_TRUE(ConvertToNumberOrBool("x", "boolean").IsEmpty());

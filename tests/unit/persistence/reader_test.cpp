@@ -42,12 +42,12 @@ protected:
     void TearDown() override { SetStatusSink(nullptr); }
 
     // Loads `body` as the content of a Project element (or, with `whole`, as the whole file).
-    bool LoadText(const std::string& body, bool whole = false, const std::string& name = "p.vlp") {
+    bool LoadText(const std::string& body, bool whole = false, const std::string& name = "p.vlp", bool sync = false) {
         std::string text = whole ? body
                                  : "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Project Version=\"" +
                                        EngineVersion() + "\" ProjName=\"shop\">" + body + "</Project>";
         WriteFile(dir / name, text);
-        return Load(proj, dir / name, false);
+        return Load(proj, dir / name, sync);
     }
 
     std::shared_ptr<AGPTable> Table(const std::string& name) { return proj.DB()->Tables()->Find(Variant(name)); }
@@ -215,24 +215,22 @@ TEST_F(ReaderTest, DatabaseSettingsBecomeEngineWideAndTheMenuFollowsTheTables) {
 TEST_F(ReaderTest, SettingsUpgradesAndBackFill) {
     // A shipped package keeps its bare name; a package that is nowhere gives way to the user's default.
     for (auto [given, kept] : {std::pair{"default", "default"}, {"/nowhere/gone.zip", ""}}) {
-        AGP named;
-        WriteFile(dir / "t.vlp", std::string("<Project Template=\"") + given + "\"><Database DBName=\"d\"/></Project>");
-        ASSERT_TRUE(Load(named, dir / "t.vlp", false)) << named.ProjErr();
-        EXPECT_EQ(named.Template(), kept);
+        ASSERT_TRUE(
+            LoadText(std::string("<Project Template=\"") + given + "\"><Database DBName=\"d\"/></Project>", true))
+            << proj.ProjErr();
+        EXPECT_EQ(proj.Template(), kept);
     }
     std::string text = "<?xml version=\"1.0\"?><Project SmtpServer=\"\" SmtpServerPort=\"2525\" "
                        "ThemeBrandPrimary=\"#A0B1C2\" ThemeTableHeaderBackColorFrom=\"red\" ProjID=\"\">"
                        "<Database DBName=\"d\"><Table TblName=\"t\"><Field FldName=\"f\"/></Table></Database></Project>";
-    AGP fresh;
-    WriteFile(dir / "u.vlp", text);
-    ASSERT_TRUE(Load(fresh, dir / "u.vlp", true)) << fresh.ProjErr();
-    EXPECT_EQ(fresh.SmtpServer(), "localhost");
-    EXPECT_EQ(fresh.SmtpServerPort(), 25);
-    EXPECT_EQ(fresh.Properties()->Find("ThemeBrandPrimary")->Value().ToText(), "darken(#a0b1c2, 6.5%)");
-    EXPECT_FALSE(fresh.Properties()->Find("ThemeTableHeaderBackColorFrom"));
-    EXPECT_EQ(fresh.GetV("ThemeFormGroupMarginBottom").ToText(), "15");
-    EXPECT_FALSE(fresh.ProjID().empty());
-    EXPECT_EQ(fresh.DB()->Tables()->Find(Variant("t"))->Fields()->Find(Variant("f"))->FldDbDefault().ToText(), "");
+    ASSERT_TRUE(LoadText(text, true, "u.vlp", true)) << proj.ProjErr();
+    EXPECT_EQ(proj.SmtpServer(), "localhost");
+    EXPECT_EQ(proj.SmtpServerPort(), 25);
+    EXPECT_EQ(proj.Properties()->Find("ThemeBrandPrimary")->Value().ToText(), "darken(#a0b1c2, 6.5%)");
+    EXPECT_FALSE(proj.Properties()->Find("ThemeTableHeaderBackColorFrom"));
+    EXPECT_EQ(proj.GetV("ThemeFormGroupMarginBottom").ToText(), "15");
+    EXPECT_FALSE(proj.ProjID().empty());
+    EXPECT_EQ(proj.DB()->Tables()->Find(Variant("t"))->Fields()->Find(Variant("f"))->FldDbDefault().ToText(), "");
 }
 
 TEST_F(ReaderTest, ScriptsChartsMenusAndPhrases) {

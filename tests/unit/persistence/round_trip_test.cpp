@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -73,27 +72,24 @@ public:
 
     std::string Name(std::string_view prefix) { return std::string(prefix) + std::to_string(Between(0, 1 << 20)); }
 
+    template <typename T, std::size_t N>
+    Variant Pick(const T (&picks)[N]) {
+        return Variant(picks[Between(0, static_cast<int>(N) - 1)]);
+    }
+
     Variant ValueOf(std::string_view type) {
+        using I = std::numeric_limits<std::int16_t>;
+        using L = std::numeric_limits<std::int32_t>;
+        static const std::int16_t integers[] = {I::min(), I::max(), 0, -1, 42};
+        static const std::int32_t longs[] = {L::min(), L::max(), 0, 1, -99999};
+        static const float singles[] = {3.402823e38f, -1.5f, 0.0f, 1e-30f, 0.25f, 0.1f, 16777215.0f, 1.0f / 3};
+        static const double doubles[] = {1e308, -2.2250738585072e-308, 0.1, -123456789.125, 1e-300, 0.1 + 0.2,
+                                         1.0 / 3, 4.9406564584124654e-324, 123456789012345678.0};
         if (type == "Boolean") return Variant(Chance());
-        if (type == "Integer") {
-            static const std::int16_t picks[] = {std::numeric_limits<std::int16_t>::min(),
-                                                 std::numeric_limits<std::int16_t>::max(), 0, -1, 42};
-            return Variant(picks[Between(0, 4)]);
-        }
-        if (type == "Long") {
-            static const std::int32_t picks[] = {std::numeric_limits<std::int32_t>::min(),
-                                                 std::numeric_limits<std::int32_t>::max(), 0, 1, -99999};
-            return Variant(picks[Between(0, 4)]);
-        }
-        if (type == "Single") {
-            static const float picks[] = {3.402823e38f, -1.5f, 0.0f, 1e-30f, 0.25f, 0.1f, 16777215.0f, 1.0f / 3};
-            return Variant(picks[Between(0, 7)]);
-        }
-        if (type == "Double") {
-            static const double picks[] = {1e308, -2.2250738585072e-308, 0.1, -123456789.125, 1e-300,
-                                           0.1 + 0.2, 1.0 / 3, 4.9406564584124654e-324, 123456789012345678.0};
-            return Variant(picks[Between(0, 8)]);
-        }
+        if (type == "Integer") return Pick(integers);
+        if (type == "Long") return Pick(longs);
+        if (type == "Single") return Pick(singles);
+        if (type == "Double") return Pick(doubles);
         return Variant(Text());
     }
 

@@ -21,9 +21,7 @@ public:
         calls.push_back("show " + std::to_string(style) + " " + std::string(message));
     }
     void SetInfo(std::string_view text) override { calls.push_back("info " + std::string(text)); }
-    void SetProgress(double value) override {
-        calls.push_back("progress " + std::to_string(static_cast<int>(value)));
-    }
+    void SetProgress(double value) override { calls.push_back("progress " + std::to_string(static_cast<int>(value))); }
     void Close() override { calls.push_back("close"); }
     void BringToFront() override { calls.push_back("front"); }
     void Message(MessageKind, std::string_view, std::string_view text) override {

@@ -12,11 +12,9 @@ TEST(EqualsNoCase, AsciiFastPathAgreesWithFullFolding) {
     EXPECT_FALSE(EqualsNoCase("[", "{"));
     EXPECT_TRUE(EqualsNoCase("", ""));
     // Non-ASCII letters fold even after an ASCII prefix, whatever their byte length.
-    EXPECT_TRUE(EqualsNoCase("Straße", "STRASSE") == (CompareNoCase("Straße", "STRASSE") == 0));
-    EXPECT_TRUE(EqualsNoCase("Größe", "GRÖSSE") == (CompareNoCase("Größe", "GRÖSSE") == 0));
+    for (auto [a, b] : {std::pair{"Straße", "STRASSE"}, {"Größe", "GRÖSSE"}, {"\u212Aelvin", "kelvin"}, {"k", "\u212A"}})
+        EXPECT_EQ(EqualsNoCase(a, b), CompareNoCase(a, b) == 0) << a;
     EXPECT_TRUE(EqualsNoCase("Ärger", "ärger"));
-    EXPECT_TRUE(EqualsNoCase("\xE2\x84\xAA" "elvin", "kelvin") == (CompareNoCase("\xE2\x84\xAA" "elvin", "kelvin") == 0));
-    EXPECT_TRUE(EqualsNoCase("k", "\xE2\x84\xAA") == (CompareNoCase("k", "\xE2\x84\xAA") == 0));
     EXPECT_FALSE(EqualsNoCase("abc", "abcä"));
 }
 

@@ -37,7 +37,7 @@ constexpr std::array kTypes{
     TypeRow{"timestamp", 135},   TypeRow{"time", 134},    TypeRow{"timetz", 134},  TypeRow{"char", 129},
     TypeRow{"timestamptz", 135}, TypeRow{"bpchar", 129},  TypeRow{"varchar", 200}, TypeRow{"text", 201},
     TypeRow{"bytea", 205},       TypeRow{"bool", 11},     TypeRow{"uuid", 72},     TypeRow{"xml", 141},
-    TypeRow{"json", 201},        TypeRow{"jsonb", 201},
+    TypeRow{"json", 201},        TypeRow{"jsonb", 201},   TypeRow{"name", 200},    TypeRow{"citext", 201},
 };
 
 std::int16_t AdoType(std::string_view typeName) {
@@ -52,6 +52,7 @@ constexpr int kTypmodHeader = 4;
 std::int32_t ColumnSize(std::string_view typeName, int typmod, int typlen) {
     if (typeName == "varchar" || typeName == "bpchar") return typmod >= kTypmodHeader ? typmod - kTypmodHeader : 0;
     if (typeName == "numeric") return typmod >= kTypmodHeader ? ((typmod - kTypmodHeader) >> 16) & 0xffff : 0;
+    if (typeName == "name") return typlen - 1;  // the last byte ends the identifier
     return typlen > 0 ? typlen : 0;
 }
 

@@ -6,6 +6,7 @@
 #include <climits>
 #include <regex>
 #include <span>
+#include <tuple>
 
 #include "db_servers.h"
 
@@ -301,8 +302,10 @@ TEST_F(DbServerPostgresScratch, DomainsMapByTheirBaseTypeAndEmptyTablesAreFound)
     tables[1].name = ScratchName("no_columns");
     session.Run("CREATE DOMAIN " + domain + " AS varchar(30)");
     session.Run("CREATE TYPE " + mood + " AS ENUM ('ok', 'so \"so\"')");
+    session.Run("CREATE EXTENSION IF NOT EXISTS citext");
     session.Run("CREATE TABLE " + tables[0].name + " (code " + domain +
-                " UNIQUE, tags int4[], g int GENERATED ALWAYS AS (1) STORED, m " + mood + ", doc tsvector)");
+                " UNIQUE, tags int4[], g int GENERATED ALWAYS AS (1) STORED, m " + mood +
+                ", doc tsvector, n name, c citext)");
     session.Run("CREATE TABLE " + tables[1].name + " ()");
     AtExit cleanup{[&] {
         session.Run("DROP TABLE IF EXISTS " + tables[0].name + ", " + tables[1].name);
@@ -311,7 +314,7 @@ TEST_F(DbServerPostgresScratch, DomainsMapByTheirBaseTypeAndEmptyTablesAreFound)
     }};
     db::OpenCatalogue(PgOptions("velmora_scratch"))->ReadColumns(tables);
 
-    ASSERT_EQ(tables[0].columns.size(), 5u);
+    ASSERT_EQ(tables[0].columns.size(), 7u);
     const ColumnInfo& code = tables[0].columns[0];
     EXPECT_EQ(code.typeName, "varchar");  // a domain goes by its base type
     EXPECT_EQ(code.adoType, 200);
@@ -329,6 +332,9 @@ TEST_F(DbServerPostgresScratch, DomainsMapByTheirBaseTypeAndEmptyTablesAreFound)
     EXPECT_EQ(m.size, 7);
     EXPECT_EQ(m.tagValues, "\"ok\",\"ok\"\r\n\"so \"\"so\"\"\",\"so \"\"so\"\"\"");
     EXPECT_TRUE(tables[0].columns[4].computed);
+    // The identifier type and the extension's case-blind text are text like any other.
+    EXPECT_EQ(std::tuple(tables[0].columns[5].adoType, tables[0].columns[5].size), std::tuple(200, 63));
+    EXPECT_EQ(tables[0].columns[6].adoType, 201);
     EXPECT_TRUE(tables[1].error.empty());
     EXPECT_TRUE(tables[1].columns.empty());
 }

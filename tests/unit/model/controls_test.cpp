@@ -52,14 +52,12 @@ TEST_F(ControlsTest, LoadsRootAttributesAndControlsWithDefaultsAndNormalisation)
               "2024-05-0112.0.0DemoMe");
     // Ids are not checked for duplicates when loading.
     ASSERT_EQ(controls.Count(), 3);
-    EXPECT_EQ(controls.curIndex(), 0);
 
     auto list = controls.Item(Variant(std::int32_t{1}));
     EXPECT_EQ(list->CtrlIFolder, "scripts\\list\\");
     EXPECT_EQ(list->CtrlOFile, "demolist");
     EXPECT_EQ(list->CtrlOFolder, "salesdb/demo");
     EXPECT_TRUE(list->CtrlSpace);
-    EXPECT_EQ(list->CtrlCond, "");
 
     auto view = controls.Item(Variant("view"));
     ASSERT_TRUE(view);

@@ -138,8 +138,6 @@ TEST_F(ExtensionsTest, AddExtensionReadsTheDefinitionLevelByLevel) {
     ASSERT_TRUE(ext);
     EXPECT_EQ(ext->Template(), "audit.zip");
     EXPECT_EQ(ext->Folder(), dir / "ext1");
-    EXPECT_EQ(ext->XmlFile(), "audit.xml");
-    EXPECT_TRUE(ext->Enabled());
     EXPECT_FALSE(ext->IsViewTemplate());
     ASSERT_TRUE(ext->IsExtended());
 
@@ -240,8 +238,6 @@ TEST_F(ExtensionsTest, SettingsAreReadAndWrittenByTypeAndUnknownNamesFail) {
     EXPECT_EQ(proj.GetExtDbAtt("audit", "LogTable"), Variant("log2"));
     EXPECT_TRUE(proj.SetExtTblAtt("audit", "orders", "Track", Variant("0")));
     EXPECT_EQ(proj.GetExtTblAtt("audit", "orders", "Track"), Variant(false));
-    EXPECT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Mask", Variant("##")));
-    EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Mask"), Variant("##"));
 
     EXPECT_FALSE(proj.SetExtProjAtt("audit", "NoSuch", Variant("1")));
     EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no setting 'NoSuch'.");

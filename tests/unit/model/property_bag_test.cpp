@@ -24,9 +24,6 @@ TEST(PropertyBag, AddKeepsTheFirstEntryOfANameAndItemTakesEveryIndexAsAName) {
     EXPECT_EQ(three->Name(), "3");
     EXPECT_EQ(bag.Count(), 12);
     EXPECT_EQ(three->DataType(), "String");
-    EXPECT_TRUE(three->FileSave());
-    EXPECT_TRUE(three->Sync());
-    EXPECT_FALSE(three->RegSave());
     // Entries keep the order of adding.
     auto entries = bag.Entries();
     EXPECT_EQ(entries.front()->Name(), "charset");

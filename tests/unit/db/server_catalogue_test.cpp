@@ -1,8 +1,7 @@
-// The PostgreSQL and MySQL routes against the local test servers: the Chinook fixture, the
-// sample shop schema, and the failures a user meets (wrong password, no such database, no
-// server, a table dropped while the catalogue is read).
+// The PostgreSQL and MySQL routes against the local test servers: the sample shop schema, and the
+// failures a user meets (wrong password, no such database, no server, a table dropped while the
+// catalogue is read).
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <regex>
 #include <span>
@@ -40,15 +39,6 @@ std::vector<std::string> KeyColumns(const TableInfo& table) {
     return names;
 }
 
-// "invoice_line" and "InvoiceLine" are the same name in the two Chinook dialects.
-std::string Folded(const std::string& name) {
-    std::string out;
-    for (char c : name) {
-        if (c != '_') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 Reason ReasonOfOpening(const ConnectOptions& options) {
     try {
         db::OpenCatalogue(options);
@@ -61,44 +51,6 @@ Reason ReasonOfOpening(const ConnectOptions& options) {
 }
 
 const std::regex kDottedVersion(R"(\d+(\.\d+)+)");
-
-// ---- Chinook on both servers ----------------------------------------------------------------
-
-class DbServerChinook : public ::testing::Test {
-protected:
-    void SetUp() override {
-        REQUIRE_SERVER(PgOptions("chinook"));
-        REQUIRE_SERVER(MySqlOptions("chinook"));
-    }
-};
-
-// Types, nullability, keys and text sizes are compared on the loaded fields (load_servers_test.cpp).
-TEST_F(DbServerChinook, ColumnsAgreeBetweenTheServers) {
-    auto pg = ReadAll(PgOptions("chinook"));
-    auto my = ReadAll(MySqlOptions("chinook"));
-    ASSERT_EQ(pg.size(), my.size());
-    int compared = 0;
-    for (std::size_t t = 0; t < pg.size(); ++t) {
-        ASSERT_EQ(Folded(pg[t].name), Folded(my[t].name));
-        EXPECT_TRUE(pg[t].error.empty()) << pg[t].error;
-        EXPECT_TRUE(my[t].error.empty()) << my[t].error;
-        ASSERT_EQ(pg[t].columns.size(), my[t].columns.size()) << pg[t].name;
-        for (std::size_t c = 0; c < pg[t].columns.size(); ++c) {
-            const ColumnInfo& a = pg[t].columns[c];
-            const ColumnInfo& b = my[t].columns[c];
-            SCOPED_TRACE(pg[t].name + "." + a.name);
-            EXPECT_EQ(Folded(a.name), Folded(b.name));
-            EXPECT_EQ(a.unique, b.unique);
-            EXPECT_EQ(a.autoIncrement, b.autoIncrement);
-            EXPECT_EQ(a.defaultValue, b.defaultValue);
-            if (a.adoType == 131) {
-                EXPECT_EQ(a.precision, b.precision);
-            }
-            ++compared;
-        }
-    }
-    EXPECT_EQ(compared, 64);
-}
 
 // ---- The sample schema, alike on both servers ----------------------------------------------
 
@@ -271,25 +223,48 @@ protected:
 
 using DbServerPostgresScratch = Scratch<PgOptions>;
 
-TEST_F(DbServerPostgresScratch, TableDroppedWhileReadingGetsAnError) {
-    Session session(PgOptions("velmora_scratch"));
-    std::string vanishingName = ScratchName("vanishing");
-    std::string stayingName = ScratchName("staying");
-    session.Run("CREATE TABLE " + vanishingName + " (id int PRIMARY KEY)");
-    session.Run("CREATE TABLE " + stayingName + " (id int PRIMARY KEY, note text)");
-    AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + vanishingName + ", " + stayingName); }};
-    auto catalogue = db::OpenCatalogue(PgOptions("velmora_scratch"));
-    auto tables = catalogue->ListTables();
-    auto vanishing = std::find_if(tables.begin(), tables.end(), [&](const TableInfo& t) { return t.name == vanishingName; });
-    ASSERT_NE(vanishing, tables.end());
-    session.Run("DROP TABLE " + vanishingName);
+// A table dropped between listing and reading gets an error of its own while the others are read as
+// they are now; a MariaDB view over a changed table cannot be read (PostgreSQL refuses such a change).
+TEST(DbServerScratch, DroppedTableAndBrokenViewGetErrors) {
+    const struct {
+        ConnectOptions options;
+        const char* notFound;  // the error before the table's name
+        const char* change;
+        bool viewBreaks;
+    } servers[] = {
+        {PgOptions("velmora_scratch"), "table not found: public.", " ADD COLUMN other int", false},
+        {MySqlOptions("velmora_scratch"), "table not found: ", " DROP COLUMN id, ADD COLUMN other int", true}};
+    for (const auto& server : servers) {
+        REQUIRE_SERVER(server.options);
+        SCOPED_TRACE(server.notFound);
+        Session session(server.options);
+        std::string vanishingName = ScratchName("vanishing");
+        std::string stayingName = ScratchName("staying");
+        std::string viewName = ScratchName("broken_view");
+        session.Run("CREATE TABLE " + vanishingName + " (id int PRIMARY KEY)");
+        session.Run("CREATE TABLE " + stayingName + " (id int PRIMARY KEY, note text)");
+        session.Run("CREATE VIEW " + viewName + " AS SELECT id FROM " + stayingName);
+        AtExit cleanup{[&] {
+            session.Run("DROP VIEW IF EXISTS " + viewName);
+            session.Run("DROP TABLE IF EXISTS " + vanishingName + ", " + stayingName);
+        }};
+        auto catalogue = db::OpenCatalogue(server.options);
+        auto tables = catalogue->ListTables();
+        EXPECT_EQ(TableNamed(tables, viewName).type, "VIEW");
+        EXPECT_EQ(TableNamed(tables, vanishingName).type, "TABLE");
+        session.Run("DROP TABLE " + vanishingName);
+        session.Run("ALTER TABLE " + stayingName + server.change);
 
-    catalogue->ReadColumns(tables);
-    EXPECT_EQ(vanishing->error, "table not found: public." + vanishingName);
-    EXPECT_TRUE(vanishing->columns.empty());
-    const TableInfo& staying = TableNamed(tables, stayingName);
-    EXPECT_TRUE(staying.error.empty());
-    EXPECT_EQ(staying.columns.size(), 2u);
+        catalogue->ReadColumns(tables);
+        EXPECT_EQ(TableNamed(tables, vanishingName).error, server.notFound + vanishingName);
+        EXPECT_TRUE(TableNamed(tables, vanishingName).columns.empty());
+        EXPECT_EQ(TableNamed(tables, viewName).error.empty(), !server.viewBreaks);
+        EXPECT_EQ(TableNamed(tables, viewName).columns.empty(), server.viewBreaks);
+        const TableInfo& staying = TableNamed(tables, stayingName);
+        EXPECT_TRUE(staying.error.empty());
+        ASSERT_FALSE(staying.columns.empty());
+        EXPECT_EQ(staying.columns.back().name, "other");
+    }
 }
 
 TEST_F(DbServerPostgresScratch, DomainsMapByTheirBaseTypeAndEmptyTablesAreFound) {
@@ -391,35 +366,6 @@ TEST_F(DbServerMySql, TypesSizesAndNullability) {
 }
 
 using DbServerMySqlScratch = Scratch<MySqlOptions>;
-
-TEST_F(DbServerMySqlScratch, DroppedTableAndBrokenViewGetErrors) {
-    Session session(MySqlOptions("velmora_scratch"));
-    std::string vanishingName = ScratchName("vanishing");
-    std::string stayingName = ScratchName("staying");
-    std::string viewName = ScratchName("broken_view");
-    session.Run("CREATE TABLE " + vanishingName + " (id int PRIMARY KEY)");
-    session.Run("CREATE TABLE " + stayingName + " (id int PRIMARY KEY, note text)");
-    session.Run("CREATE VIEW " + viewName + " AS SELECT id FROM " + stayingName);
-    AtExit cleanup{[&] {
-        session.Run("DROP VIEW IF EXISTS " + viewName);
-        session.Run("DROP TABLE IF EXISTS " + vanishingName + ", " + stayingName);
-    }};
-    auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_scratch"));
-    auto tables = catalogue->ListTables();
-    EXPECT_EQ(TableNamed(tables, viewName).type, "VIEW");
-    EXPECT_EQ(TableNamed(tables, vanishingName).type, "TABLE");
-    session.Run("DROP TABLE " + vanishingName);
-    session.Run("ALTER TABLE " + stayingName + " DROP COLUMN id, ADD COLUMN other int");
-
-    catalogue->ReadColumns(tables);
-    EXPECT_EQ(TableNamed(tables, vanishingName).error, "table not found: " + vanishingName);
-    EXPECT_FALSE(TableNamed(tables, viewName).error.empty());
-    EXPECT_TRUE(TableNamed(tables, viewName).columns.empty());
-    const TableInfo& staying = TableNamed(tables, stayingName);
-    EXPECT_TRUE(staying.error.empty());
-    ASSERT_EQ(staying.columns.size(), 2u);
-    EXPECT_EQ(staying.columns[1].name, "other");
-}
 
 TEST_F(DbServerMySqlScratch, ColumnsTheServerWritesAndForeignKeys) {
     Session session(MySqlOptions("velmora_scratch"));

@@ -33,14 +33,6 @@ Refusal RefusalOf(db::Catalogue& catalogue, const std::string& sql) {
     return {};
 }
 
-std::int32_t ColumnSize(const ConnectOptions& options, const std::string& table, const std::string& column) {
-    auto catalogue = db::OpenCatalogue(options);
-    std::vector<db::TableInfo> tables(1);
-    tables[0].name = table;
-    catalogue->ReadColumns(tables);
-    return ColumnNamed(tables[0], column).size;
-}
-
 // ---- Files ----------------------------------------------------------------------------------
 
 TEST(FileExecute, OnlyAWritableSqliteCatalogueChangesTheFileAndNeitherCreatesOne) {
@@ -81,36 +73,32 @@ TEST(FileExecute, AnAccessFileStaysReadOnlyEvenWhenAskedWritable) {
 
 // The same statements on both servers: one CREATE, one ALTER, one DROP, each checked through a
 // second catalogue, so that they are seen committed.
-void ChangesCommitAndFailuresCarryTheServersMessage(const ConnectOptions& readOnly, const std::string& quote) {
-    std::string table = ScratchName("execute_probe");
-    std::string quoted = quote + table + quote;
-    ConnectOptions writable = readOnly;
-    writable.writable = true;
-    auto catalogue = db::OpenCatalogue(writable);
-    AtExit drop{[&] { db::OpenCatalogue(writable)->Execute("DROP TABLE IF EXISTS " + quoted); }};
+TEST(DbServerExecute, ChangesCommitAndFailuresCarryTheServersMessage) {
+    for (auto [readOnly, quote] :
+         {std::pair{PgOptions("velmora_scratch"), "\""}, {MySqlOptions("velmora_scratch"), "`"}}) {
+        REQUIRE_SERVER(readOnly);
+        SCOPED_TRACE(quote);
+        std::string table = ScratchName("execute_probe");
+        std::string quoted = quote + table + quote;
+        ConnectOptions writable = readOnly;
+        writable.writable = true;
+        auto catalogue = db::OpenCatalogue(writable);
+        AtExit drop{[&] { db::OpenCatalogue(writable)->Execute("DROP TABLE IF EXISTS " + quoted); }};
 
-    catalogue->Execute("CREATE TABLE " + quoted + " (name VARCHAR(50))");
-    EXPECT_EQ(ColumnSize(readOnly, table, "name"), 50);
-    EXPECT_EQ(RefusalOf(*db::OpenCatalogue(readOnly), "DROP TABLE " + quoted).reason, Reason::Unsupported);
-    EXPECT_EQ(ColumnSize(readOnly, table, "name"), 50);
+        catalogue->Execute("CREATE TABLE " + quoted + " (name VARCHAR(50))");
+        EXPECT_EQ(ColumnSize(readOnly, table, "name"), 50);
+        EXPECT_EQ(RefusalOf(*db::OpenCatalogue(readOnly), "DROP TABLE " + quoted).reason, Reason::Unsupported);
+        EXPECT_EQ(ColumnSize(readOnly, table, "name"), 50);
 
-    Refusal failed = RefusalOf(*catalogue, "ALTER TABLE " + quoted + " DROP COLUMN no_such_column");
-    EXPECT_EQ(failed.reason, Reason::Query);
-    EXPECT_NE(failed.message.find("no_such_column"), std::string::npos) << failed.message;
-    // The connection is still usable after a failed statement.
-    catalogue->Execute("DROP TABLE " + quoted);
-    auto listed = db::OpenCatalogue(readOnly)->ListTables();
-    EXPECT_TRUE(std::none_of(listed.begin(), listed.end(), [&](const db::TableInfo& t) { return t.name == table; }));
-}
-
-TEST(DbServerPgExecute, ChangesCommitAndFailuresCarryTheServersMessage) {
-    REQUIRE_SERVER(PgOptions("velmora_scratch"));
-    ChangesCommitAndFailuresCarryTheServersMessage(PgOptions("velmora_scratch"), "\"");
-}
-
-TEST(DbServerMySqlExecute, ChangesCommitAndFailuresCarryTheServersMessage) {
-    REQUIRE_SERVER(MySqlOptions("velmora_scratch"));
-    ChangesCommitAndFailuresCarryTheServersMessage(MySqlOptions("velmora_scratch"), "`");
+        Refusal failed = RefusalOf(*catalogue, "ALTER TABLE " + quoted + " DROP COLUMN no_such_column");
+        EXPECT_EQ(failed.reason, Reason::Query);
+        EXPECT_NE(failed.message.find("no_such_column"), std::string::npos) << failed.message;
+        // The connection is still usable after a failed statement.
+        catalogue->Execute("DROP TABLE " + quoted);
+        auto listed = db::OpenCatalogue(readOnly)->ListTables();
+        EXPECT_TRUE(
+            std::none_of(listed.begin(), listed.end(), [&](const db::TableInfo& t) { return t.name == table; }));
+    }
 }
 
 }  // namespace

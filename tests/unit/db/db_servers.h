@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/db/catalogue.h"
 
@@ -54,19 +55,17 @@ inline db::ConnectOptions MySqlOptions(const std::string& database) {
 }
 
 // Why the server behind `options` cannot be used, or nullopt when it answers. Asked once per
-// route and process.
+// route (and ODBC connection string) and process.
 inline std::optional<std::string> ServerProblem(const db::ConnectOptions& options) {
-    static std::map<db::ConnectOptions::Route, std::optional<std::string>> known;
-    auto found = known.find(options.route);
-    if (found != known.end()) return found->second;
-    std::optional<std::string> problem;
+    static std::map<std::pair<db::ConnectOptions::Route, std::string>, std::optional<std::string>> known;
+    auto [found, added] = known.try_emplace({options.route, options.connectionString});
+    if (!added) return found->second;
     try {
         db::OpenCatalogue(options);
     } catch (const db::CatalogueError& e) {
-        problem = std::string("test server not available (run scripts/test-servers.sh): ") + e.what();
+        found->second = std::string("test server not available (run scripts/test-servers.sh): ") + e.what();
     }
-    known[options.route] = problem;
-    return problem;
+    return found->second;
 }
 
 // A fixture whose tests need the server of `options` and its database.
@@ -117,6 +116,14 @@ inline const db::ColumnInfo& ColumnNamed(const db::TableInfo& table, const std::
         if (column.name == name) return column;
     }
     throw std::runtime_error("no column " + table.name + "." + name);
+}
+
+// The size of a column as a fresh catalogue reads it.
+inline std::int32_t ColumnSize(const db::ConnectOptions& options, const std::string& table, const std::string& column) {
+    std::vector<db::TableInfo> tables(1);
+    tables[0].name = table;
+    db::OpenCatalogue(options)->ReadColumns(tables);
+    return ColumnNamed(tables[0], column).size;
 }
 
 }  // namespace velmora::test

@@ -114,24 +114,55 @@ TEST_F(PermissionFieldCheck, AnUnreadableFieldStopsWithoutAQuestion) {
 
 // ---- The project's settings decide whether and where the field is read ----------------------
 
-// A project whose main database is a PostgreSQL server nobody listens at: reading the field
-// fails at once, so the message tells whether (and through which database) the check ran.
-std::shared_ptr<AGP> UnreachableProject() {
+struct Server {
+    std::string type;  // "postgresql" or "mysql"
+    db::ConnectOptions options;
+};
+
+Server Pg() { return {"postgresql", test::PgOptions("velmora_scratch")}; }
+Server MySql() { return {"mysql", test::MySqlOptions("velmora_scratch")}; }
+
+void Connect(AGPDatabase& database, const Server& server) {
+    database.SetDBType(server.type);
+    database.SetDBHost(server.options.host);
+    database.SetDBPort(std::to_string(server.options.port));
+    database.SetDBUID(server.options.user);
+    database.SetDBPwd(server.options.password);
+    database.SetDBName(server.options.database);
+}
+
+// The project names the table as its own (`linkTable` false) or as a link table of a link
+// database on the server, the main database being a SQLite file that is never opened.
+std::shared_ptr<AGP> ProjectFor(const Server& server, const std::string& table, bool linkTable) {
     auto project = std::make_shared<AGP>();
     project->AddProj("Shop");
     auto database = project->AddMainDatabase("shop");
-    database->SetDBType("postgresql");
-    database->SetDBHost("127.0.0.1");
-    database->SetDBPort("1");
-    database->SetDBName("shop");
     database->SetUseDynamicUserLevel(true);
     database->SetUserLevelPrivTbl("privs");
     database->SetUserLevelPrivTblNameFld("tablename");
+    if (!linkTable) {
+        Connect(*database, server);
+        database->SetUserLevelPrivTbl(table);
+        return project;
+    }
+    database->SetDBType("SQLITE");
+    database->SetDBPhyPath("/nowhere/shop.db");
+    database->Tables()->Add("privs");
+    auto privs = database->Tables()->Find(Variant("privs"));
+    privs->SetTblType("LINKTABLE");
+    privs->SetLinkDBID("LINKDB1");
+    privs->SetLinkTableName(table);
+    project->LINKDBS()->Add("LINKDB1");
+    Connect(*project->LINKDBS()->Find(Variant("LINKDB1")), server);
     return project;
 }
 
+// Nobody listens at the main database's port: reading the field fails at once, so the message
+// tells whether (and through which database) the check ran.
 TEST_F(PermissionFieldCheck, TheProjectSaysWhetherAndWhereTheFieldIsRead) {
-    auto project = UnreachableProject();
+    Server nowhere = Pg();
+    nowhere.options.port = 1;
+    auto project = ProjectFor(nowhere, "privs", false);
     EXPECT_NE(CheckPermissionField(*project).find("Unable to read the field size"), std::string::npos);
     project->DB()->SetUserLevelPrivTbl("");
     EXPECT_EQ(CheckPermissionField(*project), "");
@@ -183,31 +214,6 @@ TEST(WidenColumnStatement, EachDialectWithItsOwnSyntaxAndQuotes) {
 
 // ---- Against the test servers ---------------------------------------------------------------
 
-struct Server {
-    std::string type;  // "postgresql" or "mysql"
-    db::ConnectOptions options;
-};
-
-Server Pg() { return {"postgresql", test::PgOptions("velmora_scratch")}; }
-Server MySql() { return {"mysql", test::MySqlOptions("velmora_scratch")}; }
-
-void Connect(AGPDatabase& database, const Server& server) {
-    database.SetDBType(server.type);
-    database.SetDBHost(server.options.host);
-    database.SetDBPort(std::to_string(server.options.port));
-    database.SetDBUID(server.options.user);
-    database.SetDBPwd(server.options.password);
-    database.SetDBName(server.options.database);
-}
-
-std::int32_t SizeOnServer(const Server& server, const std::string& table, const std::string& column) {
-    auto catalogue = db::OpenCatalogue(server.options);
-    std::vector<db::TableInfo> tables(1);
-    tables[0].name = table;
-    catalogue->ReadColumns(tables);
-    return test::ColumnNamed(tables[0], column).size;
-}
-
 class DbServerPermissionField : public PermissionFieldCheck {
 protected:
     // A scratch table with a 50-character name field, dropped when the test ends.
@@ -221,38 +227,20 @@ protected:
         return table;
     }
 
-    // The project names the table as its own (`linkTable` false) or as a link table of a link
-    // database on the server, the main database being a SQLite file that is never opened.
-    std::shared_ptr<AGP> ProjectFor(const Server& server, const std::string& table, bool linkTable) {
-        auto project = std::make_shared<AGP>();
-        project->AddProj("Shop");
-        auto database = project->AddMainDatabase("shop");
-        database->SetUseDynamicUserLevel(true);
-        database->SetUserLevelPrivTbl("privs");
-        database->SetUserLevelPrivTblNameFld("tablename");
-        if (!linkTable) {
-            Connect(*database, server);
-            database->SetUserLevelPrivTbl(table);
-            return project;
-        }
-        database->SetDBType("SQLITE");
-        database->SetDBPhyPath("/nowhere/shop.db");
-        database->Tables()->Add("privs");
-        auto privs = database->Tables()->Find(Variant("privs"));
-        privs->SetTblType("LINKTABLE");
-        privs->SetLinkDBID("LINKDB1");
-        privs->SetLinkTableName(table);
-        project->LINKDBS()->Add("LINKDB1");
-        Connect(*project->LINKDBS()->Find(Variant("LINKDB1")), server);
-        return project;
-    }
+    std::vector<std::unique_ptr<test::AtExit>> cleanups;
+};
 
-    void WidensWhenTheUserAgrees(const Server& server, bool linkTable) {
+TEST_F(DbServerPermissionField, FieldIsWidenedOnBothServersAndInALinkDatabase) {
+    for (auto [server, linkTable] : {std::pair{Pg(), false}, {MySql(), false}, {MySql(), true}}) {
+        REQUIRE_SERVER(server.options);
+        SCOPED_TRACE(server.type + (linkTable ? " link table" : ""));
+        prompter = std::make_shared<PolicyPrompter>();
+        SetPrompter(prompter);
         std::string table = MakePrivsTable(server);
         auto project = ProjectFor(server, table, linkTable);
         Answer("yes");
         EXPECT_EQ(CheckPermissionField(*project), "");
-        EXPECT_EQ(SizeOnServer(server, table, "tablename"), 255);
+        EXPECT_EQ(test::ColumnSize(server.options, table, "tablename"), 255);
         ASSERT_EQ(prompter->Asked().size(), 1u);
         EXPECT_NE(prompter->Asked()[0].message.find("Current field size is 50."), std::string::npos)
             << prompter->Asked()[0].message;
@@ -261,22 +249,6 @@ protected:
         EXPECT_EQ(CheckPermissionField(*project), "");
         EXPECT_EQ(prompter->Asked().size(), 1u);
     }
-
-    std::vector<std::unique_ptr<test::AtExit>> cleanups;
-};
-
-TEST_F(DbServerPermissionField, FieldIsWidenedOnBothServers) {
-    REQUIRE_SERVER(Pg().options);
-    REQUIRE_SERVER(MySql().options);
-    WidensWhenTheUserAgrees(Pg(), false);
-    prompter = std::make_shared<PolicyPrompter>();
-    SetPrompter(prompter);
-    WidensWhenTheUserAgrees(MySql(), false);
-}
-
-TEST_F(DbServerPermissionField, LinkTableIsWidenedInItsLinkDatabase) {
-    REQUIRE_SERVER(MySql().options);
-    WidensWhenTheUserAgrees(MySql(), true);
 }
 
 TEST_F(DbServerPermissionField, NoLeavesTheFieldAndARefusedChangeNamesTheServersReason) {
@@ -286,7 +258,7 @@ TEST_F(DbServerPermissionField, NoLeavesTheFieldAndARefusedChangeNamesTheServers
     auto project = ProjectFor(server, table, false);
     Answer("no");
     EXPECT_EQ(CheckPermissionField(*project), kRefused);
-    EXPECT_EQ(SizeOnServer(server, table, "tablename"), 50);
+    EXPECT_EQ(test::ColumnSize(server.options, table, "tablename"), 50);
 
     // PostgreSQL does not change the type of a column a view reads.
     std::string view = test::ScratchName("privs_view");
@@ -298,7 +270,7 @@ TEST_F(DbServerPermissionField, NoLeavesTheFieldAndARefusedChangeNamesTheServers
     EXPECT_TRUE(problem.starts_with("Unable to change field size automatically. Error description: ")) << problem;
     EXPECT_NE(problem.find(view), std::string::npos) << problem;
     EXPECT_TRUE(problem.ends_with(". Please perform the action manually! Generation aborted!")) << problem;
-    EXPECT_EQ(SizeOnServer(server, table, "tablename"), 50);
+    EXPECT_EQ(test::ColumnSize(server.options, table, "tablename"), 50);
 }
 
 }  // namespace

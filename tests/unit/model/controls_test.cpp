@@ -40,14 +40,7 @@ TEST_F(ControlsTest, LoadsRootAttributesAndControlsWithDefaultsAndNormalisation)
     AGP proj;
     proj.SetProjName("demo");
     proj.AddMainDatabase("sales.db")->SetDBVar("salesdb");
-    ASSERT_TRUE(LoadBody(R"(
-        <control id="list" type="table" ifolder="/scripts/list" ofile="{proj.projvar}list"
-                 ofolder="{DB.DBVAR}/{PROJ.ProjVar}" unknown="x" remark="r"/>
-        <!-- comment --><other id="skipped"/>
-        <CONTROL ID="view" Type="table" IFolder="x\" space="false" overwrite="-1" cond="proj/SecType/ne/None"/>
-        <control id="list" type="other" ifolder="" space="0" overwrite="FALSE"/>)",
-                         &proj))
-        << Engine().ProjErr;
+    ASSERT_TRUE(Load(test::ReadData("controls/normalised_attributes.xml"), &proj)) << Engine().ProjErr;
     EXPECT_EQ(controls.ProdDate() + controls.ProdVersion() + controls.ProdDesc() + controls.ProdAuthor(),
               "2024-05-0112.0.0DemoMe");
     // Ids are not checked for duplicates when loading.
@@ -159,12 +152,7 @@ TEST_F(ControlsTest, AddControlCopiesTheMergedAttributesAndStampsSessions) {
 }
 
 TEST_F(ControlsTest, SessionsLoadInsertChangeAndDelete) {
-    ASSERT_TRUE(LoadBody(R"(<control id="list">
-        <session type="include" value="header" parm="p" ifile="h.php" cond="c" extension="e" action="a"
-                 location="l" loctype="after"/>
-        <Session Type="key" Value="footer"/><note/><session value="menu"/></control>
-        <control id="report"><session type="key" value="header"/><session type="Include" value="RptFooter"/></control>
-        <control id="menu"><session type="key" value="header"/><session type="include" value="menu"/></control>)"));
+    ASSERT_TRUE(Load(test::ReadData("controls/sessions.xml")));
     EXPECT_TRUE(controls.Item(Variant("report"))->CtrlHasHeaderFooter());
     EXPECT_FALSE(controls.Item(Variant("menu"))->CtrlHasHeaderFooter());
     auto sessions = controls.Item(Variant("list"))->Sessions();

@@ -81,22 +81,10 @@ for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$mport") 2>/dev/null && b
 # Places (SQLite) for the list and form settings: advanced search, inline edit, a city list
 # following its region, an add form in two pages.
 fport=$(free_port)
-sqlite3 "$scratch/places.db" <<'SQL' &&
-CREATE TABLE region (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL);
-CREATE TABLE city (id INTEGER PRIMARY KEY, region_id INTEGER NOT NULL, name VARCHAR(40) NOT NULL);
-CREATE TABLE place (id INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(40) NOT NULL, qty INTEGER,
-    region_id INTEGER, city_id INTEGER, note VARCHAR(80));
-INSERT INTO region VALUES (1, 'North'), (2, 'South');
-INSERT INTO city VALUES (1, 1, 'Oslo'), (2, 1, 'Bergen'), (3, 2, 'Rome');
-INSERT INTO place (name, qty, region_id, city_id) VALUES ('Alpha', 3, 1, 1), ('Beta', 7, 2, 3), ('Gamma', 12, 1, 2);
-SQL
+mapfile -t places_settings <"$root/tests/data/settings/browser_places.txt"
+sqlite3 "$scratch/places.db" <"$root/tests/data/schemas/places_regions_and_cities.sql" &&
     "$velmora" new "$scratch/places.vlp" --no-relations --db sqlite --file "$scratch/places.db" >/dev/null 2>&1 &&
-    "$velmora" set "$scratch/places.vlp" place.TblSearch=True place.name.FldSearch=True place.qty.FldSearch=True \
-        place.qty.FldSrchOpr=BETWEEN place.TblInlineEdit=True place.TblMultiPageAdd=True place.note.FldPageIndex=2 \
-        place.region_id.FldHtmlTag=SELECT place.region_id.FldTagLnkTbl=region place.region_id.FldTagLnkFld=id \
-        place.region_id.FldTagLnkDisplay=name place.city_id.FldHtmlTag=SELECT place.city_id.FldTagLnkTbl=city \
-        place.city_id.FldTagLnkFld=id place.city_id.FldTagLnkDisplay=name place.city_id.FldGenerate=True \
-        place.city_id.FldParentSelect=region_id place.city_id.FldSelectFilterFld=region_id >/dev/null &&
+    "$velmora" set "$scratch/places.vlp" "${places_settings[@]}" >/dev/null &&
     "$velmora" generate "$scratch/places.vlp" --dest "$scratch/places-app" --yes --overwrite all >"$scratch/gen.log" 2>&1 ||
     fail "generating the places application failed"
 serve "$scratch/places-app" "$fport"

@@ -66,9 +66,7 @@ TEST_F(DerivedTablesTest, CustomViewOverAJoinKeepsSourcesAndCopiesTheirSettings)
     FieldOf(project_, "customers", "last_name")->SetFldCaption("Surname");
     ASSERT_TRUE(LoadCustomView(project_, "sales", kJoinView, true)) << project_.ProjErr();
     auto view = TableOf(project_, "sales");
-    EXPECT_EQ(view->TblType(), "CUSTOMVIEW");
     EXPECT_EQ(view->TblCustomError(), "");
-    EXPECT_EQ(view->Fields()->Count(), 4);
     auto buyer = FieldOf(project_, "sales", "buyer");
     EXPECT_EQ(buyer->FldSourceTable(), "customers");
     EXPECT_EQ(buyer->FldSourceField(), "last_name");
@@ -83,7 +81,7 @@ TEST_F(DerivedTablesTest, CustomViewOverAJoinKeepsSourcesAndCopiesTheirSettings)
     EXPECT_FALSE(TableOf(project_, "broken")->TblGen());
 }
 
-TEST_F(DerivedTablesTest, CustomFieldsAreProbedAgainstTablesAndViews) {
+TEST_F(DerivedTablesTest, CustomFieldsAreProbedChangedAndUnloaded) {
     ASSERT_TRUE(LoadCustomField(project_, "order_items", "total", "quantity * unit_price")) << project_.ProjErr();
     auto total = FieldOf(project_, "order_items", "total");
     EXPECT_TRUE(total->FldIsCustom());
@@ -92,17 +90,10 @@ TEST_F(DerivedTablesTest, CustomFieldsAreProbedAgainstTablesAndViews) {
     EXPECT_FALSE(total->FldEdit());
     EXPECT_FALSE(TableOf(project_, "TEMP")) << "the probe view is removed again";
 
-    ASSERT_TRUE(LoadCustomView(project_, "sales", kJoinView, false));
-    ASSERT_TRUE(LoadCustomField(project_, "sales", "shout", "upper(buyer)")) << project_.ProjErr();
     total->SetFldCaption("Line total");
     ASSERT_TRUE(ChangeCustomField(project_, "order_items", "total", "quantity * unit_price * 2"));
     EXPECT_EQ(total->FldCaption(), "Line total");
     EXPECT_EQ(total->FldSQL(), "quantity * unit_price * 2");
-
-    EXPECT_FALSE(LoadCustomField(project_, "order_items", "bad", "nosuch + 1"));
-    EXPECT_EQ(project_.ProjErr(), "Load custom field failed!");
-    EXPECT_NE(project_.ProjErrDb().find("nosuch"), std::string::npos);
-    EXPECT_FALSE(FieldOf(project_, "order_items", "bad"));
 
     ASSERT_TRUE(UnloadCustomField(project_, "order_items", "total"));
     EXPECT_FALSE(FieldOf(project_, "order_items", "total"));
@@ -113,7 +104,6 @@ TEST_F(DerivedTablesTest, LinkTablesLiveInTheMainListAndGoWithTheirDatabase) {
     ASSERT_EQ(id, "LINKDB1") << project_.ProjErr();
     ASSERT_TRUE(LoadLinkTable(project_, id, "shelf", "shelves")) << project_.ProjErr();
     auto shelves = TableOf(project_, "shelves");
-    EXPECT_EQ(shelves->TblType(), "LINKTABLE");
     EXPECT_EQ(shelves->LinkTableName(), "shelf");
     EXPECT_EQ(shelves->LinkTableType(), "TABLE");
     EXPECT_EQ(shelves->LinkDBID(), id);
@@ -128,8 +118,6 @@ TEST_F(DerivedTablesTest, LinkTablesLiveInTheMainListAndGoWithTheirDatabase) {
     ASSERT_TRUE(LoadTable(project_, "shelves")) << project_.ProjErr();
     EXPECT_EQ(TableOf(project_, "shelves")->LinkDBID(), id);
 
-    EXPECT_FALSE(LoadLinkTable(project_, id, "missing", "missing"));
-    EXPECT_EQ(project_.ProjErr(), "table not found");
     ASSERT_TRUE(UnloadLinkDB(project_, id));
     EXPECT_FALSE(TableOf(project_, "shelves"));
     EXPECT_EQ(project_.LINKDBS()->Count(), 0);
@@ -203,8 +191,9 @@ TEST_F(DerivedTablesTest, UnLoadDBLeavesRoomForANewLoad) {
     EXPECT_TRUE(TableOf(project_, "orders"));
 }
 
-// Refusals with the message the user sees, in the order the checks run (the command line's own
-// refusals are in tests/integration/derived_tables.sh).
+// Refusals with the message the user sees, in the order the checks run (the command line's own,
+// with a view's or custom field's failed statement, a missing link table and a report's taken name,
+// are in tests/integration/derived_tables.sh).
 TEST_F(DerivedTablesTest, BadInputGetsItsMessage) {
     std::string id = LinkOther();
     LinkDbArgs noPath;
@@ -240,8 +229,6 @@ TEST_F(DerivedTablesTest, BadInputGetsItsMessage) {
         {"link database without path", [&] { return !LoadLinkDB(project_, noPath).empty(); }, "invalid database path!"},
         {"link database without name", [&] { return !LoadLinkDB(project_, noName).empty(); },
          "Invalid DBName specified!"},
-        {"report: name taken", [&] { return LoadReport(project_, "orders", "customers"); },
-         "Velmora: Table/View orders already exists!"},
         {"unload unknown table", [&] { return UnLoadTable(project_, "nope"); }, "Velmora: Table nope not found!"},
         {"copy to itself", [&] { return CopyTableSettings(project_, "orders", "orders"); },
          "Velmora: Source and target table are the same!"},

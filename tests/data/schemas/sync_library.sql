@@ -1,0 +1,5 @@
+CREATE TABLE author (id INTEGER PRIMARY KEY, name VARCHAR(60) NOT NULL);
+CREATE TABLE book (id INTEGER PRIMARY KEY, author_id INTEGER, title VARCHAR(100) NOT NULL,
+                   qty INTEGER, cover VARCHAR(80), cover_name VARCHAR(80), legacy TEXT);
+CREATE TABLE gone (x INTEGER PRIMARY KEY);
+CREATE VIEW titles AS SELECT id, title FROM book;

@@ -51,6 +51,12 @@ protected:
         project = ShopProject(dest.path().string());
     }
     void TearDown() override { Engine().ProjErr.clear(); }
+    std::unique_ptr<AGScript> Host() {
+        auto host = std::make_unique<AGScript>();
+        host->Initialize(project);
+        return host;
+    }
+
     TempDir dest;
     std::shared_ptr<AGP> project;
 };
@@ -110,22 +116,20 @@ TEST_F(ScriptHostTest, DefaultIncludeFileRunsTheNamedControlsFunction) {
     header.CtrlID = "header";
     header.CtrlTagExt = ".inc";
     ASSERT_TRUE(project->Controls()->AddControl(header));
-    AGScript host;
-    host.Initialize(project);
-    ASSERT_EQ(host.BuildNewCode("zvExheader_inc", "function zvExheader_inc(p) { return '<head ' + p + '>'; }", 2, 0),
+    auto host = Host();
+    ASSERT_EQ(host->BuildNewCode("zvExheader_inc", "function zvExheader_inc(p) { return '<head ' + p + '>'; }", 2, 0),
               "<head undefined>");
-    EXPECT_EQ(host.BuildNewCode("zvExPage", "function zvExPage() { return SYSTEMFUNCTIONS.IncludeFile('header', 'x') + "
-                                            "'|' + SYSTEMFUNCTIONS.IncludeFile('none', ''); }",
-                                2, 0),
-              "<head x>|");
+    const std::string page =
+        "function zvExPage() { return SYSTEMFUNCTIONS.IncludeFile('header', 'x') + '|' + "
+        "SYSTEMFUNCTIONS.IncludeFile('none', ''); }";
+    EXPECT_EQ(host->BuildNewCode("zvExPage", page, 2, 0), "<head x>|");
 }
 
 TEST_F(ScriptHostTest, MissingScriptFileIsShownAndAddsNothing) {
     auto prompter = std::make_shared<NonInteractivePrompter>();
     SetPrompter(prompter);
-    AGScript host;
-    host.Initialize(project);
-    host.AddTemplateScript(dest / "absent.js");
+    auto host = Host();
+    host->AddTemplateScript(dest / "absent.js");
     SetPrompter(nullptr);
     ASSERT_EQ(prompter->Shown().size(), 1u);
     EXPECT_EQ(prompter->Shown()[0].text, "Velmora: Script file " + (dest / "absent.js") + " not found! Content not loaded!");
@@ -133,26 +137,24 @@ TEST_F(ScriptHostTest, MissingScriptFileIsShownAndAddsNothing) {
 }
 
 TEST_F(ScriptHostTest, BuildNewCodeCompilesOncePerIdUnlessAskedAgain) {
-    AGScript host;
-    host.Initialize(project);
-    ASSERT_TRUE(host.IsInitialized());
+    auto host = Host();
+    ASSERT_TRUE(host->IsInitialized());
     const std::string code = "var compiled = (typeof compiled == 'number' ? compiled : 0) + 1;\r\n"
                              "function zvExA() { return compiled; }";
-    EXPECT_EQ(host.BuildNewCode("zvExA", code, 2, 0), "1");
-    EXPECT_EQ(host.BuildNewCode("zvExA", code, 2, 0), "1");
-    EXPECT_EQ(host.BuildNewCode("zvExA", code, 0, 0), "2");
-    EXPECT_TRUE(host.ModuleExist("ZVEXA"));
-    EXPECT_FALSE(host.ModuleExist("zvExB"));
+    EXPECT_EQ(host->BuildNewCode("zvExA", code, 2, 0), "1");
+    EXPECT_EQ(host->BuildNewCode("zvExA", code, 2, 0), "1");
+    EXPECT_EQ(host->BuildNewCode("zvExA", code, 0, 0), "2");
+    EXPECT_TRUE(host->ModuleExist("ZVEXA"));
+    EXPECT_FALSE(host->ModuleExist("zvExB"));
 }
 
 TEST_F(ScriptHostTest, FunctionClausesRunInTheMainEngineWhileTheHostLives) {
     {
-        AGScript host;
-        host.Initialize(project);
-        ASSERT_TRUE(host.MainEngine()->AddCode(
-            "function IsShop() { return PROJ.ProjName == 'Shop'; }\r\nvar TABLE = null;\r\n"
-            "function zv_LoadCurrent() { TABLE = DB.Tables.Item(DB.Tables.curName); }\r\n"
-            "function CurrentName() { return TABLE ? TABLE.TblName : ''; }"));
+        auto host = Host();
+        ASSERT_TRUE(
+            host->MainEngine()->AddCode("function IsShop() { return PROJ.ProjName == 'Shop'; }\r\nvar TABLE = null;\r\n"
+                                        "function zv_LoadCurrent() { TABLE = DB.Tables.Item(DB.Tables.curName); }\r\n"
+                                        "function CurrentName() { return TABLE ? TABLE.TblName : ''; }"));
         EXPECT_TRUE(project->EvaluateCondition("function/IsShop/boolean/eq/true"));
         EXPECT_FALSE(project->EvaluateCondition("function/IsShop/boolean/eq/false"));
         EXPECT_FALSE(project->EvaluateCondition("function/NoSuchFunction/boolean/eq/true"));
@@ -165,17 +167,16 @@ TEST_F(ScriptHostTest, FunctionClausesRunInTheMainEngineWhileTheHostLives) {
 }
 
 TEST_F(ScriptHostTest, FailuresNameTheFunctionAndTheHostStaysUsable) {
-    AGScript host;
-    host.Initialize(project);
-    EXPECT_EQ(host.BuildNewCode("zvExLoop", "function zvExLoop() { while (true) {} }", 2, 200), "");
+    auto host = Host();
+    EXPECT_EQ(host->BuildNewCode("zvExLoop", "function zvExLoop() { while (true) {} }", 2, 200), "");
     EXPECT_EQ(Engine().ProjErr.rfind("Velmora (zvExLoop): ", 0), 0u) << Engine().ProjErr;
     Engine().ProjErr.clear();
-    EXPECT_EQ(host.BuildNewCode("zvExBad", "function zvExBad() {\r\n  return 1 +;\r\n}", 2, 0), "");
+    EXPECT_EQ(host->BuildNewCode("zvExBad", "function zvExBad() {\r\n  return 1 +;\r\n}", 2, 0), "");
     EXPECT_EQ(Engine().ProjErr.rfind("Velmora (zvExBad): JavaScript compilation error (800A03EA), line 2", 0), 0u)
         << Engine().ProjErr;
     EXPECT_NE(Engine().ProjErr.find("Text:   return 1 +;"), std::string::npos);
     Engine().ProjErr.clear();
-    EXPECT_EQ(host.BuildNewCode("zvExOk", "function zvExOk() { return 'ok'; }", 2, 200), "ok");
+    EXPECT_EQ(host->BuildNewCode("zvExOk", "function zvExOk() { return 'ok'; }", 2, 200), "ok");
     EXPECT_EQ(Engine().ProjErr, "");
 }
 
@@ -191,42 +192,44 @@ protected:
         FileCache().AddFile(kPackage + "/scripts/table/list.tpl", "list.tpl");
         FileCache().AddFile(kPackage + "/scripts/table/common.tpl", "common.tpl");
     }
+    // The package's list control, translated for the orders table to dest/list.js.
+    std::shared_ptr<AGPControl> TranslateList() {
+        EXPECT_TRUE(project->Controls()->LoadControls(kPackage + "/control.xml", project.get())) << Engine().ProjErr;
+        auto control = project->Controls()->Item(Variant("list"));
+        project->DB()->Tables()->Item(Variant("orders"));
+        TemplateFolders folders{kPackage + "/scripts/table", "", dest.path().string()};
+        EXPECT_TRUE(Translator().TranslateControl(*project, *control, dest / "list.js", folders)) << Engine().ProjErr;
+        return control;
+    }
+    std::string RunList(AGScript& host, const AGPControl& control) {
+        return host.BuildNewCode(ControlFunctionName(control), ReadFile(dest / "list.js"), 2, 0);
+    }
 };
 
 TEST_F(TemplatePackageTest, ControlTranslatesAndRunsToTheExpectedPage) {
     project->SetSecType("None");
-    ASSERT_TRUE(project->Controls()->LoadControls(kPackage + "/control.xml", project.get())) << Engine().ProjErr;
-    auto control = project->Controls()->Item(Variant("list"));
+    auto control = TranslateList();
     ASSERT_TRUE(control);
     EXPECT_EQ(control->CtrlOFile, "Shop_list");
-
-    AGScript host;
-    host.Initialize(project);
+    auto host = Host();
     ASSERT_EQ(Engine().ProjErr, "");
-    EXPECT_TRUE(host.Validate());
-
-    project->DB()->Tables()->Item(Variant("orders"));
-    Translator translator;
-    TemplateFolders folders{kPackage + "/scripts/table", "", dest.path().string()};
-    std::string module = dest / "list.js";
-    ASSERT_TRUE(translator.TranslateControl(*project, *control, module, folders)) << Engine().ProjErr;
-    std::string page = host.BuildNewCode(ControlFunctionName(*control), ReadFile(module), 2, 0);
-    ASSERT_EQ(Engine().ProjErr, "");
-    EXPECT_EQ(page,
+    EXPECT_TRUE(host->Validate());
+    EXPECT_EQ(RunList(*host, *control),
               "<header list>\r\n"
               "\n<h1>orders</h1>\n"
               "\n<ul>\n\t\r\n\t\r\n\t<li>id</li>\r\n\t<li>customer</li>\n</ul>\n"
               "\n<p><?php echo $Language->Phrase(\"Save\") ?> <?php echo $Language->Phrase(\"Page2\") ?></p>\n"
               "\n<p>letters: 10</p>\n"
               "</footer>\r\n");
+    EXPECT_EQ(Engine().ProjErr, "");
 
     // Output modifiers registered by a script apply to every later call.
-    ASSERT_TRUE(host.MainEngine()->AddCode(
+    ASSERT_TRUE(host->MainEngine()->AddCode(
         "SYSTEMFUNCTIONS.FieldList.replace(/li>/g, 'LI>'); SYSTEMFUNCTIONS.FieldList.concat('!');"));
-    page = host.BuildNewCode(ControlFunctionName(*control), ReadFile(module), 2, 0);
+    std::string page = RunList(*host, *control);
     EXPECT_NE(page.find("\t<LI>id</LI>\r\n\t<LI>customer</LI>!\n</ul>"), std::string::npos) << page;
     Variant text;
-    ASSERT_TRUE(host.MainEngine()->Eval("String(SYSTEMFUNCTIONS.FieldList)", text));
+    ASSERT_TRUE(host->MainEngine()->Eval("String(SYSTEMFUNCTIONS.FieldList)", text));
     EXPECT_EQ(text.ToText(), "function() {\n [native code]\n}");
 
     std::string library = ReadFile(dest / "syscode.txt");
@@ -238,15 +241,9 @@ TEST_F(TemplatePackageTest, ControlTranslatesAndRunsToTheExpectedPage) {
 
 TEST_F(TemplatePackageTest, SessionConditionsPickSessions) {
     project->SetSecType("Static");
-    ASSERT_TRUE(project->Controls()->LoadControls(kPackage + "/control.xml", project.get()));
-    auto control = project->Controls()->Item(Variant("list"));
     project->DB()->Tables()->Item(Variant("orders"))->SetTblType("VIEW");
-    Translator translator;
-    TemplateFolders folders{kPackage + "/scripts/table", "", dest.path().string()};
-    ASSERT_TRUE(translator.TranslateControl(*project, *control, dest / "list.js", folders));
-    AGScript host;
-    host.Initialize(project);
-    std::string page = host.BuildNewCode(ControlFunctionName(*control), ReadFile(dest / "list.js"), 2, 0);
+    auto control = TranslateList();
+    std::string page = RunList(*Host(), *control);
     EXPECT_NE(page.find("<?php require \"login.php\"; ?>"), std::string::npos) << page;
     EXPECT_NE(page.find("<p>a view</p>"), std::string::npos) << page;
 }
@@ -254,20 +251,18 @@ TEST_F(TemplatePackageTest, SessionConditionsPickSessions) {
 TEST_F(TemplatePackageTest, ValidationFailureNamesTheProcedure) {
     project->SetProjName("Invalid");
     SetGeneral("VALIDATETRACE", "TRUE");
-    AGScript host;
-    host.Initialize(project);
-    ASSERT_EQ(host.ValidationProcedures(), (std::vector<std::string>{"CheckTables", "CheckName"}));
-    EXPECT_FALSE(host.Validate());
+    auto host = Host();
+    ASSERT_EQ(host->ValidationProcedures(), (std::vector<std::string>{"CheckTables", "CheckName"}));
+    EXPECT_FALSE(host->Validate());
     EXPECT_EQ(Engine().ProjErr, "Velmora: Validation module (CheckName) failed");
     EXPECT_EQ(ReadFile(dest / "validate.trace"), "checked Invalid");
 }
 
 TEST_F(TemplatePackageTest, MissingSuffixLeavesTheLibraryOut) {
     SetGeneral("SYSCODESUFFIX", "");
-    AGScript host;
-    host.Initialize(project);
+    auto host = Host();
     EXPECT_EQ(ReadFile(dest / "syscode.txt"), "'missing syscodeprefix or syscodesuffix");
-    EXPECT_FALSE(host.ModuleExist("zv_LoadCurrent"));
+    EXPECT_FALSE(host->ModuleExist("zv_LoadCurrent"));
 }
 
 TEST_F(TemplatePackageTest, BrokenSystemFunctionFileIsNamed) {
@@ -279,8 +274,7 @@ TEST_F(TemplatePackageTest, BrokenSystemFunctionFileIsNamed) {
     WriteFile(package / "ok.js", "<!--## function Fine() { return 1; } ##-->");
     WriteFile(package / "bad.txt", "<!--## var = ; ##-->");
     SetGeneral("SYSCODE", package / "syscode.xml");
-    AGScript host;
-    host.Initialize(project);
+    auto host = Host();
     EXPECT_EQ(Engine().ProjErr.rfind("Velmora (bad.txt): JavaScript compilation error", 0), 0u) << Engine().ProjErr;
     EXPECT_NE(ReadFile(dest / "bad.txt").find("Bad: function() {"), std::string::npos);
 }

@@ -71,9 +71,8 @@ describe('login', () => {
 
 describe('a customer from add to delete', () => {
   afterLogin();
-  let viewURL;
-
-  it('adds the customer through the add form', async () => {
+  // What the pages store and show is checked over HTTP (http_app_test.py); here the links and buttons a person uses.
+  it('is added, found, edited and deleted through the links of the pages', async () => {
     await page.goto('customerslist.php');
     await page.getByRole('link', { name: 'Add', exact: true }).click();
     await page.waitForURL(/\/customersadd\.php$/);
@@ -81,42 +80,20 @@ describe('a customer from add to delete', () => {
     await fillCustomer(customer);
     await page.getByRole('button', { name: 'Save' }).click();
     await page.waitForURL(/\/customerslist\.php/);
-    assert.equal(await page.locator('.vm-message.vm-ok').count(), 1);
-  });
-
-  it('finds it with the quick search', async () => {
     const rows = await search(customer.email);
     assert.equal(await rows.count(), 1);
-    const cells = await rows.first().locator('td').allTextContents();
-    for (const value of [customer.first, customer.last, customer.email, customer.city, 'Italy']) {
-      assert.ok(cells.includes(value), `${value} in ${JSON.stringify(cells)}`);
-    }
     await rows.first().getByRole('link', { name: 'View', exact: true }).click();
     await page.waitForURL(/\/customersview\.php\?key%5Bcustomer_id%5D=\d+$/);
-    viewURL = page.url();
-    assert.equal(await recordValue('Email').textContent(), customer.email);
-  });
-
-  it('changes the city through the edit form and shows it on the view page', async () => {
-    assert.ok(viewURL, 'the customer was found');
-    await page.goto(viewURL);
+    const viewURL = page.url();
     await page.locator('.vm-toolbar').getByRole('link', { name: 'Edit', exact: true }).click();
-    await page.waitForURL(/\/customersedit\.php\?/);
-    assert.equal(await page.getByLabel('Email').inputValue(), customer.email, 'the form shows the stored row');
     await page.getByLabel('City').fill(customer.newCity);
     await page.getByRole('button', { name: 'Save' }).click();
     await page.waitForURL((url) => !url.pathname.endsWith('/customersedit.php'));
     await page.goto(viewURL);
     assert.equal(await recordValue('City').textContent(), customer.newCity);
     assert.equal(await recordValue('Last Name').textContent(), customer.last, 'the other columns are kept');
-  });
-
-  it('deletes it after the confirmation page', async () => {
-    assert.ok(viewURL, 'the customer was found');
-    await page.goto(viewURL);
     await page.locator('.vm-toolbar').getByRole('link', { name: 'Delete', exact: true }).click();
     await page.waitForURL(/\/customersdelete\.php\?/);
-    assert.equal(await recordValue('Email').textContent(), customer.email, 'the confirmation shows the record');
     await page.locator('main form').getByRole('button', { name: 'Delete' }).click();
     await page.waitForURL(/\/customerslist\.php/);
     assert.equal(await (await search(customer.email)).count(), 0);
@@ -167,10 +144,6 @@ describe('the orders list', () => {
   afterLogin();
   it('renders on a desktop', async () => {
     await page.goto('orderslist.php');
-    assert.equal(await page.getByRole('heading', { level: 1 }).textContent(), 'Orders');
-    assert.ok((await page.locator('table.vm-grid tbody tr').count()) > 1);
-    // The customer column shows the lookup's display value, not the stored id.
-    assert.doesNotMatch(await page.locator('table.vm-grid tbody tr td').nth(2).textContent(), /^\d+$/);
     // The charts: a bar per status with the trend line, and a slice per status.
     const bars = page.getByRole('img', { name: 'Orders by status' });
     assert.ok((await bars.locator('rect').count()) >= 3);

@@ -32,11 +32,6 @@ class App(ht.Client):
         r = self.get(path, follow=True)
         return r.status, r.body
 
-    def send(self, path, fields):
-        """(status, text) of a multipart post, as a browser sends a form with a file control."""
-        r = self.request(path, fields, files=[])
-        return r.status, r.body
-
 
 def crawl(app, failures):
     seen, queue = set(), ["index.php"]
@@ -70,18 +65,13 @@ def menu_pages(app, folder, failures):
     return opened
 
 
-def attribute(tag, name):
-    found = re.search(rf'\b{name}="([^"]*)"', tag)
-    return html.unescape(found.group(1)) if found else None
-
-
 # A value a form accepts for a required control left empty, by what the control says of itself.
-def filler(tag):
-    if attribute(tag, "inputmode") == "numeric":
+def filler(attrs):
+    if attrs.get("inputmode") == "numeric":
         return "7"
-    if attribute(tag, "inputmode") == "decimal":
+    if attrs.get("inputmode") == "decimal":
         return "1.25"
-    placeholder = attribute(tag, "placeholder") or ""
+    placeholder = attrs.get("placeholder", "")
     if placeholder.startswith("YYYY-MM-DD HH"):
         return "2024-03-04 05:06:07"
     if placeholder.startswith("YYYY"):
@@ -90,27 +80,16 @@ def filler(tag):
 
 
 def form_fields(page):
-    form = re.search(r"<form\b[^>]*method=\"post\"[^>]*>(.*?)</form>", page, re.S | re.I)
-    if not form:
+    """The fields of the page's (last) post form as a browser sends them, required empty ones filled."""
+    forms = [form for form in ht.parse_forms(page) if form["method"] == "post"]
+    if not forms:
         return None
-    fields = []
-    controls = re.findall(r"(<input\b[^>]*>)|(<(select|textarea)\b[^>]*>)(.*?)</\3>", form.group(1), re.S)
-    for single, opening, _, inner in controls:
-        tag = single or opening
-        name, kind = attribute(tag, "name"), (attribute(tag, "type") or "text").lower()
-        unchecked = kind in ("checkbox", "radio") and "checked" not in tag
-        if not name or kind in ("file", "submit", "button") or unchecked:
-            continue
-        if tag.startswith("<select"):
-            options = re.findall(r'<option\b[^>]*value="([^"]*)"([^>]*)>', inner)
-            chosen = [v for v, rest in options if "selected" in rest] or [v for v, _ in options if v]
-            value = html.unescape(chosen[0]) if chosen else ""
-        elif tag.startswith("<textarea"):
-            value = html.unescape(inner or "")
-        else:
-            value = attribute(tag, "value") or ""
-        if value == "" and " required" in tag:
-            value = filler(tag)
+    form, fields = forms[-1], []
+    for name, value in form["fields"]:
+        if value == "" and name in form["options"]:   # a drop-down without a choice: its first real value
+            value = next((v for v, _ in form["options"][name] if v), "")
+        elif value == "" and "required" in form["attrs"].get(name, {}):
+            value = filler(form["attrs"][name])
         fields.append([name, value])
     return fields
 
@@ -135,10 +114,11 @@ def run_step(app, table, step, failures):
     for change in filter(None, changes.split(";")):
         name, _, value = change.partition("=")
         fields = [f for f in fields if f[0] != f"f[{name}]"] + [[f"f[{name}]", value]]
-    status, answer = app.send(path.split("?")[0] if kind == "add" else path, fields)
-    if status not in (302, 303):
-        shown = re.sub(r"<[^>]+>", " ", answer)
-        failures.append(f"{table} {kind}: HTTP {status}: " + " ".join(shown.split())[:400])
+    # multipart, as a browser sends a form with a file control
+    r = app.request(path.split("?")[0] if kind == "add" else path, fields, files=[])
+    if r.status not in (302, 303):
+        shown = re.sub(r"<[^>]+>", " ", r.body)
+        failures.append(f"{table} {kind}: HTTP {r.status}: " + " ".join(shown.split())[:400])
 
 
 def main():

@@ -8,9 +8,7 @@ FOLDER is where tests/app/smtp_sink.py keeps the messages the application sends.
 (level -1), editor (1) and reader (2) have the password secret123.
 """
 import argparse
-import email
-import email.policy
-import glob
+import json
 import os
 import re
 import subprocess
@@ -42,13 +40,7 @@ def menu(c):
 
 def mails_to(address):
     """The messages the sink received for an address, oldest first."""
-    out = []
-    for path in sorted(glob.glob(os.path.join(ARGS.mail, '*.eml'))):
-        with open(path, 'rb') as f:
-            m = email.message_from_binary_file(f, policy=email.policy.default)
-        if address in m['X-Envelope-To']:
-            out.append(m)
-    return out
+    return [m for m in h.new_mails(set()) if address in m['X-Envelope-To']]
 
 
 def wait_mail(address, before):
@@ -288,7 +280,6 @@ class AuditTests(SecurityTest):
             return [tuple(r.values()) for r in h.sql(
                 'SELECT user_name, action, table_name, field_name, old_value, new_value FROM audittrail ORDER BY audit_id')]
         with open(os.path.join(ARGS.app, 'data', 'audit.log')) as f:
-            import json
             rows = [json.loads(line) for line in f]
         return [(r['user_name'], r['action'], r['table_name'], r['field_name'], r['old_value'], r['new_value'])
                 for r in rows]
@@ -325,7 +316,7 @@ def main():
     parser.add_argument('--mail', required=True)
     ARGS, rest = parser.parse_known_args()
     ARGS.app = os.path.abspath(ARGS.app)
-    h.ARGS = argparse.Namespace(app=ARGS.app, security='table')
+    h.ARGS, h.MAIL_DIR = argparse.Namespace(app=ARGS.app, security='table'), ARGS.mail
     h.APP = h.load_app(ARGS.app)
     h.start_server(ARGS.app)
     try:

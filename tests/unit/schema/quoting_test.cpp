@@ -2,6 +2,8 @@
 // values and PostgreSQL default texts.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "model/project/agp.h"
 #include "model/core/data_types.h"
 #include "schema/db_quotes.h"
@@ -12,23 +14,18 @@ namespace velmora {
 namespace {
 
 TEST(DbQuotes, KindsAndQuotePairs) {
-    EXPECT_EQ(DbKindOf("MS Jet"), kDbAccess);
-    EXPECT_EQ(DbKindOf("ms jet"), kDbOther);  // the Access names are exact
-    EXPECT_EQ(DbKindOf("Microsoft SQL Server"), kDbSqlServer);
-    EXPECT_EQ(DbKindOf("mysql"), kDbMySql);
-    EXPECT_EQ(DbKindOf("Oracle"), kDbOracle);
-    EXPECT_EQ(DbKindOf("PostgreSQL"), kDbPostgreSql);
-    EXPECT_EQ(DbKindOf("SQLite"), kDbSqlite);
-    EXPECT_EQ(DbKindOf("MariaDB"), kDbOther);
+    // The Access names are exact; MariaDB is no kind of its own.
+    for (auto [name, kind] : {std::pair{"MS Jet", kDbAccess}, {"ms jet", kDbOther},
+                              {"Microsoft SQL Server", kDbSqlServer}, {"mysql", kDbMySql}, {"Oracle", kDbOracle},
+                              {"PostgreSQL", kDbPostgreSql}, {"SQLite", kDbSqlite}, {"MariaDB", kDbOther}})
+        EXPECT_EQ(DbKindOf(name), kind) << name;
 
-    SetDbQuotes("ACCESS");
-    EXPECT_EQ(QuoteDbName("Order]Details"), "[Order]]Details]");
-    SetDbQuotes("PostgreSQL");
-    EXPECT_EQ(QuoteDbName("say \"hi\""), "\"say \"\"hi\"\"\"");
-    SetDbQuotes("SQLite");
-    EXPECT_EQ(QuoteDbName("a`b"), "`a``b`");
-    SetDbQuotes("Firebird");
-    EXPECT_EQ(QuoteDbName("plain"), "plain");
+    for (auto [dbms, name, quoted] : {std::tuple{"ACCESS", "Order]Details", "[Order]]Details]"},
+                                      {"PostgreSQL", "say \"hi\"", "\"say \"\"hi\"\"\""},
+                                      {"SQLite", "a`b", "`a``b`"}, {"Firebird", "plain", "plain"}}) {
+        SetDbQuotes(dbms);
+        EXPECT_EQ(QuoteDbName(name), quoted) << dbms;
+    }
 }
 
 TEST(DbQuotes, ServerQuoteFollowsSettingAndDatabase) {

@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "platform/prompter.h"
@@ -32,10 +30,7 @@ const velmora::Question kQuestions[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    {
-        std::ofstream out(AnswersFile(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    velmora::fuzz::WriteInput(AnswersFile(), data, size);
     velmora::AnswersFilePrompter prompter;
     if (!prompter.Load(AnswersFile().string())) {
         Check(!prompter.LastError().empty());

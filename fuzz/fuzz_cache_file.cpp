@@ -3,7 +3,6 @@
 // entries and, written once more, the same bytes.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,10 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::filesystem::path cacheFolder = velmora::fuzz::PrivateFolder() / "documents/Templates/fuzz.zip/cache";
     std::error_code ec;
     std::filesystem::create_directories(cacheFolder, ec);
-    {
-        std::ofstream out(cacheFolder / "cache.xml", std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    velmora::fuzz::WriteInput(cacheFolder / "cache.xml", data, size);
     velmora::Engine().ProjErr.clear();
 
     velmora::AGPCache cache;

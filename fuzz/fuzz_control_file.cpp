@@ -3,9 +3,6 @@
 // their conditions, copying them into another list and deleting their sessions must not crash.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -43,10 +40,7 @@ velmora::AGP& Project() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = (velmora::fuzz::PrivateFolder() / "control.xml").string();
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    velmora::fuzz::WriteInput(path, data, size);
     velmora::AGP& proj = Project();
     velmora::Engine().ProjErr.clear();
     velmora::SetControlFileError(0);

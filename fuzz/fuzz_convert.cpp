@@ -1,19 +1,17 @@
 // Fuzz target: conversion of arbitrary text by every type name.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "support/convert.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
 
 using velmora::Variant;
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 constexpr std::string_view kTypeNames[] = {"boolean", "Integer", "LONG", "single", "double", "string", "date", ""};
 

@@ -2,17 +2,15 @@
 // the databases use: it must not fail, names come from the text, and the same text reads the same.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "schema/custom_sql.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 struct Quoting {
     std::string_view start;

@@ -3,9 +3,7 @@
 // entries.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "generation/manifest.h"
@@ -13,24 +11,16 @@
 
 using velmora::fuzz::Check;
 
-namespace {
-
-const std::filesystem::path& Destination() { return velmora::fuzz::PrivateFolder(); }
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::filesystem::path folder = Destination() / velmora::kManifestFolder;
+    const std::filesystem::path& destination = velmora::fuzz::PrivateFolder();
+    const std::filesystem::path folder = destination / velmora::kManifestFolder;
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
     std::filesystem::create_directories(folder, ec);
-    {
-        std::ofstream out(folder / velmora::kManifestFile, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    velmora::fuzz::WriteInput(folder / velmora::kManifestFile, data, size);
     velmora::GenerationManifest manifest;
     std::string error;
-    if (!manifest.Open(Destination().string(), error)) {
+    if (!manifest.Open(destination.string(), error)) {
         Check(!error.empty());
         Check(manifest.Entries().empty());
         return 0;
@@ -39,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     manifest.Record("fuzz.php", "page", "<?php\n");
     Check(manifest.Save());
     velmora::GenerationManifest reread;
-    Check(reread.Open(Destination().string(), error));
+    Check(reread.Open(destination.string(), error));
     Check(reread.Entries().size() == manifest.Entries().size());
     for (const auto& [path, entry] : manifest.Entries()) {
         const velmora::ManifestEntry* again = reread.Find(path);

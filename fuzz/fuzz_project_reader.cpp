@@ -2,10 +2,6 @@
 // never crash; a load that succeeds leaves a main database behind.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 
 #include "model/project/agp.h"
@@ -18,23 +14,16 @@
 
 using velmora::fuzz::Check;
 
-namespace {
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = (velmora::fuzz::PrivateFolder() / "input.vlp").string();
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    velmora::fuzz::WriteInput(path, data, size);
     velmora::Extensions().Clear();
     velmora::MenuList().Clear();
     velmora::CustomScripts().Clear();
     velmora::Language().ClearTranslations();
     velmora::AGP proj;
     bool loaded = velmora::Load(proj, path, false);
-    if (loaded != proj.ProjErr().empty()) std::abort();
-    if (loaded && !proj.DB()) std::abort();
+    Check(loaded == proj.ProjErr().empty());
+    Check(!loaded || proj.DB());
     return 0;
 }

@@ -4,16 +4,14 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "server/rpc_request.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 void ReadPath(const std::string& path) {
     try {

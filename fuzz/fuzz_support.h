@@ -1,10 +1,14 @@
-// What the fuzz targets share: a check that stops the run, and a private folder for their files.
+// What the fuzz targets share: a check that stops the run, a private folder for their files and
+// a way to hand the input to code that reads a file.
 #pragma once
 
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -35,6 +39,12 @@ inline const std::filesystem::path& PrivateFolder() {
         return made;
     }();
     return folder;
+}
+
+// Writes the input as the whole content of `path`.
+inline void WriteInput(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
 }  // namespace velmora::fuzz

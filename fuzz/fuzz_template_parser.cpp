@@ -4,7 +4,6 @@
 // of sessions must expand (includes included) without crashing or running away.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,14 +15,13 @@
 #include "template/marks.h"
 #include "template/parser.h"
 #include "template/translate.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
 
 using namespace velmora;
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 // The nested-block message box goes nowhere, and is not kept.
 class SilentPrompter : public Prompter {

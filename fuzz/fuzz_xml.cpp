@@ -2,21 +2,19 @@
 // A loaded document must serialise to text that loads again and serialises identically.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/xml.h"
+#include "fuzz_support.h"
+
+using velmora::fuzz::Check;
 
 namespace {
 
 using velmora::XmlDocument;
 using velmora::XmlNode;
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 // Every node once, without recursion: deep documents must not need a deep stack.
 void Walk(XmlNode root) {

@@ -49,6 +49,10 @@ protected:
         WriteFile(dir / name, text);
         return Load(proj, dir / name, sync);
     }
+    // Loads a project file of tests/data/reader.
+    bool LoadData(const std::string& name, bool sync = false) {
+        return LoadText(test::ReadData("reader/" + name), true, name, sync);
+    }
 
     std::shared_ptr<AGPTable> Table(const std::string& name) { return proj.DB()->Tables()->Find(Variant(name)); }
 
@@ -60,11 +64,7 @@ TEST_F(ReaderTest, ElementNameCaseRules) {
     EXPECT_FALSE(LoadText("<?xml version=\"1.0\"?><project><Database DBName=\"d\"/></project>", true));
     EXPECT_EQ(proj.ProjErr(), "Velmora: Invalid Project File!");
 
-    ASSERT_TRUE(LoadText(R"(<database DBName="d"><TABLE TblName="t"><field FldName="f"/></TABLE></database>
-        <customscript ScriptType="a" ScriptCodeType="b" ScriptName="c"><![CDATA[x]]></customscript>
-        <MASTERDETAIL MasterTable="t" DetailTable="u"><relation MasterField="f" DetailField="g"/>
-          <Relation MasterField="f" DetailField="h"/></MASTERDETAIL>)"))
-        << proj.ProjErr();
+    ASSERT_TRUE(LoadData("element_name_case.vlp")) << proj.ProjErr();
     ASSERT_TRUE(Table("t"));
     EXPECT_TRUE(Table("t")->Fields()->FieldExist(Variant("f")));
     EXPECT_EQ(CustomScripts().Count(), 0);
@@ -75,12 +75,7 @@ TEST_F(ReaderTest, ElementNameCaseRules) {
 }
 
 TEST_F(ReaderTest, DatabaseAndLinkNamesAndDuplicates) {
-    ASSERT_TRUE(LoadText(R"(<Database><Table TblName="a" TblCaption="First"><Field FldName="x"/></Table>
-        <Table TblName="a" TblCaption="Second"><Field FldName="y"/></Table>
-        <Table TblName="b"><Field FldName="k" FldCaption="one"/><Field FldName="k" FldCaption="two"/></Table>
-        <Table TblName=""/></Database><LinkDatabase/><LinkDatabase DBID="" DBType="MYSQL"/>
-        <LinkDatabase DBID="LINKDB1" DBType="ORACLE"/>)"))
-        << proj.ProjErr();
+    ASSERT_TRUE(LoadData("duplicate_names.vlp")) << proj.ProjErr();
     EXPECT_EQ(proj.CurrentDatabaseName(), "zv_db");
     EXPECT_EQ(proj.DB()->DBName(), "zv_db");
     EXPECT_EQ(proj.DB()->Tables()->Count(), 2);
@@ -96,11 +91,7 @@ TEST_F(ReaderTest, DatabaseAndLinkNamesAndDuplicates) {
 }
 
 TEST_F(ReaderTest, AttributeSpecialCasesAndUnknownAttributes) {
-    std::string file = "<?xml version=\"1.0\"?><Project Ext=\"\" DefaultPage=\"\" MyThing=\"&quot;quoted&quot;\" "
-                       "ProjName=\"p\"><Database DBName=\"d\" Custom=\"x\"><Table TblName=\"t\" tblcaption=\"Orders\" "
-                       "Odd=\"'q'\"><Field FldName=\"f\" FldTagValues=\"a|b|c\" FldSeq=\"7\"/><Field FldName=\"g\"/>"
-                       "</Table></Database></Project>";
-    ASSERT_TRUE(LoadText(file, true)) << proj.ProjErr();
+    ASSERT_TRUE(LoadData("unknown_attributes.vlp")) << proj.ProjErr();
     EXPECT_EQ(proj.Ext(), "php");
     EXPECT_EQ(proj.DefaultPage(), "index.php");
     auto custom = proj.Properties()->Find("MyThing");
@@ -162,12 +153,7 @@ TEST_F(ReaderTest, NoDatabaseKeepsProjectSettings) {
 }
 
 TEST_F(ReaderTest, FieldFixUpsAndTableKeys) {
-    ASSERT_TRUE(LoadText(R"(<Database DBName="d" DBDBMSName="MySQL"><Table TblName="order details" TblType="REPORT"
-        TblSecurity="list, add,  edit,list,view"><Field FldName="id" FldType="3" FldIsPrimaryKey="1" FldQuoteS="x"
-        FldSupport="1"/><Field FldName="b" FldType="201" FldSupport="1"/><Field FldName="a" FldType="200"
-        FldIsPrimaryKey="1" FldSupport="1" FldExport="0"/><Field FldName="q" FldViewTemplate=
-        '{"id":"PHPQRCode","name":"QR Code","qrcode":1}'/></Table><Table TblName="empty"/></Database>)"))
-        << proj.ProjErr();
+    ASSERT_TRUE(LoadData("field_fix_ups.vlp")) << proj.ProjErr();
     auto table = Table("order details");
     EXPECT_EQ(table->TblVar(), "order_details");
     EXPECT_EQ(table->TblSecurity(), "list,view");
@@ -187,12 +173,7 @@ TEST_F(ReaderTest, FieldFixUpsAndTableKeys) {
 }
 
 TEST_F(ReaderTest, DatabaseSettingsBecomeEngineWideAndTheMenuFollowsTheTables) {
-    ASSERT_TRUE(LoadText(R"(<Database DBName="d" DBDBMSName="PostgreSQL" SecDefault="list,view">
-        <Table TblName="orders" TblGen="1" TblCaption="All orders"><Field FldName="id"/></Table>
-        <Table TblName="skipped" TblGen="0"><Field FldName="id"/></Table></Database>
-        <Menu MenuID="1" MenuText="Gone" MenuParentID="0" MenuSource="dropped" MenuShow="1"/>
-        <Menu MenuID="2" MenuText="Home" MenuParentID="0" MenuSource="" MenuShow="1"/>)"))
-        << proj.ProjErr();
+    ASSERT_TRUE(LoadData("engine_settings_and_menu.vlp")) << proj.ProjErr();
     EXPECT_EQ(Engine().dbmsName, "PostgreSQL");
     EXPECT_EQ(Engine().databaseKind, 5);
     EXPECT_EQ(Engine().quoteStart, "\"");
@@ -220,10 +201,7 @@ TEST_F(ReaderTest, SettingsUpgradesAndBackFill) {
             << proj.ProjErr();
         EXPECT_EQ(proj.Template(), kept);
     }
-    std::string text = "<?xml version=\"1.0\"?><Project SmtpServer=\"\" SmtpServerPort=\"2525\" "
-                       "ThemeBrandPrimary=\"#A0B1C2\" ThemeTableHeaderBackColorFrom=\"red\" ProjID=\"\">"
-                       "<Database DBName=\"d\"><Table TblName=\"t\"><Field FldName=\"f\"/></Table></Database></Project>";
-    ASSERT_TRUE(LoadText(text, true, "u.vlp", true)) << proj.ProjErr();
+    ASSERT_TRUE(LoadData("settings_upgrades.vlp", true)) << proj.ProjErr();
     EXPECT_EQ(proj.SmtpServer(), "localhost");
     EXPECT_EQ(proj.SmtpServerPort(), 25);
     EXPECT_EQ(proj.Properties()->Find("ThemeBrandPrimary")->Value().ToText(), "darken(#a0b1c2, 6.5%)");
@@ -234,15 +212,7 @@ TEST_F(ReaderTest, SettingsUpgradesAndBackFill) {
 }
 
 TEST_F(ReaderTest, ScriptsChartsMenusAndPhrases) {
-    ASSERT_TRUE(LoadText(R"(<Database DBName="d"><Table TblName="orders"><Field FldName="id"/>
-        <Chart ChartName="sales" ChartCaption="Sales"><Trendline TrendName="avg" TrendValue="3"/>
-        <Trendline TrendName="max"/></Chart></Table></Database>
-        <CustomScript ScriptType="Server" ScriptCodeType="Global" ScriptName="Page_Load" ScriptCtrlID="list"
-          ScriptL1Key="orders" ScriptL2Key=""><![CDATA[a ]]]]><![CDATA[> b]]></CustomScript>
-        <Menu MenuID="4" MenuText="Orders" MenuParentID="0" MenuSource="orders" MenuShow="1"/>
-        <tablephrase LanguageId="de" TableName="orders" TableAttribute="TblCaption" Phrase="Bestellungen"/>
-        <Unknown><Table TblName="hidden"/></Unknown>)"))
-        << proj.ProjErr();
+    ASSERT_TRUE(LoadData("scripts_charts_menus.vlp")) << proj.ProjErr();
     auto script = CustomScripts().ScriptItem("Server", "Global", "Page_Load", "list", "orders", "");
     ASSERT_TRUE(script);
     EXPECT_EQ(script->ScriptCode(), "a ]]> b");

@@ -76,21 +76,6 @@ TEST(ReadTextFile, OnlyTheUtf8MarkSwitchesTheDecoder) {
     EXPECT_EQ(ReadTextFile(dir / "missing"), "");
 }
 
-// Scripts are UTF-8 with or without a mark; a UTF-16 mark of either order decodes.
-TEST(ReadScriptText, MarksChooseTheDecoder) {
-    TempDir dir;
-    const std::pair<std::string, std::string> cases[] = {
-        {"\xEF\xBB\xBF" "caf\xC3\xA9", "caf\xC3\xA9"},
-        {"caf\xC3\xA9", "caf\xC3\xA9"},
-        {std::string("\xFF\xFE" "A\x00\xE9\x00", 6), "A\xC3\xA9"},
-        {std::string("\xFE\xFF\x00" "A\x00\xE9", 6), "A\xC3\xA9"},
-    };
-    for (const auto& [bytes, text] : cases) {
-        WriteFile(dir / "script.js", bytes);
-        EXPECT_EQ(ReadScriptText(dir / "script.js"), text);
-    }
-}
-
 TEST(StripUtf8Bom, RemovesOnlyAMark) {
     TempDir dir;
     WriteFile(dir / "a", "\xEF\xBB\xBFhello");

@@ -91,15 +91,6 @@ TEST_F(SettingsStoreTest, MachineSectionsCopyToTheUserDepthFirst) {
     EXPECT_EQ(GetRegValue("HKCU", SettingsSection(), "Top").ToText(), "t");
 }
 
-TEST_F(SettingsStoreTest, ACorruptStoreIsReportedAndNeverOverwritten) {
-    std::string path = CurrentUserStore().Path();
-    test::WriteFile(path, "{ this is not json");
-    EXPECT_TRUE(GetRegValue("HKCU", general, "Anything").IsEmpty());
-    EXPECT_NE(CurrentUserStore().LastError().find(path), std::string::npos);
-    EXPECT_FALSE(SetRegValue("HKCU", general, "X", kRegText, Variant("y")));
-    EXPECT_EQ(test::ReadFile(path), "{ this is not json");
-}
-
 TEST_F(SettingsStoreTest, ConfigPathsDeriveFromTheInstallFolder) {
     SetRegValue("HKCU", general, "InstallPath", kRegText, Variant("/opt/app"));
     EXPECT_EQ(GetConfigPath("codebase"), "/opt/app/src/codebase.xml");
@@ -110,12 +101,6 @@ TEST_F(SettingsStoreTest, ConfigPathsDeriveFromTheInstallFolder) {
     EXPECT_EQ(GetConfigPath("keyword"), "/opt/app/src/keyword.xml");
     SetRegValue("HKCU", general, "Keyword", kRegText, Variant("/etc/words.xml"));
     EXPECT_EQ(GetConfigPath("Keyword"), "/etc/words.xml");
-}
-
-TEST_F(SettingsStoreTest, AFreshBuildFindsItsOwnConfigurationFiles) {
-    std::string settings = GetConfigPath("ConfigFile");
-    EXPECT_TRUE(std::filesystem::exists(settings)) << settings;
-    EXPECT_TRUE(std::filesystem::exists(GetConfigPath("ThemeFolder") + "/bootstrap.xml"));
 }
 
 TEST_F(SettingsStoreTest, RegistryAccessorReadsByTypeAndFallsBackOnItsDefault) {

@@ -93,15 +93,6 @@ TEST_F(AGPStatusTest, DestructionClosesAndReopeningClosesFirst) {
     EXPECT_EQ(sink->calls, (std::vector<std::string>{"show 1 a", "close", "show 3 b", "close"}));
 }
 
-TEST_F(AGPStatusTest, CancelRequestStaysUntilReset) {
-    AGPStatus status;
-    EXPECT_FALSE(status.StatusIsCancelled());
-    RequestCancel();
-    EXPECT_TRUE(status.StatusIsCancelled());
-    ResetCancel();
-    EXPECT_FALSE(status.StatusIsCancelled());
-}
-
 TEST(CancelHandler, FirstInterruptCancelsSecondEndsTheProcess) {
     EXPECT_EXIT(
         {

@@ -2,10 +2,6 @@
 // change the settings of the person running them.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
 #include "test_support.h"
 
 int main(int argc, char** argv) {

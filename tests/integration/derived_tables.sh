@@ -1,18 +1,10 @@
 #!/usr/bin/env bash
-# What a project derives from its database, from the command line to the pages: a custom view over
-# a join, computed fields, link tables from a second SQLite file, PostgreSQL and MariaDB under a
-# SQLite main database, and a report; the refusals; the project file's round trip; the members
-# from a script; then the generated pages over HTTP, with a row added to a linked server table.
+# What a project derives from its database: a custom view, computed fields, link tables from SQLite, PostgreSQL
+# and MariaDB, a report; from the command line and a script, kept by the project file, and served over HTTP.
 source "$(dirname "$0")/lib/common.sh" "$1"
 cd "$scratch"
 
-sqlite3 lib.db <<'SQL'
-CREATE TABLE author (id INTEGER PRIMARY KEY, name VARCHAR(60) NOT NULL);
-CREATE TABLE book (id INTEGER PRIMARY KEY, author_id INTEGER REFERENCES author (id), title VARCHAR(200) NOT NULL,
-                   price NUMERIC(8,2), qty INTEGER);
-INSERT INTO author VALUES (1, 'Ada'), (2, 'Grace');
-INSERT INTO book VALUES (1, 1, 'Notes', 12.5, 3), (2, 2, 'Compilers', 30, 1), (3, 2, 'Cobol', 20, 5);
-SQL
+sqlite3 lib.db <"$root/tests/data/schemas/authors_and_books.sql"
 sqlite3 other.db "CREATE TABLE shelf (code VARCHAR(10) PRIMARY KEY, room VARCHAR(20)); INSERT INTO shelf VALUES ('A1', 'North');"
 
 "$velmora" new lib.vlp --db sqlite --file lib.db >/dev/null 2>&1; check new 0 $?
@@ -40,24 +32,15 @@ unknown-report-source|Velmora: Table/View nope not exist or loaded!|add-report l
 CASES
 
 # Tables of the servers, linked into the SQLite project; a server out of reach is skipped.
-PGPASSWORD=velmora psql -X -q -h 127.0.0.1 -U velmora -d velmora_scratch >/dev/null 2>&1 <<'SQL'
-DROP TABLE IF EXISTS vm_link_notes;
-CREATE TABLE vm_link_notes (id serial PRIMARY KEY, body varchar(80) NOT NULL);
-INSERT INTO vm_link_notes (body) VALUES ('Grüße');
-SQL
+pg -d velmora_scratch <"$root/tests/data/schemas/link_notes_postgresql.sql" >/dev/null 2>&1
 pg=$?
-MYSQL_PWD=velmora mysql --protocol=tcp -h 127.0.0.1 -u velmora velmora_scratch >/dev/null 2>&1 <<'SQL'
-DROP TABLE IF EXISTS vm_link_tags;
-CREATE TABLE vm_link_tags (id INT AUTO_INCREMENT PRIMARY KEY, label VARCHAR(40) NOT NULL) CHARSET utf8mb4;
-INSERT INTO vm_link_tags (label) VALUES ('Küche');
-SQL
+my velmora_scratch <"$root/tests/data/schemas/link_tags_mysql.sql" >/dev/null 2>&1
 my=$?
 server_link() {  # server_link REACHABLE NAME EXPECTED LINK-ARGS...
     local reachable=$1 name=$2 expected=$3
     shift 3
     if [ "$reachable" -ne 0 ] && [ "${CI:-}" != "true" ]; then skipped=$((skipped + 1)); return 1; fi
-    check "$name" "$expected" "$(run link lib.vlp "$@" --host 127.0.0.1 --user velmora --password velmora \
-        --database velmora_scratch)"
+    check "$name" "$expected" "$(run link lib.vlp "$@" "${login[@]}" --database velmora_scratch)"
 }
 server_link $pg link-pg "Link table notes (LINKDB2): 2 fields" vm_link_notes --db postgresql --as notes && have_pg=1
 server_link $my link-my "Link table tags (LINKDB3): 2 fields" vm_link_tags --db mysql --as tags && have_my=1
@@ -117,14 +100,12 @@ check link-sqlite-stored "C3|East" "$(sqlite3 app/db/other.db "SELECT * FROM she
 if [ -n "${have_pg:-}" ]; then
     has link-pg-rows noteslist.php "Grüße"
     check link-pg-add 303 "$(add_row notesadd.php body=Tschüss)"
-    check link-pg-stored 1 "$(PGPASSWORD=velmora psql -X -tA -h 127.0.0.1 -U velmora -d velmora_scratch \
-        -c "SELECT count(*) FROM vm_link_notes WHERE body = 'Tschüss'")"
+    check link-pg-stored 1 "$(pg -tA -d velmora_scratch -c "SELECT count(*) FROM vm_link_notes WHERE body = 'Tschüss'")"
 fi
 if [ -n "${have_my:-}" ]; then
     has link-my-rows tagslist.php "Küche"
     check link-my-add 303 "$(add_row tagsadd.php label=Garten)"
-    check link-my-stored 1 "$(MYSQL_PWD=velmora mysql --protocol=tcp -h 127.0.0.1 -u velmora -N velmora_scratch \
-        -e "SELECT count(*) FROM vm_link_tags WHERE label = 'Garten'")"
+    check link-my-stored 1 "$(my -N velmora_scratch -e "SELECT count(*) FROM vm_link_tags WHERE label = 'Garten'")"
 fi
 check php-warnings 0 "$(grep -ciE 'warning|fatal|deprecated' php.log)"
 

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# User levels, record owners, anonymous access, registration, password reset, e-mail change and
-# the audit trail of the default package, over HTTP, with the messages caught by a local SMTP
-# sink: dynamic levels on SQLite, PostgreSQL and MariaDB (a database velmora_security_<pid> made for
-# the run), static levels on SQLite. A server that cannot be reached skips its case, unless CI=true.
+# The default package's security over HTTP, its mail caught by a local SMTP sink (tests/app/security_test.py):
+# dynamic user levels on SQLite, PostgreSQL and MariaDB, static levels on SQLite.
 source "$(dirname "$0")/lib/common.sh" "$1"
 
 schema() {  # schema ID-TYPE: the test schema with users whose password is secret123
@@ -14,10 +12,7 @@ schema() {  # schema ID-TYPE: the test schema with users whose password is secre
 case_run() {  # case_run NAME MODE NEW-ARGS...: generate, start the sink, run the HTTP checks
     local name=$1 mode=$2 port sink rc
     shift 2
-    if ! "$velmora" new "$scratch/$name.vlp" "$@" >/dev/null 2>"$scratch/err"; then
-        if grep -qi "connect\|refused" "$scratch/err" && [ "${CI:-}" != "true" ]; then skipped=$((skipped + 1)); return; fi
-        check "$name-new" 0 1; tail -5 "$scratch/err"; return
-    fi
+    new_project "$name" "$@" || return
     port=$(free_port)
     "$velmora" script "$root/tests/app/security_setup.js" "$scratch/$name.vlp" "$mode" "$port" >/dev/null 2>&1
     check "$name-setup" 0 $?
@@ -46,21 +41,17 @@ done
 schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/static.db"
 case_run sqlite-static static --db sqlite --file "$scratch/static.db"
 
-# A database of this run's own on each server, so that runs at the same time do not meet.
-db=velmora_security_$$
-pg() { PGPASSWORD=velmora psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p 5432 -U velmora "$@" >/dev/null 2>&1; }
-my() { MYSQL_PWD=velmora mysql --protocol=tcp -h 127.0.0.1 -P 3306 -u velmora "$@" >/dev/null 2>&1; }
-trap 'pg -d velmora_demo -c "DROP DATABASE IF EXISTS $db"; my -e "DROP DATABASE IF EXISTS $db"; rm -rf "$scratch"' EXIT
-if pg -d velmora_demo -c "CREATE DATABASE $db"; then
-    schema "SERIAL PRIMARY KEY" | pg -d $db
+db=velmora_security
+if fresh_db pg $db; then
+    schema "SERIAL PRIMARY KEY" | pg -d $db >/dev/null 2>&1
     check pg-schema 0 $?
 fi
-case_run pg-dynamic dynamic --db postgresql --host 127.0.0.1 --port 5432 --user velmora --password velmora --database $db
-if my -e "CREATE DATABASE $db"; then
-    schema "INTEGER AUTO_INCREMENT PRIMARY KEY" | my $db
+case_run pg-dynamic dynamic --db postgresql "${login[@]}" --database $db
+if fresh_db my $db; then
+    schema "INTEGER AUTO_INCREMENT PRIMARY KEY" | my $db >/dev/null 2>&1
     check my-schema 0 $?
 fi
-case_run my-dynamic dynamic --db mysql --host 127.0.0.1 --port 3306 --user velmora --password velmora --database $db
+case_run my-dynamic dynamic --db mysql "${login[@]}" --database $db
 
 echo "security_package: $passed passed, $failed failed, $skipped skipped"
 [ $failed -eq 0 ]

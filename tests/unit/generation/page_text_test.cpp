@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "generation/page_text.h"
-#include "model/project/agp.h"
-#include "support/engine_state.h"
 
 namespace velmora {
 namespace {
@@ -67,12 +65,6 @@ TEST(PageTextTest, PlainHtmlDocTypesLoseTheSelfClosingSlash) {
         EXPECT_EQ(Full(page, "php", plain), "<br>\n<meta name=\"generator\" content=\"V\">\n</head>") << plain;
     for (std::string_view other : {"XHTML", "html", "HTML5"})
         EXPECT_EQ(Full(page, "php", other), "<br />\n<meta name=\"generator\" content=\"V\" />\n</head>") << other;
-}
-
-TEST(PageTextTest, GeneratorMetaLineNamesTheProductAndVersion) {
-    AGP project;
-    EXPECT_EQ(GeneratorMetaLine(project),
-              "<meta name=\"generator\" content=\"Velmora v" + DisplayVersion() + "\" />");
 }
 
 }  // namespace

@@ -426,10 +426,7 @@ TEST_F(RoundTripTest, LoadMenuFromProjChecks) {
     EXPECT_EQ(proj.ProjErr(), "Velmora: Load project file failed.");
 
     ClearSharedLists();
-    ASSERT_TRUE(write("<Project Product=\"Corvantis\" ProjID=\"\"><Database SecDefault=\"\"><Table TblName=\"t\" "
-                      "TblSecurity=\"list\"/></Database><Menu MenuID=\"7\" MenuText=\"T\" MenuSource=\"t\"/>"
-                      "<MenuPhrase LanguageId=\"de\" MenuId=\"7\" MenuAttribute=\"MenuText\" Phrase=\"Te\"/></Project>"))
-        << proj.ProjErr();
+    ASSERT_TRUE(write(test::ReadData("menus/one_item_project.vlp"))) << proj.ProjErr();
     EXPECT_NE(ReadFile(dir / "other.vlp").find("ProjID=\"{"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(dir / "menu.xml"));
     ASSERT_EQ(MenuList().Count(), 1);

@@ -11,13 +11,8 @@ import html, re, sys
 import http_app_test as h
 kind, h.BASE = sys.argv[1], f"http://127.0.0.1:{sys.argv[2]}/"
 web = h.Client()
-failed = 0
-
-def check(name, ok):
-    global failed
-    if not ok:
-        failed += 1
-        print(f"FAIL {kind} {name}")
+failures = []
+check = lambda name, ok: ok or failures.append(f"FAIL {kind} {name}")
 
 def get(path):
     r = web.get(path, follow=True)
@@ -57,7 +52,8 @@ check("search-other-number", "No records found." in get("vm_gadgetslist.php?q=7.
 edit = html.unescape(re.search(r'href="(vm_gadgetsedit\.php\?[^"]+)"', get("vm_gadgetslist.php?cmd=reset")[1].decode()).group(1))
 check("edit-keeps-content", "updated" in post(edit, row) and get(src)[1] == png)
 check("edit-removes", "updated" in post(edit, row, extra=[("vmremove[picture]", "1")]) and thumbnail() is None)
-sys.exit(failed)
+print(*failures, sep="\n")
+sys.exit(len(failures))
 PY
 }
 

@@ -37,9 +37,9 @@ check new-keyless-pages "auditadd.php auditlist.php" "$(cd "$scratch/fresh-app" 
 # Settings read and changed without a script: converted by type, saved together, refused whole.
 sample="$scratch/sample.vlp"
 cp "$root/examples/sample.vlp" "$sample"
-"$velmora" set "$sample" orders.TblCaption="Open orders" orders.TblGen=False RecPerPage=25 \
-    orders.OrderDate.FldCaption=Placed 2>/dev/null; check set-exit 0 $?
-for pair in "orders.TblCaption=Open orders" "orders.TblGen=False" "RecPerPage=25" "orders.OrderDate.FldCaption=Placed"; do
+pairs=("orders.TblCaption=Open orders" orders.TblGen=False RecPerPage=25 orders.OrderDate.FldCaption=Placed)
+"$velmora" set "$sample" "${pairs[@]}" 2>/dev/null; check set-exit 0 $?
+for pair in "${pairs[@]}"; do
     check "get-${pair%%=*}" "${pair#*=}" "$("$velmora" get "$sample" "${pair%%=*}" 2>/dev/null)"
 done
 check get-all 1 "$("$velmora" get "$sample" orders --all 2>/dev/null | grep -c '^TblCaption=Open orders$')"

@@ -15,13 +15,8 @@ http_checks() {  # http_checks KIND PORT: prints what failed, exits with their n
 import re, subprocess, sys
 import http_app_test as h
 kind, h.BASE, query = sys.argv[1], f"http://127.0.0.1:{sys.argv[2]}/", sys.argv[3]
-failed = 0
-
-def check(name, ok, got=""):
-    global failed
-    if not ok:
-        failed += 1
-        print(f"FAIL {kind} {name} {got}")
+failures = []
+check = lambda name, ok, got="": ok or failures.append(f"FAIL {kind} {name} {got}")
 
 web = h.Client()
 get = lambda path: web.get(path, follow=True).text
@@ -64,7 +59,8 @@ edit = {"f[name]": "first",
         "d[md_lines][n0][item]": "y", "d[md_lines][n0][qty]": "1"}
 check("edit-with-lines", "updated" in post("md_ordersedit.php?key[id]=1", edit)
       and lines("first") == ["a|7", "c|3", "y|1"] and lines("second") == ["d|4"], lines("first") + lines("second"))
-sys.exit(failed)
+print(*failures, sep="\n")
+sys.exit(len(failures))
 PY
 }
 

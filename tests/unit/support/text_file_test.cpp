@@ -171,20 +171,18 @@ TEST(Charset, CodePageTable) {
 }
 
 TEST(Charset, DefaultFollowsTheLocaleCodeSet) {
-    EXPECT_EQ(CodePageFromCodeset("UTF-8"), "65001");
-    EXPECT_EQ(CodePageFromCodeset("ANSI_X3.4-1968"), "1252");
-    EXPECT_EQ(CodePageFromCodeset("ISO-8859-2"), "28592");
-    EXPECT_EQ(CodePageFromCodeset("eucJP"), "51932");
+    for (auto [codeset, page] :
+         {std::pair{"UTF-8", "65001"}, {"ANSI_X3.4-1968", "1252"}, {"ISO-8859-2", "28592"}, {"eucJP", "51932"}})
+        EXPECT_EQ(CodePageFromCodeset(codeset), page) << codeset;
     const auto& info = DefaultCharset();
     EXPECT_EQ(info.charset, CharsetFromCodePage(info.codePage));
     EXPECT_FALSE(info.charset.empty());
 }
 
 TEST(Charset, Conversions) {
-    EXPECT_EQ(IconvNameFromCodePage(""), "CP1252");
-    EXPECT_EQ(IconvNameFromCodePage("28605"), "ISO-8859-15");
-    EXPECT_EQ(IconvNameFromCodePage("20273"), "IBM273");
-    EXPECT_EQ(IconvNameFromCodePage("99999"), "CP1252");
+    for (auto [page, name] :
+         {std::pair{"", "CP1252"}, {"28605", "ISO-8859-15"}, {"20273", "IBM273"}, {"99999", "CP1252"}})
+        EXPECT_EQ(IconvNameFromCodePage(page), name) << page;
     // Every byte of a single-byte page survives the round trip.
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);

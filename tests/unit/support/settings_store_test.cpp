@@ -40,7 +40,6 @@ TEST_F(SettingsStoreTest, EveryValueTypeRoundTripsAndNumbersRefuseText) {
     EXPECT_EQ(lines.AsArray()[2].AsString(), "b");
     EXPECT_EQ(GetRegValue("HKCU", general, "Expand").AsString(), "/srv/home/x /srv/home $NOT_SET_ANYWHERE");
 
-    // Numbers refuse text.
     EXPECT_FALSE(SetRegValue("HKCU", general, "Timeout", kRegNumber, Variant("soon")));
     EXPECT_TRUE(GetRegValue("HKCU", general, "Timeout").IsEmpty());
 }

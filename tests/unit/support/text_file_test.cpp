@@ -134,7 +134,6 @@ TEST_F(WriteTextFileTest, ResultCarriesTheRequestedLetterCaseAndKeepsPermissions
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Index.php", "other.php"}));
     EXPECT_EQ(ReadFile(dir / "Index.php"), "new");
 
-    // A replaced file keeps its permissions.
     fs::permissions(dir / "other.php", fs::perms(0640));
     ASSERT_TRUE(WriteTextFile(dir / "other.php", "new"));
     EXPECT_EQ(fs::status(dir / "other.php").permissions(), fs::perms(0640));

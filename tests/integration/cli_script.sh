@@ -5,9 +5,8 @@ source "$(dirname "$0")/lib/common.sh" "$1"
 
 out=$("$velmora" script "$root/examples/scripts/project.js" "$root/examples/sample.vlp")
 check example-exit 0 $?
-check example-name "ProjName: Script Shop" "$(echo "$out" | sed -n 1p)"
-check example-var "ProjVar: Script_Shop" "$(echo "$out" | sed -n 2p)"
-check example-title "BodyTitle: Made from a script" "$(echo "$out" | sed -n 3p)"
+check example-project "ProjName: Script Shop|ProjVar: Script_Shop|BodyTitle: Made from a script" \
+    "$(echo "$out" | head -3 | paste -sd'|')"
 check example-tables 5 "$(echo "$out" | grep -c '^  .*fields$')"
 
 # Two root objects share the engine-wide objects but not their properties.

@@ -1,40 +1,30 @@
 #!/usr/bin/env bash
-# velmora sync on SQLite, PostgreSQL and MariaDB: a project with the user's captions, then a column
-# renamed, one added, one dropped and one widened in the database. --check reports and fails, the
-# run with --rename keeps the captions and writes its log, a second check finds nothing, and the
-# generated list page, over HTTP, shows the new column and not the dropped one. A server out of reach is
-# skipped outside CI.
+# velmora sync on SQLite, PostgreSQL and MariaDB after a column is renamed, added, dropped and widened: --check
+# fails, --rename keeps the user's captions and logs, and the list page shows the new column, not the dropped one.
 source "$(dirname "$0")/lib/common.sh" "$1"
 cd "$scratch"
 
 pg() { PGPASSWORD=velmora psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -U velmora -d velmora_scratch "$@"; }
 my() { MYSQL_PWD=velmora mysql --protocol=tcp -h 127.0.0.1 -u velmora velmora_scratch "$@"; }
-lite() { sqlite3 lib.db "$@"; }
 
-readonly create="DROP TABLE IF EXISTS vm_sync_book;
-CREATE TABLE vm_sync_book (id INTEGER PRIMARY KEY, title VARCHAR(100) NOT NULL, qty INTEGER, legacy VARCHAR(10));
-INSERT INTO vm_sync_book VALUES (1, 'Notes', 3, 'x');"
-readonly change="ALTER TABLE vm_sync_book RENAME COLUMN qty TO quantity;
-ALTER TABLE vm_sync_book ADD COLUMN isbn VARCHAR(20);
-ALTER TABLE vm_sync_book DROP COLUMN legacy;"
+data="$root/tests/data/schemas"
 
 case_for() {  # case_for NAME RUN-SQL WIDEN-SQL NEW-ARGS...
     local name=$1 run=$2 widen=$3
     shift 3
-    if ! echo "$create" | $run >/dev/null 2>&1; then
+    if ! $run <"$data/sync_book.sql" >/dev/null 2>&1; then
         [ "${CI:-}" == "true" ] && check "$name-server" 0 1
         skipped=$((skipped + 1))
         return
     fi
     "$velmora" new "$name.vlp" "$@" >/dev/null 2>&1; check "$name-new" 0 $?
     "$velmora" set "$name.vlp" vm_sync_book.qty.FldCaption=Quantity vm_sync_book.title.FldCaption=Headline >/dev/null
-    echo "$change $widen" | $run >/dev/null; check "$name-alter" 0 $?
+    { cat "$data/sync_book_changes.sql"; echo "$widen"; } | $run >/dev/null; check "$name-alter" 0 $?
 
-    local out
+    local out log
     out=$("$velmora" sync "$name.vlp" --check 2>&1); check "$name-check-fails" 1 $?
     check "$name-check-lists" 1 "$(grep -c 'DELETED : (Field) vm_sync_book->legacy' <<<"$out")"
     out=$("$velmora" sync "$name.vlp" --rename vm_sync_book.qty=quantity 2>&1); check "$name-sync" 0 $?
-    local log
     log=$(sed -n 's/.*; log: //p' <<<"$out")
     check "$name-log" "CHANGED : (Field) vm_sync_book->quantity - Rename qty to quantity" \
         "$(grep -a 'quantity' "$log" | tr -d '\r')"
@@ -53,12 +43,11 @@ case_for() {  # case_for NAME RUN-SQL WIDEN-SQL NEW-ARGS...
     check "$name-page-dropped-column" 0 "$(grep -c 'Legacy' <<<"$page")"
 }
 
-lite "SELECT 1" >/dev/null
-case_for sqlite lite "" --db sqlite --file lib.db
+case_for sqlite "sqlite3 lib.db" "" --db sqlite --file lib.db
 case_for pg pg "ALTER TABLE vm_sync_book ALTER COLUMN title TYPE VARCHAR(200);" \
-    --db postgresql --host 127.0.0.1 --user velmora --password velmora --database velmora_scratch
+    --db postgresql "${login[@]}" --database velmora_scratch
 case_for my my "ALTER TABLE vm_sync_book MODIFY title VARCHAR(200) NOT NULL;" \
-    --db mysql --host 127.0.0.1 --user velmora --password velmora --database velmora_scratch
+    --db mysql "${login[@]}" --database velmora_scratch
 
 check usage-rename 2 "$("$velmora" sync sqlite.vlp --rename nodot >/dev/null 2>&1; echo $?)"
 

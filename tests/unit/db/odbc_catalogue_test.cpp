@@ -192,18 +192,14 @@ INSTANTIATE_TEST_SUITE_P(Servers, DbServerOdbcSample, testing::Values(Server::Po
                          [](const testing::TestParamInfo<Server>& info) { return ServerName(info.param); });
 
 TEST(OdbcCatalogue, UnknownDsnOrDriverIsAConnectFailure) {
-    auto dsn = OpenFailure("dsn=velmora_nowhere;uid=velmora;pwd=velmora");
-    ASSERT_TRUE(dsn);
-    EXPECT_EQ(dsn->reason(), Reason::Connect);
-    EXPECT_NE(std::string(dsn->what()).find("Data source name not found"), std::string::npos) << dsn->what();
-
-    auto driver = OpenFailure("Driver={Velmora No Such Driver};Server=127.0.0.1");
-    ASSERT_TRUE(driver);
-    EXPECT_EQ(driver->reason(), Reason::Connect);
-
-    auto empty = OpenFailure("");
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->reason(), Reason::Connect);
+    for (auto [connectionString, message] :
+         {std::pair{"dsn=velmora_nowhere;uid=velmora;pwd=velmora", "Data source name not found"},
+          {"Driver={Velmora No Such Driver};Server=127.0.0.1", ""}, {"", ""}}) {
+        auto error = OpenFailure(connectionString);
+        ASSERT_TRUE(error) << connectionString;
+        EXPECT_EQ(error->reason(), Reason::Connect) << connectionString;
+        EXPECT_NE(std::string(error->what()).find(message), std::string::npos) << error->what();
+    }
 }
 
 }  // namespace

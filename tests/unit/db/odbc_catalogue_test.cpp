@@ -194,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(Servers, DbServerOdbcSample, testing::Values(Server::Po
 TEST(OdbcCatalogue, UnknownDsnOrDriverIsAConnectFailure) {
     for (auto [connectionString, message] :
          {std::pair{"dsn=velmora_nowhere;uid=velmora;pwd=velmora", "Data source name not found"},
-          {"Driver={Velmora No Such Driver};Server=127.0.0.1", ""}, {"", ""}}) {
+          {"Driver={Velmora No Such Driver};Server=127.0.0.1", ""},
+          {"", ""}}) {
         auto error = OpenFailure(connectionString);
         ASSERT_TRUE(error) << connectionString;
         EXPECT_EQ(error->reason(), Reason::Connect) << connectionString;

@@ -208,8 +208,8 @@ TEST_F(SqliteLoadTest, BadOrLockedFilesLeaveNoDatabase) {
     ASSERT_EQ(sqlite3_open((dir_ / "sample.db").c_str(), &raw), SQLITE_OK);
     std::unique_ptr<sqlite3, decltype(&sqlite3_close)> writer(raw, sqlite3_close);
     ASSERT_EQ(sqlite3_exec(writer.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    for (auto [file, reason] : {std::pair{dir_ / "missing.db", "missing.db"}, {text, "not a database"},
-                                {dir_ / "sample.db", "locked"}}) {
+    for (auto [file, reason] :
+         {std::pair{dir_ / "missing.db", "missing.db"}, {text, "not a database"}, {dir_ / "sample.db", "locked"}}) {
         EXPECT_FALSE(Load(file));
         EXPECT_NE(project_.ProjErrDb().find(reason), std::string::npos) << project_.ProjErrDb();
         EXPECT_FALSE(project_.DB());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "model/project/agp.h"
 #include "model/core/data_types.h"
@@ -15,14 +16,20 @@ namespace {
 
 TEST(DbQuotes, KindsAndQuotePairs) {
     // The Access names are exact; MariaDB is no kind of its own.
-    for (auto [name, kind] : {std::pair{"MS Jet", kDbAccess}, {"ms jet", kDbOther},
-                              {"Microsoft SQL Server", kDbSqlServer}, {"mysql", kDbMySql}, {"Oracle", kDbOracle},
-                              {"PostgreSQL", kDbPostgreSql}, {"SQLite", kDbSqlite}, {"MariaDB", kDbOther}})
-        EXPECT_EQ(DbKindOf(name), kind) << name;
+    const std::pair<const char*, DatabaseKind> kinds[] = {
+        {"MS Jet", kDbAccess}, {"ms jet", kDbOther},  {"Microsoft SQL Server", kDbSqlServer},
+        {"mysql", kDbMySql},   {"Oracle", kDbOracle}, {"PostgreSQL", kDbPostgreSql},
+        {"SQLite", kDbSqlite}, {"MariaDB", kDbOther},
+    };
+    for (auto [name, kind] : kinds) EXPECT_EQ(DbKindOf(name), kind) << name;
 
-    for (auto [dbms, name, quoted] : {std::tuple{"ACCESS", "Order]Details", "[Order]]Details]"},
-                                      {"PostgreSQL", "say \"hi\"", "\"say \"\"hi\"\"\""},
-                                      {"SQLite", "a`b", "`a``b`"}, {"Firebird", "plain", "plain"}}) {
+    const std::tuple<const char*, const char*, const char*> quotes[] = {
+        {"ACCESS", "Order]Details", "[Order]]Details]"},
+        {"PostgreSQL", "say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"SQLite", "a`b", "`a``b`"},
+        {"Firebird", "plain", "plain"},
+    };
+    for (auto [dbms, name, quoted] : quotes) {
         SetDbQuotes(dbms);
         EXPECT_EQ(QuoteDbName(name), quoted) << dbms;
     }

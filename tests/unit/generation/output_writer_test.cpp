@@ -120,7 +120,7 @@ TEST_F(OutputWriterTest, ConflictMarkersShowBothVersions) {
         << marked;
 }
 
-TEST_F(OutputWriterTest, DryRunsClassifyWithoutWritingAndRestoreBringsDeletedFilesBack) {
+TEST_F(OutputWriterTest, DryRunsClassifyWithoutWriting) {
     Run(std::string(kFirst));
     WriteFile(page, kEdited);
     EXPECT_EQ(Run(kChanged, true, true), FileOutcome::Merged);

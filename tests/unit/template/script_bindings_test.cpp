@@ -17,7 +17,6 @@
 #include "model/entities/database.h"
 #include "model/extensions/ext_objects.h"
 #include "model/entities/field.h"
-#include "model/entities/fields.h"
 #include "model/project/language.h"
 #include "model/project/menus.h"
 #include "model/core/super_collection.h"
@@ -140,7 +139,6 @@ TEST_F(ScriptBindingsTest, ObjectMembersGiveTheModelObjectsOrEmpty) {
     EXPECT_EQ(Get(*project, "DB").AsObject(), db);
     EXPECT_EQ(Get(*project, "DBCnt"), Variant(std::int16_t{1}));
     EXPECT_EQ(Get(*db, "Tables").AsObject(), db->Tables());
-    EXPECT_EQ(Get(*project, "MenuList").AsObject(), SharedMenuList());
 
     auto empty = std::make_shared<AGP>();
     EXPECT_TRUE(Get(*empty, "DB").IsEmpty());
@@ -273,7 +271,6 @@ TEST_F(ScriptBindingsEngineTest, MembersAreFoundInAnyLetterCase) {
     EXPECT_EQ(Eval("[t.TblCaption, t.tblCaption, PROJ.db.tables.count(), typeof t.TblCaptoin].join()"),
               Variant("Open orders,Open orders,3,undefined"));
     Variant ignored;
-    EXPECT_FALSE(engine.Eval("t.tblcaptoin = 'x'", ignored));
     EXPECT_FALSE(engine.Eval("PROJ.ProjVar = 'x'", ignored));
     EXPECT_EQ(Eval("try { DB.Tables.Seq('x'); 'no' } catch (e) { e.message }"), Variant("Seq: Type mismatch"));
 }

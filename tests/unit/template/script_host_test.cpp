@@ -3,7 +3,6 @@
 #include "model/project/agp.h"
 #include "model/controls/controls.h"
 #include "model/entities/database.h"
-#include "model/entities/field.h"
 #include "model/entities/fields.h"
 #include "model/entities/table.h"
 #include "model/entities/tables.h"

@@ -2,9 +2,6 @@
 // values and PostgreSQL default texts.
 #include <gtest/gtest.h>
 
-#include <tuple>
-#include <utility>
-
 #include "model/project/agp.h"
 #include "model/core/data_types.h"
 #include "schema/db_quotes.h"
@@ -15,24 +12,23 @@ namespace velmora {
 namespace {
 
 TEST(DbQuotes, KindsAndQuotePairs) {
-    // The Access names are exact; MariaDB is no kind of its own.
-    const std::pair<const char*, DatabaseKind> kinds[] = {
-        {"MS Jet", kDbAccess}, {"ms jet", kDbOther},  {"Microsoft SQL Server", kDbSqlServer},
-        {"mysql", kDbMySql},   {"Oracle", kDbOracle}, {"PostgreSQL", kDbPostgreSql},
-        {"SQLite", kDbSqlite}, {"MariaDB", kDbOther},
-    };
-    for (auto [name, kind] : kinds) EXPECT_EQ(DbKindOf(name), kind) << name;
+    EXPECT_EQ(DbKindOf("MS Jet"), kDbAccess);
+    EXPECT_EQ(DbKindOf("ms jet"), kDbOther);  // the Access names are exact
+    EXPECT_EQ(DbKindOf("Microsoft SQL Server"), kDbSqlServer);
+    EXPECT_EQ(DbKindOf("mysql"), kDbMySql);
+    EXPECT_EQ(DbKindOf("Oracle"), kDbOracle);
+    EXPECT_EQ(DbKindOf("PostgreSQL"), kDbPostgreSql);
+    EXPECT_EQ(DbKindOf("SQLite"), kDbSqlite);
+    EXPECT_EQ(DbKindOf("MariaDB"), kDbOther);
 
-    const std::tuple<const char*, const char*, const char*> quotes[] = {
-        {"ACCESS", "Order]Details", "[Order]]Details]"},
-        {"PostgreSQL", "say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"SQLite", "a`b", "`a``b`"},
-        {"Firebird", "plain", "plain"},
-    };
-    for (auto [dbms, name, quoted] : quotes) {
-        SetDbQuotes(dbms);
-        EXPECT_EQ(QuoteDbName(name), quoted) << dbms;
-    }
+    SetDbQuotes("ACCESS");
+    EXPECT_EQ(QuoteDbName("Order]Details"), "[Order]]Details]");
+    SetDbQuotes("PostgreSQL");
+    EXPECT_EQ(QuoteDbName("say \"hi\""), "\"say \"\"hi\"\"\"");
+    SetDbQuotes("SQLite");
+    EXPECT_EQ(QuoteDbName("a`b"), "`a``b`");
+    SetDbQuotes("Firebird");
+    EXPECT_EQ(QuoteDbName("plain"), "plain");
 }
 
 TEST(DbQuotes, ServerQuoteFollowsSettingAndDatabase) {

@@ -98,35 +98,27 @@ TEST_P(DbServerOdbcChinook, ListsTheTablesOfTheConnectedDatabaseOnly) {
     EXPECT_FALSE(info.providerVersion.empty());
 }
 
+// Types, keys, Required flags and text sizes of every Chinook column over psqlODBC are compared with
+// the other routes in load_servers_test.cpp.
 TEST_P(DbServerOdbcChinook, KeysTypesAndNullability) {
     const TableInfo& album = Table("Album");
     ASSERT_EQ(album.columns.size(), 3u);
     const ColumnInfo& albumId = Column(album, "AlbumId");
-    EXPECT_TRUE(albumId.primaryKey);
-    EXPECT_FALSE(albumId.nullable);
     EXPECT_FALSE(albumId.unique);
     EXPECT_FALSE(albumId.autoIncrement);
     EXPECT_EQ(albumId.nativeType, SQL_INTEGER);
-    EXPECT_EQ(albumId.adoType, 3);
     const ColumnInfo& title = Column(album, "Title");
-    EXPECT_EQ(title.size, 160);
     EXPECT_TRUE(ContainsNoCase(title.typeName, "varchar")) << title.typeName;
     // A Unicode driver may report either character flavour; the ADO code follows it.
     EXPECT_EQ(title.adoType, title.nativeType == SQL_VARCHAR ? 200 : 202) << title.nativeType;
-    EXPECT_FALSE(title.nullable);
     EXPECT_FALSE(title.defaultValue);
-    EXPECT_FALSE(Column(album, "ArtistId").primaryKey);
 
     const ColumnInfo& price = Column(Table("InvoiceLine"), "UnitPrice");
     // MySQL keeps NUMERIC as DECIMAL.
     EXPECT_EQ(price.adoType, GetParam() == Server::PostgreSql ? 131 : 14);
     EXPECT_EQ(price.precision, 10);
-    EXPECT_EQ(Column(Table("Invoice"), "InvoiceDate").adoType, 135);
-
-    const TableInfo& track = Table("Track");
-    EXPECT_TRUE(Column(track, "Composer").nullable);
-    EXPECT_FALSE(Column(track, "Name").nullable);
-    EXPECT_EQ(track.columns.front().name, Name(GetParam(), "TrackId"));
+    EXPECT_FALSE(Column(Table("Track"), "Name").nullable);
+    EXPECT_EQ(Table("Track").columns.front().name, Name(GetParam(), "TrackId"));
 
     std::vector<std::string> key;
     for (const ColumnInfo& column : Table("PlaylistTrack").columns) {

@@ -61,55 +61,58 @@ protected:
 
 constexpr const char* kRefused =
     "Please update the User level permssion table name field size to 255 manually! Generation aborted!";
+constexpr const char* kWidenFailed =
+    "Unable to change field size automatically. Error description: permission denied for table privs. Please "
+    "perform the action manually! Generation aborted!";
+constexpr const char* kUnreadable =
+    "Unable to read the field size of User level permission table name field [tablename]. Error description: "
+    "connection refused. Generation aborted!";
 
-TEST_F(PermissionFieldCheck, WideEnoughAndSqliteFieldsPassUnasked) {
-    for (std::int32_t size : {255, 4000, kUnlimitedTextSize}) {
-        column.size = size;
-        EXPECT_EQ(CheckPermissionField("tablename", column), "") << size;
+TEST_F(PermissionFieldCheck, SizeAnswerAndChangeDecide) {
+    const struct {
+        std::optional<std::int32_t> size;  // nullopt: the size cannot be read
+        const char* answer;                // "": nobody answers
+        bool widens;
+        std::string problem;
+        std::vector<std::int32_t> widenedTo;
+        std::size_t asked;
+    } cases[] = {
+        {255, "", true, "", {}, 0},
+        {kUnlimitedTextSize, "", true, "", {}, 0},
+        {254, "", true, kRefused, {}, 1},  // the safe default
+        {254, "no", true, kRefused, {}, 1},
+        {254, "yes", true, "", {255}, 1},
+        {50, "yes", false, kWidenFailed, {255}, 1},
+        {std::nullopt, "yes", true, kUnreadable, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size.value_or(-1)) + " " + c.answer);
+        prompter = std::make_shared<PolicyPrompter>();
+        SetPrompter(prompter);
+        if (*c.answer) Answer(c.answer);
+        column = FakeColumn{};
+        column.size = c.size;
+        column.widens = c.widens;
+        EXPECT_EQ(CheckPermissionField("tablename", column), c.problem);
+        EXPECT_EQ(column.widenedTo, c.widenedTo);
+        EXPECT_EQ(prompter->Asked().size(), c.asked);
     }
+    // A SQLite column takes any length: it is not even read.
+    column = FakeColumn{};
     column.enforced = false;
-    column.size = 10;
     EXPECT_EQ(CheckPermissionField("tablename", column), "");
-    EXPECT_EQ(column.reads, 3);  // the SQLite column was not even read
-    EXPECT_TRUE(prompter->Asked().empty());
-    EXPECT_TRUE(column.widenedTo.empty());
+    EXPECT_EQ(column.reads, 0);
 }
 
-TEST_F(PermissionFieldCheck, ASmallerFieldAsksAndNoOrNoAnswerStops) {
+TEST_F(PermissionFieldCheck, TheQuestionNamesFieldAndSize) {
     column.size = 254;
-    EXPECT_EQ(CheckPermissionField("tablename", column), kRefused);  // nobody answers: the safe default
-    Answer("no");
-    EXPECT_EQ(CheckPermissionField("tablename", column), kRefused);
-
-    ASSERT_EQ(prompter->Asked().size(), 2u);
-    const AskedQuestion& first = prompter->Asked()[0];
-    EXPECT_EQ(first.id, "permission-field-size");
-    EXPECT_EQ(first.message,
+    CheckPermissionField("tablename", column);
+    ASSERT_EQ(prompter->Asked().size(), 1u);
+    EXPECT_EQ(prompter->Asked()[0].id, "permission-field-size");
+    EXPECT_EQ(prompter->Asked()[0].message,
               "Field size of User level permission table name field [tablename] must be >= 255. Current field size "
               "is 254. Update now?");
-    EXPECT_EQ(first.answer, "no");
-    EXPECT_TRUE(first.byDefault);
-    EXPECT_FALSE(prompter->Asked()[1].byDefault);
-    EXPECT_TRUE(column.widenedTo.empty());
-}
-
-TEST_F(PermissionFieldCheck, YesWidensTo255OrStopsWithTheDatabasesDescription) {
-    Answer("yes");
-    EXPECT_EQ(CheckPermissionField("tablename", column), "");
-    EXPECT_EQ(column.widenedTo, std::vector<std::int32_t>{255});
-
-    column.widens = false;
-    EXPECT_EQ(CheckPermissionField("tablename", column),
-              "Unable to change field size automatically. Error description: permission denied for table privs. "
-              "Please perform the action manually! Generation aborted!");
-}
-
-TEST_F(PermissionFieldCheck, AnUnreadableFieldStopsWithoutAQuestion) {
-    column.size = std::nullopt;
-    std::string problem = CheckPermissionField("tablename", column);
-    EXPECT_EQ(problem, "Unable to read the field size of User level permission table name field [tablename]. "
-                       "Error description: connection refused. Generation aborted!");
-    EXPECT_TRUE(prompter->Asked().empty());
+    EXPECT_TRUE(prompter->Asked()[0].byDefault);
 }
 
 // ---- The project's settings decide whether and where the field is read ----------------------
@@ -251,14 +254,11 @@ TEST_F(DbServerPermissionField, FieldIsWidenedOnBothServersAndInALinkDatabase) {
     }
 }
 
-TEST_F(DbServerPermissionField, NoLeavesTheFieldAndARefusedChangeNamesTheServersReason) {
+TEST_F(DbServerPermissionField, ARefusedChangeNamesTheServersReason) {
     REQUIRE_SERVER(Pg().options);
     Server server = Pg();
     std::string table = MakePrivsTable(server);
     auto project = ProjectFor(server, table, false);
-    Answer("no");
-    EXPECT_EQ(CheckPermissionField(*project), kRefused);
-    EXPECT_EQ(test::ColumnSize(server.options, table, "tablename"), 50);
 
     // PostgreSQL does not change the type of a column a view reads.
     std::string view = test::ScratchName("privs_view");

@@ -84,31 +84,6 @@ TEST(PropertyBag, EntityAccessByNameUsesTextAndGrowsTheBag) {
     EXPECT_EQ(bag.Find("Other")->Value(), Variant("x"));
 }
 
-TEST(PropertyBag, RegistryDefaultsLoadAndSaveBySavedEntriesOnly) {
-    test::ResetSettingsStores();
-    AGProperties bag;
-    bag.Add("Width", "Integer", true, 4);
-    bag.Add("Visible", "Boolean", true, 1);
-    bag.Add("Local", "String");
-    bag.Find("Width")->SetValue(Variant(std::int16_t{640}));
-    bag.Find("Visible")->SetValue(Variant(true));
-    bag.Find("Local")->SetValue(Variant("kept out"));
-    std::string section = SettingsSection("Table");
-    SaveRegistryDefaults(bag, section);
-    EXPECT_EQ(GetRegValue("HKCU", section, "Width"), Variant(std::int32_t{640}));
-    EXPECT_EQ(GetRegValue("HKCU", section, "Visible"), Variant("True"));
-    EXPECT_TRUE(GetRegValue("HKCU", section, "Local").IsEmpty());
-
-    AGProperties fresh;
-    fresh.Add("Width", "Integer", true, 4);
-    fresh.Add("Visible", "Boolean", true, 1);
-    fresh.Add("Missing", "Integer", true, 4);
-    LoadRegistryDefaults(fresh, section);
-    EXPECT_EQ(fresh.Find("Width")->Value(), Variant(std::int16_t{640}));
-    EXPECT_EQ(fresh.Find("Visible")->Value(), Variant(true));
-    EXPECT_EQ(fresh.Find("Missing")->Value(), Variant(std::int16_t{0}));
-}
-
 constexpr PropertyDef kRows[] = {
     {"Caption", "Caption", PropType::String, false, 0, true, true, false},
     {"Width", "Width", PropType::Integer, true, 4, true, true, false},

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "model/entities/database.h"
 #include "model/entities/field.h"
 #include "model/entities/fields.h"
@@ -17,85 +15,15 @@
 namespace velmora {
 namespace {
 
-// A database of tables with fields, each with a few typed properties.
-class FakeSchema : public ExtSchema {
-public:
-    using Props = std::map<std::string, CondOperand>;
-    struct Table {
-        std::string name;
-        Props props;
-        std::vector<std::pair<std::string, Props>> fields;
-    };
-
-    std::string DatabaseName() const override { return dbName; }
-    std::vector<std::string> LoadedTables() const override {
-        std::vector<std::string> names;
-        for (const Table& t : tables) names.push_back(t.name);
-        return names;
-    }
-    bool TableExists(std::string_view table) const override { return FindTable(table) != nullptr; }
-    std::vector<std::string> FieldNames(std::string_view table) const override {
-        std::vector<std::string> names;
-        if (const Table* t = FindTable(table))
-            for (const auto& f : t->fields) names.push_back(f.first);
-        return names;
-    }
-    bool FieldExists(std::string_view table, std::string_view field) const override {
-        return FindField(table, field) != nullptr;
-    }
-    bool MakeCurrent(std::string_view table, std::string_view field) override {
-        if (!TableExists(table) || (!field.empty() && !FieldExists(table, field))) return false;
-        currentTable = table;
-        currentField = field;
-        return true;
-    }
-    std::optional<CondOperand> Attribute(CondObject object, std::string_view name) const override {
-        const Props* props = nullptr;
-        if (object == CondObject::Table) {
-            if (const Table* t = FindTable(currentTable)) props = &t->props;
-        } else if (object == CondObject::Field) {
-            props = FindField(currentTable, currentField);
-        } else if (object == CondObject::Db) {
-            props = &dbProps;
-        }
-        if (!props) return std::nullopt;
-        auto it = props->find(std::string(name));
-        return it == props->end() ? CondOperand{Variant(""), ""} : it->second;
-    }
-
-    std::string dbName = "main";
-    Props dbProps;
-    std::vector<Table> tables;
-    std::string currentTable, currentField;
-
-private:
-    const Table* FindTable(std::string_view name) const {
-        for (const Table& t : tables)
-            if (t.name == name) return &t;
-        return nullptr;
-    }
-    const Props* FindField(std::string_view table, std::string_view field) const {
-        if (const Table* t = FindTable(table))
-            for (const auto& f : t->fields)
-                if (f.first == field) return &f.second;
-        return nullptr;
-    }
-};
-
 class ExtensionsTest : public testing::Test {
 protected:
     void SetUp() override {
         test::ResetSettingsStores();
         Extensions().Clear();
-        schema = std::make_shared<FakeSchema>();
-        schema->tables = {
-            {"orders", {{"TblType", {Variant("TABLE"), "String"}}},
-             {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}},
-              {"note", {{"FldType", {Variant(std::int16_t{202}), "Integer"}}}}}},
-            {"v_sales", {{"TblType", {Variant("VIEW"), "String"}}},
-             {{"total", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}},
-        };
-        SetExtSchemaProvider([s = schema](AGP&) { return s; });
+        proj.AddMainDatabase("main");
+        AddTable("orders", "TABLE", {{"id", 3}, {"note", 202}});
+        AddTable("v_sales", "VIEW", {{"total", 3}});
+        ASSERT_TRUE(proj.DB()->Tables()->Add("not_loaded"));
         SetSource(kExtSourceFolder, dir / "ext1");
         SetSource(kExtSourceFolder2, dir / "ext2");
         SetSource(kExtViewTagsFolder, dir / "tags");
@@ -103,9 +31,18 @@ protected:
         test::WriteFile(dir / "ext1/audit.xml", test::ReadData("extensions/audit.xml"));
         Engine().ProjErr.clear();
     }
-    void TearDown() override {
-        SetExtSchemaProvider(nullptr);
-        Extensions().Clear();
+    void TearDown() override { Extensions().Clear(); }
+    // A loaded table of the project's database with fields of the given type codes.
+    void AddTable(const std::string& name, const std::string& type,
+                  std::initializer_list<std::pair<const char*, std::int16_t>> fields) {
+        ASSERT_TRUE(proj.DB()->Tables()->Add(name));
+        auto table = proj.DB()->Tables()->Find(Variant(name));
+        table->SetTblType(type);
+        table->SetTblLoaded(true);
+        for (auto [field, fldType] : fields) {
+            ASSERT_TRUE(table->Fields()->Add(name, field));
+            table->Fields()->Find(Variant(field))->SetFldType(fldType);
+        }
     }
     static void SetSource(std::string_view name, const std::string& folder) {
         ASSERT_TRUE(SetRegValue("HKCU", ExtensionsSection(), name, kRegText, Variant(folder)));
@@ -113,7 +50,6 @@ protected:
     std::shared_ptr<AGPExtension> Ext(std::string_view name) { return Extensions().Find(name); }
 
     test::TempDir dir;
-    std::shared_ptr<FakeSchema> schema;
     AGP proj;
 };
 
@@ -122,8 +58,7 @@ TEST_F(ExtensionsTest, AligningAddsWhatNewTablesLackAndKeepsEverySetValue) {
     ASSERT_TRUE(proj.AddExtension("off", "", "audit.xml"));
     ASSERT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Width", Variant(std::int32_t{99})));
     Ext("off")->SetEnabled(false);
-    schema->tables.push_back({"items", {{"TblType", {Variant("TABLE"), "String"}}},
-                              {{"id", {{"FldType", {Variant(std::int16_t{3}), "Integer"}}}}}});
+    AddTable("items", "TABLE", {{"id", 3}});
     proj.AlignExtensions();
     EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Width"), Variant(std::int32_t{99}));
     EXPECT_EQ(proj.GetExtFldAtt("audit", "items", "id", "Width"), Variant(std::int32_t{12}));
@@ -178,12 +113,12 @@ TEST_F(ExtensionsTest, ConditionsOfUpperLevelsUseTheProject) {
 }
 
 TEST_F(ExtensionsTest, WithoutADatabaseOnlyProjectSettingsAreMade) {
-    SetExtSchemaProvider(nullptr);
-    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
+    AGP bare;
+    ASSERT_TRUE(bare.AddExtension("audit", "", "audit.xml"));
     EXPECT_EQ(Ext("audit")->PROJ()->Properties()->Count(), 4);
     EXPECT_EQ(Ext("audit")->PROJ()->DBCnt(), 0);
-    EXPECT_FALSE(proj.SetExtDbAtt("audit", "LogTable", Variant("x")));
-    EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'audit' has no settings for the database.");
+    EXPECT_FALSE(bare.SetExtDbAtt("audit", "LogTable", Variant("x")));
+    EXPECT_EQ(bare.ProjErr(), "Velmora: Extension 'audit' has no settings for the database.");
 }
 
 TEST_F(ExtensionsTest, FolderLookupAndDefinitionsThatDoNotLoad) {
@@ -265,8 +200,8 @@ TEST_F(ExtensionsTest, AddExtendedFieldChecksTheFieldAndItsCondition) {
 
     EXPECT_FALSE(proj.AddExtendedField("audit", "orders", "note", fieldNode));  // FldType 202
     EXPECT_EQ(proj.ProjErr(), "");
-    EXPECT_EQ(schema->currentTable, "orders");
-    EXPECT_EQ(schema->currentField, "note");
+    EXPECT_EQ(proj.DB()->Tables()->curName(), "orders");
+    EXPECT_EQ(proj.DB()->Tables()->Find(Variant("orders"))->Fields()->curName(), "note");
 
     EXPECT_FALSE(proj.AddExtendedField("audit", "customers", "id", fieldNode));
     EXPECT_EQ(proj.ProjErr(), "Velmora: Table 'customers' does not exist.");
@@ -284,7 +219,7 @@ TEST_F(ExtensionsTest, AddExtendedFieldChecksTheFieldAndItsCondition) {
     EXPECT_EQ(bag->Find("Width")->Value(), Variant(std::int32_t{12}));
 
     // Once FldType changes, the condition holds for the other field as well.
-    schema->tables[0].fields[1].second["FldType"] = {Variant(std::int16_t{3}), "Integer"};
+    proj.DB()->Tables()->Find(Variant("orders"))->Fields()->Find(Variant("note"))->SetFldType(3);
     EXPECT_TRUE(proj.AddExtendedField("audit", "orders", "note", fieldNode));
     auto second = Ext("audit")->PROJ()->DB()->Find("main")->Tables()->Find("orders")->Fields()->Seq(2);
     ASSERT_TRUE(second);
@@ -315,61 +250,17 @@ TEST_F(ExtensionsTest, DeleteExtensionKeepsSequenceNumbersContiguous) {
     EXPECT_EQ(list.Count(), 2);
     ASSERT_TRUE(list.Seq(2));
     EXPECT_EQ(list.Seq(2)->Name(), "c");
+    EXPECT_FALSE(list.Change("a", "C"));
+    EXPECT_TRUE(list.Change("a", "z"));
+    EXPECT_EQ(list.curName(), "z");
+    EXPECT_TRUE(list.Change("z", "a"));
+    EXPECT_FALSE(list.Item(Variant(true)));
     EXPECT_EQ(list.Item(Variant(2))->Seq(), 2);
     EXPECT_FALSE(proj.DeleteExtension("b"));
     EXPECT_EQ(proj.ProjErr(), "Velmora: Extension 'b' does not exist.");
     EXPECT_TRUE(proj.DeleteExtension("c"));
     EXPECT_EQ(list.curName(), "");
     EXPECT_TRUE(list.ExtensionExist(Variant("A")));
-}
-
-TEST(ExtCollectionTest, CurrentItemRenameAndLookup) {
-    AGPExtTables tables;
-    EXPECT_TRUE(tables.Add("orders"));
-    EXPECT_TRUE(tables.Add("items"));
-    EXPECT_FALSE(tables.Add("ORDERS"));
-    EXPECT_FALSE(tables.Add(""));
-    EXPECT_EQ(tables.curName(), "items");
-    ASSERT_TRUE(tables.Item(Variant("Orders")));
-    EXPECT_EQ(tables.curSeq(), 1);
-    EXPECT_FALSE(tables.Item(Variant(std::int32_t{3})));
-    EXPECT_FALSE(tables.Item(Variant(true)));
-    EXPECT_EQ(tables.curName(), "orders");
-
-    EXPECT_FALSE(tables.Change("orders", "items"));
-    EXPECT_TRUE(tables.Change("orders", "Orders"));
-    EXPECT_TRUE(tables.Change("Orders", "sales"));
-    EXPECT_EQ(tables.Find("sales")->TblName(), "sales");
-    EXPECT_FALSE(tables.TableExist(Variant("orders")));
-    EXPECT_TRUE(tables.SetSeq(2));
-    EXPECT_EQ(tables.curName(), "items");
-    EXPECT_FALSE(tables.SetSeq(3));
-}
-
-// The same definition against a real project database instead of a stand-in.
-TEST_F(ExtensionsTest, TheMainDatabaseProvidesTablesFieldsAndConditions) {
-    SetExtSchemaProvider(nullptr);
-    auto db = proj.AddMainDatabase("/data/shop.db");
-    ASSERT_TRUE(db->Tables()->Add("orders"));
-    auto orders = db->Tables()->Item(Variant("orders"));
-    orders->SetTblType("TABLE");
-    orders->SetTblLoaded(true);
-    ASSERT_TRUE(orders->Fields()->Add("orders", "id"));
-    orders->Fields()->Item(Variant("id"))->SetFldType(3);
-    ASSERT_TRUE(orders->Fields()->Add("orders", "note"));
-    orders->Fields()->Item(Variant("note"))->SetFldType(202);
-    ASSERT_TRUE(db->Tables()->Add("not_loaded"));
-
-    ASSERT_TRUE(proj.AddExtension("audit", "", "audit.xml"));
-    auto extDb = Ext("audit")->PROJ()->DB()->Item(Variant(1));
-    ASSERT_TRUE(extDb);
-    auto tables = extDb->Tables()->Items();
-    ASSERT_EQ(tables.size(), 1u);
-    EXPECT_EQ(tables[0]->Properties()->Find("Track")->Value(), Variant(true));
-    EXPECT_TRUE(tables[0]->Fields()->FieldExist(Variant("id")));
-    EXPECT_FALSE(tables[0]->Fields()->FieldExist(Variant("note")));
-    EXPECT_TRUE(proj.SetExtFldAtt("audit", "orders", "id", "Width", Variant(std::int32_t{30})));
-    EXPECT_EQ(proj.GetExtFldAtt("audit", "orders", "id", "Width"), Variant(std::int32_t{30}));
 }
 
 }  // namespace

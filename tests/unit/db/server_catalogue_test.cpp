@@ -157,17 +157,7 @@ protected:
 
 using DbServerPostgres = SampleTables<PgOptions>;
 
-TEST_F(DbServerPostgres, DefaultsAndGeneratedKeys) {
-    EXPECT_EQ(Column("customers", "city").defaultValue, "'L''Aquila'::character varying");
-    EXPECT_EQ(Column("customers", "email").defaultValue, std::nullopt);
-    EXPECT_EQ(Column("orders", "order_id").defaultValue, "nextval('orders_order_id_seq'::regclass)");
-    // Identity columns, ALWAYS and BY DEFAULT, are numbered without a default.
-    EXPECT_TRUE(Column("categories", "category_id").autoIncrement);
-    EXPECT_EQ(Column("categories", "category_id").defaultValue, std::nullopt);
-    EXPECT_TRUE(Column("employees", "employee_id").autoIncrement);
-}
-
-TEST_F(DbServerPostgres, TypesSizesAndNullability) {
+TEST_F(DbServerPostgres, TypesSizesDefaultsAndGeneratedKeys) {
     const ExpectedColumn expected[] = {
         {"customers", "customer_id", "int4", 3, 4, 23},      {"customers", "email", "varchar", 200, 120, 1043},
         {"customers", "is_active", "bool", 11, 1, 16},       {"customers", "birth_date", "date", 133, 4, 1082},
@@ -182,6 +172,13 @@ TEST_F(DbServerPostgres, TypesSizesAndNullability) {
     };
     ExpectColumns(expected);
     EXPECT_TRUE(Column("order_summary", "last_name").nullable);  // views know no constraints
+    EXPECT_EQ(Column("customers", "city").defaultValue, "'L''Aquila'::character varying");
+    EXPECT_EQ(Column("customers", "email").defaultValue, std::nullopt);
+    EXPECT_EQ(Column("orders", "order_id").defaultValue, "nextval('orders_order_id_seq'::regclass)");
+    // Identity columns, ALWAYS and BY DEFAULT, are numbered without a default.
+    EXPECT_TRUE(Column("categories", "category_id").autoIncrement);
+    EXPECT_EQ(Column("categories", "category_id").defaultValue, std::nullopt);
+    EXPECT_TRUE(Column("employees", "employee_id").autoIncrement);
 }
 
 // ---- Objects created for the test in the scratch database ----------------------------------
@@ -306,7 +303,7 @@ TEST_F(DbServerMySql, TypesSizesDefaultsAndValueLists) {
         {"products", "labels", "set", 202, 29, 248},
     };
     ExpectColumns(expected);
-    // Defaults come bare: no quotes, nothing doubled (quoted literals in QuotedLiteralsAreUnescaped).
+    // Defaults come bare: no quotes, nothing doubled (quoted literals in WrittenColumnsLiteralsAndForeignKeys).
     EXPECT_EQ(Column("customers", "city").defaultValue, "L'Aquila");
     EXPECT_EQ(Column("customers", "created_at").defaultValue, "current_timestamp()");
     EXPECT_EQ(Column("customers", "email").defaultValue, std::nullopt);  // not null, no default
@@ -316,18 +313,29 @@ TEST_F(DbServerMySql, TypesSizesDefaultsAndValueLists) {
 
 using DbServerMySqlScratch = Scratch<MySqlOptions>;
 
-TEST_F(DbServerMySqlScratch, ColumnsTheServerWritesAndForeignKeys) {
+// Columns the server writes, quoted literals of value lists and defaults, and a two-column foreign key.
+TEST_F(DbServerMySqlScratch, WrittenColumnsLiteralsAndForeignKeys) {
     Session session(MySqlOptions("velmora_scratch"));
     std::vector<TableInfo> tables(2);
     tables[0].name = ScratchName("fk_master");
     tables[1].name = ScratchName("fk_detail");
-    session.Run("CREATE TABLE " + tables[0].name + " (a int, b int, PRIMARY KEY (a, b))");
+    session.Run("CREATE TABLE " + tables[0].name +
+                " (a int, b int, e enum('a''b','c\\\\d','x\"y','p,q') DEFAULT 'a''b', "
+                "s varchar(20) DEFAULT 'it''s \\\\ ok', n varchar(5) DEFAULT 'NULL', m varchar(5) DEFAULT NULL, "
+                "PRIMARY KEY (a, b))");
     session.Run("CREATE TABLE " + tables[1].name + " (x int, y int, len int AS (x + 1) VIRTUAL, "
                 "stamp timestamp NOT NULL DEFAULT CURRENT_TIMESTAMP ON UPDATE CURRENT_TIMESTAMP, "
                 "CONSTRAINT two FOREIGN KEY (x, y) REFERENCES " + tables[0].name + " (a, b))");
     AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + tables[1].name + ", " + tables[0].name); }};
     auto catalogue = db::OpenCatalogue(MySqlOptions("velmora_scratch"));
     catalogue->ReadColumns(tables);
+    ASSERT_EQ(tables[0].columns.size(), 6u);
+    const ColumnInfo& e = tables[0].columns[2];
+    EXPECT_EQ(e.tagValues, "\"a'b\",\"a'b\"\r\n\"c\\d\",\"c\\d\"\r\n\"x\"y\",\"x\"y\"\r\n\"p,q\",\"p,q\"");
+    EXPECT_EQ(e.defaultValue, "a'b");
+    EXPECT_EQ(tables[0].columns[3].defaultValue, "it's \\ ok");
+    EXPECT_EQ(tables[0].columns[4].defaultValue, "NULL");  // the text, not the absence
+    EXPECT_EQ(tables[0].columns[5].defaultValue, std::nullopt);
     ASSERT_EQ(tables[1].columns.size(), 4u);
     EXPECT_TRUE(tables[1].columns[2].computed);
     EXPECT_FALSE(tables[1].columns[3].computed);
@@ -338,24 +346,6 @@ TEST_F(DbServerMySqlScratch, ColumnsTheServerWritesAndForeignKeys) {
     EXPECT_EQ(key->name, "two");
     EXPECT_EQ(key->refTable, tables[0].name);
     EXPECT_EQ(key->columns, (std::vector<std::pair<std::string, std::string>>{{"x", "a"}, {"y", "b"}}));
-}
-
-TEST_F(DbServerMySqlScratch, QuotedLiteralsAreUnescaped) {
-    Session session(MySqlOptions("velmora_scratch"));
-    std::vector<TableInfo> tables(1);
-    tables[0].name = ScratchName("literals");
-    session.Run("CREATE TABLE " + tables[0].name +
-                " (e enum('a''b','c\\\\d','x\"y','p,q') DEFAULT 'a''b', "
-                "s varchar(20) DEFAULT 'it''s \\\\ ok', n varchar(5) DEFAULT 'NULL', m varchar(5) DEFAULT NULL)");
-    AtExit cleanup{[&] { session.Run("DROP TABLE IF EXISTS " + tables[0].name); }};
-    db::OpenCatalogue(MySqlOptions("velmora_scratch"))->ReadColumns(tables);
-    ASSERT_EQ(tables[0].columns.size(), 4u);
-    const ColumnInfo& e = tables[0].columns[0];
-    EXPECT_EQ(e.tagValues, "\"a'b\",\"a'b\"\r\n\"c\\d\",\"c\\d\"\r\n\"x\"y\",\"x\"y\"\r\n\"p,q\",\"p,q\"");
-    EXPECT_EQ(e.defaultValue, "a'b");
-    EXPECT_EQ(tables[0].columns[1].defaultValue, "it's \\ ok");
-    EXPECT_EQ(tables[0].columns[2].defaultValue, "NULL");  // the text, not the absence
-    EXPECT_EQ(tables[0].columns[3].defaultValue, std::nullopt);
 }
 
 // ---- Failures on both routes ---------------------------------------------------------------

@@ -68,12 +68,10 @@ TEST(ConvertToNumberOrBool, LeavesTextOfTheStringType) {
 }
 
 TEST(ParseNumber, PlainIntegersAndEverythingElseAgree) {
-    EXPECT_EQ(ParseNumber(" 42 "), 42.0);
-    EXPECT_EQ(ParseNumber("007"), 7.0);
+    for (auto [text, expected] : {std::pair{" 42 ", 42.0}, {"007", 7.0}, {"-123456789012345", -123456789012345.0},
+                                  {"12345678901234567890", 12345678901234567890.0}, {"1e3", 1000.0}})
+        EXPECT_EQ(ParseNumber(text), expected) << text;
     EXPECT_TRUE(std::signbit(*ParseNumber("-0")));
-    EXPECT_EQ(ParseNumber("-123456789012345"), -123456789012345.0);
-    EXPECT_EQ(ParseNumber("12345678901234567890"), 12345678901234567890.0);
-    EXPECT_EQ(ParseNumber("1e3"), 1000.0);
     for (const char* bad : {"-", "--1", "1-", "12a", "inf", "0x10", ""}) EXPECT_FALSE(ParseNumber(bad)) << bad;
 }
 
@@ -91,14 +89,10 @@ TEST(ConvertTextToNumberOrBool, AgreesWithTheVariantConversion) {
 }
 
 TEST(StripQuotes, RemovesMatchingPairsRepeatedly) {
-    EXPECT_EQ(StripQuotes("'abc'"), "abc");
-    EXPECT_EQ(StripQuotes("'\"abc\"'"), "abc");
-    EXPECT_EQ(StripQuotes(" ' \" abc \" ' "), "abc");
-    EXPECT_EQ(StripQuotes("\"\""), "");
-    EXPECT_EQ(StripQuotes("'"), "'");
-    EXPECT_EQ(StripQuotes("'abc\""), "'abc\"");
-    EXPECT_EQ(StripQuotes("'a' + 'b'"), "a' + 'b");
-    EXPECT_EQ(StripQuotes("  plain\t"), "plain");
+    for (auto [text, expected] : {std::pair{"'abc'", "abc"}, {"'\"abc\"'", "abc"}, {" ' \" abc \" ' ", "abc"},
+                                  {"\"\"", ""}, {"'", "'"}, {"'abc\"", "'abc\""}, {"'a' + 'b'", "a' + 'b"},
+                                  {"  plain\t", "plain"}})
+        EXPECT_EQ(StripQuotes(text), expected) << text;
 }
 
 }  // namespace

@@ -33,12 +33,6 @@ TEST_F(AGPTest, ConstructionValues) {
     // Both are kept in the settings store, so an empty store replaces the construction values.
     EXPECT_EQ(proj.CGIPath(), "");
     EXPECT_EQ(proj.DefaultDateFormat(), 0);
-    EXPECT_EQ(proj.SecType(), "None");
-    EXPECT_TRUE(proj.AutoSync());
-    EXPECT_TRUE(proj.OtherGen());
-    EXPECT_FALSE(proj.MultiDelete());
-    EXPECT_EQ(proj.PagerStyle(), 2);
-    EXPECT_EQ(proj.UnloadThresholdCount(), 20);
     EXPECT_TRUE(std::filesystem::is_directory(Engine().backupFolder));
     EXPECT_TRUE(std::filesystem::is_directory(Engine().reportFolder));
     // The shipped base theme sets saved properties after the flag was cleared.

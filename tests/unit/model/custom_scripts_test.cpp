@@ -24,7 +24,6 @@ protected:
 TEST_F(CustomScriptsTest, ScriptsAreKeyedBySixPartsAndNeedTypeCodeTypeAndName) {
     ASSERT_TRUE(scripts.Add("table", "server", "Row_Rendered", "list", "orders", ""));
     EXPECT_EQ(scripts.curName(), "table_server_Row_Rendered_list_orders_");
-    EXPECT_EQ(CustomScriptKey({"a", "b", "c", "d", "e", "f"}), "a_b_c_d_e_f");
     EXPECT_TRUE(scripts.ScriptExist("TABLE", "server", "row_rendered", "list", "orders", ""));
     EXPECT_FALSE(scripts.ScriptExist("table", "server", "Row_Rendered", "list", "orders", "id"));
 

@@ -121,15 +121,12 @@ TEST_F(ConditionTest, FunctionClausesNeedAScriptHost) {
 TEST(ProjectConditionSourceTest, ReadsTheProjectBagThenGetV) {
     test::ResetSettingsStores();
     AGP proj;
-    ProjectConditionSource src(&proj, nullptr);
-    EXPECT_TRUE(EvaluateCondition("proj/SecType/eq/None", src));
     proj.SetSecType("Static");
-    EXPECT_TRUE(EvaluateCondition("proj/SecType/ne/None", src));
-    proj.SetAutoSync(true);
-    EXPECT_TRUE(EvaluateCondition("proj/AutoSync/eq/1", src));
     proj.SetRecPerPage(20);
-    EXPECT_TRUE(EvaluateCondition("proj/RecPerPage/gt/9", src));
-    EXPECT_TRUE(EvaluateCondition("proj/NoSuchSetting/eq/", src));
+    ProjectConditionSource src(&proj, nullptr);
+    for (std::string_view cond :
+         {"proj/SecType/ne/None", "proj/AutoSync/eq/1", "proj/RecPerPage/gt/9", "proj/NoSuchSetting/eq/"})
+        EXPECT_TRUE(EvaluateCondition(cond, src)) << cond;
     // Nothing but the project is current.
     EXPECT_FALSE(EvaluateCondition("table/TblType/eq/TABLE", src));
 

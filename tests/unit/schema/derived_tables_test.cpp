@@ -182,19 +182,10 @@ TEST_F(DerivedTablesTest, ReportsAndSettingsCopies) {
     EXPECT_EQ(Language().GetTablePhrase("en", "goods", "TblCaption"), "Goods");
 }
 
-TEST_F(DerivedTablesTest, UnLoadDBLeavesRoomForANewLoad) {
-    project_.AddMasterDetail("customers", "orders");
-    UnLoadDB(project_);
-    EXPECT_FALSE(project_.DB());
-    EXPECT_EQ(project_.MasterDetails()->Count(), 0);
-    ASSERT_TRUE(LoadMain()) << project_.ProjErr();
-    EXPECT_TRUE(TableOf(project_, "orders"));
-}
-
 // Refusals with the message the user sees, in the order the checks run (the command line's own,
 // with a view's or custom field's failed statement, a missing link table and a report's taken name,
 // are in tests/integration/derived_tables.sh).
-TEST_F(DerivedTablesTest, BadInputGetsItsMessage) {
+TEST_F(DerivedTablesTest, BadInputGetsItsMessageAndUnLoadDBLeavesRoomForANewLoad) {
     std::string id = LinkOther();
     LinkDbArgs noPath;
     noPath.sDbType = "ACCESS";
@@ -239,11 +230,16 @@ TEST_F(DerivedTablesTest, BadInputGetsItsMessage) {
     }
     EXPECT_EQ(project_.LINKDBS()->Count(), 1) << "refused link databases leave no entry";
 
+    // Without a database nothing is derived; its relations went with it, and a new load is taken.
+    project_.AddMasterDetail("customers", "orders");
     UnLoadDB(project_);
     EXPECT_FALSE(LoadReport(project_, "r", "orders"));
     EXPECT_EQ(project_.ProjErr(), "Velmora: Database not loaded!");
     EXPECT_FALSE(LoadCustomView(project_, "v", "SELECT 1", false));
     EXPECT_EQ(project_.ProjErr(), "Velmora: Database not loaded!");
+    EXPECT_EQ(project_.MasterDetails()->Count(), 0);
+    ASSERT_TRUE(LoadMain()) << project_.ProjErr();
+    EXPECT_TRUE(TableOf(project_, "orders"));
 }
 
 }  // namespace

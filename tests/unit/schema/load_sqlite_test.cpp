@@ -100,37 +100,23 @@ TEST_F(SqliteLoadTest, SampleSchemaKeysTypesDefaultsAndViews) {
     EXPECT_EQ(summary->Fields()->Count(), 5);
 }
 
-TEST_F(SqliteLoadTest, SuccessfulLoadBringsTheMenuInStep) {
+TEST_F(SqliteLoadTest, SuccessfulLoadBringsTheMenuInStepAndAddsRegisteredExtensions) {
     MenuValues stale;
     stale.MenuText = "Gone";
     stale.MenuSource = "dropped_table";
     MenuList().AddMenu(stale);
-    ASSERT_TRUE(Load(dir_ / "sample.db"));
-    EXPECT_FALSE(MenuList().MenuHasTable("dropped_table"));
-    EXPECT_TRUE(MenuList().MenuHasTable("orders"));
-    EXPECT_TRUE(MenuList().MenuHasTable("order_summary"));
-    EXPECT_EQ(MenuList().Count(), 11);
-}
-
-TEST_F(SqliteLoadTest, SuccessfulLoadAddsRegisteredExtensions) {
     std::string section = ExtensionsSection() + "\\Audit";
     SetRegValue("HKCU", section, "Name", kRegText, Variant(std::string("Audit")));
     SetRegValue("HKCU", section, "Template", kRegText, Variant(std::string("audit.zip")));
     SetRegValue("HKCU", section, "XmlFile", kRegText, Variant(std::string()));
     ASSERT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
+    EXPECT_FALSE(MenuList().MenuHasTable("dropped_table"));
+    EXPECT_TRUE(MenuList().MenuHasTable("orders"));
+    EXPECT_TRUE(MenuList().MenuHasTable("order_summary"));
+    EXPECT_EQ(MenuList().Count(), 11);
     EXPECT_TRUE(project_.Extensions()->Exist(Variant(std::string("Audit"))));
     EXPECT_EQ(project_.ProjErr(), "");
     CurrentUserStore().DeleteKey(section);
-}
-
-TEST_F(SqliteLoadTest, ConnectionStringNamesTheFile) {
-    LoadDbArgs args;
-    args.sDbType = "SQLITE";
-    args.sConnStr = "Data Source=" + (dir_ / "sample.db") + ";";
-    ASSERT_TRUE(LoadDB(project_, args)) << project_.ProjErr();
-    EXPECT_EQ(project_.DB()->DBName(), "DB");
-    EXPECT_EQ(project_.DB()->DBVar(), "DB");
-    EXPECT_EQ(project_.DB()->DBPhyPath(), dir_ / "sample.db");
 }
 
 TEST_F(SqliteLoadTest, CustomViewsFromStatements) {
@@ -219,7 +205,7 @@ TEST_F(SqliteLoadTest, BadOrLockedFilesLeaveNoDatabase) {
     EXPECT_TRUE(Load(dir_ / "sample.db")) << project_.ProjErr();
 }
 
-TEST_F(SqliteLoadTest, ArgumentChecks) {
+TEST_F(SqliteLoadTest, ArgumentChecksAndAConnectionString) {
     LoadDbArgs args;
     args.sDbType = "SQLITE";
     EXPECT_FALSE(LoadDB(project_, args));
@@ -245,6 +231,15 @@ TEST_F(SqliteLoadTest, ArgumentChecks) {
     server.sDbType = "postgresql";
     EXPECT_FALSE(LoadDBMySQL(project_, server));
     EXPECT_EQ(project_.ProjErr(), "Invalid DBName specified!");
+
+    // A connection string names the file; the database takes a default name.
+    args = LoadDbArgs{};
+    args.sDbType = "SQLITE";
+    args.sConnStr = "Data Source=" + (dir_ / "sample.db") + ";";
+    ASSERT_TRUE(LoadDB(project_, args)) << project_.ProjErr();
+    EXPECT_EQ(project_.DB()->DBName(), "DB");
+    EXPECT_EQ(project_.DB()->DBVar(), "DB");
+    EXPECT_EQ(project_.DB()->DBPhyPath(), dir_ / "sample.db");
 }
 
 TEST_F(SqliteLoadTest, DuplicateColumnNamesStopGenerationAndUnreadableTablesKeepDefaults) {

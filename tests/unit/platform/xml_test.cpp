@@ -106,14 +106,8 @@ TEST(XmlLoad, DuplicateAttributesInFilesAmongManyAndAmongCleanSiblings) {
 
     WriteFile(dir / "many.xml", manyAttributes + " N0='case differs'/>");
     ASSERT_TRUE(doc.Load(dir / "many.xml")) << doc.Error().reason;
-    std::size_t seen = 0;
-    std::string last;
-    doc.DocumentElement().ForEachAttribute([&](std::string_view name, std::string_view value) {
-        ++seen;
-        last = std::string(name) + "=" + std::string(value);
-    });
-    EXPECT_EQ(seen, 301u);
-    EXPECT_EQ(last, "N0=case differs");
+    EXPECT_EQ(doc.DocumentElement().Attributes().size(), 301u);
+    EXPECT_EQ(doc.DocumentElement().GetAttribute("N0"), "case differs");
 }
 
 TEST(XmlLoad, DeepNestingNeitherCrashesNorRecurses) {
@@ -145,11 +139,9 @@ TEST(XmlNode, NavigationInDocumentOrder) {
     EXPECT_EQ(Names(root.Children()), (std::vector<std::string>{"Table", "#text", "#cdata-section", "pi", "TABLE"}));
     EXPECT_EQ(Names(root.ChildElements()), (std::vector<std::string>{"Table", "TABLE"}));
     EXPECT_EQ(root.Text(), "one\n  text<raw> & ");
-    EXPECT_EQ(root.NodeValue(), "");
     XmlNode cdata = root.Children()[2];
     EXPECT_TRUE(cdata.IsCData());
     EXPECT_EQ(cdata.NodeValue(), "<raw> & ");
-    EXPECT_EQ(cdata.BaseName(), "");
 
     ASSERT_EQ(root.Attributes().size(), 4u);
     EXPECT_EQ(root.Attributes()[1].name, "Name");

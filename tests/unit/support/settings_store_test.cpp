@@ -84,7 +84,6 @@ TEST_F(SettingsStoreTest, MachineSectionsCopyToTheUserDepthFirst) {
 
 TEST_F(SettingsStoreTest, ConfigPathsDeriveFromTheInstallFolder) {
     SetRegValue("HKCU", general, "InstallPath", kRegText, Variant("/opt/app"));
-    EXPECT_EQ(GetConfigPath("codebase"), "/opt/app/src/codebase.xml");
     EXPECT_EQ(GetConfigPath("ConfigFile"), "/opt/app/src/settings.xml");
     EXPECT_EQ(GetConfigPath("ThemeFolder"), "/opt/app/themes");
     EXPECT_EQ(GetConfigPath("SomethingElse"), "");

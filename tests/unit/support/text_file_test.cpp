@@ -53,7 +53,6 @@ TEST(DetectEncoding, TagsFollowTheHexTextOfTheFirstThreeBytes) {
         EXPECT_EQ(DetectEncoding(path), c.tag) << "case " << n;
     }
     EXPECT_EQ(DetectEncoding(dir / "missing"), "");
-    EXPECT_EQ(DetectEncoding(dir.path().string()), "");
 }
 
 TEST(ReadTextFile, OnlyTheUtf8MarkSwitchesTheDecoder) {
@@ -74,17 +73,6 @@ TEST(ReadTextFile, OnlyTheUtf8MarkSwitchesTheDecoder) {
     EXPECT_EQ(ReadTextFile(dir / "unmarked", "65001"), "\xC3\xA9");
 
     EXPECT_EQ(ReadTextFile(dir / "missing"), "");
-}
-
-TEST(StripUtf8Bom, RemovesOnlyAMark) {
-    TempDir dir;
-    WriteFile(dir / "a", "\xEF\xBB\xBFhello");
-    WriteFile(dir / "b", "hello");
-    EXPECT_TRUE(StripUtf8Bom(dir / "a"));
-    EXPECT_TRUE(StripUtf8Bom(dir / "b"));
-    EXPECT_EQ(ReadFile(dir / "a"), "hello");
-    EXPECT_EQ(ReadFile(dir / "b"), "hello");
-    EXPECT_FALSE(StripUtf8Bom(dir / "missing"));
 }
 
 class WriteTextFileTest : public ::testing::Test {

@@ -60,12 +60,6 @@ Variant Call(AutomationObject& object, std::string_view name, std::vector<Varian
     return member->call(object, args);
 }
 
-std::vector<std::string> Names(const std::vector<Variant>& items, std::string_view property) {
-    std::vector<std::string> names;
-    for (const Variant& item : items) names.push_back(Get(*item.AsObject(), property).ToText());
-    return names;
-}
-
 class ScriptBindingsTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -78,20 +72,6 @@ protected:
     std::shared_ptr<AGP> project;
     std::shared_ptr<AGPDatabase> db;
 };
-
-TEST_F(ScriptBindingsTest, ResolvesTheClassOfTheDynamicType) {
-    auto table = db->Tables()->Item(Variant(1));
-    const AutomationObject& asBase = *table;
-    ASSERT_TRUE(ModelScriptClass(asBase));
-    EXPECT_EQ(ModelScriptClass(asBase)->name, "AGPTable");
-    EXPECT_EQ(ModelScriptClass(*project)->name, "AGP");
-    EXPECT_EQ(ModelScriptClass(*db)->name, "AGPDatabase");
-    EXPECT_EQ(ModelScriptClass(*db->Tables())->name, "AGPTables");
-    EXPECT_EQ(ModelScriptClass(AGPField())->name, "AGPField");
-
-    struct Unknown : AutomationObject {};
-    EXPECT_EQ(ModelScriptClass(Unknown()), nullptr);
-}
 
 TEST_F(ScriptBindingsTest, EveryRegisteredPropertyIsAnAccessorWritableUnlessReadOnly) {
     AGPField field;
@@ -113,8 +93,6 @@ TEST_F(ScriptBindingsTest, EveryRegisteredPropertyIsAnAccessorWritableUnlessRead
         for (const ScriptMember& member : ModelScriptClass(*object)->members)
             EXPECT_TRUE(seen.insert(member.name).second) << "twice: " << member.name;
     }
-    EXPECT_FALSE(FindMember(*project, "ProjVar")->set);
-    EXPECT_TRUE(FindMember(*project, "DefaultDateFormat"));
 }
 
 TEST_F(ScriptBindingsTest, TypedPropertiesConvertAssignedValuesThroughTheAccessors) {
@@ -133,30 +111,6 @@ TEST_F(ScriptBindingsTest, TypedPropertiesConvertAssignedValuesThroughTheAccesso
     Set(*project, "ProjName", Variant("my shop"));
     EXPECT_EQ(project->ProjVar(), "my_shop");
     EXPECT_EQ(Get(*project, "ProjVar"), Variant("my_shop"));
-}
-
-TEST_F(ScriptBindingsTest, ObjectMembersGiveTheModelObjectsOrEmpty) {
-    EXPECT_EQ(Get(*project, "DB").AsObject(), db);
-    EXPECT_EQ(Get(*project, "DBCnt"), Variant(std::int16_t{1}));
-    EXPECT_EQ(Get(*db, "Tables").AsObject(), db->Tables());
-
-    auto empty = std::make_shared<AGP>();
-    EXPECT_TRUE(Get(*empty, "DB").IsEmpty());
-}
-
-TEST_F(ScriptBindingsTest, CollectionsEnumerateTheirItemsInOrder) {
-    auto tables = db->Tables();
-    const ScriptClass* tablesClass = ModelScriptClass(*tables);
-    ASSERT_TRUE(tablesClass->enumerate);
-    std::vector<std::string> expected = {"orders", "customers", "items"};
-    EXPECT_EQ(Names(Call(*tables, "NewEnum_tbl").AsArray(), "TblName"), expected);
-
-    tables->Delete(Variant("customers"));
-    EXPECT_EQ(Names(tablesClass->enumerate(*tables), "TblName"), (std::vector<std::string>{"orders", "items"}));
-
-    auto bag = tables->Item(Variant(1))->Properties();
-    EXPECT_EQ(ModelScriptClass(*bag)->enumerate(*bag).size(), TableProperties().size());
-    EXPECT_FALSE(ModelScriptClass(*project)->enumerate);
 }
 
 TEST_F(ScriptBindingsTest, MethodsConvertTheirArgumentsAndResults) {

@@ -6,7 +6,6 @@
 #include "model/entities/fields.h"
 #include "model/entities/table.h"
 #include "model/entities/tables.h"
-#include "platform/prompter.h"
 #include "platform/script_engine.h"
 #include "support/engine_state.h"
 #include "support/settings_store.h"
@@ -60,7 +59,7 @@ protected:
     std::shared_ptr<AGP> project;
 };
 
-TEST(ScriptErrorReportTest, LayoutWithAndWithoutPosition) {
+TEST(ScriptErrorReportTest, LayoutWithPosition) {
     ScriptError error;
     error.number = kScriptSyntaxError;
     error.source = "JavaScript compilation error";
@@ -71,10 +70,6 @@ TEST(ScriptErrorReportTest, LayoutWithAndWithoutPosition) {
     EXPECT_EQ(ScriptErrorReport(error, "syscode/f.js"),
               "Velmora (f.js): JavaScript compilation error (800A03EA), line 12, column 5\r\n"
               "Description: missing ; before statement\r\nText: var x = y z;");
-    ScriptError bare;
-    bare.number = kScriptRuntimeError;
-    bare.source = "JavaScript runtime error";
-    EXPECT_EQ(ScriptErrorReport(bare, ""), "Velmora: JavaScript runtime error (800A138F)\r\n");
 }
 
 TEST_F(ScriptHostTest, DefaultLibraryRunsParseScript) {
@@ -122,17 +117,6 @@ TEST_F(ScriptHostTest, DefaultIncludeFileRunsTheNamedControlsFunction) {
         "function zvExPage() { return SYSTEMFUNCTIONS.IncludeFile('header', 'x') + '|' + "
         "SYSTEMFUNCTIONS.IncludeFile('none', ''); }";
     EXPECT_EQ(host->BuildNewCode("zvExPage", page, 2, 0), "<head x>|");
-}
-
-TEST_F(ScriptHostTest, MissingScriptFileIsShownAndAddsNothing) {
-    auto prompter = std::make_shared<NonInteractivePrompter>();
-    SetPrompter(prompter);
-    auto host = Host();
-    host->AddTemplateScript(dest / "absent.js");
-    SetPrompter(nullptr);
-    ASSERT_EQ(prompter->Shown().size(), 1u);
-    EXPECT_EQ(prompter->Shown()[0].text, "Velmora: Script file " + (dest / "absent.js") + " not found! Content not loaded!");
-    EXPECT_EQ(Engine().ProjErr, "");
 }
 
 TEST_F(ScriptHostTest, BuildNewCodeCompilesOncePerIdUnlessAskedAgain) {

@@ -136,7 +136,6 @@ TEST_F(GenerationTest, CheckCountsPagesAndListsThemWithoutWritingAnything) {
     auto orders = project->DB()->Tables()->Item(Variant("orders"))->ControlList();
     ASSERT_EQ(orders->Count(), 2);
     EXPECT_EQ(orders->Item(Variant("list"))->ItemFn, "orderslist.php");
-    EXPECT_EQ(orders->Item(Variant("list"))->ItemRemark, "List page");
     EXPECT_TRUE(orders->Item(Variant("list"))->ItemHasHeaderFooter);
     EXPECT_FALSE(orders->Item(Variant("view"))->ItemHasHeaderFooter);
     // Saved selections: flag 1 generates, flag 2 leaves out header and footer.
@@ -201,7 +200,6 @@ TEST_F(GenerationTest, SameInputsGiveTheSameFiles) {
 }
 
 TEST_F(GenerationTest, UnchangedTemplatesAreNotTranslatedAgain) {
-    // A private copy of the package, so that one of its files can be touched.
     fs::path package = CopyPackage("package");
     project->SetTemplate(package.string());
     SetGenerationOptions({"O"});

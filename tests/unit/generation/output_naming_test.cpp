@@ -119,9 +119,6 @@ TEST_F(OutputNamingTest, FoldersBelowTheDestinationTheAppRootAndFolderControls) 
     EXPECT_EQ(OutputFolder(*project, *controls, api), root + "/public/api/");
     project->SetAppRootFolder("/srv/www");
     EXPECT_EQ(OutputFolder(*project, *controls, api), "/srv/www/api/");
-
-    project->SetDestination("");
-    EXPECT_EQ(OutputFolder(*project, *controls, api), "");
 }
 
 TEST_F(OutputNamingTest, OutputPathsStayInsideTheDestination) {

@@ -12,17 +12,18 @@ namespace {
 
 using Reason = CatalogueError::Reason;
 using test::ColumnNamed;
+using test::OpenFailure;
 using test::TableNamed;
 
 std::string Fixture(const std::string& name) {
     return std::string(VELMORA_SOURCE_DIR) + "/tests/fixtures/access/" + name;
 }
 
-std::unique_ptr<Catalogue> Open(const std::string& path) {
+ConnectOptions Options(const std::string& path) {
     ConnectOptions options;
     options.route = ConnectOptions::Route::Access;
     options.path = path;
-    return OpenCatalogue(options);
+    return options;
 }
 
 struct AccessFile {
@@ -31,19 +32,10 @@ struct AccessFile {
 };
 
 AccessFile ReadAll(const std::string& path) {
-    AccessFile file{Open(path), {}};
+    AccessFile file{OpenCatalogue(Options(path)), {}};
     file.tables = file.catalogue->ListTables();
     file.catalogue->ReadColumns(file.tables);
     return file;
-}
-
-std::optional<CatalogueError> OpenFailure(const std::string& path) {
-    try {
-        Open(path);
-    } catch (const CatalogueError& error) {
-        return error;
-    }
-    return std::nullopt;
 }
 
 std::vector<std::string> Names(const std::vector<TableInfo>& tables, const std::string& type) {
@@ -174,7 +166,7 @@ TEST(AccessCatalogue, ReadingNeverChangesTheFile) {
 
 TEST(AccessCatalogue, FilesThatAreNoAccessDatabase) {
     test::TempDir dir;
-    auto missing = OpenFailure(dir / "missing.mdb");
+    auto missing = OpenFailure(Options(dir / "missing.mdb"));
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->reason(), Reason::Connect);
     EXPECT_EQ(std::string(missing->what()), "file not found: " + dir / "missing.mdb");
@@ -184,7 +176,7 @@ TEST(AccessCatalogue, FilesThatAreNoAccessDatabase) {
     // A real header with the pages behind it cut off.
     test::WriteFile(dir / "cut.mdb", test::ReadFile(Fixture("nwind.mdb")).substr(0, 3000));
     for (const std::string& path : {dir / "notes.txt", dir / "empty.mdb", dir / "cut.mdb", dir.path().string()}) {
-        auto error = OpenFailure(path);
+        auto error = OpenFailure(Options(path));
         ASSERT_TRUE(error) << path;
         EXPECT_EQ(error->reason(), Reason::NotADatabase) << path;
     }
@@ -193,7 +185,7 @@ TEST(AccessCatalogue, FilesThatAreNoAccessDatabase) {
     std::filesystem::copy_file(Fixture("nwind.mdb"), locked);
     std::filesystem::permissions(locked, std::filesystem::perms::none);
     if (access(locked.c_str(), R_OK) == 0) return;  // permissions do not bind this user
-    auto unreadable = OpenFailure(locked);
+    auto unreadable = OpenFailure(Options(locked));
     ASSERT_TRUE(unreadable);
     EXPECT_EQ(unreadable->reason(), Reason::Connect);
     EXPECT_NE(std::string(unreadable->what()).find("Permission denied"), std::string::npos) << unreadable->what();

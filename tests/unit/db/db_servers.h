@@ -54,16 +54,24 @@ inline db::ConnectOptions MySqlOptions(const std::string& database) {
     return options;
 }
 
+// Why a catalogue cannot be opened on `options`, or nullopt when it opens.
+inline std::optional<db::CatalogueError> OpenFailure(const db::ConnectOptions& options) {
+    try {
+        db::OpenCatalogue(options);
+    } catch (const db::CatalogueError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
 // Why the server behind `options` cannot be used, or nullopt when it answers. Asked once per
 // route (and ODBC connection string) and process.
 inline std::optional<std::string> ServerProblem(const db::ConnectOptions& options) {
     static std::map<std::pair<db::ConnectOptions::Route, std::string>, std::optional<std::string>> known;
     auto [found, added] = known.try_emplace({options.route, options.connectionString});
     if (!added) return found->second;
-    try {
-        db::OpenCatalogue(options);
-    } catch (const db::CatalogueError& e) {
-        found->second = std::string("test server not available (run scripts/test-servers.sh): ") + e.what();
+    if (auto error = OpenFailure(options)) {
+        found->second = std::string("test server not available (run scripts/test-servers.sh): ") + error->what();
     }
     return found->second;
 }

@@ -15,6 +15,7 @@ namespace {
 
 using Reason = CatalogueError::Reason;
 using test::ColumnNamed;
+using test::OpenFailure;
 using test::TableNamed;
 
 enum class Server { PostgreSql, MariaDb };
@@ -33,15 +34,6 @@ ConnectOptions Options(const std::string& connectionString) {
     options.route = ConnectOptions::Route::Odbc;
     options.connectionString = connectionString;
     return options;
-}
-
-std::optional<CatalogueError> OpenFailure(const std::string& connectionString) {
-    try {
-        OpenCatalogue(Options(connectionString));
-    } catch (const CatalogueError& error) {
-        return error;
-    }
-    return std::nullopt;
 }
 
 // The MySQL script names Chinook's tables and columns in Pascal case, the PostgreSQL one in
@@ -169,11 +161,11 @@ TEST_P(DbServerOdbcSample, NumberedUniqueAndNonAsciiColumns) {
 
 TEST_P(DbServerOdbcSample, WrongPasswordIsALoginFailureAndAMissingDatabaseSaysSo) {
     REQUIRE_SERVER(Options(DriverString(GetParam(), "chinook")));
-    auto error = OpenFailure(DriverString(GetParam(), "chinook", "not-the-password"));
+    auto error = OpenFailure(Options(DriverString(GetParam(), "chinook", "not-the-password")));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->reason(), Reason::Login) << error->what();
     if (GetParam() != Server::PostgreSql) return;
-    error = OpenFailure(DriverString(GetParam(), "velmora_no_such_database"));
+    error = OpenFailure(Options(DriverString(GetParam(), "velmora_no_such_database")));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->reason(), Reason::NoDatabase) << error->what();
 }
@@ -188,7 +180,7 @@ TEST(OdbcCatalogue, UnknownDsnOrDriverIsAConnectFailure) {
          {std::pair{"dsn=velmora_nowhere;uid=velmora;pwd=velmora", "Data source name not found"},
           {"Driver={Velmora No Such Driver};Server=127.0.0.1", ""},
           {"", ""}}) {
-        auto error = OpenFailure(connectionString);
+        auto error = OpenFailure(Options(connectionString));
         ASSERT_TRUE(error) << connectionString;
         EXPECT_EQ(error->reason(), Reason::Connect) << connectionString;
         EXPECT_NE(std::string(error->what()).find(message), std::string::npos) << error->what();

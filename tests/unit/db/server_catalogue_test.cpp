@@ -31,17 +31,6 @@ std::vector<std::string> Names(const std::vector<TableInfo>& tables) {
     return names;
 }
 
-Reason ReasonOfOpening(const ConnectOptions& options) {
-    try {
-        db::OpenCatalogue(options);
-    } catch (const CatalogueError& e) {
-        EXPECT_FALSE(std::string(e.what()).empty());
-        return e.reason();
-    }
-    ADD_FAILURE() << "opening succeeded";
-    return Reason::Unsupported;
-}
-
 const std::regex kDottedVersion(R"(\d+(\.\d+)+)");
 
 // ---- The sample schema, alike on both servers ----------------------------------------------
@@ -356,11 +345,11 @@ TEST(DbServerErrors, WrongLoginOrDatabaseSayWhich) {
         // A wrong password is refused through the load's message in tests/integration/cli_schema.sh.
         auto options = server;
         options.user = "nobody_here";
-        EXPECT_EQ(ReasonOfOpening(options), Reason::Login);
+        EXPECT_EQ(OpenFailure(options).value().reason(), Reason::Login);
         EXPECT_THROW(db::ListDatabases(options), CatalogueError);
         options = server;
         options.database = "velmora_missing";
-        EXPECT_EQ(ReasonOfOpening(options), Reason::NoDatabase);
+        EXPECT_EQ(OpenFailure(options).value().reason(), Reason::NoDatabase);
     }
 }
 
@@ -368,7 +357,7 @@ TEST(DbServerErrors, WrongLoginOrDatabaseSayWhich) {
 TEST(DbServerErrors, ClosedPortIsAConnectFailure) {
     for (auto options : {PgOptions("velmora_sample"), MySqlOptions("velmora_sample")}) {
         options.port = 1;
-        EXPECT_EQ(ReasonOfOpening(options), Reason::Connect);
+        EXPECT_EQ(OpenFailure(options).value().reason(), Reason::Connect);
         EXPECT_THROW(db::ListDatabases(options), CatalogueError);
     }
 }

@@ -85,19 +85,15 @@ TEST_F(PrompterTest, PolicyAnswersKnownIdsAndRecordsEveryQuestion) {
 
 TEST_F(PrompterTest, AnswersFileGivesTextsEveryTimeAndListsInOrder) {
     test::TempDir dir;
-    test::WriteFile(dir / "answers.json", R"({"overwrite-file": "skip", "primary-key": ["keep", "update"]})");
+    test::WriteFile(dir / "answers.json", R"({"overwrite-file": "skip", "language-fallback": ["no", "yes"]})");
     AnswersFilePrompter prompter;
     ASSERT_TRUE(prompter.Load(dir / "answers.json")) << prompter.LastError();
 
-    Question key;
-    key.id = "primary-key";
-    key.message = "Primary key for \"orders\" has been modified. Keep/Update primary Key?";
-    key.choices = {{"keep", "Keep"}, {"update", "Update"}};
-    key.defaultAnswer = "keep";
-    EXPECT_EQ(prompter.Ask(key).value, "keep");
-    EXPECT_EQ(prompter.Ask(key).value, "update");
-    Answer third = prompter.Ask(key);
-    EXPECT_EQ(third.value, "keep");
+    const Question fallback = YesNo("language-fallback");
+    EXPECT_EQ(prompter.Ask(fallback).value, "no");
+    EXPECT_EQ(prompter.Ask(fallback).value, "yes");
+    Answer third = prompter.Ask(fallback);
+    EXPECT_EQ(third.value, "no");
     EXPECT_TRUE(third.byDefault);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(prompter.Ask(Overwrite()).value, "skip");
     EXPECT_EQ(prompter.Asked().size(), 6u);

@@ -175,16 +175,12 @@ TEST_F(PermissionFieldCheck, TheProjectSaysWhetherAndWhereTheFieldIsRead) {
     project->DB()->SetUseDynamicUserLevel(true);
 
     // A link table is read in its link database, whatever the main database is.
-    project->DB()->Tables()->Add("privs");
-    auto privs = project->DB()->Tables()->Find(Variant("privs"));
-    privs->SetTblType("LINKTABLE");
-    privs->SetLinkDBID("LINKDB1");
-    EXPECT_NE(CheckPermissionField(*project).find("link database 'LINKDB1' not found"), std::string::npos);
-    project->LINKDBS()->Add("LINKDB1");
-    auto link = project->LINKDBS()->Find(Variant("LINKDB1"));
-    link->SetDBType("SQLITE");
-    link->SetDBConnstr("Data Source=/nowhere/links.db");
-    EXPECT_EQ(CheckPermissionField(*project), "");
+    auto linked = ProjectFor(nowhere, "privs", true);
+    EXPECT_NE(CheckPermissionField(*linked).find("Unable to read the field size"), std::string::npos);
+    linked->LINKDBS()->Find(Variant("LINKDB1"))->SetDBType("SQLITE");
+    EXPECT_EQ(CheckPermissionField(*linked), "");
+    linked->LINKDBS()->Delete(Variant("LINKDB1"));
+    EXPECT_NE(CheckPermissionField(*linked).find("link database 'LINKDB1' not found"), std::string::npos);
 }
 
 // ---- The ALTER statement of each dialect ----------------------------------------------------

@@ -85,9 +85,6 @@ TEST_P(DbServerOdbcChinook, ListsTheTablesOfTheConnectedDatabaseOnly) {
     const ServerInfo& info = catalogue_->Info();
     EXPECT_TRUE(ContainsNoCase(info.dbmsName, GetParam() == Server::PostgreSql ? "PostgreSQL" : "MariaDB"))
         << info.dbmsName;
-    EXPECT_FALSE(info.dbmsVersion.empty());
-    EXPECT_FALSE(info.providerName.empty());
-    EXPECT_FALSE(info.providerVersion.empty());
 }
 
 // Types, keys, Required flags and text sizes of every Chinook column over psqlODBC are compared with

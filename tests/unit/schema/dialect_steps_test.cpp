@@ -136,7 +136,6 @@ TEST_F(DialectStepsTest, OracleSchemaTriggersAndTypeNames) {
     AdoLoad load{"ODBC", "dsn=ora", "shop", "x", "SHOP", "", "", ""};
     ASSERT_EQ(LoadAdoCatalogue(database_, catalogue, load), 0) << Engine().ProjErr;
     EXPECT_EQ(database_.DBSchema(), "SHOP");
-    EXPECT_EQ(Loader().oracleSchema, "SHOP");
     EXPECT_EQ(database_.DBQuoteS(), "\"");
     EXPECT_EQ(database_.Tables()->Count(), 1);
     auto id = Field("ORDERS", "ORDER_ID");

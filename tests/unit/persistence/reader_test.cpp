@@ -119,12 +119,11 @@ TEST_F(ReaderTest, VersionComparisonAndExtensionChecks) {
     EXPECT_FALSE(LoadText("<?xml version=\"1.0\"?><Project/>", true, "old.Prj"));
     EXPECT_EQ(proj.ProjErr(), "Velmora: Unable to convert project file from 'Prj' to 'vlp'.");
 
-    EXPECT_TRUE(LoadText("<?xml version=\"1.0\"?><Project Version=\"1.0.0\"><Database DBName=\"d\"/></Project>",
-                         true))
+    EXPECT_TRUE(LoadText("<?xml version=\"1.0\"?><Project Version=\"1.0.0\"><Database DBName=\"d\"/></Project>", true))
         << proj.ProjErr();
 
     const std::tuple<const char*, const char*, int> cases[] = {
-        {"13.0.0", "12.0", 2}, {"12.1.0", "12.0", 1},   {"12.0.9", "12.0", 0}, {"11.9", "12.0", -1},
+        {"13.0.0", "12.0", 2}, {"12.1.0", "12.0", 1},    {"12.0.9", "12.0", 0}, {"11.9", "12.0", -1},
         {"12", "12.3", 0},     {"12.0.1", "12.0.2", -1}, {"x.y", "12.0", -1},   {"", "", 0}};
     for (auto [a, b, expected] : cases) EXPECT_EQ(CompareVersion(a, b), expected) << a << " " << b;
 }

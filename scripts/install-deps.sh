@@ -16,7 +16,7 @@ packages=(
   postgresql mariadb-server odbc-postgresql odbc-mariadb php-cli php-sqlite3 php-pgsql php-mysql sqlite3 chromium
   # the libraries generated applications use, and what their tests read their output with
   php-gd php-zip php-xml php-mbstring php-dompdf libphp-phpmailer php-gregwar-captcha php-htmlpurifier
-  python3-aiosmtpd poppler-utils
+  python3-aiosmtpd python3-lxml poppler-utils
   # the browser test's screenshots (Node.js and npm come with the machine)
   fonts-dejavu-core
 )

@@ -1,7 +1,7 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """HTTP checks of a Velmora PHP application built for the demo shop (examples/demo/shop.sql).
 
-    python3 tests/app/http_app_test.py --app DIR --security none|table|hardcoded [unittest options]
+    /usr/bin/python3 tests/app/http_app_test.py --app DIR --security none|table|hardcoded [unittest options]
 
 DIR is an application generated with the demo rows on SQLite,
 PostgreSQL or MariaDB, served by `php -S`; page names and tables are read from the application, a
@@ -25,6 +25,7 @@ import struct
 import subprocess
 import sys
 import time
+import types
 import unittest
 import urllib.error
 import urllib.parse
@@ -33,7 +34,8 @@ import uuid
 import xml.etree.ElementTree as ET
 import zipfile
 import zlib
-from html.parser import HTMLParser
+
+import lxml.html
 
 ARGS = None
 SERVER = None
@@ -214,65 +216,33 @@ def logged_in_client():
     return c
 
 
-class _FormParser(HTMLParser):
-    def __init__(self):
-        super().__init__(convert_charrefs=True)
-        self.forms, self.form, self.select, self.textarea, self.option = [], None, None, None, None
-
-    def handle_starttag(self, tag, attrs):
-        a = {k: (v if v is not None else '') for k, v in attrs}
-        if self.form is not None and tag in ('input', 'select', 'textarea'):
-            self.form['attrs'][a.get('name', '')] = a   # what a control says of itself: required, inputmode...
-        if tag == 'form':
-            self.form = {'action': a.get('action', ''), 'method': a.get('method', 'get').lower(),
-                         'fields': [], 'options': {}, 'attrs': {}}
-            self.forms.append(self.form)
-        elif self.form is None:
-            return
-        elif tag == 'input' and 'name' in a:
-            if a.get('type') in ('checkbox', 'radio') and 'checked' not in a:
-                return
-            if a.get('type') in ('submit', 'button', 'file'):
-                return
-            self.form['fields'].append((a['name'], a.get('value', '')))
-        elif tag == 'select':
-            self.select = {'name': a.get('name', ''), 'chosen': None, 'first': None}
-            self.form['options'][self.select['name']] = []
-        elif tag == 'option' and self.select is not None:
-            self.option = [a.get('value', ''), '', 'selected' in a]
-        elif tag == 'textarea':
-            self.textarea = [a.get('name', ''), '']
-
-    def handle_data(self, data):
-        if self.option is not None:
-            self.option[1] += data
-        if self.textarea is not None:
-            self.textarea[1] += data
-
-    def handle_endtag(self, tag):
-        if tag == 'option' and self.option is not None:
-            value, label, selected = self.option
-            self.form['options'][self.select['name']].append((value, label.strip()))
-            if self.select['first'] is None:
-                self.select['first'] = value
-            if selected:
-                self.select['chosen'] = value
-            self.option = None
-        elif tag == 'select' and self.select is not None:
-            s = self.select
-            self.form['fields'].append((s['name'], s['chosen'] if s['chosen'] is not None else s['first'] or ''))
-            self.select = None
-        elif tag == 'textarea' and self.textarea is not None:
-            self.form['fields'].append(tuple(self.textarea))
-            self.textarea = None
-        elif tag == 'form':
-            self.form = None
+def document(body):
+    return lxml.html.document_fromstring(body) if body.strip() else lxml.html.Element('html')
 
 
 def parse_forms(body):
-    p = _FormParser()
-    p.feed(body)
-    return p.forms
+    """Per form: action, method, the fields a browser would post (in order), drop-down options, control attributes."""
+    forms = []
+    for f in document(body).iter('form'):
+        form = {'action': f.get('action', ''), 'method': f.get('method', 'get').lower(),
+                'fields': [], 'options': {}, 'attrs': {}}
+        for control in f.iter('input', 'select', 'textarea'):
+            a = dict(control.attrib)
+            name = a.get('name', '')
+            form['attrs'][name] = a   # what a control says of itself: required, inputmode...
+            if control.tag == 'select':
+                options = [(o.get('value', ''), o.text_content().strip(), 'selected' in o.attrib)
+                           for o in control.iter('option')]
+                form['options'][name] = [(value, label) for value, label, _ in options]
+                chosen = [value for value, _, selected in options if selected] or [v for v, _, _ in options[:1]]
+                form['fields'].append((name, chosen[-1] if chosen else ''))
+            elif control.tag == 'textarea':
+                form['fields'].append((name, control.text or ''))
+            elif 'name' in a and a.get('type') not in ('submit', 'button', 'file') and (
+                    a.get('type') not in ('checkbox', 'radio') or 'checked' in a):
+                form['fields'].append((name, a.get('value', '')))
+        forms.append(form)
+    return forms
 
 
 def form_value(form, name):
@@ -280,53 +250,20 @@ def form_value(form, name):
     return values[-1] if values else None
 
 
-class _GridParser(HTMLParser):
-    """The first data grid of a page: header captions, and per row its cell texts and links."""
-
-    def __init__(self):
-        super().__init__(convert_charrefs=True)
-        self.depth, self.done, self.cell = 0, False, None
-        self.headers, self.rows, self.row, self.in_head = [], [], None, False
-
-    def handle_starttag(self, tag, attrs):
-        a = dict(attrs)
-        if tag == 'table' and 'vm-grid' in (a.get('class') or '') and not self.done:
-            self.depth = 1
-        elif self.depth:
-            if tag == 'thead':
-                self.in_head = True
-            elif tag == 'tr' and not self.in_head:
-                self.row = {'cells': [], 'links': []}
-            elif tag in ('td', 'th'):
-                # the links to a master's details are not a column of the table
-                self.cell = None if 'vm-detail-links' in (a.get('class') or '') else ''
-            elif tag == 'a' and self.row is not None:
-                self.row['links'].append(a.get('href', ''))
-
-    def handle_data(self, data):
-        if self.cell is not None:
-            self.cell += data
-
-    def handle_endtag(self, tag):
-        if not self.depth:
-            return
-        if tag in ('td', 'th') and self.cell is not None:
-            text = re.sub(r'\s+', ' ', self.cell).strip()
-            (self.headers if self.in_head else self.row['cells']).append(text)
-            self.cell = None
-        elif tag == 'thead':
-            self.in_head = False
-        elif tag == 'tr' and self.row is not None:
-            self.rows.append(self.row)
-            self.row = None
-        elif tag == 'table':
-            self.depth, self.done = 0, True
-
-
 def grid(body):
-    p = _GridParser()
-    p.feed(body)
-    return p
+    """The first data grid of a page: header captions, and per row its cell texts and links."""
+    g = types.SimpleNamespace(headers=[], rows=[])
+    tables = document(body).xpath('//table[contains(@class, "vm-grid")]')
+    if tables:
+        def texts(row):   # the links to a master's details are not a column of the table
+            return [' '.join(c.text_content().split()) for c in row.xpath('td|th')
+                    if 'vm-detail-links' not in c.get('class', '')]
+        for tr in tables[0].iter('tr'):
+            if tr.getparent().tag == 'thead':
+                g.headers += texts(tr)
+            else:
+                g.rows.append({'cells': texts(tr), 'links': [a.get('href', '') for a in tr.iter('a')]})
+    return g
 
 
 def column(g, table, col):

@@ -3,7 +3,7 @@
     python3 list_settings_test.py --app APP --port PORT
 
 The application is the one tests/integration/list_settings.sh generates: a table `items` (30 rows,
-see there) with page sizes, several-column sorting, totals, number formats, links, inline and
+tests/data/schemas/thirty_items_and_notes.sql) with page sizes, several-column sorting, totals, number formats, links, inline and
 grid editing and multi-update turned on, and a table `notes` with a blank list page shown as cards.
 """
 import argparse, json, os, re, sys, unittest

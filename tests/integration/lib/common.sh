@@ -7,6 +7,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export VELMORA_CONFIG_DIR="$scratch/config" VELMORA_MACHINE_CONFIG="$scratch/machine.json" VELMORA_USER_DIR="$scratch/data"
 passed=0 failed=0 skipped=0
+# Debian's interpreter, which has the Python packages the suites need (python3-aiosmtpd, python3-lxml)
+export PATH="/usr/bin:$PATH"
 
 check() {  # check NAME EXPECTED ACTUAL
     if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: expected [$2] got [$3]"; fi

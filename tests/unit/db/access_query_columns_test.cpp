@@ -67,7 +67,6 @@ TEST_F(QueryColumnsTest, TracesEverySpellingOfAColumnReference) {
     ASSERT_TRUE(columns);
     EXPECT_EQ(Names(*columns),
               (std::vector<std::string>{"OrderID", "UnitPrice", "ProductName", "CategoryID", "Price"}));
-    EXPECT_EQ((*columns)[1].column.nativeType, 5);
     EXPECT_EQ((*columns)[2].column.caption, "Product Name");
     EXPECT_EQ((*columns)[2].column.size, 40);
     EXPECT_EQ((*columns)[2].propertyKey, "[products].ProductName");

@@ -75,6 +75,17 @@ TEST(ReadTextFile, OnlyTheUtf8MarkSwitchesTheDecoder) {
     EXPECT_EQ(ReadTextFile(dir / "missing"), "");
 }
 
+TEST(StripUtf8Bom, RemovesOnlyAMark) {
+    TempDir dir;
+    WriteFile(dir / "a", "\xEF\xBB\xBFhello");
+    WriteFile(dir / "b", "hello");
+    EXPECT_TRUE(StripUtf8Bom(dir / "a"));
+    EXPECT_TRUE(StripUtf8Bom(dir / "b"));
+    EXPECT_EQ(ReadFile(dir / "a"), "hello");
+    EXPECT_EQ(ReadFile(dir / "b"), "hello");
+    EXPECT_FALSE(StripUtf8Bom(dir / "missing"));
+}
+
 class WriteTextFileTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -47,7 +47,7 @@ FAULTS = [
      "if (ContentHash(onDisk) == entry->hash) {", "if (true) {", ["unit_generation", "integration.regenerate"]),
     ("CSRF token not checked", "templates/default/assets/lib/csrf.php",
      "return is_string($own) && $own !== '' && $sent !== '' && hash_equals($own, $sent);", "return true;",
-     ["integration.binary_and_errors", "integration.default_package"]),
+     ["integration.default_package"]),
     ("quotes not escaped in HTML", "templates/default/assets/lib/html.php",
      "ENT_QUOTES | ENT_SUBSTITUTE | ENT_HTML5", "ENT_NOQUOTES | ENT_SUBSTITUTE | ENT_HTML5",
      ["integration.default_package"]),

@@ -3,10 +3,9 @@
 # dynamic user levels on SQLite, PostgreSQL and MariaDB, static levels on SQLite.
 source "$(dirname "$0")/lib/common.sh" "$1"
 
-schema() {  # schema ID-TYPE: the test schema with users whose password is secret123
-    local hash
-    hash=$(php -r 'echo password_hash("secret123", PASSWORD_BCRYPT);')
-    sed -e "s/@ID@/$1/" -e "s|@PW@|$hash|" "$root/tests/app/security_schema.sql"
+hash=$(php -r 'echo password_hash("secret123", PASSWORD_BCRYPT);')
+schema() {  # schema sqlite|pg|my: the test schema in that dialect, with users whose password is secret123
+    sed -e "s/@ID@/${id_column[$1]}/" -e "s|@PW@|$hash|" "$root/tests/app/security_schema.sql"
 }
 
 case_run() {  # case_run NAME MODE NEW-ARGS...: generate, start the sink, run the HTTP checks
@@ -26,7 +25,7 @@ case_run() {  # case_run NAME MODE NEW-ARGS...: generate, start the sink, run th
     kill $sink 2>/dev/null; wait $sink 2>/dev/null
 }
 
-schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/dynamic.db"
+schema sqlite | sqlite3 "$scratch/dynamic.db"
 case_run sqlite-dynamic dynamic --db sqlite --file "$scratch/dynamic.db"
 # The application's README names the libraries its pages use; where they cannot be loaded
 # (open_basedir hides /usr/share/php), the pages that need them name the packages to install.
@@ -38,17 +37,17 @@ for page in forgotpwd:phpmailer captcha:gregwar-captcha; do
         "${page%%:*}" 2>&1)
     check "$page-missing" 1 "$(echo "$missing" | grep -c "install the Debian package [a-z-]*${page#*:}")"
 done
-schema "INTEGER PRIMARY KEY AUTOINCREMENT" | sqlite3 "$scratch/static.db"
+schema sqlite | sqlite3 "$scratch/static.db"
 case_run sqlite-static static --db sqlite --file "$scratch/static.db"
 
 db=velmora_security
 if fresh_db pg $db; then
-    schema "SERIAL PRIMARY KEY" | pg -d $db >/dev/null 2>&1
+    schema pg | pg -d $db >/dev/null 2>&1
     check pg-schema 0 $?
 fi
 case_run pg-dynamic dynamic --db postgresql "${login[@]}" --database $db
 if fresh_db my $db; then
-    schema "INTEGER AUTO_INCREMENT PRIMARY KEY" | my $db >/dev/null 2>&1
+    schema my | my $db >/dev/null 2>&1
     check my-schema 0 $?
 fi
 case_run my-dynamic dynamic --db mysql "${login[@]}" --database $db
